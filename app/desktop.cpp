@@ -1,0 +1,52 @@
+#include "app/desktop.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTextBrowser>
+#include <QUrl>
+
+namespace clipvane {
+
+void RealDesktopServices::openFolder(const QString& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+void RealDesktopServices::shutdown() {
+    const QString replacement = qEnvironmentVariable("CLIPVANE_SHUTDOWN_COMMAND");
+    QStringList args;
+    if (!replacement.isEmpty()) {
+        args = QProcess::splitCommand(replacement);
+    } else {
+        args = {QStringLiteral("systemctl"), QStringLiteral("poweroff")};
+    }
+    if (args.isEmpty())
+        return;
+    const QString program = args.takeFirst();
+    QProcess::startDetached(program, args);
+}
+
+void RealDesktopServices::showHelp(const QString& helpFile) {
+    const QFileInfo info(helpFile);
+    if (!info.isFile() || !info.isReadable())
+        return; // a missing help file shows nothing
+    auto* browser = new QTextBrowser;
+    browser->setAttribute(Qt::WA_DeleteOnClose);
+    browser->setWindowTitle(QStringLiteral("Clipvane Help"));
+    browser->setOpenExternalLinks(true);
+    browser->setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
+    browser->resize(760, 640);
+    browser->show();
+}
+
+void QtMessageBoxes::information(const QString& text) {
+    QMessageBox::information(m_parent, QLatin1String(kApplicationTitle), text);
+}
+
+void QtMessageBoxes::error(const QString& text) {
+    QMessageBox::critical(m_parent, QLatin1String(kApplicationTitle), text);
+}
+
+} // namespace clipvane

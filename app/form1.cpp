@@ -1,0 +1,255 @@
+#include "app/form1.h"
+
+#include "options/profiles.h"
+#include "process/childtools.h"
+#include "settings/apppaths.h"
+#include "settings/desktopservices.h"
+#include "settings/messageboxes.h"
+#include "settings/settingsfile.h"
+#include "sources/fileselect.h"
+#include "sources/mediaprobe.h"
+#include "ui_form1.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPainter>
+#include <QStyle>
+
+namespace clipvane {
+
+Form1::Form1(const Form1Services& services, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()), m_services(services),
+      m_batch(BatchRun::Environment{&m_list, &m_sheet,
+                                    [this] { return ui->ImageCombo1->currentIndex() + 1; },
+                                    &m_player, services.keys, services.desktop,
+                                    services.messages}) {
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    ui->lvwAudioTracks->setModel(&m_list);
+    for (int c = 0; c < SourceList::ColumnCount; ++c)
+        ui->lvwAudioTracks->setColumnWidth(c, SourceList::designWidth(c));
+    ui->lvwAudioTracks->header()->setStretchLastSection(true);
+    ui->lvwAudioTracks->setContextMenuPolicy(Qt::NoContextMenu);
+    ui->splitterMain->setStretchFactor(0, 3);
+    ui->splitterMain->setStretchFactor(1, 2);
+
+    // The video surface is a native child window the player draws into.
+    ui->Text2->setAttribute(Qt::WA_NativeWindow);
+    ui->Text2->setAutoFillBackground(true);
+    QPalette black = ui->Text2->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    ui->Text2->setPalette(black);
+
+    ui->PS1->bind(&m_sheet);
+    ui->prgTrackProgress->setRange(0, 100);
+    ui->prgTotalProgress->setRange(0, 100);
+
+    buildImageList();
+    buildPopupMenu();
+    connectHandlers();
+
+    // Commands that come with later parts of the program stay unavailable until then.
+    for (QAction* a : {ui->Capture, ui->options, ui->play, ui->videoclip, ui->About})
+        a->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->Image10, ui->cmdPlay, ui->cmdPause,
+                                                      ui->cmdStop, ui->cmdBack, ui->cmdForward,
+                                                      ui->Command4, ui->Command5, ui->Slider1})
+        w->setEnabled(false);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildImageList() {
+    QStyle* s = style();
+    // Pictures for the tool strip and the picker; picture 5 marks the Flash Video family.
+    ImageList1 = {
+        s->standardIcon(QStyle::SP_FileDialogNewFolder), s->standardIcon(QStyle::SP_TrashIcon),
+        s->standardIcon(QStyle::SP_DialogResetButton),   s->standardIcon(QStyle::SP_FileDialogDetailedView),
+        s->standardIcon(QStyle::SP_MediaPlay),           s->standardIcon(QStyle::SP_DialogHelpButton),
+        s->standardIcon(QStyle::SP_DialogCloseButton),   s->standardIcon(QStyle::SP_DialogApplyButton),
+    };
+    ui->Image1->setIcon(ImageList1.at(0));
+    ui->Image2->setIcon(ImageList1.at(1));
+    ui->Image9->setIcon(ImageList1.at(2));
+    ui->Image10->setIcon(ImageList1.at(3));
+    ui->Image11->setIcon(ImageList1.at(7));
+    ui->Image8->setIcon(ImageList1.at(5));
+    ui->Image7->setIcon(ImageList1.at(6));
+}
+
+void Form1::buildPopupMenu() {
+    popupmenu1 = new QMenu(this);
+    popupmenu1->setObjectName(QStringLiteral("popupmenu1"));
+    auto add = [this](const char* name, const QString& text) {
+        QAction* a = popupmenu1->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    QAction* convertnow1 = add("convertnow1", QStringLiteral("Convert Now!"));
+    popupmenu1->addSeparator();
+    add("PlaySelectedFile", QStringLiteral("Play Selected File"))->setEnabled(false);
+    popupmenu1->addSeparator();
+    add("cuttime", QStringLiteral("Video Clip"))->setEnabled(false);
+    popupmenu1->addSeparator();
+    QAction* addFiless = add("AddFiless", QStringLiteral("Add Files"));
+    QAction* removeItem = add("RemoveSelectedItem", QStringLiteral("Remove Selected Item"));
+    QAction* clearItems = add("ClearAllItems", QStringLiteral("Clear All Items"));
+    popupmenu1->addSeparator();
+    add("Capture1", QStringLiteral("Capture Video From DV"))->setEnabled(false);
+
+    connect(convertnow1, &QAction::triggered, this, &Form1::BurnNow_Click);
+    connect(addFiless, &QAction::triggered, this, &Form1::AddFiles_Click);
+    connect(removeItem, &QAction::triggered, this, &Form1::RemoveSelectedFile_Click);
+    connect(clearItems, &QAction::triggered, this, &Form1::ClearAllFiles_Click);
+}
+
+void Form1::connectHandlers() {
+    // Menu bar.
+    connect(ui->AddFiles, &QAction::triggered, this, &Form1::AddFiles_Click);
+    connect(ui->RemoveSelectedFile, &QAction::triggered, this, &Form1::RemoveSelectedFile_Click);
+    connect(ui->ClearAllFiles, &QAction::triggered, this, &Form1::ClearAllFiles_Click);
+    connect(ui->BurnNow, &QAction::triggered, this, &Form1::BurnNow_Click);
+    connect(ui->helphelp, &QAction::triggered, this, &Form1::ShowHelp);
+    connect(ui->exit, &QAction::triggered, this, &Form1::exit_Click);
+    // Tool strip.
+    connect(ui->Image1, &QToolButton::clicked, this, &Form1::AddFiles_Click);
+    connect(ui->Image2, &QToolButton::clicked, this, &Form1::RemoveSelectedFile_Click);
+    connect(ui->Image9, &QToolButton::clicked, this, &Form1::ClearAllFiles_Click);
+    connect(ui->Image11, &QToolButton::clicked, this, &Form1::BurnNow_Click);
+    connect(ui->Image8, &QToolButton::clicked, this, &Form1::ShowHelp);
+    connect(ui->Image7, &QToolButton::clicked, this, &Form1::exit_Click);
+    // Picker, list, progress panel.
+    connect(ui->ImageCombo1, &QComboBox::activated, this, &Form1::ImageCombo1_Click);
+    connect(ui->lvwAudioTracks, &SourceListView::filesDropped, this,
+            &Form1::lvwAudioTracks_OLEDragDrop);
+    connect(ui->lvwAudioTracks, &SourceListView::mousePressed, this,
+            &Form1::lvwAudioTracks_MouseDown);
+    connect(ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+
+    connect(&m_batch, &BatchRun::panelVisibleChanged, ui->Picture4, &QWidget::setVisible);
+    connect(&m_batch, &BatchRun::frameCaptionChanged, ui->Frame14, &QGroupBox::setTitle);
+    connect(&m_batch, &BatchRun::trackProgressChanged, ui->prgTrackProgress,
+            &QProgressBar::setValue);
+    connect(&m_batch, &BatchRun::totalProgressChanged, ui->prgTotalProgress,
+            &QProgressBar::setValue);
+    connect(&m_batch, &BatchRun::elapsedTextChanged, ui->SkinLabel2, &QLabel::setText);
+    connect(&m_batch, &BatchRun::busyChanged, this, [this](bool busy) {
+        if (busy)
+            setCursor(Qt::WaitCursor);
+        else
+            unsetCursor();
+    });
+}
+
+void Form1::applySkin() {
+    QFile skin(programFolder() + QStringLiteral("/skins/frmmain.skn"));
+    if (!skin.open(QIODevice::ReadOnly))
+        return; // no skin: the plain look
+    const QByteArray sheet = skin.read(4 * 1024 * 1024);
+    setStyleSheet(QString::fromUtf8(sheet));
+}
+
+void Form1::Form_Load() {
+    // 1. Skin.
+    applySkin();
+    // 2-3. The picker's pictures come from ImageList1; the progress panel starts hidden.
+    ui->Picture4->setVisible(false);
+    // 4. The profile catalogue; entry 1 carries picture 5.
+    ui->ImageCombo1->clear();
+    const QList<ProfileEntry>& catalogue = profileCatalogue();
+    for (int i = 0; i < catalogue.size(); ++i) {
+        if (catalogue.at(i).hasPicture)
+            ui->ImageCombo1->addItem(ImageList1.value(4), catalogue.at(i).caption);
+        else
+            ui->ImageCombo1->addItem(catalogue.at(i).caption);
+    }
+    // 5. The last profile.
+    const int index = profileIndexFromSetting(
+        readSetting(settingsFilePath(), QLatin1String(kSettingsSection), QStringLiteral("profile")));
+    ui->ImageCombo1->setCurrentIndex(index - 1);
+    // 6-7. The option sheet, then the restored profile's values.
+    prolist();
+    ImageCombo1_Click();
+    // 8. Presentation of the sheet.
+    ui->PS1->applyPresentation();
+}
+
+void Form1::Form_Unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    const int index = ui->ImageCombo1->currentIndex();
+    if (index >= 0)
+        writeSetting(settingsFilePath(), QStringLiteral("Set"), QStringLiteral("profile"),
+                     QString::number(index + 1));
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+    if (m_services.endProcess)
+        m_services.endProcess();
+}
+
+void Form1::prolist() { clipvane::prolist(m_sheet); }
+
+void Form1::ImageCombo1_Click() { applyProfilePick(m_sheet, ui->ImageCombo1->currentIndex() + 1); }
+
+void Form1::addvideofile(const QString& path) { clipvane::addvideofile(m_list, path); }
+
+void Form1::AddFiles_Click() {
+    const QStringList chosen = m_services.openFiles ? m_services.openFiles(this) : QStringList();
+    const SelectFileInfo info = GetSelectedFiles(chosen);
+    for (int i = 0; i < info.count; ++i)
+        addvideofile(info.folder + info.names.at(i));
+}
+
+int Form1::selectedRow() const {
+    const QModelIndex current = ui->lvwAudioTracks->currentIndex();
+    if (!current.isValid() || !ui->lvwAudioTracks->selectionModel()->isRowSelected(current.row()))
+        return -1;
+    return current.row();
+}
+
+void Form1::RemoveSelectedFile_Click() { m_list.removeAt(selectedRow()); }
+
+void Form1::ClearAllFiles_Click() { m_list.clearAll(); }
+
+void Form1::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
+    for (const QString& path : paths) {
+        // A folder is refused like any other name that is not a video file.
+        if (QFileInfo(path).isDir() || !matchesDropEnding(path)) {
+            if (m_services.messages)
+                m_services.messages->information(QStringLiteral("Only Video files are allowed!"));
+            return;
+        }
+        addvideofile(path);
+    }
+    unsetCursor();
+}
+
+void Form1::lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globalPos) {
+    if (button == Qt::RightButton)
+        popupmenu1->popup(globalPos);
+}
+
+void Form1::BurnNow_Click() { m_batch.BurnNow(); }
+
+void Form1::Command1_Click() { m_batch.Command1_Click(); }
+
+void Form1::ShowHelp() {
+    if (m_services.desktop)
+        m_services.desktop->showHelp(programFolder() + QStringLiteral("/help.html"));
+}
+
+void Form1::exit_Click() {
+    if (m_player.playerProcessId != 0 && m_services.keys)
+        m_services.keys->sendKey(m_player.playerProcessId, QLatin1String(kPlayerTool), VK_Q);
+    close();
+}
+
+} // namespace clipvane

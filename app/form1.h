@@ -1,0 +1,92 @@
+#pragma once
+
+#include "convert/batchrun.h"
+#include "options/optionsheet.h"
+#include "player/playerstate.h"
+#include "sources/sourcelist.h"
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QMenu;
+
+namespace Ui {
+class Form1;
+}
+
+namespace clipvane {
+
+class DesktopServices;
+class MessageBoxes;
+class ToolKeys;
+
+// What the main window needs from outside; tests pass recorders.
+struct Form1Services {
+    DesktopServices* desktop = nullptr;
+    MessageBoxes* messages = nullptr;
+    ToolKeys* keys = nullptr;
+    // The open-file dialog: the chosen paths, or none when cancelled.
+    std::function<QStringList(QWidget* parent)> openFiles;
+    // Ends the program once the window has unloaded.
+    std::function<void()> endProcess;
+};
+
+// The main window. Handlers carry the names of the controls and events they serve; each
+// reads the widgets, calls the logic and shows the result.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(const Form1Services& services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Load steps, run once while the window is still hidden.
+    void Form_Load();
+    // Unload steps: remembers the selected profile.
+    void Form_Unload();
+
+    void prolist();
+    void ImageCombo1_Click();
+    void addvideofile(const QString& path);
+
+    void AddFiles_Click();
+    void RemoveSelectedFile_Click();
+    void ClearAllFiles_Click();
+    void lvwAudioTracks_OLEDragDrop(const QStringList& paths);
+    void lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
+    void BurnNow_Click();
+    void Command1_Click();
+    void ShowHelp();
+    void exit_Click();
+
+    Ui::Form1* form() const { return ui.get(); }
+    SourceList& sources() { return m_list; }
+    OptionSheet& sheet() { return m_sheet; }
+    PlayerState& playerState() { return m_player; }
+    BatchRun& batch() { return m_batch; }
+    QMenu* popupMenu() const { return popupmenu1; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildImageList();
+    void buildPopupMenu();
+    void connectHandlers();
+    void applySkin();
+    int selectedRow() const;
+
+    std::unique_ptr<Ui::Form1> ui;
+    Form1Services m_services;
+    OptionSheet m_sheet;
+    SourceList m_list;
+    PlayerState m_player;
+    BatchRun m_batch;
+    QList<QIcon> ImageList1;
+    QMenu* popupmenu1 = nullptr;
+    bool m_unloaded = false;
+};
+
+} // namespace clipvane

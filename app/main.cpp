@@ -1,0 +1,44 @@
+#include "app/desktop.h"
+#include "app/form1.h"
+#include "process/childtools.h"
+#include "sources/fileselect.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    // The player draws into a native X11 window; under Wayland ask for XWayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("clipvane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Clipvane"));
+
+    clipvane::RealDesktopServices desktop;
+    clipvane::QtMessageBoxes messages;
+    clipvane::Form1Services services;
+    services.desktop = &desktop;
+    services.messages = &messages;
+    services.keys = &clipvane::ChildTools::instance();
+    services.openFiles = [](QWidget* parent) {
+        return QFileDialog::getOpenFileNames(
+            parent, QLatin1String(clipvane::kOpenVideoTitle), QDir::currentPath(),
+            clipvane::openDialogNameFilters().join(QStringLiteral(";;")));
+    };
+    // Closing the window ends the program at once, whatever wait is under way; a running
+    // encoder is left to finish its file.
+    services.endProcess = [] {
+        std::fflush(nullptr);
+        _exit(0);
+    };
+
+    clipvane::Form1 form(services);
+    messages.setParent(&form);
+    form.Form_Load();
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,163 @@
+#include "app/propertysheetwidget.h"
+
+#include "options/optionsheet.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+
+namespace clipvane {
+namespace {
+
+constexpr int kCategoryRole = Qt::UserRole + 1;
+constexpr int kCaptionRole = Qt::UserRole + 2;
+
+class ValueDelegate : public QStyledItemDelegate {
+public:
+    ValueDelegate(PropertySheetWidget* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        const OptionSheet::Row* row = rowFor(index);
+        if (!row || row->locked || index.column() != 1)
+            return nullptr;
+        if (row->kind == OptionSheet::Kind::List) {
+            auto* combo = new QComboBox(parent);
+            combo->addItems(row->choices);
+            return combo;
+        }
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            const int at = combo->findText(index.data().toString());
+            combo->setCurrentIndex(at);
+            return;
+        }
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            if (combo->currentIndex() >= 0)
+                model->setData(index, combo->currentText());
+            return;
+        }
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+private:
+    const OptionSheet::Row* rowFor(const QModelIndex& index) const {
+        if (!m_grid->sheet())
+            return nullptr;
+        const QModelIndex first = index.siblingAtColumn(0);
+        return m_grid->sheet()->row(first.data(kCategoryRole).toString(),
+                                    first.data(kCaptionRole).toString());
+    }
+    PropertySheetWidget* m_grid;
+};
+
+} // namespace
+
+PropertySheetWidget::PropertySheetWidget(QWidget* parent) : QTreeWidget(parent) {
+    setColumnCount(2);
+    setHeaderLabels({tr("Property"), tr("Value")});
+    setItemDelegate(new ValueDelegate(this));
+    setEditTriggers(QAbstractItemView::AllEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    connect(this, &QTreeWidget::itemChanged, this, &PropertySheetWidget::onItemChanged);
+}
+
+void PropertySheetWidget::bind(OptionSheet* sheet) {
+    if (m_sheet)
+        m_sheet->disconnect(this);
+    m_sheet = sheet;
+    if (m_sheet) {
+        connect(m_sheet, &OptionSheet::structureChanged, this, &PropertySheetWidget::rebuild);
+        connect(m_sheet, &OptionSheet::valueChanged, this, &PropertySheetWidget::refreshRow);
+        connect(m_sheet, &OptionSheet::choicesChanged, this, &PropertySheetWidget::refreshRow);
+    }
+    rebuild();
+}
+
+void PropertySheetWidget::applyPresentation() {
+    expandAll();
+    setAlternatingRowColors(true);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(true);
+}
+
+QTreeWidgetItem* PropertySheetWidget::itemFor(const QString& category,
+                                              const QString& caption) const {
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem* cat = topLevelItem(i);
+        if (cat->text(0) != category)
+            continue;
+        for (int j = 0; j < cat->childCount(); ++j) {
+            if (cat->child(j)->data(0, kCaptionRole).toString() == caption)
+                return cat->child(j);
+        }
+    }
+    return nullptr;
+}
+
+void PropertySheetWidget::rebuild() {
+    m_updating = true;
+    const bool expanded = topLevelItemCount() == 0 || isExpanded(model()->index(0, 0));
+    clear();
+    if (m_sheet) {
+        for (const OptionSheet::Category& c : m_sheet->categories()) {
+            auto* cat = new QTreeWidgetItem(this, {c.name});
+            cat->setFlags(Qt::ItemIsEnabled);
+            QFont bold = cat->font(0);
+            bold.setBold(true);
+            cat->setFont(0, bold);
+            cat->setFirstColumnSpanned(false);
+            for (const OptionSheet::Row& r : c.rows) {
+                auto* item = new QTreeWidgetItem(cat, {r.caption, r.value});
+                item->setData(0, kCategoryRole, c.name);
+                item->setData(0, kCaptionRole, r.caption);
+            }
+            cat->setExpanded(expanded);
+        }
+    }
+    m_updating = false;
+    for (const OptionSheet::Category& c : m_sheet ? m_sheet->categories()
+                                                  : std::vector<OptionSheet::Category>{}) {
+        for (const OptionSheet::Row& r : c.rows)
+            refreshRow(c.name, r.caption);
+    }
+}
+
+void PropertySheetWidget::refreshRow(const QString& category, const QString& caption) {
+    QTreeWidgetItem* item = itemFor(category, caption);
+    const OptionSheet::Row* row = m_sheet ? m_sheet->row(category, caption) : nullptr;
+    if (!item || !row)
+        return;
+    m_updating = true;
+    item->setText(1, row->value);
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (!row->locked)
+        flags |= Qt::ItemIsEditable;
+    item->setFlags(flags);
+    item->setForeground(1, row->locked ? palette().brush(QPalette::Disabled, QPalette::Text)
+                                       : palette().brush(QPalette::Text));
+    item->setToolTip(1, row->kind == OptionSheet::Kind::List ? row->choices.join(QStringLiteral(", "))
+                                                             : QString());
+    m_updating = false;
+}
+
+void PropertySheetWidget::onItemChanged(QTreeWidgetItem* item, int column) {
+    if (m_updating || !m_sheet || column != 1)
+        return;
+    const QString category = item->data(0, kCategoryRole).toString();
+    const QString caption = item->data(0, kCaptionRole).toString();
+    const OptionSheet::Row* row = m_sheet->row(category, caption);
+    if (!row || row->locked)
+        return;
+    m_sheet->setValue(category, caption, item->text(1));
+}
+
+} // namespace clipvane

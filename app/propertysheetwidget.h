@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QTreeWidget>
+
+namespace clipvane {
+
+class OptionSheet;
+
+// PS1: a two-level property grid over an OptionSheet. Categories expand to show their rows;
+// list rows are edited with a drop-down of their choices, text rows with a line edit, and
+// locked rows not at all. Every edit goes straight into the sheet.
+class PropertySheetWidget : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit PropertySheetWidget(QWidget* parent = nullptr);
+
+    void bind(OptionSheet* sheet);
+    OptionSheet* sheet() const { return m_sheet; }
+    QTreeWidgetItem* itemFor(const QString& category, const QString& caption) const;
+    // Turns on the grid's presentation: expanded categories, shaded rows, a tidy header.
+    void applyPresentation();
+
+private:
+    void rebuild();
+    void refreshRow(const QString& category, const QString& caption);
+    void onItemChanged(QTreeWidgetItem* item, int column);
+
+    OptionSheet* m_sheet = nullptr;
+    bool m_updating = false;
+};
+
+} // namespace clipvane
+using clipvane::PropertySheetWidget;

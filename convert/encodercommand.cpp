@@ -1,0 +1,133 @@
+#include "convert/encodercommand.h"
+
+#include "options/optionsheet.h"
+#include "options/profiles.h"
+#include "process/commandline.h"
+#include "settings/textvalues.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+namespace clipvane {
+
+bool readEncoderOptions(const OptionSheet& sheet, EncoderInputs& in) {
+    struct Field {
+        const QString& category;
+        const QString& caption;
+        QString& target;
+    };
+    const Field fields[] = {
+        {opt::Video, opt::VideoSize, in.videoSize},
+        {opt::Video, opt::VideoBitrate, in.videoBitrate},
+        {opt::Video, opt::VideoFramerate, in.videoFramerate},
+        {opt::Audio, opt::AudioCodec, in.audioCodec},
+        {opt::Audio, opt::DisableAudio, in.disableAudio},
+        {opt::Audio, opt::AudioBitrate, in.audioBitrate},
+        {opt::Audio, opt::SampleRate, in.sampleRate},
+        {opt::Audio, opt::AudioChannel, in.audioChannel},
+    };
+    for (const Field& f : fields) {
+        const std::optional<QString> v = sheet.value(f.category, f.caption);
+        if (!v)
+            return false;
+        f.target = *v;
+    }
+    return true;
+}
+
+QString translateAudioCodec(const QString& value) {
+    static const QHash<QString, QString> table = {
+        {QStringLiteral("aac"), QStringLiteral("aac")},
+        {QStringLiteral("mp3"), QStringLiteral("libmp3lame")},
+        {QStringLiteral("WMA9"), QStringLiteral("wmav2")},
+        {QStringLiteral("WMA8"), QStringLiteral("wmav2")},
+        {QStringLiteral("pcm"), QStringLiteral("pcm_s16le")},
+        {QStringLiteral("amr_nb"), QStringLiteral("aac")},
+        {QStringLiteral("faac"), QStringLiteral("aac")},
+        {QStringLiteral("ac3"), QStringLiteral("ac3")},
+        {QStringLiteral("ogg"), QStringLiteral("vorbis")},
+        {QStringLiteral("wav"), QStringLiteral("pcm_s16le")},
+        {QStringLiteral("WMA"), QStringLiteral("wmav2")},
+        {QStringLiteral("mp2"), QStringLiteral("mp2")},
+    };
+    return table.value(value, value);
+}
+
+QString outputBaseName(const QString& inputPath) {
+    const qsizetype slash = inputPath.lastIndexOf(QLatin1Char('/'));
+    const QString name = inputPath.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    // A leading dot marks a hidden file, not an extension.
+    return dot > 0 ? name.left(dot) : name;
+}
+
+namespace {
+QString numberText(double value) {
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+        return QString::number(static_cast<qint64>(value));
+    return QString::number(value);
+}
+} // namespace
+
+EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
+                                         const std::function<bool(const QString&)>& existsFn) {
+    const auto exists = existsFn ? existsFn : [](const QString& p) { return QFileInfo::exists(p); };
+
+    const std::optional<QString> extension = outputExtension(in.profileCaption);
+    if (!extension)
+        return EncoderCommandError{QStringLiteral("The selected profile has no output format.")};
+    const std::optional<double> audioBitrate = strictNumber(in.audioBitrate);
+    if (!audioBitrate)
+        return EncoderCommandError{QStringLiteral("Audio Bitrate is not a number: ") +
+                                   in.audioBitrate};
+    const std::optional<double> audioChannel = strictNumber(in.audioChannel);
+    if (!audioChannel)
+        return EncoderCommandError{QStringLiteral("Audio Channel is not a number: ") +
+                                   in.audioChannel};
+    const std::optional<qint64> start = parseTimeText(in.clipStart);
+    if (!start)
+        return EncoderCommandError{QStringLiteral("The clip start is not a time: ") + in.clipStart};
+    const std::optional<qint64> end = parseTimeText(in.clipEnd);
+    if (!end)
+        return EncoderCommandError{QStringLiteral("The clip end is not a time: ") + in.clipEnd};
+
+    const QString folder = in.outputFolder.isEmpty() ? in.programFolder : in.outputFolder;
+    const QString sep = QStringLiteral("/");
+    QString base = outputBaseName(in.inputPath);
+    QString outputPath = folder + sep + base + *extension;
+    const bool keepName = !(in.existedFile.isEmpty() || in.existedFile == QLatin1String("0"));
+    if (!keepName) {
+        while (exists(outputPath)) {
+            base = outputBaseName(outputPath) + QStringLiteral("_New");
+            outputPath = folder + sep + base + *extension;
+        }
+    }
+
+    const QString framerate = in.videoFramerate == QLatin1String("Auto") ? QStringLiteral("25")
+                                                                         : in.videoFramerate;
+    QString cmd;
+    cmd += quoteArgument(in.programFolder + QStringLiteral("/fp.dll"));
+    cmd += QStringLiteral(" -i ") + quoteArgument(in.inputPath);
+    cmd += QStringLiteral("  -ab ") + QString::number(roundHalfEven(*audioBitrate)) +
+           QStringLiteral("000  -ac ") + QString::number(roundHalfEven(*audioChannel));
+    cmd += QStringLiteral(" -ar ") + in.sampleRate;
+    cmd += QStringLiteral(" -b ") + in.videoBitrate + QStringLiteral("000 -r ") + framerate;
+    cmd += QStringLiteral(" -ss ") + QString::number(*start) + QStringLiteral(" -t ") +
+           QString::number(*end - *start);
+    cmd += QStringLiteral(" -s ") + in.videoSize;
+    cmd += QStringLiteral(" -acodec ") + translateAudioCodec(in.audioCodec);
+    if (in.disableAudio != QLatin1String("No"))
+        cmd += QStringLiteral(" -an ");
+    // Output options must precede the output file: FFmpeg ignores what trails it, and
+    // without -y it refuses (or asks) to overwrite.
+    if (keepName)
+        cmd += QStringLiteral(" -y");
+    if (in.threadCount != 0) {
+        cmd += QStringLiteral(" -threads ");
+        cmd += (in.threadCount >= 0 ? QStringLiteral(" ") : QString()) + numberText(in.threadCount);
+    }
+    cmd += QLatin1Char(' ') + quoteArgument(outputPath);
+    return EncoderCommand{cmd, outputPath};
+}
+
+} // namespace clipvane

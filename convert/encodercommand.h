@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <variant>
+
+namespace clipvane {
+
+class OptionSheet;
+
+// Everything one encoder command is made from.
+struct EncoderInputs {
+    QString programFolder;
+    QString inputPath;
+    QString clipStart; // H:MM:SS
+    QString clipEnd;   // H:MM:SS
+    QString profileCaption;
+    // Option values as the sheet shows them.
+    QString videoSize;
+    QString videoBitrate;
+    QString videoFramerate;
+    QString audioCodec;
+    QString disableAudio;
+    QString audioBitrate;
+    QString sampleRate;
+    QString audioChannel;
+    // Settings.
+    QString outputFolder; // empty: the program folder
+    QString existedFile;  // "0" or empty: add "_New"; anything else: overwrite
+    double threadCount = 0;
+};
+
+struct EncoderCommand {
+    QString commandLine;
+    QString outputPath;
+};
+
+// Why a command could not be built; the run marks the item "Fail".
+struct EncoderCommandError {
+    QString reason;
+};
+
+using EncoderCommandResult = std::variant<EncoderCommand, EncoderCommandError>;
+
+// Reads the eight option values the encoder needs; false when a row is missing.
+bool readEncoderOptions(const OptionSheet& sheet, EncoderInputs& inputs);
+
+// The audio codec argument for an "Audio Codec" value.
+QString translateAudioCodec(const QString& value);
+
+// The file name without folder and without its last extension (the whole name when it has
+// no extension).
+QString outputBaseName(const QString& inputPath);
+
+// Builds the encoder command line and the output path. exists answers whether a file is
+// there (the "_New" rule); it defaults to the file system.
+EncoderCommandResult buildEncoderCommand(const EncoderInputs& inputs,
+                                         const std::function<bool(const QString&)>& exists = {});
+
+} // namespace clipvane

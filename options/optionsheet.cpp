@@ -1,0 +1,160 @@
+#include "options/optionsheet.h"
+
+namespace clipvane {
+
+OptionSheet::Category* OptionSheet::findCategory(const QString& name) {
+    for (Category& c : m_categories) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+OptionSheet::Row* OptionSheet::findRow(const QString& category, const QString& caption) {
+    Category* c = findCategory(category);
+    if (!c)
+        return nullptr;
+    for (Row& r : c->rows) {
+        if (r.caption == caption)
+            return &r;
+    }
+    return nullptr;
+}
+
+const OptionSheet::Row* OptionSheet::row(const QString& category, const QString& caption) const {
+    return const_cast<OptionSheet*>(this)->findRow(category, caption);
+}
+
+void OptionSheet::clear() {
+    m_categories.clear();
+    emit structureChanged();
+}
+
+bool OptionSheet::addCategory(const QString& name) {
+    if (findCategory(name))
+        return false;
+    m_categories.push_back(Category{name, {}});
+    emit structureChanged();
+    return true;
+}
+
+bool OptionSheet::hasCategory(const QString& name) const {
+    return const_cast<OptionSheet*>(this)->findCategory(name) != nullptr;
+}
+
+bool OptionSheet::addRow(const QString& category, const QString& caption, const QString& value,
+                         Kind kind) {
+    Category* c = findCategory(category);
+    if (!c || findRow(category, caption))
+        return false;
+    c->rows.push_back(Row{caption, kind, value, {}, false});
+    emit structureChanged();
+    return true;
+}
+
+bool OptionSheet::hasRow(const QString& category, const QString& caption) const {
+    return row(category, caption) != nullptr;
+}
+
+bool OptionSheet::clearChoices(const QString& category, const QString& caption) {
+    Row* r = findRow(category, caption);
+    if (!r)
+        return false;
+    r->choices.clear();
+    emit choicesChanged(category, caption);
+    return true;
+}
+
+bool OptionSheet::addChoice(const QString& category, const QString& caption,
+                            const QString& choice) {
+    Row* r = findRow(category, caption);
+    if (!r)
+        return false;
+    r->choices.append(choice);
+    emit choicesChanged(category, caption);
+    return true;
+}
+
+bool OptionSheet::setValue(const QString& category, const QString& caption,
+                           const QString& value) {
+    Row* r = findRow(category, caption);
+    if (!r)
+        return false;
+    if (r->value != value) {
+        r->value = value;
+        emit valueChanged(category, caption);
+    }
+    return true;
+}
+
+bool OptionSheet::lock(const QString& category, const QString& caption) {
+    Row* r = findRow(category, caption);
+    if (!r)
+        return false;
+    r->locked = true;
+    emit choicesChanged(category, caption);
+    return true;
+}
+
+std::optional<QString> OptionSheet::value(const QString& category, const QString& caption) const {
+    const Row* r = row(category, caption);
+    if (!r)
+        return std::nullopt;
+    return r->value;
+}
+
+void prolist(OptionSheet& sheet) {
+    using Kind = OptionSheet::Kind;
+    sheet.clear();
+    sheet.addCategory(opt::General);
+    sheet.addRow(opt::General, opt::ItemName, QStringLiteral("Auto"), Kind::Text);
+
+    sheet.addCategory(opt::OutputDuration);
+    for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
+        sheet.addRow(opt::OutputDuration, caption, QStringLiteral("00:00:00"), Kind::Text);
+
+    struct ListRow {
+        const QString& category;
+        const QString& caption;
+        const char* value;
+        QStringList choices;
+    };
+    const ListRow rows[] = {
+        {opt::Video, opt::VideoCodec, "xvid", {"xvid", "mpeg4", "x264"}},
+        {opt::Video, opt::VideoSize, "320x240", {"320x240", "480x270", "480x320", "640x480"}},
+        {opt::Video,
+         opt::VideoBitrate,
+         "256",
+         {"48", "64", "128", "192", "256", "512", "768", "1000", "1500", "1152", "2500"}},
+        {opt::Video,
+         opt::VideoFramerate,
+         "29.97",
+         {"Auto", "8", "10", "12", "15", "23.976", "24", "25", "29.97", "30"}},
+        {opt::Audio, opt::AudioCodec, "mp3", {"mp3"}},
+        {opt::Audio,
+         opt::AudioBitrate,
+         "128",
+         {"32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192", "224", "256",
+          "320"}},
+        {opt::Audio,
+         opt::SampleRate,
+         "44100",
+         {"8000", "11025", "22050", "24000", "32000", "44100", "48000"}},
+        {opt::Audio, opt::AudioChannel, "2", {"1", "2"}},
+        {opt::Audio, opt::DisableAudio, "No", {"No", "Yes"}},
+        {opt::Audio, opt::AVSync, "Basic", {"Basic", "Default"}},
+    };
+    for (const ListRow& r : rows) {
+        if (!sheet.hasCategory(r.category))
+            sheet.addCategory(r.category);
+        sheet.addRow(r.category, r.caption, QString::fromLatin1(r.value), Kind::List);
+        for (const QString& choice : r.choices)
+            sheet.addChoice(r.category, r.caption, choice);
+    }
+
+    sheet.lock(opt::General, opt::ItemName);
+    for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
+        sheet.lock(opt::OutputDuration, caption);
+}
+
+} // namespace clipvane

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace clipvane {
+
+// The option set: named categories of captioned rows, each holding a text value. It is the
+// only place the encoding choices live; the property grid on the window only shows it.
+// Lookups are by category name and row caption; an operation on a missing category or row
+// does nothing and returns false.
+class OptionSheet : public QObject {
+    Q_OBJECT
+public:
+    enum class Kind { Text, List };
+
+    struct Row {
+        QString caption;
+        Kind kind = Kind::Text;
+        QString value;
+        QStringList choices;
+        bool locked = false;
+    };
+    struct Category {
+        QString name;
+        std::vector<Row> rows;
+    };
+
+    explicit OptionSheet(QObject* parent = nullptr) : QObject(parent) {}
+
+    void clear();
+    bool addCategory(const QString& name);
+    bool hasCategory(const QString& name) const;
+    bool addRow(const QString& category, const QString& caption, const QString& value, Kind kind);
+    bool hasRow(const QString& category, const QString& caption) const;
+    bool clearChoices(const QString& category, const QString& caption);
+    bool addChoice(const QString& category, const QString& caption, const QString& choice);
+    bool setValue(const QString& category, const QString& caption, const QString& value);
+    bool lock(const QString& category, const QString& caption);
+
+    std::optional<QString> value(const QString& category, const QString& caption) const;
+    const Row* row(const QString& category, const QString& caption) const;
+    const std::vector<Category>& categories() const { return m_categories; }
+
+signals:
+    void structureChanged();
+    void valueChanged(const QString& category, const QString& caption);
+    void choicesChanged(const QString& category, const QString& caption);
+
+private:
+    Category* findCategory(const QString& name);
+    Row* findRow(const QString& category, const QString& caption);
+
+    std::vector<Category> m_categories;
+};
+
+// Builds the sheet from nothing with every encoding choice and its initial value.
+void prolist(OptionSheet& sheet);
+
+// Category names and row captions used throughout the program.
+namespace opt {
+inline const QString General = QStringLiteral("General");
+inline const QString OutputDuration = QStringLiteral("Output Duration");
+inline const QString Video = QStringLiteral("Video Options");
+inline const QString Audio = QStringLiteral("Audio Options");
+inline const QString ItemName = QStringLiteral("Item Name");
+inline const QString AllClipDuration = QStringLiteral("All Clip Duration");
+inline const QString StartTime = QStringLiteral("Start Time");
+inline const QString StopTime = QStringLiteral("Stop Time");
+inline const QString VideoCodec = QStringLiteral("Video Codec");
+inline const QString VideoSize = QStringLiteral("Video Size");
+inline const QString VideoBitrate = QStringLiteral("Video Bitrate");
+inline const QString VideoFramerate = QStringLiteral("Video Framerate");
+inline const QString AudioCodec = QStringLiteral("Audio Codec");
+inline const QString AudioBitrate = QStringLiteral("Audio Bitrate");
+inline const QString SampleRate = QStringLiteral("Sample Rate");
+inline const QString AudioChannel = QStringLiteral("Audio Channel");
+inline const QString DisableAudio = QStringLiteral("Disable Audio");
+inline const QString AVSync = QStringLiteral("A/V Sync");
+} // namespace opt
+
+} // namespace clipvane

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QProcess>
+#include <QString>
+
+namespace clipvane {
+
+// Virtual-key codes the program sends to its tools.
+enum VirtualKey : int { VK_SPACE = 32, VK_LEFT = 37, VK_RIGHT = 39, VK_Q = 81 };
+
+inline constexpr const char* kPlayerTool = "mp.dll";
+inline constexpr const char* kEncoderTool = "fp.dll";
+
+// The bytes a terminal sends for a key, or empty for a key the tools do not know.
+QByteArray terminalBytesForKey(int virtualKey);
+
+// Sends key presses to tools the program started. Tests replace it with a recorder.
+class ToolKeys {
+public:
+    virtual ~ToolKeys() = default;
+    // Sends the key to the live child with that process id whose program contains toolName.
+    // An ended child, another program or a process id of 0 gets nothing.
+    virtual void sendKey(qint64 processId, const QString& toolName, int virtualKey) = 0;
+};
+
+// The tools (player, encoder) the program has started and still watches. Each is started
+// from an argument list, never through a shell, with standard input as a pipe the program
+// keeps, so that key presses can be written to it.
+class ChildTools : public QObject, public ToolKeys {
+    Q_OBJECT
+public:
+    static ChildTools& instance();
+
+    struct StartOptions {
+        QString workingDirectory;
+        QString stderrFile;     // empty: standard error is discarded
+        bool discardStdout = true;
+    };
+
+    // Starts the tool described by command-line text. Returns the running process (owned
+    // here, deleted some time after it ends) or nullptr when it could not be started.
+    QProcess* start(const QString& commandLine, const StartOptions& options);
+
+    // The live child with that process id whose program contains toolName, or nullptr.
+    QProcess* find(qint64 processId, const QString& toolName) const;
+
+    void sendKey(qint64 processId, const QString& toolName, int virtualKey) override;
+
+private:
+    ChildTools() = default;
+    QHash<qint64, QPointer<QProcess>> m_children;
+};
+
+} // namespace clipvane

@@ -1,0 +1,53 @@
+#include "settings/apppaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace clipvane {
+namespace {
+QString& folderOverride() {
+    static QString folder;
+    return folder;
+}
+
+QString xdgFolder(const char* variable, const char* fallbackUnderHome) {
+    QString base = qEnvironmentVariable(variable);
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QLatin1Char('/') + QLatin1String(fallbackUnderHome);
+    return base + QStringLiteral("/clipvane");
+}
+} // namespace
+
+QString programFolder() {
+    if (!folderOverride().isEmpty())
+        return folderOverride();
+    return QCoreApplication::applicationDirPath();
+}
+
+void setProgramFolder(const QString& folder) { folderOverride() = folder; }
+
+QString AppPathSlash() {
+    QString folder = programFolder();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+QString settingsFilePath() {
+    const QString folder = programFolder();
+    const QFileInfo info(folder);
+    if (info.isDir() && info.isWritable())
+        return folder + QStringLiteral("/settings.dat");
+    const QString config = xdgFolder("XDG_CONFIG_HOME", ".config");
+    QDir().mkpath(config);
+    return config + QStringLiteral("/settings.dat");
+}
+
+QString cacheFolder() {
+    const QString cache = xdgFolder("XDG_CACHE_HOME", ".cache");
+    QDir().mkpath(cache);
+    return cache;
+}
+
+} // namespace clipvane

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace clipvane {
+
+// The program folder: the folder of the running executable. Tests point it elsewhere.
+QString programFolder();
+void setProgramFolder(const QString& folder);
+
+// The program folder path ending in "/" (a root folder keeps its single "/").
+QString AppPathSlash();
+
+// settings.dat in the program folder, or in $XDG_CONFIG_HOME/clipvane/ when the program
+// folder is not writable (a system-wide install).
+QString settingsFilePath();
+
+// Folder for the encoder's log files: $XDG_CACHE_HOME/clipvane (created on demand).
+QString cacheFolder();
+
+// The section all settings live in.
+inline constexpr const char* kSettingsSection = "set";
+
+} // namespace clipvane

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace clipvane {
+
+// What the program asks of the desktop. The window supplies the real one; tests supply a
+// recorder, so no test can open a file manager or shut the machine down.
+class DesktopServices {
+public:
+    virtual ~DesktopServices() = default;
+    // Opens a folder in the file manager. Failures are silent.
+    virtual void openFolder(const QString& folder) = 0;
+    // Shuts the computer down (no restart).
+    virtual void shutdown() = 0;
+    // Shows the help file in the program's help window; a missing file shows nothing.
+    virtual void showHelp(const QString& helpFile) = 0;
+};
+
+} // namespace clipvane

@@ -1,0 +1,80 @@
+#include "settings/textvalues.h"
+
+#include <QRegularExpression>
+#include <cfenv>
+#include <cmath>
+
+namespace clipvane {
+
+double leadingNumber(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && (text.at(i) == QLatin1Char(' ') || text.at(i) == QLatin1Char('\t')))
+        ++i;
+    const qsizetype start = i;
+    if (i < text.size() && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
+        ++i;
+    bool digits = false;
+    bool point = false;
+    while (i < text.size()) {
+        const QChar c = text.at(i);
+        if (c.isDigit() && c.unicode() < 128) {
+            digits = true;
+        } else if (c == QLatin1Char('.') && !point) {
+            point = true;
+        } else {
+            break;
+        }
+        ++i;
+    }
+    if (!digits)
+        return 0.0;
+    bool ok = false;
+    const double v = text.mid(start, i - start).toDouble(&ok);
+    return ok && std::isfinite(v) ? v : 0.0;
+}
+
+std::optional<double> strictNumber(const QString& text) {
+    static const QRegularExpression number(
+        QStringLiteral("^[ \\t]*[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)[ \\t]*$"));
+    if (!number.match(text).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+qint64 roundHalfEven(double value) {
+    // nearbyint honours the current rounding mode, which the program never changes from
+    // round-to-nearest-even.
+    return static_cast<qint64>(std::nearbyint(value));
+}
+
+QString timeText(qint64 seconds) {
+    if (seconds < 0)
+        seconds = 0;
+    const qint64 h = seconds / 3600;
+    const qint64 m = (seconds / 60) % 60;
+    const qint64 s = seconds % 60;
+    return QStringLiteral("%1:%2:%3")
+        .arg(h)
+        .arg(m, 2, 10, QLatin1Char('0'))
+        .arg(s, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<qint64> parseTimeText(const QString& text) {
+    static const QRegularExpression time(
+        QStringLiteral("^\\s*([0-9]{1,9}):([0-9]{1,2})(?::([0-9]{1,2}))?\\s*$"));
+    const QRegularExpressionMatch m = time.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const qint64 hours = m.captured(1).toLongLong();
+    const qint64 minutes = m.captured(2).toLongLong();
+    const qint64 secs = m.capturedLength(3) > 0 ? m.captured(3).toLongLong() : 0;
+    if (minutes > 59 || secs > 59)
+        return std::nullopt;
+    return hours * 3600 + minutes * 60 + secs;
+}
+
+} // namespace clipvane

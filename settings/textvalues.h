@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace clipvane {
+
+// The leading number of a text, as the program reads numbers from settings: leading blanks
+// are skipped, then an optional sign, digits and one decimal point are taken; empty or
+// non-numeric text gives 0.
+double leadingNumber(const QString& text);
+
+// The whole text as a number (surrounding blanks allowed), or nothing when it is not one.
+std::optional<double> strictNumber(const QString& text);
+
+// Nearest whole number, halves to even.
+qint64 roundHalfEven(double value);
+
+// H:MM:SS with hours unpadded and without limit; negative counts show as 0:00:00.
+QString timeText(qint64 seconds);
+
+// Seconds of an H:MM:SS (or H:MM) time text, or nothing when the text is not a time.
+std::optional<qint64> parseTimeText(const QString& text);
+
+} // namespace clipvane

@@ -1,0 +1,86 @@
+#include "sources/fileselect.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace clipvane {
+
+SelectFileInfo GetSelectedFiles(const QStringList& selectedPaths) {
+    SelectFileInfo info;
+    if (selectedPaths.isEmpty())
+        return info;
+    info.folder = QFileInfo(selectedPaths.first()).absolutePath();
+    if (!info.folder.endsWith(QLatin1Char('/')))
+        info.folder += QLatin1Char('/');
+    for (const QString& path : selectedPaths) {
+        const QFileInfo fi(path);
+        QString dir = fi.absolutePath();
+        if (!dir.endsWith(QLatin1Char('/')))
+            dir += QLatin1Char('/');
+        // A name from another folder is kept relative, so folder + name is still its path.
+        info.names.append(dir == info.folder ? fi.fileName()
+                                             : QDir(info.folder).relativeFilePath(fi.absoluteFilePath()));
+        ++info.count;
+    }
+    return info;
+}
+
+const QList<FilterEntry>& openDialogFilters() {
+    static const QList<FilterEntry> filters = {
+        {QStringLiteral("All supported media files"),
+         QStringLiteral("*.avi;*.wmv;*.wma;*.asf;*.mov;*.mp4;*.3gp;*.3g2;*.rm;*.rmvb;*.flv;*.mkv;"
+                        "*.m2ts;*.m1v;*.mpe;*.mpg;*.mpeg;*.m2v;*.divx;*.ogm;*.vro;*.dr;*.amv")},
+        {QStringLiteral("Windows Media files (*.avi;*.wmv;*.wma;*.asf)"),
+         QStringLiteral("*.avi;*.wmv;*.wma;*.asf")},
+        {QStringLiteral("Mov/MP4 Files (*.mov;*.mp4;*.3gp;*.3g2)"),
+         QStringLiteral("*.mov;*.mp4;*.3gp;*.3g2")},
+        {QStringLiteral("Real Media Files (*.rm;*.rmvb)"), QStringLiteral("*.rm;*.rmvb")},
+        {QStringLiteral("Flash Video files (*.flv)"), QStringLiteral("*.flv")},
+        {QStringLiteral("Matroska Video files (*.mkv)"), QStringLiteral("*.mkv")},
+        {QStringLiteral("Sony High Definition Video File (*.m2ts)"), QStringLiteral("*.m2ts")},
+        {QStringLiteral("MPEG-1 Video File (*.m1v;*.mpe;*.mpg;*.mpeg)"),
+         QStringLiteral("*.m1v;*.mpe;*.mpg;*.mpeg")},
+        {QStringLiteral("MPEG-2 Video File (*.m2v;*.mpe;*.mpg;*.mpeg)"),
+         QStringLiteral("*.m2v;*.mpe;*.mpg;*.mpeg")},
+        {QStringLiteral("Divx Video File (*.divx)"), QStringLiteral("*.divx")},
+        {QStringLiteral("Ogg Media File (*.ogm)"), QStringLiteral("*.ogm")},
+        {QStringLiteral("DVD-VR Video File(*.vro)"), QStringLiteral("*.vro")},
+        {QStringLiteral("Other Video File(*.dr;*.amv)"), QStringLiteral("*.dr;*.amv")},
+        {QStringLiteral("All files (*.*)"), QStringLiteral("*.*")},
+    };
+    return filters;
+}
+
+QStringList openDialogNameFilters() {
+    QStringList out;
+    for (const FilterEntry& f : openDialogFilters()) {
+        // Qt reads the patterns from a trailing "(...)", blank-separated; "*.*" would miss
+        // names without a dot, so "all files" is "*".
+        QString patterns = f.patterns;
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (patterns == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        QString description = f.description;
+        const qsizetype open = description.lastIndexOf(QLatin1Char('('));
+        if (open >= 0 && description.endsWith(QLatin1Char(')')))
+            description = description.left(open).trimmed();
+        // Keep the original spacing before the parenthesis ("File(*.vro)").
+        const bool tight = open > 0 && f.description.at(open - 1) != QLatin1Char(' ');
+        out.append(description + (tight ? QString() : QStringLiteral(" ")) + QLatin1Char('(') +
+                   patterns + QLatin1Char(')'));
+    }
+    return out;
+}
+
+bool matchesDropEnding(const QString& path) {
+    static const char* endings[] = {"AVI", "MPG", "WMV",  "FLV", "ASF", "MOV", "QT",  "MPEG",
+                                    "RM",  "RMVB", "MP4", "3GP", "3G2", "SWF", "MKV", "DIVX"};
+    const QString upper = path.toUpper();
+    for (const char* ending : endings) {
+        if (upper.endsWith(QLatin1String(ending)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace clipvane

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace clipvane {
+
+// The open-file dialog's answer split into its folder (ending in "/") and the chosen names,
+// in the dialog's order.
+struct SelectFileInfo {
+    int count = 0;
+    QString folder;
+    QStringList names;
+};
+
+// Splits the full paths an open-file dialog returned. An empty answer (a cancelled dialog)
+// gives count 0. A root folder is "/" (never "//").
+SelectFileInfo GetSelectedFiles(const QStringList& selectedPaths);
+
+// The dialog's title and its filter entries, as (description, patterns) pairs in order.
+inline constexpr const char* kOpenVideoTitle = "Open Video File";
+struct FilterEntry {
+    QString description;
+    QString patterns; // "*.avi;*.wmv"
+};
+const QList<FilterEntry>& openDialogFilters();
+// The same entries as name filters for a Qt file dialog ("Description (*.avi *.wmv)").
+QStringList openDialogNameFilters();
+
+// Whether a dropped path ends in one of the accepted video endings (compared on the last
+// characters, upper-cased, no dot required).
+bool matchesDropEnding(const QString& path);
+
+} // namespace clipvane

@@ -1,0 +1,122 @@
+#include "sources/sourcelist.h"
+
+namespace clipvane {
+
+QString SourceList::caption(int column) {
+    static const char* captions[ColumnCount] = {"File Name", "Start",  "End",       "Size",
+                                                "Format",    "Status", "Video Time"};
+    return column >= 0 && column < ColumnCount ? QString::fromLatin1(captions[column]) : QString();
+}
+
+int SourceList::designWidth(int column) {
+    // Widths in twips; 15 twips make a pixel at 96 dpi.
+    static const int twips[ColumnCount] = {8025, 2090, 1870, 1940, 1658, 2540, 1834};
+    return column >= 0 && column < ColumnCount ? twips[column] / 15 : 0;
+}
+
+bool SourceList::centred(int column) { return column == End || column == Size; }
+
+SourceList::Id SourceList::append(const QString& path) {
+    const int row = count();
+    beginInsertRows({}, row, row);
+    Item item{m_nextId++, {}, {}};
+    item.columns[FileName] = path;
+    m_items.push_back(std::move(item));
+    endInsertRows();
+    return m_items.back().id;
+}
+
+int SourceList::rowOf(Id id) const {
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].id == id)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+SourceList::Id SourceList::idAt(int row) const {
+    return row >= 0 && row < count() ? m_items[static_cast<size_t>(row)].id : 0;
+}
+
+QString SourceList::text(Id id, int column) const { return textAt(rowOf(id), column); }
+
+QString SourceList::textAt(int row, int column) const {
+    if (row < 0 || row >= count() || column < 0 || column >= ColumnCount)
+        return QString();
+    return m_items[static_cast<size_t>(row)].columns[static_cast<size_t>(column)];
+}
+
+void SourceList::setText(Id id, int column, const QString& value) {
+    const int row = rowOf(id);
+    if (row < 0 || column < 0 || column >= ColumnCount)
+        return;
+    m_items[static_cast<size_t>(row)].columns[static_cast<size_t>(column)] = value;
+    emit dataChanged(index(row, column), index(row, column));
+}
+
+void SourceList::setNote(Id id, const QString& note) {
+    const int row = rowOf(id);
+    if (row < 0)
+        return;
+    m_items[static_cast<size_t>(row)].note = note;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::ToolTipRole});
+}
+
+QString SourceList::note(Id id) const {
+    const int row = rowOf(id);
+    return row < 0 ? QString() : m_items[static_cast<size_t>(row)].note;
+}
+
+void SourceList::removeAt(int row) {
+    if (row < 0 || row >= count())
+        return;
+    beginRemoveRows({}, row, row);
+    m_items.erase(m_items.begin() + row);
+    endRemoveRows();
+}
+
+void SourceList::clearAll() {
+    beginResetModel();
+    m_items.clear();
+    endResetModel();
+}
+
+int SourceList::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+int SourceList::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant SourceList::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= count())
+        return {};
+    const Item& item = m_items[static_cast<size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return item.columns[static_cast<size_t>(index.column())];
+    case Qt::ToolTipRole:
+        if (!item.note.isEmpty())
+            return item.note;
+        return index.column() == FileName ? item.columns[FileName] : QVariant();
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::AlignVCenter |
+                                   (centred(index.column()) ? Qt::AlignHCenter : Qt::AlignLeft));
+    default:
+        return {};
+    }
+}
+
+QVariant SourceList::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+        return caption(section);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignVCenter |
+                                   (centred(section) ? Qt::AlignHCenter : Qt::AlignLeft));
+    return {};
+}
+
+} // namespace clipvane

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <array>
+#include <vector>
+
+namespace clipvane {
+
+// The source list: one row per input file, seven text columns. Every row has an id that
+// never changes and is never reused, so work that outlives a row (a probe, a batch item)
+// writes by id, and a removed row simply takes no more writes.
+class SourceList : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { FileName, Start, End, Size, Format, Status, VideoTime, ColumnCount };
+    using Id = quint64;
+
+    explicit SourceList(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+
+    static QString caption(int column);
+    // Design widths in pixels at 96 dpi, and whether the column is centred.
+    static int designWidth(int column);
+    static bool centred(int column);
+
+    Id append(const QString& path); // a new row at the end; duplicates allowed
+    bool contains(Id id) const { return rowOf(id) >= 0; }
+    int rowOf(Id id) const;
+    Id idAt(int row) const;
+    int count() const { return static_cast<int>(m_items.size()); }
+    QString text(Id id, int column) const;
+    QString textAt(int row, int column) const;
+    void setText(Id id, int column, const QString& value);
+    // A longer explanation shown as the row's tooltip (why a conversion failed).
+    void setNote(Id id, const QString& note);
+    QString note(Id id) const;
+    void removeAt(int row);
+    void clearAll();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    struct Item {
+        Id id;
+        std::array<QString, ColumnCount> columns;
+        QString note;
+    };
+    std::vector<Item> m_items;
+    Id m_nextId = 1;
+};
+
+} // namespace clipvane
