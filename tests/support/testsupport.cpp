@@ -1,0 +1,89 @@
+#include "tests/support/testsupport.h"
+
+#include "settings/apppaths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QtTest>
+
+namespace clipvane::test {
+
+ProgramFolder::ProgramFolder() {
+    const QString bin = QStringLiteral(CLIPVANE_BIN_DIR);
+    m_ok = m_dir.isValid() &&
+           QFile::link(bin + QStringLiteral("/mp.dll"), path() + QStringLiteral("/mp.dll")) &&
+           QFile::link(bin + QStringLiteral("/fp.dll"), path() + QStringLiteral("/fp.dll"));
+    setProgramFolder(path());
+}
+
+ProgramFolder::~ProgramFolder() { setProgramFolder(QString()); }
+
+bool makeClip(const QString& path, const QStringList& inputArgs, const QStringList& outputArgs) {
+    QProcess ffmpeg;
+    QStringList args = {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                        QStringLiteral("-nostdin")};
+    args << inputArgs << outputArgs << path;
+    ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
+    ffmpeg.start(QStringLiteral("ffmpeg"), args);
+    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) {
+        qWarning() << "ffmpeg failed:" << ffmpeg.readAll();
+        return false;
+    }
+    return true;
+}
+
+bool makeStandardClip(const QString& path, double seconds, const QString& size) {
+    const QString t = QString::number(seconds);
+    return makeClip(path,
+                    {"-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=25", "-f", "lavfi", "-i",
+                     "sine=frequency=440:sample_rate=44100", "-t", t},
+                    {"-c:v", "mpeg4", "-c:a", "libmp3lame", "-ac", "2", "-f", "avi"});
+}
+
+QJsonObject probeMedia(const QString& path) {
+    QProcess ffprobe;
+    ffprobe.start(QStringLiteral("ffprobe"),
+                  {"-v", "error", "-show_streams", "-show_format", "-count_frames", "-of", "json",
+                   path});
+    if (!ffprobe.waitForFinished(120000))
+        return {};
+    return QJsonDocument::fromJson(ffprobe.readAllStandardOutput()).object();
+}
+
+QJsonObject streamOf(const QJsonObject& probe, const QString& type) {
+    for (const QJsonValue& s : probe.value("streams").toArray()) {
+        if (s.toObject().value("codec_type").toString() == type)
+            return s.toObject();
+    }
+    return {};
+}
+
+QStringList hostileNames() {
+    return {
+        QStringLiteral("with space.avi"),
+        QStringLiteral("quote\"inside.avi"),
+        QStringLiteral("dollar $HOME;rm -rf x.avi"),
+        QStringLiteral("-leading dash.avi"),
+        QStringLiteral("back\\slash\\.avi"),
+        QStringLiteral("ünïcødé 映像 ñ.avi"),
+        QStringLiteral("star*and?.avi"),
+        QStringLiteral("new\nline.avi"),
+        QStringLiteral("tick'`x`.avi"),
+    };
+}
+
+bool processAlive(qint64 pid) {
+    if (pid <= 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close >= 0 && close + 2 < text.size() && text.at(close + 2) != 'Z';
+}
+
+} // namespace clipvane::test

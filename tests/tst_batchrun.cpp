@@ -1,0 +1,328 @@
+#include "app/form1.h"
+#include "settings/apppaths.h"
+#include "settings/settingsfile.h"
+#include "sources/mediaprobe.h"
+#include "tests/support/testsupport.h"
+#include "ui_form1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QTimer>
+#include <QtTest>
+
+using namespace clipvane;
+
+// End to end: real clips, real mp.dll and fp.dll, the real window on the offscreen platform.
+class TestBatchRun : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir clips;
+    QString clip3s;   // 3 s, 640x480, MPEG-4 + MP3
+    QString clip1s;   // 1 s
+    std::unique_ptr<test::ProgramFolder> folder;
+    std::unique_ptr<QTemporaryDir> out;
+    test::RecordingDesktop desktop;
+    test::RecordingMessages messages;
+    test::RecordingKeys keys;
+    std::unique_ptr<Form1> form;
+
+    void setSetting(const char* key, const QString& value) {
+        writeSetting(settingsFilePath(), "set", key, value);
+    }
+    void pickProfile(int index) {
+        form->form()->ImageCombo1->setCurrentIndex(index - 1);
+        form->ImageCombo1_Click();
+    }
+    SourceList& list() { return form->sources(); }
+    QStringList statuses() {
+        QStringList s;
+        for (int r = 0; r < list().count(); ++r)
+            s << list().textAt(r, SourceList::Status);
+        return s;
+    }
+    void checkPanelClosed() {
+        QVERIFY(!form->form()->Picture4->isVisible());
+        QCOMPARE(form->form()->prgTrackProgress->value(), 0);
+        QCOMPARE(form->form()->prgTotalProgress->value(), 0);
+        QVERIFY(!form->batch().isRunning());
+        QVERIFY(!form->batch().timerRunning());
+    }
+    static double duration(const QJsonObject& probe) {
+        return probe.value("format").toObject().value("duration").toString().toDouble();
+    }
+
+private slots:
+    void initTestCase() {
+        clip3s = clips.filePath("holiday.avi");
+        clip1s = clips.filePath("short.avi");
+        QVERIFY(test::makeStandardClip(clip3s, 3.0));
+        QVERIFY(test::makeStandardClip(clip1s, 1.0, "320x240"));
+    }
+
+    void init() {
+        folder = std::make_unique<test::ProgramFolder>();
+        out = std::make_unique<QTemporaryDir>();
+        desktop = test::RecordingDesktop();
+        messages.shown.clear();
+        messages.onMessage = [this](const QString& text) { desktop.events.append("message:" + text); };
+        keys.sent.clear();
+        Form1Services s;
+        s.desktop = &desktop;
+        s.messages = &messages;
+        s.keys = &keys;
+        s.endProcess = [] {};
+        form = std::make_unique<Form1>(s);
+        form->Form_Load();
+        form->show();
+        setSetting("outputfolder", out->path());
+        pickProfile(2);
+    }
+    void cleanup() {
+        form.reset();
+        folder.reset();
+        out.reset();
+    }
+
+    void convertsTrimmedClip_data() {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QString>("container");
+        QTest::newRow("flv") << 2 << "flv";
+        QTest::newRow("swf") << 3 << "swf";
+    }
+    void convertsTrimmedClip() {
+        QFETCH(int, profile);
+        QFETCH(QString, container);
+        pickProfile(profile);
+        form->addvideofile(clip3s);
+        list().setText(list().idAt(0), SourceList::Start, "0:00:01");
+        list().setText(list().idAt(0), SourceList::End, "0:00:03");
+        QStringList captions;
+        connect(&form->batch(), &BatchRun::frameCaptionChanged, [&](const QString& c) { captions << c; });
+        form->BurnNow_Click();
+
+        const QString output = out->path() + "/holiday." + container;
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QVERIFY(captions.contains("Progress...." + clip3s + " To " + output));
+        const QJsonObject probe = test::probeMedia(output);
+        QCOMPARE(probe.value("format").toObject().value("format_name").toString(), container);
+        const QJsonObject video = test::streamOf(probe, "video");
+        QCOMPARE(video.value("codec_name").toString(), QString("flv1"));
+        QCOMPARE(video.value("width").toInt(), 320);
+        QCOMPARE(video.value("height").toInt(), 240);
+        const QJsonObject audio = test::streamOf(probe, "audio");
+        QCOMPARE(audio.value("codec_name").toString(), QString("mp3"));
+        QCOMPARE(audio.value("sample_rate").toString(), QString("44100"));
+        QCOMPARE(audio.value("channels").toInt(), 2);
+        if (container == "flv") {
+            QVERIFY2(qAbs(duration(probe) - 2.0) <= 0.1, qPrintable(QString::number(duration(probe))));
+        } else {
+            // SWF carries no duration; count the frames at 25 fps instead.
+            const int frames = video.value("nb_read_frames").toString().toInt();
+            QVERIFY2(qAbs(frames - 50) <= 2, qPrintable(QString::number(frames)));
+        }
+        QCOMPARE(messages.shown, QStringList{"info:Conversion completed!"});
+        QCOMPARE(desktop.opened, QStringList{out->path()});
+        QCOMPARE(desktop.shutdowns, 0);
+        checkPanelClosed();
+    }
+
+    void disableAudioDropsTheAudioStream() {
+        form->sheet().setValue("Audio Options", "Disable Audio", "Yes");
+        form->addvideofile(clip1s);
+        form->BurnNow_Click();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        const QJsonObject probe = test::probeMedia(out->path() + "/short.flv");
+        QVERIFY(!test::streamOf(probe, "video").isEmpty());
+        QVERIFY(test::streamOf(probe, "audio").isEmpty());
+    }
+
+    void headerProfileFailsEveryItem() {
+        pickProfile(1);
+        form->addvideofile(clip1s);
+        form->addvideofile(clip3s);
+        form->BurnNow_Click();
+        QCOMPARE(statuses(), (QStringList{"Fail", "Fail"}));
+        QCOMPARE(messages.shown, QStringList{"info:Conversion completed!"});
+        QCOMPARE(desktop.opened.size(), 1);
+        QVERIFY(QDir(out->path()).entryList(QDir::Files).isEmpty());
+        checkPanelClosed();
+    }
+
+    void existingOutput_data() {
+        QTest::addColumn<QString>("existedfile");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("keep old, new name") << "0" << "short_New.flv";
+        QTest::newRow("unset means new name") << "" << "short_New.flv";
+        QTest::newRow("overwrite") << "1" << "short.flv";
+    }
+    void existingOutput() {
+        QFETCH(QString, existedfile);
+        QFETCH(QString, written);
+        setSetting("existedfile", existedfile);
+        QFile old(out->path() + "/short.flv");
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old contents");
+        old.close();
+        form->addvideofile(clip1s);
+        form->BurnNow_Click();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        const QJsonObject probe = test::probeMedia(out->path() + "/" + written);
+        QCOMPARE(test::streamOf(probe, "video").value("codec_name").toString(), QString("flv1"));
+        if (written != "short.flv") {
+            QFile check(out->path() + "/short.flv");
+            QVERIFY(check.open(QIODevice::ReadOnly));
+            QCOMPARE(check.readAll(), QByteArray("old contents"));
+        }
+    }
+
+    void missingInputEndsTheRun() {
+        form->addvideofile(clip1s);
+        const QString missing = clips.filePath("gone.avi");
+        QFile::copy(clip1s, missing);
+        form->addvideofile(missing);
+        form->addvideofile(clip1s);
+        QFile::remove(missing);
+        form->BurnNow_Click();
+        QCOMPARE(statuses(), (QStringList{"OK", "", ""}));
+        QCOMPARE(messages.shown, QStringList{"error:Invalid input file name. " + missing});
+        QVERIFY(desktop.opened.isEmpty());
+        checkPanelClosed();
+        QFile::remove(clips.filePath("gone.avi"));
+    }
+
+    void cancelDuringSecondItem() {
+        for (int i = 0; i < 3; ++i)
+            form->addvideofile(clip3s);
+        list().setText(list().idAt(2), SourceList::Status, "Earlier");
+        setSetting("existedfile", "0");
+        qint64 secondPid = 0;
+        int started = 0;
+        connect(&form->batch(), &BatchRun::encoderStarted, [&](qint64 pid) {
+            if (++started == 2) {
+                secondPid = pid;
+                form->form()->Command1->click();
+            }
+        });
+        form->BurnNow_Click();
+        QCOMPARE(statuses(), (QStringList{"OK", "Cancel", "Earlier"}));
+        QCOMPARE(messages.shown, QStringList{"error:Conversion Canceled by the user!"});
+        QVERIFY(keys.sent.contains(QString("fp.dll:%1:81").arg(secondPid)));
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(secondPid), 10000);
+        QVERIFY(desktop.opened.isEmpty());
+        checkPanelClosed();
+        const QString clock = form->form()->SkinLabel2->text();
+        QTest::qWait(1200);
+        QCOMPARE(form->form()->SkinLabel2->text(), clock); // the clock stopped too
+    }
+
+    void failingEncoderIsAFailNotOK() {
+        const QString broken = clips.filePath("broken.avi");
+        QFile f(broken);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a video at all\n");
+        f.close();
+        form->addvideofile(broken);
+        list().setText(list().idAt(0), SourceList::End, "0:00:02");
+        form->addvideofile(clip1s);
+        form->BurnNow_Click();
+        QCOMPARE(statuses(), (QStringList{"Fail", "OK"}));
+        const QString note = list().note(list().idAt(0));
+        QVERIFY2(note.contains("exit code") && note.contains("broken.avi"), qPrintable(note));
+        QCOMPARE(messages.shown, QStringList{"info:Conversion completed!"});
+
+        // A sample rate the container refuses.
+        form->ClearAllFiles_Click();
+        form->sheet().setValue("Audio Options", "Sample Rate", "24000");
+        form->addvideofile(clip1s);
+        form->BurnNow_Click();
+        QCOMPARE(statuses(), QStringList{"Fail"});
+        QVERIFY(!list().note(list().idAt(0)).isEmpty());
+    }
+
+    void hostileFileNameConverts() {
+        const QString name = clips.filePath("a \"b\" $HOME;rm ñ映.avi");
+        QVERIFY(QFile::copy(clip1s, name));
+        form->addvideofile(name);
+        form->BurnNow_Click();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        const QJsonObject probe = test::probeMedia(out->path() + "/a \"b\" $HOME;rm ñ映.flv");
+        QCOMPARE(test::streamOf(probe, "video").value("codec_name").toString(), QString("flv1"));
+    }
+
+    void autoshutShutsDownBeforeTheMessage() {
+        setSetting("autoshut", "1");
+        form->addvideofile(clip1s);
+        form->BurnNow_Click();
+        QCOMPARE(desktop.events, (QStringList{"shutdown", "message:Conversion completed!", "open:" + out->path()}));
+    }
+
+    void wholeListBar_data() {
+        QTest::addColumn<int>("items");
+        QTest::addColumn<QList<int>>("values");
+        QTest::newRow("3 items") << 3 << QList<int>{33, 66, 99, 100, 0};
+        QTest::newRow("8 items") << 8 << QList<int>{12, 24, 36, 48, 60, 72, 84, 96, 100, 0};
+    }
+    void wholeListBar() {
+        QFETCH(int, items);
+        QFETCH(QList<int>, values);
+        for (int i = 0; i < items; ++i)
+            form->addvideofile(clip1s);
+        QList<int> seen;
+        connect(&form->batch(), &BatchRun::totalProgressChanged, [&](int v) { seen << v; });
+        QList<int> track;
+        connect(&form->batch(), &BatchRun::trackProgressChanged, [&](int v) { track << v; });
+        form->BurnNow_Click();
+        QCOMPARE(seen, values);
+        QCOMPARE(track.first(), 10);
+        QVERIFY(track.contains(100));
+        for (int v : track)
+            QVERIFY(v == 0 || v >= 10);
+    }
+
+    void rowsRemovedDuringRun_data() {
+        QTest::addColumn<bool>("clearAll");
+        QTest::newRow("remove the next row") << false;
+        QTest::newRow("clear the list") << true;
+    }
+    void rowsRemovedDuringRun() {
+        QFETCH(bool, clearAll);
+        for (int i = 0; i < 3; ++i)
+            form->addvideofile(clip1s);
+        bool done = false;
+        connect(&form->batch(), &BatchRun::encoderStarted, [&](qint64) {
+            if (done)
+                return;
+            done = true;
+            if (clearAll)
+                form->ClearAllFiles_Click();
+            else
+                list().removeAt(1);
+        });
+        form->BurnNow_Click();
+        if (clearAll) {
+            QCOMPARE(list().count(), 0);
+        } else {
+            QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
+        }
+        QCOMPARE(messages.shown, QStringList{"info:Conversion completed!"});
+        checkPanelClosed();
+    }
+
+    void emptyListDoesNothing() {
+        form->BurnNow_Click();
+        QVERIFY(messages.shown.isEmpty());
+        QVERIFY(desktop.events.isEmpty());
+        QVERIFY(!form->form()->Picture4->isVisible());
+    }
+
+    void playerIsToldToQuitFirst() {
+        form->playerState().playerProcessId = 424242;
+        form->addvideofile(clip1s);
+        form->BurnNow_Click();
+        QCOMPARE(keys.sent.first(), QString("mp.dll:424242:81"));
+    }
+};
+
+QTEST_MAIN(TestBatchRun)
+#include "tst_batchrun.moc"

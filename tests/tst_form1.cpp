@@ -1,0 +1,215 @@
+#include "app/form1.h"
+#include "options/profiles.h"
+#include "settings/apppaths.h"
+#include "settings/settingsfile.h"
+#include "tests/support/testsupport.h"
+#include "ui_form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QtTest>
+
+using namespace clipvane;
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+
+    test::RecordingDesktop desktop;
+    test::RecordingMessages messages;
+    test::RecordingKeys keys;
+    QStringList dialogAnswer;
+    int ended = 0;
+
+    std::unique_ptr<Form1> makeForm() {
+        Form1Services s;
+        s.desktop = &desktop;
+        s.messages = &messages;
+        s.keys = &keys;
+        s.openFiles = [this](QWidget*) { return dialogAnswer; };
+        s.endProcess = [this] { ++ended; };
+        auto form = std::make_unique<Form1>(s);
+        form->Form_Load();
+        return form;
+    }
+    static QString value(Form1& f, const QString& cat, const QString& row) {
+        return f.sheet().value(cat, row).value_or("<missing>");
+    }
+
+private slots:
+    void init() {
+        messages.shown.clear();
+        desktop = test::RecordingDesktop();
+        dialogAnswer.clear();
+        ended = 0;
+    }
+
+    void startUpRestoresProfile_data() {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("codec");
+        QTest::newRow("no settings file") << QByteArray() << -1 << "xvid";
+        QTest::newRow("profile 1") << QByteArray("[set]\nprofile=1\n") << 0 << "xvid";
+        QTest::newRow("profile 2") << QByteArray("[set]\nprofile=2\n") << 1 << "FLV";
+        QTest::newRow("profile 3") << QByteArray("[Set]\nprofile=3\n") << 2 << "SWF";
+        QTest::newRow("profile 0") << QByteArray("[set]\nprofile=0\n") << -1 << "xvid";
+        QTest::newRow("profile 7") << QByteArray("[set]\nprofile=7\n") << -1 << "xvid";
+        QTest::newRow("not a number") << QByteArray("[set]\nprofile=flv\n") << -1 << "xvid";
+        QTest::newRow("garbage file") << QByteArray("\0\x01\x02", 3) << -1 << "xvid";
+    }
+    void startUpRestoresProfile() {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, selected);
+        QFETCH(QString, codec);
+        test::ProgramFolder folder;
+        if (!settings.isNull()) {
+            QFile f(folder.settingsFile());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(settings);
+        }
+        auto form = makeForm();
+        Ui::Form1* ui = form->form();
+        QCOMPARE(form->windowTitle(), QString("Clipvane 2.50"));
+        QCOMPARE(ui->ImageCombo1->count(), 3);
+        QCOMPARE(ui->ImageCombo1->itemText(1), QString("Flash Video Movie(*.flv)"));
+        QVERIFY(!ui->ImageCombo1->itemIcon(0).isNull());
+        QCOMPARE(ui->ImageCombo1->currentIndex(), selected);
+        QCOMPARE(value(*form, "Video Options", "Video Codec"), codec);
+        QVERIFY(!ui->Picture4->isVisible());
+        QVERIFY(ui->PS1->itemFor("Audio Options", "Sample Rate"));
+        QCOMPARE(ui->PS1->itemFor("Video Options", "Video Codec")->text(1), codec);
+        QVERIFY(!(ui->PS1->itemFor("General", "Item Name")->flags() & Qt::ItemIsEditable));
+        QVERIFY(ui->PS1->itemFor("Audio Options", "Sample Rate")->flags() & Qt::ItemIsEditable);
+    }
+
+    void unloadWritesProfileOnlyWhenSelected() {
+        test::ProgramFolder folder;
+        {
+            auto form = makeForm();
+            form->close();
+            QCOMPARE(ended, 1);
+        }
+        QVERIFY(!QFile::exists(folder.settingsFile()));
+        writeSetting(folder.settingsFile(), "set", "thread", "2");
+        {
+            auto form = makeForm();
+            form->form()->ImageCombo1->setCurrentIndex(2);
+            form->form()->ImageCombo1->activated(2);
+            QCOMPARE(value(*form, "Video Options", "Video Codec"), QString("SWF"));
+            form->close();
+        }
+        QFile f(folder.settingsFile());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("[set]\nthread=2\nprofile=3\n"));
+    }
+
+    void skin_data() {
+        QTest::addColumn<QByteArray>("skin");
+        QTest::addColumn<bool>("styled");
+        QTest::newRow("missing") << QByteArray() << false;
+        QTest::newRow("present") << QByteArray("QMainWindow { background: #123456; }") << true;
+        QTest::newRow("garbage") << QByteArray("\xff\xfe{{{ not css ;;;", 16) << true;
+    }
+    void skin() {
+        QFETCH(QByteArray, skin);
+        QFETCH(bool, styled);
+        test::ProgramFolder folder;
+        if (!skin.isNull()) {
+            QDir(folder.path()).mkpath("skins");
+            QFile f(folder.path() + "/skins/frmmain.skn");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(skin);
+        }
+        auto form = makeForm();
+        form->show();
+        QCOMPARE(!form->styleSheet().isEmpty(), styled);
+        QCOMPARE(form->form()->ImageCombo1->count(), 3); // start-up went on
+    }
+
+    void windowLayout() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        Ui::Form1* ui = form->form();
+        QStringList headers;
+        for (int c = 0; c < ui->lvwAudioTracks->model()->columnCount(); ++c)
+            headers << ui->lvwAudioTracks->model()->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(headers, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status", "Video Time"}));
+        QCOMPARE(ui->lvwAudioTracks->columnWidth(0), 535);
+        QCOMPARE((QStringList{ui->Label1->text(), ui->Label2->text(), ui->Label9->text(), ui->Label10->text(),
+                              ui->Label11->text(), ui->Label8->text(), ui->Label7->text()}),
+                 (QStringList{"Add Files", "Remove File", "Clear All", "Settings", "CONVERT NOW", "Help", "EXIT"}));
+        QCOMPARE(ui->fraVideoList->title(), QString("Video List"));
+        QCOMPARE(ui->fraPreview->title(), QString("Privew"));
+        QCOMPARE(ui->ClearAllFiles->shortcut(), QKeySequence("Ctrl+C"));
+        QCOMPARE(ui->BurnNow->text(), QString("Convert Now!"));
+        QCOMPARE(ui->BurnNow->shortcut(), QKeySequence("Ctrl+N"));
+        QCOMPARE(ui->file->title(), QString("File(&F)"));
+        QStringList popup;
+        for (QAction* a : form->popupMenu()->actions())
+            popup << (a->isSeparator() ? "-" : a->text());
+        QCOMPARE(popup, (QStringList{"Convert Now!", "-", "Play Selected File", "-", "Video Clip", "-", "Add Files",
+                                     "Remove Selected Item", "Clear All Items", "-", "Capture Video From DV"}));
+        form->resize(1280, 800);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        const QString shot = qEnvironmentVariable("CLIPVANE_SCREENSHOT");
+        if (!shot.isEmpty())
+            form->grab().save(shot);
+    }
+
+    void addFilesInDialogOrder() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        const QStringList chosen = {"/nowhere/c.mp4", "/nowhere/a.avi", "/nowhere/b.mkv"};
+        dialogAnswer = chosen;
+        form->AddFiles_Click();
+        dialogAnswer.clear(); // a cancelled dialog
+        form->AddFiles_Click();
+        SourceList& list = form->sources();
+        QCOMPARE(list.count(), 3);
+        QCOMPARE((QStringList{list.textAt(0, 0), list.textAt(1, 0), list.textAt(2, 0)}), chosen);
+        QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0")); // probed, nothing found
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    void dropStopsAtFirstRefusedPath() {
+        test::ProgramFolder folder;
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir("movie.avi"); // a folder with a video ending
+        auto form = makeForm();
+        form->lvwAudioTracks_OLEDragDrop({"/v/x.avi", "/v/y.txt", "/v/z.avi"});
+        QCOMPARE(form->sources().count(), 1);
+        QCOMPARE(form->sources().textAt(0, 0), QString("/v/x.avi"));
+        QCOMPARE(messages.shown, QStringList{"info:Only Video files are allowed!"});
+        form->lvwAudioTracks_OLEDragDrop({"/v/m.QT", dir.filePath("movie.avi"), "/v/n.avi"});
+        QCOMPARE(form->sources().count(), 2);
+        QCOMPARE(messages.shown.size(), 2);
+    }
+
+    void removeAndClear() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        for (const char* p : {"/a.avi", "/b.avi", "/c.avi"})
+            form->sources().append(p);
+        form->RemoveSelectedFile_Click(); // nothing selected
+        QCOMPARE(form->sources().count(), 3);
+        form->form()->lvwAudioTracks->setCurrentIndex(form->sources().index(1, 0));
+        form->RemoveSelectedFile_Click();
+        QCOMPARE(form->sources().count(), 2);
+        QCOMPARE(form->sources().textAt(1, 0), QString("/c.avi"));
+        form->ClearAllFiles_Click();
+        QCOMPARE(form->sources().count(), 0);
+    }
+
+    void helpGoesToProgramFolder() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        form->form()->helphelp->trigger();
+        QCOMPARE(desktop.helps, QStringList{folder.path() + "/help.html"});
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

@@ -1,0 +1,192 @@
+#include "options/optionsheet.h"
+#include "options/profiles.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace clipvane;
+using Kind = OptionSheet::Kind;
+
+Q_DECLARE_METATYPE(OptionSheet::Kind)
+
+class TestOptions : public QObject {
+    Q_OBJECT
+
+    static QString value(const OptionSheet& s, const QString& c, const QString& r) {
+        return s.value(c, r).value_or("<missing>");
+    }
+    static QStringList choices(const OptionSheet& s, const QString& c, const QString& r) {
+        const OptionSheet::Row* row = s.row(c, r);
+        return row ? row->choices : QStringList{"<missing>"};
+    }
+
+private slots:
+    void prolistBuildsTheTable_data() {
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QStringList>("choices");
+        auto row = [](const char* cat, const char* cap, Kind k, bool l, const char* v, QStringList c) {
+            QTest::newRow((QString(cat) + "/" + cap).toUtf8()) << QString(cat) << QString(cap) << k << l << QString(v) << c;
+        };
+        row("General", "Item Name", Kind::Text, true, "Auto", {});
+        row("Output Duration", "All Clip Duration", Kind::Text, true, "00:00:00", {});
+        row("Output Duration", "Start Time", Kind::Text, true, "00:00:00", {});
+        row("Output Duration", "Stop Time", Kind::Text, true, "00:00:00", {});
+        row("Video Options", "Video Codec", Kind::List, false, "xvid", {"xvid", "mpeg4", "x264"});
+        row("Video Options", "Video Size", Kind::List, false, "320x240", {"320x240", "480x270", "480x320", "640x480"});
+        row("Video Options", "Video Bitrate", Kind::List, false, "256",
+            {"48", "64", "128", "192", "256", "512", "768", "1000", "1500", "1152", "2500"});
+        row("Video Options", "Video Framerate", Kind::List, false, "29.97",
+            {"Auto", "8", "10", "12", "15", "23.976", "24", "25", "29.97", "30"});
+        row("Audio Options", "Audio Codec", Kind::List, false, "mp3", {"mp3"});
+        row("Audio Options", "Audio Bitrate", Kind::List, false, "128",
+            {"32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192", "224", "256", "320"});
+        row("Audio Options", "Sample Rate", Kind::List, false, "44100",
+            {"8000", "11025", "22050", "24000", "32000", "44100", "48000"});
+        row("Audio Options", "Audio Channel", Kind::List, false, "2", {"1", "2"});
+        row("Audio Options", "Disable Audio", Kind::List, false, "No", {"No", "Yes"});
+        row("Audio Options", "A/V Sync", Kind::List, false, "Basic", {"Basic", "Default"});
+    }
+    void prolistBuildsTheTable() {
+        QFETCH(QString, category);
+        QFETCH(QString, caption);
+        QFETCH(Kind, kind);
+        QFETCH(bool, locked);
+        QFETCH(QString, value);
+        QFETCH(QStringList, choices);
+        OptionSheet sheet;
+        prolist(sheet);
+        const OptionSheet::Row* row = sheet.row(category, caption);
+        QVERIFY(row);
+        QCOMPARE(row->kind, kind);
+        QCOMPARE(row->locked, locked);
+        QCOMPARE(row->value, value);
+        QCOMPARE(row->choices, choices);
+    }
+
+    void prolistOrder() {
+        OptionSheet sheet;
+        sheet.addCategory("Stale");
+        prolist(sheet);
+        QStringList layout;
+        for (const auto& c : sheet.categories()) {
+            QStringList rows;
+            for (const auto& r : c.rows)
+                rows << r.caption;
+            layout << c.name + ": " + rows.join(", ");
+        }
+        QCOMPARE(layout, (QStringList{
+                             "General: Item Name",
+                             "Output Duration: All Clip Duration, Start Time, Stop Time",
+                             "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate",
+                             "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, Disable Audio, A/V Sync",
+                         }));
+    }
+
+    void missingRowsAreFailures() {
+        OptionSheet sheet;
+        prolist(sheet);
+        QVERIFY(!sheet.setValue("Video Options", "Nope", "1"));
+        QVERIFY(!sheet.addChoice("Nope", "Video Size", "1"));
+        QVERIFY(!sheet.value("Audio Options", "Video Size"));
+        QVERIFY(!sheet.addRow("Nope", "x", "1", Kind::Text));
+        QVERIFY(!sheet.addRow("General", "Item Name", "dup", Kind::Text));
+    }
+
+    void pick_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("codec");
+        QTest::newRow("flv") << 2 << "FLV";
+        QTest::newRow("swf") << 3 << "SWF";
+    }
+    void pick() {
+        QFETCH(int, index);
+        QFETCH(QString, codec);
+        OptionSheet sheet;
+        prolist(sheet);
+        sheet.setValue("Audio Options", "Audio Channel", "1");
+        sheet.setValue("Audio Options", "Disable Audio", "Yes");
+        sheet.setValue("Audio Options", "A/V Sync", "Default");
+        sheet.setValue("Video Options", "Video Bitrate", "1000");
+        applyProfilePick(sheet, index);
+        QCOMPARE(value(sheet, "Video Options", "Video Codec"), codec);
+        QCOMPARE(choices(sheet, "Video Options", "Video Codec"), QStringList{codec});
+        QCOMPARE(value(sheet, "Video Options", "Video Bitrate"), QString("512"));
+        QCOMPARE(value(sheet, "Video Options", "Video Framerate"), QString("25"));
+        QCOMPARE(value(sheet, "Video Options", "Video Size"), QString("320x240"));
+        QCOMPARE(choices(sheet, "Video Options", "Video Size"),
+                 (QStringList{"128x96", "176x144", "220x176", "320x240", "704x576", "640x480", "800x600", "1024x768"}));
+        QCOMPARE(value(sheet, "Audio Options", "Audio Codec"), QString("mp3"));
+        QCOMPARE(choices(sheet, "Audio Options", "Audio Codec"), QStringList{"mp3"});
+        QCOMPARE(value(sheet, "Audio Options", "Audio Bitrate"), QString("64"));
+        QCOMPARE(value(sheet, "Audio Options", "Sample Rate"), QString("44100"));
+        // Untouched by a pick.
+        QCOMPARE(value(sheet, "Audio Options", "Audio Channel"), QString("1"));
+        QCOMPARE(value(sheet, "Audio Options", "Disable Audio"), QString("Yes"));
+        QCOMPARE(value(sheet, "Audio Options", "A/V Sync"), QString("Default"));
+        QCOMPARE(choices(sheet, "Video Options", "Video Bitrate").size(), 11);
+    }
+
+    void swfAfterFlvLeavesOneCodec() {
+        OptionSheet sheet;
+        prolist(sheet);
+        applyProfilePick(sheet, 2);
+        applyProfilePick(sheet, 3);
+        QCOMPARE(choices(sheet, "Video Options", "Video Codec"), QStringList{"SWF"});
+        QCOMPARE(choices(sheet, "Video Options", "Video Size").size(), 8);
+    }
+
+    void headerAndNoSelectionChangeNothing_data() {
+        QTest::addColumn<int>("index");
+        QTest::newRow("header") << 1;
+        QTest::newRow("none") << 0;
+        QTest::newRow("out of range") << 4;
+    }
+    void headerAndNoSelectionChangeNothing() {
+        QFETCH(int, index);
+        OptionSheet sheet;
+        prolist(sheet);
+        applyProfilePick(sheet, 2);
+        sheet.setValue("Video Options", "Video Bitrate", "1000");
+        QSignalSpy values(&sheet, &OptionSheet::valueChanged);
+        QSignalSpy lists(&sheet, &OptionSheet::choicesChanged);
+        applyProfilePick(sheet, index);
+        QCOMPARE(values.count(), 0);
+        QCOMPARE(lists.count(), 0);
+        QCOMPARE(value(sheet, "Video Options", "Video Bitrate"), QString("1000"));
+        QCOMPARE(choices(sheet, "Video Options", "Video Codec"), QStringList{"FLV"});
+    }
+
+    void profileSetting_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("index");
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("1") << "1" << 1;
+        QTest::newRow("3") << "3" << 3;
+        QTest::newRow("0") << "0" << 0;
+        QTest::newRow("7") << "7" << 0;
+        QTest::newRow("text") << "flv" << 0;
+        QTest::newRow("leading number") << "2 (flv)" << 2;
+        QTest::newRow("negative") << "-2" << 0;
+    }
+    void profileSetting() {
+        QFETCH(QString, stored);
+        QFETCH(int, index);
+        QCOMPARE(profileIndexFromSetting(stored), index);
+    }
+
+    void extensions() {
+        QCOMPARE(outputExtension("Flash Video Movie(*.flv)"), std::optional<QString>(".flv"));
+        QCOMPARE(outputExtension("Flash SWF(*.swf)"), std::optional<QString>(".swf"));
+        QVERIFY(!outputExtension("Flash Video"));
+        QCOMPARE(profileCatalogue().size(), 3);
+        QVERIFY(profileCatalogue().at(0).hasPicture);
+        QVERIFY(!profileCatalogue().at(1).hasPicture);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOptions)
+#include "tst_options.moc"

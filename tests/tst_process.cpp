@@ -1,0 +1,160 @@
+#include "process/commandline.h"
+#include "process/process.h"
+#include "tests/support/testsupport.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QtTest>
+
+using namespace clipvane;
+
+namespace {
+// A command line that runs a small sh script (the tests' child; the program never uses sh).
+QString sh(const QString& script) { return "/bin/sh -c " + quoteArgument(script); }
+} // namespace
+
+class TestProcess : public QObject {
+    Q_OBJECT
+private slots:
+    void collectsOutput_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("rc");
+        QTest::newRow("nothing") << "exit 0" << "" << 0;
+        QTest::newRow("stdout") << "printf 'ID_LENGTH=5\\r\\n'" << "ID_LENGTH=5\r\n" << 0;
+        QTest::newRow("stderr merged in order") << "echo a; echo b >&2; echo c" << "a\nb\nc\n" << 0;
+        QTest::newRow("exit code") << "echo x; exit 3" << "x\n" << 3;
+        QTest::newRow("written just before exit") << "sleep 0.2; printf last" << "last" << 0;
+        QTest::newRow("utf8") << "printf 'ünï 映像'" << "ünï 映像" << 0;
+    }
+    void collectsOutput() {
+        QFETCH(QString, script);
+        QFETCH(QString, expected);
+        QFETCH(int, rc);
+        auto p = NewProcess(sh(script));
+        int finished = 0;
+        connect(p.get(), &Process::Finished, [&] { ++finished; });
+        p->Launch();
+        QCOMPARE(p->StdOut(), expected);
+        QCOMPARE(p->RC(), rc);
+        QCOMPARE(finished, 1);
+        QVERIFY(!p->IsActive());
+    }
+
+    void piecesAnnouncedInOrder() {
+        auto p = NewProcess(sh("printf one; sleep 0.3; printf two; sleep 0.3; printf three"));
+        QStringList pieces;
+        bool announcedBeforeAppended = true;
+        connect(p.get(), &Process::StdOutChanged, [&](const QString& s) {
+            announcedBeforeAppended &= p->StdOut() == pieces.join("");
+            pieces << s;
+        });
+        p->Launch();
+        QVERIFY(pieces.size() >= 3);
+        QVERIFY(announcedBeforeAppended);
+        QCOMPARE(pieces.join(""), QString("onetwothree"));
+        QCOMPARE(p->StdOut(), QString("onetwothree"));
+    }
+
+    void parametersFollowAfterOneBlank() {
+        auto p = NewProcess("/bin/echo");
+        p->setParameters("\"a  b\" c");
+        p->Launch();
+        QCOMPARE(p->StdOut(), QString("a  b c\n"));
+    }
+
+    void waitKeepsEventLoopRunning() {
+        auto p = NewProcess(sh("sleep 1"));
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        p->Launch();
+        QVERIFY(clock.elapsed() >= 900);
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    }
+
+    void abortRunningChild() {
+        auto p = NewProcess(sh("sleep 30"));
+        p->setAsync(true);
+        p->Launch();
+        QVERIFY(p->IsActive());
+        const qint64 pid = p->processId();
+        QVERIFY(test::processAlive(pid));
+        p->Abort(5);
+        QCOMPARE(p->RC(), 5);
+        QVERIFY(!p->IsActive());
+        QTRY_VERIFY(!test::processAlive(pid));
+    }
+
+    void abortZeroKeepsChildsExitCode() {
+        auto p = NewProcess(sh("exit 3"));
+        p->setAsync(true);
+        p->Launch();
+        QTRY_VERIFY(!p->IsActive());
+        QCOMPARE(p->RC(), 3);
+        p->Abort(0);
+        QCOMPARE(p->RC(), 3);
+    }
+
+    void asyncReadAndPoll() {
+        auto p = NewProcess(sh("echo hi; sleep 0.3"));
+        p->setAsync(true);
+        p->Launch();
+        QVERIFY(p->IsActive());
+        QTRY_VERIFY(!p->IsActive());
+        QCOMPARE(p->StdOut(), QString("hi\n"));
+    }
+
+    void destroyingRunnerEndsChild() {
+        qint64 pid = 0;
+        {
+            auto p = NewProcess(sh("sleep 30"));
+            p->setAsync(true);
+            p->Launch();
+            pid = p->processId();
+            QVERIFY(test::processAlive(pid));
+        }
+        QTRY_VERIFY(!test::processAlive(pid));
+    }
+
+    void missingExecutable_data() {
+        QTest::addColumn<QString>("cmd");
+        QTest::newRow("missing") << "/nonexistent/tool -x";
+        QTest::newRow("empty") << "";
+        QTest::newRow("a folder") << "/tmp";
+    }
+    void missingExecutable() {
+        QFETCH(QString, cmd);
+        auto p = NewProcess(cmd);
+        QElapsedTimer clock;
+        clock.start();
+        p->Launch();
+        QVERIFY(clock.elapsed() < 3000);
+        QCOMPARE(p->StdOut(), QString());
+        QCOMPARE(p->RC(), 0);
+        QVERIFY(!p->IsActive());
+    }
+
+    void relaunchClearsOutput() {
+        auto p = NewProcess(sh("echo first; exit 2"));
+        p->Launch();
+        QCOMPARE(p->RC(), 2);
+        p->setCmdLine(sh("echo second"));
+        p->Launch();
+        QCOMPARE(p->StdOut(), QString("second\n"));
+        QCOMPARE(p->RC(), 0);
+    }
+
+    void elapsedTimeIsTimeText() {
+        auto p = NewProcess(sh("exit 0"));
+        p->Launch();
+        QVERIFY(p->StartTime().isValid());
+        QCOMPARE(p->ElapsedTime(), QString("0:00:00"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProcess)
+#include "tst_process.moc"

@@ -1,0 +1,236 @@
+#include "settings/apppaths.h"
+#include "settings/settingsfile.h"
+#include "settings/textvalues.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace clipvane;
+
+class TestSettings : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString file() const { return dir.filePath("settings.dat"); }
+    void put(const QByteArray& bytes) {
+        QFile f(file());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    QByteArray contents() const {
+        QFile f(file());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() { QFile::remove(file()); }
+
+    void read_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << QByteArray("[set]\nprofile=2\n") << "set" << "profile" << "2";
+        QTest::newRow("section case") << QByteArray("[Set]\nprofile=3\n") << "set" << "profile" << "3";
+        QTest::newRow("key case") << QByteArray("[set]\nPROFILE=3\n") << "Set" << "profile" << "3";
+        QTest::newRow("blanks around") << QByteArray("[set]\n  thread =   4  \n") << "set" << "thread" << "4";
+        QTest::newRow("quotes removed") << QByteArray("[set]\noutputfolder=\"/tmp/out dir\"\n") << "set" << "outputfolder" << "/tmp/out dir";
+        QTest::newRow("one pair only") << QByteArray("[set]\nk=\"\"x\"\"\n") << "set" << "k" << "\"x\"";
+        QTest::newRow("spaces inside quotes trimmed") << QByteArray("[set]\nk=\" a \"\n") << "set" << "k" << "a";
+        QTest::newRow("crlf") << QByteArray("[set]\r\nprofile=1\r\nthread=2\r\n") << "set" << "thread" << "2";
+        QTest::newRow("other section") << QByteArray("[other]\nprofile=9\n[set]\nprofile=2\n") << "set" << "profile" << "2";
+        QTest::newRow("key only in other section") << QByteArray("[other]\nprofile=9\n") << "set" << "profile" << "";
+        QTest::newRow("missing key") << QByteArray("[set]\nthread=2\n") << "set" << "profile" << "";
+        QTest::newRow("value with equals") << QByteArray("[set]\nk=a=b\n") << "set" << "k" << "a=b";
+        QTest::newRow("first of duplicates") << QByteArray("[set]\nk=1\nk=2\n") << "set" << "k" << "1";
+        QTest::newRow("comment lines") << QByteArray("; note\n[set]\n;k=0\nk=5\n") << "set" << "k" << "5";
+        QTest::newRow("utf8") << QByteArray("[set]\noutputfolder=/home/jörg/映像\n") << "set" << "outputfolder" << QString::fromUtf8("/home/jörg/映像");
+        QTest::newRow("long value kept whole") << QByteArray("[set]\nk=" + QByteArray(300, 'a') + "\n") << "set" << "k" << QString(300, 'a');
+        QTest::newRow("garbage") << QByteArray("\x01\x02zz[[[==\n]]]\n=\n") << "set" << "k" << "";
+        QTest::newRow("binary") << QByteArray("[set]\nk=1\n\0\0\0", 13) << "set" << "k" << "";
+        QTest::newRow("no newline at end") << QByteArray("[set]\nk=7") << "set" << "k" << "7";
+    }
+    void read() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        put(content);
+        QCOMPARE(readSetting(file(), section, key), expected);
+    }
+
+    void readMissingFileDoesNotCreateIt() {
+        QCOMPARE(readSetting(file(), "set", "profile"), QString());
+        QVERIFY(!QFile::exists(file()));
+    }
+
+    void readHugeFileIsEmpty() {
+        QByteArray big = "[set]\nk=1\n";
+        big += QByteArray(kMaxSettingsFileSize + 10, 'x');
+        put(big);
+        QCOMPARE(readSetting(file(), "set", "k"), QString());
+    }
+
+    void write_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("new file") << QByteArray() << "Set" << "profile" << "2" << QByteArray("[Set]\nprofile=2\n");
+        QTest::newRow("replace in place keeps everything else")
+            << QByteArray("; mine\n[other]\na=1\n\n[set]\nthread=2\nprofile=1\n[last]\nz=9\n")
+            << "Set" << "profile" << "3"
+            << QByteArray("; mine\n[other]\na=1\n\n[set]\nthread=2\nprofile=3\n[last]\nz=9\n");
+        QTest::newRow("add key to existing section")
+            << QByteArray("[SET]\nthread=2\n\n[x]\ny=1\n") << "set" << "autoshut" << "1"
+            << QByteArray("[SET]\nthread=2\nautoshut=1\n\n[x]\ny=1\n");
+        QTest::newRow("crlf file stays crlf")
+            << QByteArray("[set]\r\nprofile=1\r\n") << "set" << "profile" << "2" << QByteArray("[set]\r\nprofile=2\r\n");
+        QTest::newRow("newline in value cannot add a key")
+            << QByteArray("[set]\n") << "set" << "outputfolder" << "/a\n[evil]\nprofile=9"
+            << QByteArray("[set]\noutputfolder=/a [evil] profile=9\n");
+        QTest::newRow("long value not cut")
+            << QByteArray() << "set" << "k" << QString(200, 'b') << QByteArray("[set]\nk=" + QByteArray(200, 'b') + "\n");
+        QTest::newRow("key spelling kept")
+            << QByteArray("[set]\nProfile=1\n") << "Set" << "profile" << "2" << QByteArray("[set]\nProfile=2\n");
+        QTest::newRow("garbage file replaced")
+            << QByteArray("\0\0\0", 3) << "set" << "k" << "1" << QByteArray("[set]\nk=1\n");
+    }
+    void write() {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, after);
+        if (!before.isNull())
+            put(before);
+        QVERIFY(writeSetting(file(), section, key, value));
+        QCOMPARE(contents(), after);
+    }
+
+    void writeThenReadRoundTrips_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("folder with blanks") << "/media/My Videos/out";
+        QTest::newRow("500 characters") << QString(500, 'x');
+        QTest::newRow("semicolon and brackets") << "/a;b/[c]/d=e";
+        QTest::newRow("non-ascii") << QString::fromUtf8("/home/zoë/Видео");
+    }
+    void writeThenReadRoundTrips() {
+        QFETCH(QString, value);
+        QVERIFY(writeSetting(file(), "set", "outputfolder", value));
+        QCOMPARE(readSetting(file(), "SET", "OutputFolder"), value);
+    }
+
+    void failedWriteLeavesOldFile() {
+        if (geteuid() == 0)
+            QSKIP("root can write into a read-only folder");
+        QTemporaryDir ro;
+        const QString path = ro.filePath("settings.dat");
+        QVERIFY(writeSetting(path, "set", "profile", "2"));
+        QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::ExeOwner);
+        QVERIFY(!writeSetting(path, "set", "profile", "3"));
+        QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(readSetting(path, "set", "profile"), QString("2"));
+    }
+
+    void writeLeavesNoTemporaryFiles() {
+        QTemporaryDir d;
+        const QString path = d.filePath("settings.dat");
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(writeSetting(path, "set", "thread", QString::number(i)));
+        QCOMPARE(QDir(d.path()).entryList(QDir::Files), QStringList{"settings.dat"});
+    }
+
+    void writeIntoDirectoryPathFails() {
+        QTemporaryDir d;
+        QVERIFY(!writeSetting(d.path(), "set", "k", "v"));
+    }
+
+    void settingsMoveToConfigWhenFolderUnusable() {
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        setProgramFolder(home.path() + "/no-such-folder");
+        QCOMPARE(settingsFilePath(), home.path() + "/clipvane/settings.dat");
+        setProgramFolder(dir.path());
+        QCOMPARE(settingsFilePath(), dir.path() + "/settings.dat");
+        setProgramFolder(QString());
+    }
+
+    void appPathSlash_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("ordinary") << "/opt/clipvane" << "/opt/clipvane/";
+        QTest::newRow("root") << "/" << "/";
+        QTest::newRow("already slashed") << "/opt/x/" << "/opt/x/";
+    }
+    void appPathSlash() {
+        QFETCH(QString, folder);
+        QFETCH(QString, expected);
+        setProgramFolder(folder);
+        QCOMPARE(AppPathSlash(), expected);
+        setProgramFolder(QString());
+    }
+
+    void timeText_data() {
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << qint64(0) << "0:00:00";
+        QTest::newRow("5") << qint64(5) << "0:00:05";
+        QTest::newRow("65") << qint64(65) << "0:01:05";
+        QTest::newRow("5400") << qint64(5400) << "1:30:00";
+        QTest::newRow("past 16 bits") << qint64(32768) << "9:06:08";
+        QTest::newRow("30 hours") << qint64(108000) << "30:00:00";
+        QTest::newRow("negative") << qint64(-4) << "0:00:00";
+    }
+    void timeText() {
+        QFETCH(qint64, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(clipvane::timeText(seconds), text);
+        if (seconds >= 0)
+            QCOMPARE(parseTimeText(text), std::optional<qint64>(seconds));
+    }
+
+    void parseTimeRejects_data() {
+        QTest::addColumn<QString>("text");
+        for (const char* t : {"", "abc", "1:60:00", "0:00:61", "1::2", "-1:00:00", "1:2:3:4"})
+            QTest::newRow(t) << QString(t);
+    }
+    void parseTimeRejects() {
+        QFETCH(QString, text);
+        QVERIFY(!parseTimeText(text).has_value());
+    }
+
+    void numbers_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("leading");
+        QTest::addColumn<bool>("strictOk");
+        QTest::newRow("empty") << "" << 0.0 << false;
+        QTest::newRow("int") << "3" << 3.0 << true;
+        QTest::newRow("blanks") << "  8 " << 8.0 << true;
+        QTest::newRow("trailing text") << "2abc" << 2.0 << false;
+        QTest::newRow("decimal") << "29.97" << 29.97 << true;
+        QTest::newRow("negative") << "-3" << -3.0 << true;
+        QTest::newRow("word") << "Auto" << 0.0 << false;
+    }
+    void numbers() {
+        QFETCH(QString, text);
+        QFETCH(double, leading);
+        QFETCH(bool, strictOk);
+        QCOMPARE(leadingNumber(text), leading);
+        QCOMPARE(strictNumber(text).has_value(), strictOk);
+    }
+
+    void halvesToEven() {
+        QCOMPARE(roundHalfEven(12.5), 12);
+        QCOMPARE(roundHalfEven(13.5), 14);
+        QCOMPARE(roundHalfEven(32.5), 32);
+        QCOMPARE(roundHalfEven(-2.5), -2);
+        QCOMPARE(roundHalfEven(1.54), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"

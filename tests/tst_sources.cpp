@@ -1,0 +1,234 @@
+#include "sources/fileselect.h"
+#include "sources/mediaprobe.h"
+#include "sources/sourcelist.h"
+#include "tests/support/testsupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace clipvane;
+
+namespace {
+QStringList row(const SourceList& list, int r) {
+    QStringList out;
+    for (int c = 0; c < SourceList::ColumnCount; ++c)
+        out << list.textAt(r, c);
+    return out;
+}
+} // namespace
+
+class TestSources : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir clips;
+    QString clip; // 640x480 MPEG-4 AVI with audio, 2 s
+
+private slots:
+    void initTestCase() {
+        clip = clips.filePath("clip.avi");
+        QVERIFY(test::makeStandardClip(clip, 2.0));
+    }
+
+    void parse_data() {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QStringList>("row"); // Start End Size Format Video Time
+        const QString std = "ID_VIDEO_WIDTH=640\r\nID_VIDEO_HEIGHT=480\r\nID_VIDEO_FORMAT=XVID\r\nID_LENGTH=65.00\r\n";
+        QTest::newRow("typical") << std << QStringList{"0:00:00", "0:01:05", "640x480", "XVID", "0:01:05"};
+        QTest::newRow("bare LF") << QString(std).replace("\r\n", "\n") << QStringList{"0:00:00", "0:01:05", "640x480", "XVID", "0:01:05"};
+        QTest::newRow("90 minutes") << "ID_LENGTH=5400.00\n" << QStringList{"0:00:00", "1:30:00", "0x0", "", "1:30:00"};
+        QTest::newRow("30 hours") << "ID_LENGTH=108000\n" << QStringList{"0:00:00", "30:00:00", "0x0", "", "30:00:00"};
+        QTest::newRow("fraction rounds up") << "ID_LENGTH=4.04\n" << QStringList{"0:00:00", "0:00:05", "0x0", "", "0:00:05"};
+        QTest::newRow("whole stays") << "ID_LENGTH=4.00\n" << QStringList{"0:00:00", "0:00:04", "0x0", "", "0:00:04"};
+        QTest::newRow("other case ignored") << "id_length=12\nID_Video_Width=3\n" << QStringList{"0:00:00", "", "0x0", "", ""};
+        QTest::newRow("empty format") << "ID_VIDEO_FORMAT=\n" << QStringList{"0:00:00", "", "0x0", "", ""};
+        QTest::newRow("value cut at =") << "ID_VIDEO_FORMAT=a=b\n" << QStringList{"0:00:00", "", "0x0", "a", ""};
+        QTest::newRow("last wins") << "ID_LENGTH=10\nID_LENGTH=20\nID_VIDEO_FORMAT=a\nID_VIDEO_FORMAT=0x10000001\n"
+                                   << QStringList{"0:00:00", "0:00:20", "0x0", "0x10000001", "0:00:20"};
+        QTest::newRow("nothing") << "" << QStringList{"0:00:00", "", "0x0", "", ""};
+        QTest::newRow("noise") << "MPlayer 1.5\nPlaying x.\n[cropdetect] crop=1:2\nA:  0.1 V: 0.1\r" << QStringList{"0:00:00", "", "0x0", "", ""};
+        QTest::newRow("non-numeric length") << "ID_LENGTH=abc\n" << QStringList{"0:00:00", "0:00:00", "0x0", "", "0:00:00"};
+        QTest::newRow("bad width stops the probe") << "ID_LENGTH=5\nID_VIDEO_WIDTH=wide\nID_VIDEO_FORMAT=XVID\n"
+                                                   << QStringList{"", "0:00:05", "", "", "0:00:05"};
+        QTest::newRow("status line glued by CR") << "V: 0.0\rID_LENGTH=3\n" << QStringList{"0:00:00", "0:00:03", "0x0", "", "0:00:03"};
+    }
+    void parse() {
+        QFETCH(QString, output);
+        QFETCH(QStringList, row);
+        SourceList list;
+        const auto id = list.append("/x/a.avi");
+        applyIdentifyResult(list, id, parseIdentifyOutput(output));
+        const QStringList got = ::row(list, 0);
+        QCOMPARE(got.at(SourceList::FileName), QString("/x/a.avi"));
+        QCOMPARE((QStringList{got[1], got[2], got[3], got[4], got[6]}), row);
+        QCOMPARE(got.at(SourceList::Status), QString());
+    }
+
+    void identifyCommand() {
+        QCOMPARE(identifyCommandLine("/opt/cv/", "/v/my clip.avi"),
+                 QString("/opt/cv//mp.dll -identify -benchmark -nosound -vo null -vf cropdetect -endpos 1 \"/v/my clip.avi\""));
+        QCOMPARE(identifyCommandLine("/opt/c v/", "a.avi"),
+                 QString("\"/opt/c v//mp.dll\" -identify -benchmark -nosound -vo null -vf cropdetect -endpos 1 \"a.avi\""));
+    }
+
+    void probesRealFile() {
+        test::ProgramFolder folder;
+        SourceList list;
+        addvideofile(list, clip);
+        QCOMPARE(row(list, 0), (QStringList{clip, "0:00:00", "0:00:03", "640x480", "FMP4", "", "0:00:03"}));
+    }
+
+    void probesHostileNames_data() {
+        QTest::addColumn<QString>("name");
+        for (const QString& n : test::hostileNames())
+            QTest::newRow(qPrintable(n)) << n;
+    }
+    void probesHostileNames() {
+        QFETCH(QString, name);
+        test::ProgramFolder folder;
+        const QString path = clips.filePath(name);
+        QFile::remove(path);
+        QVERIFY(QFile::copy(clip, path));
+        SourceList list;
+        addvideofile(list, path);
+        QCOMPARE(list.textAt(0, SourceList::FileName), path);
+        QCOMPARE(list.textAt(0, SourceList::Size), QString("640x480"));
+        QCOMPARE(list.textAt(0, SourceList::VideoTime), QString("0:00:03"));
+    }
+
+    void failedProbes_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing file") << "missing";
+        QTest::newRow("text renamed avi") << "text";
+        QTest::newRow("missing player tool") << "notool";
+    }
+    void failedProbes() {
+        QFETCH(QString, kind);
+        test::ProgramFolder folder;
+        QString path = clips.filePath("nothing-here.avi");
+        if (kind == "text") {
+            path = clips.filePath("notes.avi");
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("this is not a video\n");
+        }
+        if (kind == "notool")
+            QFile::remove(folder.path() + "/mp.dll");
+        SourceList list;
+        addvideofile(list, kind == "notool" ? clip : path);
+        QCOMPARE(list.count(), 1);
+        const QStringList r = row(list, 0);
+        QCOMPARE((QStringList{r[1], r[2], r[3], r[4], r[5], r[6]}), (QStringList{"0:00:00", "", "0x0", "", "", ""}));
+    }
+
+    void audioOnlyFile() {
+        test::ProgramFolder folder;
+        const QString path = clips.filePath("tone.mp3");
+        QVERIFY(test::makeClip(path, {"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100", "-t", "3"}, {"-c:a", "libmp3lame"}));
+        SourceList list;
+        addvideofile(list, path);
+        QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0"));
+        QCOMPARE(list.textAt(0, SourceList::Format), QString());
+        QCOMPARE(list.textAt(0, SourceList::Start), QString("0:00:00"));
+    }
+
+    void rowRemovedDuringProbeStaysGone_data() {
+        QTest::addColumn<bool>("clear");
+        QTest::newRow("remove") << false;
+        QTest::newRow("clear") << true;
+    }
+    void rowRemovedDuringProbeStaysGone() {
+        QFETCH(bool, clear);
+        test::ProgramFolder folder;
+        SourceList list;
+        list.append("/earlier.avi");
+        // Remove the probing row while its tool runs; the event loop keeps running meanwhile.
+        QTimer::singleShot(5, [&] {
+            if (clear)
+                list.clearAll();
+            else
+                list.removeAt(1);
+        });
+        addvideofile(list, clip);
+        QCOMPARE(list.count(), clear ? 0 : 1);
+        if (!clear)
+            QCOMPARE(row(list, 0), (QStringList{"/earlier.avi", "", "", "", "", "", ""}));
+    }
+
+    void rowIdsAreNeverReused() {
+        SourceList list;
+        const auto a = list.append("a");
+        list.removeAt(0);
+        const auto b = list.append("a");
+        QVERIFY(a != b);
+        list.setText(a, SourceList::Status, "OK");
+        QCOMPARE(list.textAt(0, SourceList::Status), QString());
+        list.append("a");
+        QCOMPARE(list.count(), 2); // duplicates allowed
+    }
+
+    void columns() {
+        QStringList captions;
+        QList<int> widths;
+        for (int c = 0; c < SourceList::ColumnCount; ++c) {
+            captions << SourceList::caption(c);
+            widths << SourceList::designWidth(c);
+        }
+        QCOMPARE(captions, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status", "Video Time"}));
+        QCOMPARE(widths, (QList<int>{535, 139, 124, 129, 110, 169, 122}));
+        QVERIFY(SourceList::centred(SourceList::End) && SourceList::centred(SourceList::Size));
+        QVERIFY(!SourceList::centred(SourceList::FileName) && !SourceList::centred(SourceList::Status));
+    }
+
+    void selectedFiles_data() {
+        QTest::addColumn<QStringList>("answer");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("cancelled") << QStringList{} << 0 << "" << QStringList{};
+        QTest::newRow("one") << QStringList{"/v/a.avi"} << 1 << "/v/" << QStringList{"a.avi"};
+        QTest::newRow("three in order") << QStringList{"/v/c.mp4", "/v/a.avi", "/v/b.mkv"} << 3 << "/v/" << QStringList{"c.mp4", "a.avi", "b.mkv"};
+        QTest::newRow("root") << QStringList{"/a.avi"} << 1 << "/" << QStringList{"a.avi"};
+        QTest::newRow("other folder") << QStringList{"/v/a.avi", "/w/b.avi"} << 2 << "/v/" << QStringList{"a.avi", "../w/b.avi"};
+    }
+    void selectedFiles() {
+        QFETCH(QStringList, answer);
+        QFETCH(int, count);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, names);
+        const SelectFileInfo info = GetSelectedFiles(answer);
+        QCOMPARE(info.count, count);
+        QCOMPARE(info.folder, folder);
+        QCOMPARE(info.names, names);
+    }
+
+    void dropEndings_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("accepted");
+        for (const char* ok : {"x.avi", "X.AVI", "a.mpg", "a.mpeg", "a.wmv", "a.flv", "a.asf", "a.mov", "a.qt", "a.QT",
+                               "a.rm", "a.rmvb", "a.mp4", "a.3gp", "a.3g2", "a.swf", "a.Swf", "a.mkv", "a.divx", "myfarm"})
+            QTest::newRow(ok) << QString(ok) << true;
+        for (const char* no : {"y.txt", "a.wma", "a.m2ts", "a.m1v", "a.mpe", "a.m2v", "a.ogm", "a.vro", "a.dr", "a.amv", "", "avi.bak"})
+            QTest::newRow(no[0] ? no : "empty") << QString(no) << false;
+    }
+    void dropEndings() {
+        QFETCH(QString, path);
+        QFETCH(bool, accepted);
+        QCOMPARE(matchesDropEnding(path), accepted);
+    }
+
+    void dialogFilters() {
+        const QStringList filters = openDialogNameFilters();
+        QCOMPARE(filters.size(), 14);
+        QVERIFY(filters.at(0).startsWith("All supported media files (*.avi *.wmv *.wma"));
+        QCOMPARE(filters.at(1), QString("Windows Media files (*.avi *.wmv *.wma *.asf)"));
+        QCOMPARE(filters.at(11), QString("DVD-VR Video File(*.vro)"));
+        QCOMPARE(filters.at(12), QString("Other Video File(*.dr *.amv)"));
+        QCOMPARE(filters.at(13), QString("All files (*)"));
+        QCOMPARE(openDialogFilters().at(0).patterns.count(';'), 22);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSources)
+#include "tst_sources.moc"
