@@ -36,6 +36,7 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     ui->lvwAudioTracks->setContextMenuPolicy(Qt::NoContextMenu);
     ui->splitterMain->setStretchFactor(0, 3);
     ui->splitterMain->setStretchFactor(1, 2);
+    ui->splitterMain->setSizes({840, 440});
 
     // The video surface is a native child window the player draws into.
     ui->Text2->setAttribute(Qt::WA_NativeWindow);

@@ -16,6 +16,7 @@ SourceListView::SourceListView(QWidget* parent) : QTreeView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideMiddle); // keep both the folder's start and the file name
 }
 
 void SourceListView::dragEnterEvent(QDragEnterEvent* event) {

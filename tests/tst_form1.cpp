@@ -155,8 +155,26 @@ private slots:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         const QString shot = qEnvironmentVariable("CLIPVANE_SCREENSHOT");
-        if (!shot.isEmpty())
-            form->grab().save(shot);
+        if (!shot.isEmpty()) {
+            // A picture for the README: skinned, with a profile and a few rows.
+            QDir(folder.path()).mkpath("skins");
+            QFile::copy(QStringLiteral(CLIPVANE_BIN_DIR "/skins/frmmain.skn"), folder.path() + "/skins/frmmain.skn");
+            auto shown = makeForm();
+            shown->form()->ImageCombo1->setCurrentIndex(1);
+            shown->ImageCombo1_Click();
+            const char* rows[][7] = {{"/home/ana/Videos/holiday.2010.avi", "0:00:00", "0:03:12", "640x480", "XVID", "OK", "0:03:12"},
+                                     {"/home/ana/Videos/birthday party.mp4", "0:00:15", "0:01:40", "1280x720", "avc1", "Processing", "0:05:02"},
+                                     {"/home/ana/Videos/garden.mkv", "0:00:00", "0:00:48", "1920x1080", "H264", "", "0:00:48"}};
+            for (const auto& r : rows) {
+                const auto id = shown->sources().append(r[0]);
+                for (int c = 1; c < 7; ++c)
+                    shown->sources().setText(id, c, r[c]);
+            }
+            shown->resize(1280, 800);
+            shown->show();
+            QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
+            shown->grab().save(shot);
+        }
     }
 
     void addFilesInDialogOrder() {

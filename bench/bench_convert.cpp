@@ -1,0 +1,96 @@
+// Converts 6 clips of about 10 s through the batch run and compares the wall time with
+// running the same 6 encoder commands directly; reports Clipvane's own CPU time.
+#include "bench/benchsupport.h"
+#include "convert/batchrun.h"
+#include "convert/encodercommand.h"
+#include "options/optionsheet.h"
+#include "options/profiles.h"
+#include "player/playerstate.h"
+#include "process/childtools.h"
+#include "process/commandline.h"
+#include "settings/desktopservices.h"
+#include "settings/messageboxes.h"
+#include "settings/settingsfile.h"
+#include "sources/mediaprobe.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+using namespace clipvane;
+
+namespace {
+struct Quiet : DesktopServices, MessageBoxes {
+    void openFolder(const QString&) override {}
+    void shutdown() override {}
+    void showHelp(const QString&) override {}
+    void information(const QString&) override {}
+    void error(const QString& t) override { std::fprintf(stderr, "error: %s\n", qPrintable(t)); }
+};
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    bench::useProgramFolder(dir.path());
+    qputenv("XDG_CACHE_HOME", dir.filePath("cache").toUtf8());
+    writeSetting(settingsFilePath(), "set", "outputfolder", out.path());
+    writeSetting(settingsFilePath(), "set", "existedfile", "1");
+
+    SourceList list;
+    OptionSheet sheet;
+    prolist(sheet);
+    applyProfilePick(sheet, 2);
+    for (int i = 0; i < 6; ++i) {
+        const QString path = dir.filePath(QStringLiteral("movie%1.avi").arg(i));
+        if (!bench::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-f", "lavfi", "-i",
+                            "sine=frequency=440", "-t", "10", "-c:v", "mpeg4", "-c:a", "libmp3lame", path}))
+            return 1;
+        addvideofile(list, path);
+    }
+
+    // The same command lines, run directly one after another.
+    QList<QStringList> commands;
+    for (int r = 0; r < list.count(); ++r) {
+        EncoderInputs in;
+        in.programFolder = programFolder();
+        in.inputPath = list.textAt(r, SourceList::FileName);
+        in.clipStart = list.textAt(r, SourceList::Start);
+        in.clipEnd = list.textAt(r, SourceList::End);
+        in.profileCaption = profileCatalogue().at(1).caption;
+        readEncoderOptions(sheet, in);
+        in.outputFolder = out.path();
+        in.existedFile = "1";
+        commands << splitCommandLine(std::get<EncoderCommand>(buildEncoderCommand(in)).commandLine);
+    }
+    QElapsedTimer direct;
+    direct.start();
+    for (const QStringList& c : commands)
+        bench::runDirect(c);
+    const double directMs = direct.elapsed();
+
+    Quiet quiet;
+    PlayerState player;
+    BatchRun run(BatchRun::Environment{&list, &sheet, [] { return 2; }, &player,
+                                       &ChildTools::instance(), &quiet, &quiet});
+    bench::LoopLatency latency;
+    latency.start();
+    const double cpuBefore = bench::ownCpuSeconds();
+    QElapsedTimer batch;
+    batch.start();
+    run.BurnNow();
+    const double batchMs = batch.elapsed();
+    const double cpu = bench::ownCpuSeconds() - cpuBefore;
+
+    int ok = 0;
+    for (int r = 0; r < list.count(); ++r)
+        ok += list.textAt(r, SourceList::Status) == "OK";
+    std::printf("conversion benchmark: 6 clips of 10 s, 640x480 -> FLV 320x240 (%d OK)\n", ok);
+    std::printf("  batch run                     : %8.0f ms\n", batchMs);
+    std::printf("  encoder commands run directly : %8.0f ms\n", directMs);
+    std::printf("  ratio                         : %8.2f\n", batchMs / directMs);
+    std::printf("  Clipvane's own CPU during the run: %.3f s\n", cpu);
+    std::printf("  worst event-loop lateness (10 ms timer): %lld ms\n",
+                static_cast<long long>(latency.worstLatenessMs()));
+    return 0;
+}

@@ -1,0 +1,35 @@
+# Shared by scripts/run and scripts/test: installs what Clipvane needs from Debian.
+
+# Debian 12 packages: the compiler and Qt 6 to build, MPlayer and FFmpeg to run, Xvfb for a
+# display where there is none.
+CLIPVANE_PACKAGES=(
+    build-essential cmake clang-format
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    mplayer ffmpeg
+    xvfb xauth x11-utils libgl1-mesa-dri
+    fonts-dejavu-core
+)
+
+clipvane_install_packages() {
+    local missing=()
+    for p in "${CLIPVANE_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null; then
+            sudo=(sudo)
+        else
+            echo "These Debian packages are missing and I am not root (and there is no sudo): ${missing[*]}" >&2
+            exit 1
+        fi
+    fi
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+clipvane_jobs() { nproc 2>/dev/null || echo 2; }
