@@ -22,10 +22,9 @@ namespace clipvane {
 
 Form1::Form1(const Form1Services& services, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()), m_services(services),
-      m_batch(BatchRun::Environment{&m_list, &m_sheet,
-                                    [this] { return ui->ImageCombo1->currentIndex() + 1; },
-                                    &m_player, services.keys, services.desktop,
-                                    services.messages}) {
+      m_batch(BatchRun::Environment{
+          &m_list, &m_sheet, [this] { return ui->ImageCombo1->currentIndex() + 1; }, &m_player,
+          services.keys, services.desktop, services.messages}) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
 
@@ -68,10 +67,14 @@ void Form1::buildImageList() {
     QStyle* s = style();
     // Pictures for the tool strip and the picker; picture 5 marks the Flash Video family.
     ImageList1 = {
-        s->standardIcon(QStyle::SP_FileDialogNewFolder), s->standardIcon(QStyle::SP_TrashIcon),
-        s->standardIcon(QStyle::SP_DialogResetButton),   s->standardIcon(QStyle::SP_FileDialogDetailedView),
-        s->standardIcon(QStyle::SP_MediaPlay),           s->standardIcon(QStyle::SP_DialogHelpButton),
-        s->standardIcon(QStyle::SP_DialogCloseButton),   s->standardIcon(QStyle::SP_DialogApplyButton),
+        s->standardIcon(QStyle::SP_FileDialogNewFolder),
+        s->standardIcon(QStyle::SP_TrashIcon),
+        s->standardIcon(QStyle::SP_DialogResetButton),
+        s->standardIcon(QStyle::SP_FileDialogDetailedView),
+        s->standardIcon(QStyle::SP_MediaPlay),
+        s->standardIcon(QStyle::SP_DialogHelpButton),
+        s->standardIcon(QStyle::SP_DialogCloseButton),
+        s->standardIcon(QStyle::SP_DialogApplyButton),
     };
     ui->Image1->setIcon(ImageList1.at(0));
     ui->Image2->setIcon(ImageList1.at(1));
@@ -169,8 +172,8 @@ void Form1::Form_Load() {
             ui->ImageCombo1->addItem(catalogue.at(i).caption);
     }
     // 5. The last profile.
-    const int index = profileIndexFromSetting(
-        readSetting(settingsFilePath(), QLatin1String(kSettingsSection), QStringLiteral("profile")));
+    const int index = profileIndexFromSetting(readSetting(
+        settingsFilePath(), QLatin1String(kSettingsSection), QStringLiteral("profile")));
     ui->ImageCombo1->setCurrentIndex(index - 1);
     // 6-7. The option sheet, then the restored profile's values.
     prolist();
@@ -196,11 +199,17 @@ void Form1::closeEvent(QCloseEvent* event) {
         m_services.endProcess();
 }
 
-void Form1::prolist() { clipvane::prolist(m_sheet); }
+void Form1::prolist() {
+    clipvane::prolist(m_sheet);
+}
 
-void Form1::ImageCombo1_Click() { applyProfilePick(m_sheet, ui->ImageCombo1->currentIndex() + 1); }
+void Form1::ImageCombo1_Click() {
+    applyProfilePick(m_sheet, ui->ImageCombo1->currentIndex() + 1);
+}
 
-void Form1::addvideofile(const QString& path) { clipvane::addvideofile(m_list, path); }
+void Form1::addvideofile(const QString& path) {
+    clipvane::addvideofile(m_list, path);
+}
 
 void Form1::AddFiles_Click() {
     const QStringList chosen = m_services.openFiles ? m_services.openFiles(this) : QStringList();
@@ -216,9 +225,13 @@ int Form1::selectedRow() const {
     return current.row();
 }
 
-void Form1::RemoveSelectedFile_Click() { m_list.removeAt(selectedRow()); }
+void Form1::RemoveSelectedFile_Click() {
+    m_list.removeAt(selectedRow());
+}
 
-void Form1::ClearAllFiles_Click() { m_list.clearAll(); }
+void Form1::ClearAllFiles_Click() {
+    m_list.clearAll();
+}
 
 void Form1::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
     for (const QString& path : paths) {
@@ -238,9 +251,13 @@ void Form1::lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globa
         popupmenu1->popup(globalPos);
 }
 
-void Form1::BurnNow_Click() { m_batch.BurnNow(); }
+void Form1::BurnNow_Click() {
+    m_batch.BurnNow();
+}
 
-void Form1::Command1_Click() { m_batch.Command1_Click(); }
+void Form1::Command1_Click() {
+    m_batch.Command1_Click();
+}
 
 void Form1::ShowHelp() {
     if (m_services.desktop)

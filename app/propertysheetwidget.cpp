@@ -124,8 +124,8 @@ void PropertySheetWidget::rebuild() {
         }
     }
     m_updating = false;
-    for (const OptionSheet::Category& c : m_sheet ? m_sheet->categories()
-                                                  : std::vector<OptionSheet::Category>{}) {
+    for (const OptionSheet::Category& c :
+         m_sheet ? m_sheet->categories() : std::vector<OptionSheet::Category>{}) {
         for (const OptionSheet::Row& r : c.rows)
             refreshRow(c.name, r.caption);
     }
@@ -144,8 +144,9 @@ void PropertySheetWidget::refreshRow(const QString& category, const QString& cap
     item->setFlags(flags);
     item->setForeground(1, row->locked ? palette().brush(QPalette::Disabled, QPalette::Text)
                                        : palette().brush(QPalette::Text));
-    item->setToolTip(1, row->kind == OptionSheet::Kind::List ? row->choices.join(QStringLiteral(", "))
-                                                             : QString());
+    item->setToolTip(1, row->kind == OptionSheet::Kind::List
+                            ? row->choices.join(QStringLiteral(", "))
+                            : QString());
     m_updating = false;
 }
 

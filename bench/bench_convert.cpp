@@ -43,8 +43,9 @@ int main(int argc, char** argv) {
     applyProfilePick(sheet, 2);
     for (int i = 0; i < 6; ++i) {
         const QString path = dir.filePath(QStringLiteral("movie%1.avi").arg(i));
-        if (!bench::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-f", "lavfi", "-i",
-                            "sine=frequency=440", "-t", "10", "-c:v", "mpeg4", "-c:a", "libmp3lame", path}))
+        if (!bench::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-f", "lavfi",
+                            "-i", "sine=frequency=440", "-t", "10", "-c:v", "mpeg4", "-c:a",
+                            "libmp3lame", path}))
             return 1;
         addvideofile(list, path);
     }

@@ -19,9 +19,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         const QString path = dir.filePath(QStringLiteral("clip %1.avi").arg(i, 2, 10, QChar('0')));
         const QString size = i % 2 ? "320x240" : "640x480";
-        if (!bench::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=25", "-f", "lavfi", "-i",
-                            "sine=frequency=440", "-t", QString::number(1 + i % 3), "-c:v", "mpeg4",
-                            "-c:a", "libmp3lame", path})) {
+        if (!bench::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=25", "-f", "lavfi",
+                            "-i", "sine=frequency=440", "-t", QString::number(1 + i % 3), "-c:v",
+                            "mpeg4", "-c:a", "libmp3lame", path})) {
             std::fprintf(stderr, "could not generate clips\n");
             return 1;
         }

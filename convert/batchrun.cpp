@@ -34,7 +34,9 @@ BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m
     connect(&m_timer2, &QTimer::timeout, this, &BatchRun::Timer2_Timer);
 }
 
-QString BatchRun::elapsedText() const { return timeText(m_elapsed); }
+QString BatchRun::elapsedText() const {
+    return timeText(m_elapsed);
+}
 
 void BatchRun::Timer2_Timer() {
     ++m_elapsed;
@@ -193,13 +195,12 @@ BatchRun::ItemEnd BatchRun::convertItem(SourceList::Id id, int index) {
     int exitCode = 0;
     QProcess::ExitStatus exitStatus = QProcess::NormalExit;
     QEventLoop loop;
-    connect(encoder, &QProcess::finished, &loop,
-            [&](int code, QProcess::ExitStatus status) {
-                ended = true;
-                exitCode = code;
-                exitStatus = status;
-                loop.quit();
-            });
+    connect(encoder, &QProcess::finished, &loop, [&](int code, QProcess::ExitStatus status) {
+        ended = true;
+        exitCode = code;
+        exitStatus = status;
+        loop.quit();
+    });
 
     setTrack(10);
     QCoreApplication::processEvents();
@@ -262,8 +263,8 @@ BatchRun::ItemEnd BatchRun::convertItem(SourceList::Id id, int index) {
         list.setText(id, SourceList::Status, QStringLiteral("OK"));
     }
 
-    m_completedShare = static_cast<int>(
-        roundHalfEven(100.0 / std::max(1, list.count()) + m_completedShare));
+    m_completedShare =
+        static_cast<int>(roundHalfEven(100.0 / std::max(1, list.count()) + m_completedShare));
     setTotal(m_completedShare);
     return ItemEnd::Next;
 }

@@ -103,8 +103,8 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         }
     }
 
-    const QString framerate = in.videoFramerate == QLatin1String("Auto") ? QStringLiteral("25")
-                                                                         : in.videoFramerate;
+    const QString framerate =
+        in.videoFramerate == QLatin1String("Auto") ? QStringLiteral("25") : in.videoFramerate;
     QString cmd;
     cmd += quoteArgument(in.programFolder + QStringLiteral("/fp.dll"));
     cmd += QStringLiteral(" -i ") + quoteArgument(in.inputPath);

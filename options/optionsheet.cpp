@@ -75,8 +75,7 @@ bool OptionSheet::addChoice(const QString& category, const QString& caption,
     return true;
 }
 
-bool OptionSheet::setValue(const QString& category, const QString& caption,
-                           const QString& value) {
+bool OptionSheet::setValue(const QString& category, const QString& caption, const QString& value) {
     Row* r = findRow(category, caption);
     if (!r)
         return false;

@@ -36,7 +36,7 @@ public:
 
     struct StartOptions {
         QString workingDirectory;
-        QString stderrFile;     // empty: standard error is discarded
+        QString stderrFile; // empty: standard error is discarded
         bool discardStdout = true;
     };
 

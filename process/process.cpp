@@ -21,7 +21,9 @@ QString Process::ElapsedTime() const {
     return timeText(m_startTime.secsTo(QDateTime::currentDateTime()));
 }
 
-qint64 Process::processId() const { return m_child ? m_child->processId() : 0; }
+qint64 Process::processId() const {
+    return m_child ? m_child->processId() : 0;
+}
 
 void Process::readAvailable() {
     if (!m_child || !m_decoder)

@@ -25,7 +25,9 @@ QString programFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-void setProgramFolder(const QString& folder) { folderOverride() = folder; }
+void setProgramFolder(const QString& folder) {
+    folderOverride() = folder;
+}
 
 QString AppPathSlash() {
     QString folder = programFolder();

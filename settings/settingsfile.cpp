@@ -38,7 +38,9 @@ bool loadLines(const QString& filePath, ParsedFile& out) {
     return true;
 }
 
-bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
 
 QString trimBlanks(const QString& s) {
     qsizetype b = 0;

@@ -18,8 +18,9 @@ SelectFileInfo GetSelectedFiles(const QStringList& selectedPaths) {
         if (!dir.endsWith(QLatin1Char('/')))
             dir += QLatin1Char('/');
         // A name from another folder is kept relative, so folder + name is still its path.
-        info.names.append(dir == info.folder ? fi.fileName()
-                                             : QDir(info.folder).relativeFilePath(fi.absoluteFilePath()));
+        info.names.append(dir == info.folder
+                              ? fi.fileName()
+                              : QDir(info.folder).relativeFilePath(fi.absoluteFilePath()));
         ++info.count;
     }
     return info;
@@ -73,7 +74,7 @@ QStringList openDialogNameFilters() {
 }
 
 bool matchesDropEnding(const QString& path) {
-    static const char* endings[] = {"AVI", "MPG", "WMV",  "FLV", "ASF", "MOV", "QT",  "MPEG",
+    static const char* endings[] = {"AVI", "MPG",  "WMV", "FLV", "ASF", "MOV", "QT",  "MPEG",
                                     "RM",  "RMVB", "MP4", "3GP", "3G2", "SWF", "MKV", "DIVX"};
     const QString upper = path.toUpper();
     for (const char* ending : endings) {

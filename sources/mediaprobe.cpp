@@ -57,7 +57,8 @@ void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResu
     if (!result.complete)
         return;
     list.setText(id, SourceList::Start, QStringLiteral("0:00:00"));
-    list.setText(id, SourceList::Size, QStringLiteral("%1x%2").arg(result.width).arg(result.height));
+    list.setText(id, SourceList::Size,
+                 QStringLiteral("%1x%2").arg(result.width).arg(result.height));
 }
 
 SourceList::Id addvideofile(SourceList& list, const QString& path) {

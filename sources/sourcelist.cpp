@@ -14,7 +14,9 @@ int SourceList::designWidth(int column) {
     return column >= 0 && column < ColumnCount ? twips[column] / 15 : 0;
 }
 
-bool SourceList::centred(int column) { return column == End || column == Size; }
+bool SourceList::centred(int column) {
+    return column == End || column == Size;
+}
 
 SourceList::Id SourceList::append(const QString& path) {
     const int row = count();
@@ -38,7 +40,9 @@ SourceList::Id SourceList::idAt(int row) const {
     return row >= 0 && row < count() ? m_items[static_cast<size_t>(row)].id : 0;
 }
 
-QString SourceList::text(Id id, int column) const { return textAt(rowOf(id), column); }
+QString SourceList::text(Id id, int column) const {
+    return textAt(rowOf(id), column);
+}
 
 QString SourceList::textAt(int row, int column) const {
     if (row < 0 || row >= count() || column < 0 || column >= ColumnCount)

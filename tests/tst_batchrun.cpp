@@ -18,8 +18,8 @@ class TestBatchRun : public QObject {
     Q_OBJECT
 
     QTemporaryDir clips;
-    QString clip3s;   // 3 s, 640x480, MPEG-4 + MP3
-    QString clip1s;   // 1 s
+    QString clip3s; // 3 s, 640x480, MPEG-4 + MP3
+    QString clip1s; // 1 s
     std::unique_ptr<test::ProgramFolder> folder;
     std::unique_ptr<QTemporaryDir> out;
     test::RecordingDesktop desktop;
@@ -65,7 +65,9 @@ private slots:
         out = std::make_unique<QTemporaryDir>();
         desktop = test::RecordingDesktop();
         messages.shown.clear();
-        messages.onMessage = [this](const QString& text) { desktop.events.append("message:" + text); };
+        messages.onMessage = [this](const QString& text) {
+            desktop.events.append("message:" + text);
+        };
         keys.sent.clear();
         Form1Services s;
         s.desktop = &desktop;
@@ -98,7 +100,8 @@ private slots:
         list().setText(list().idAt(0), SourceList::Start, "0:00:01");
         list().setText(list().idAt(0), SourceList::End, "0:00:03");
         QStringList captions;
-        connect(&form->batch(), &BatchRun::frameCaptionChanged, [&](const QString& c) { captions << c; });
+        connect(&form->batch(), &BatchRun::frameCaptionChanged,
+                [&](const QString& c) { captions << c; });
         form->BurnNow_Click();
 
         const QString output = out->path() + "/holiday." + container;
@@ -115,7 +118,8 @@ private slots:
         QCOMPARE(audio.value("sample_rate").toString(), QString("44100"));
         QCOMPARE(audio.value("channels").toInt(), 2);
         if (container == "flv") {
-            QVERIFY2(qAbs(duration(probe) - 2.0) <= 0.1, qPrintable(QString::number(duration(probe))));
+            QVERIFY2(qAbs(duration(probe) - 2.0) <= 0.1,
+                     qPrintable(QString::number(duration(probe))));
         } else {
             // SWF carries no duration; count the frames at 25 fps instead.
             const int frames = video.value("nb_read_frames").toString().toInt();
@@ -152,9 +156,12 @@ private slots:
     void existingOutput_data() {
         QTest::addColumn<QString>("existedfile");
         QTest::addColumn<QString>("written");
-        QTest::newRow("keep old, new name") << "0" << "short_New.flv";
-        QTest::newRow("unset means new name") << "" << "short_New.flv";
-        QTest::newRow("overwrite") << "1" << "short.flv";
+        QTest::newRow("keep old, new name") << "0"
+                                            << "short_New.flv";
+        QTest::newRow("unset means new name") << ""
+                                              << "short_New.flv";
+        QTest::newRow("overwrite") << "1"
+                                   << "short.flv";
     }
     void existingOutput() {
         QFETCH(QString, existedfile);
@@ -254,7 +261,8 @@ private slots:
         setSetting("autoshut", "1");
         form->addvideofile(clip1s);
         form->BurnNow_Click();
-        QCOMPARE(desktop.events, (QStringList{"shutdown", "message:Conversion completed!", "open:" + out->path()}));
+        QCOMPARE(desktop.events,
+                 (QStringList{"shutdown", "message:Conversion completed!", "open:" + out->path()}));
     }
 
     void wholeListBar_data() {

@@ -59,11 +59,13 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("in");
         QTest::addColumn<QStringList>("out");
-        const QStringList play = {"-priority", "abovenormal", "-framedrop", "-vo", "gl2", "-vf", "screenshot", "f.avi"};
-        QTest::newRow("player maps") << "/x/mp.dll" << play
-                                     << QStringList{"-framedrop", "-vo", "gl_tiled,gl,xv,x11,", "-vf", "screenshot", "f.avi"};
-        QTest::newRow("player keeps other vo") << "mp.dll" << QStringList{"-vo", "null", "gl2"}
-                                               << QStringList{"-vo", "null", "gl2"};
+        const QStringList play = {"-priority", "abovenormal", "-framedrop", "-vo",
+                                  "gl2",       "-vf",         "screenshot", "f.avi"};
+        QTest::newRow("player maps")
+            << "/x/mp.dll" << play << QStringList{"-framedrop", "-vo",        "gl_tiled,gl,xv,x11,",
+                                                  "-vf",        "screenshot", "f.avi"};
+        QTest::newRow("player keeps other vo")
+            << "mp.dll" << QStringList{"-vo", "null", "gl2"} << QStringList{"-vo", "null", "gl2"};
         QTest::newRow("encoder unchanged") << "/x//fp.dll" << play << play;
     }
     void launcherArguments() {
@@ -88,7 +90,8 @@ private slots:
         const QString fake = dir.filePath("fake-ffmpeg");
         QFile script(fake);
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho \"argv0=$0\"\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n");
+        script.write(
+            "#!/bin/sh\necho \"argv0=$0\"\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n");
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 

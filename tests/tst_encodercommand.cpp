@@ -32,9 +32,11 @@ EncoderInputs example() {
 }
 
 EncoderCommand build(const EncoderInputs& in, const QSet<QString>& existing = {}) {
-    const EncoderCommandResult r = buildEncoderCommand(in, [&](const QString& p) { return existing.contains(p); });
+    const EncoderCommandResult r =
+        buildEncoderCommand(in, [&](const QString& p) { return existing.contains(p); });
     const auto* ok = std::get_if<EncoderCommand>(&r);
-    return ok ? *ok : EncoderCommand{"<error: " + std::get<EncoderCommandError>(r).reason + ">", {}};
+    return ok ? *ok
+              : EncoderCommand{"<error: " + std::get<EncoderCommandError>(r).reason + ">", {}};
 }
 } // namespace
 
@@ -43,59 +45,139 @@ class TestEncoderCommand : public QObject {
 private slots:
     void fullExample() {
         const EncoderCommand c = build(example());
-        QCOMPARE(c.commandLine,
-                 QString("\"/opt/conv/fp.dll\" -i \"/clips/holiday.avi\"  -ab 64000  -ac 2 -ar 44100 -b 512000 -r 25"
-                         " -ss 10 -t 65 -s 320x240 -acodec libmp3lame -threads  2 \"/out/holiday.flv\""));
+        QCOMPARE(
+            c.commandLine,
+            QString(
+                "\"/opt/conv/fp.dll\" -i \"/clips/holiday.avi\"  -ab 64000  -ac 2 -ar 44100 -b "
+                "512000 -r 25"
+                " -ss 10 -t 65 -s 320x240 -acodec libmp3lame -threads  2 \"/out/holiday.flv\""));
         QCOMPARE(c.outputPath, QString("/out/holiday.flv"));
-        QCOMPARE(splitCommandLine(c.commandLine),
-                 (QStringList{"/opt/conv/fp.dll", "-i", "/clips/holiday.avi", "-ab", "64000", "-ac", "2", "-ar", "44100",
-                              "-b", "512000", "-r", "25", "-ss", "10", "-t", "65", "-s", "320x240", "-acodec",
-                              "libmp3lame", "-threads", "2", "/out/holiday.flv"}));
+        QCOMPARE(splitCommandLine(c.commandLine), (QStringList{"/opt/conv/fp.dll",
+                                                               "-i",
+                                                               "/clips/holiday.avi",
+                                                               "-ab",
+                                                               "64000",
+                                                               "-ac",
+                                                               "2",
+                                                               "-ar",
+                                                               "44100",
+                                                               "-b",
+                                                               "512000",
+                                                               "-r",
+                                                               "25",
+                                                               "-ss",
+                                                               "10",
+                                                               "-t",
+                                                               "65",
+                                                               "-s",
+                                                               "320x240",
+                                                               "-acodec",
+                                                               "libmp3lame",
+                                                               "-threads",
+                                                               "2",
+                                                               "/out/holiday.flv"}));
     }
 
     void variations_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expectedTail"); // text from " -acodec" on, or a fragment
-        QTest::newRow("disable audio") << "disableAudio" << "Yes" << " -acodec libmp3lame -an  -threads  2 \"/out/holiday.flv\"";
-        QTest::newRow("no threads") << "threads" << "0" << " -acodec libmp3lame \"/out/holiday.flv\"";
-        QTest::newRow("overwrite adds -y") << "existedFile" << "1" << " -acodec libmp3lame -y -threads  2 \"/out/holiday.flv\"";
-        QTest::newRow("ogg") << "audioCodec" << "ogg" << " -acodec vorbis -threads  2 \"/out/holiday.flv\"";
-        QTest::newRow("wav") << "audioCodec" << "wav" << " -acodec pcm_s16le -threads  2 \"/out/holiday.flv\"";
-        QTest::newRow("amr_nb") << "audioCodec" << "amr_nb" << " -acodec aac -threads  2 \"/out/holiday.flv\"";
-        QTest::newRow("unknown codec passes") << "audioCodec" << "opus" << " -acodec opus -threads  2 \"/out/holiday.flv\"";
-        QTest::newRow("case matters") << "audioCodec" << "MP3" << " -acodec MP3 -threads  2 \"/out/holiday.flv\"";
-        QTest::newRow("auto framerate") << "videoFramerate" << "Auto" << "000 -r 25 -ss";
-        QTest::newRow("29.97 passes") << "videoFramerate" << "29.97" << "000 -r 29.97 -ss";
-        QTest::newRow("start equals end") << "clipStart" << "0:01:15" << " -ss 75 -t 0 ";
-        QTest::newRow("start zero") << "clipStart" << "0:00:00" << " -ss 0 -t 75 ";
-        QTest::newRow("half kbit rounds to even") << "audioBitrate" << "64.5" << "  -ab 64000  -ac";
-        QTest::newRow("mono") << "audioChannel" << "1" << "000  -ac 1 -ar";
-        QTest::newRow("swf profile") << "profileCaption" << "Flash SWF(*.swf)" << " \"/out/holiday.swf\"";
-        QTest::newRow("folder slash kept") << "outputFolder" << "/out/" << " \"/out//holiday.flv\"";
-        QTest::newRow("no output folder") << "outputFolder" << "" << " \"/opt/conv/holiday.flv\"";
-        QTest::newRow("negative threads") << "threads" << "-1" << " -threads -1 \"/out/holiday.flv\"";
-        QTest::newRow("dotted name keeps all but last extension") << "inputPath" << "/c/holiday.2010.avi" << " \"/out/holiday.2010.flv\"";
-        QTest::newRow("name without dot used whole") << "inputPath" << "/c/holiday" << " \"/out/holiday.flv\"";
-        QTest::newRow("hidden file") << "inputPath" << "/c/.avi" << " \"/out/.avi.flv\"";
-        QTest::newRow("dot in folder only") << "inputPath" << "/c.d/clip" << " \"/out/clip.flv\"";
+        QTest::newRow("disable audio")
+            << "disableAudio"
+            << "Yes"
+            << " -acodec libmp3lame -an  -threads  2 \"/out/holiday.flv\"";
+        QTest::newRow("no threads") << "threads"
+                                    << "0"
+                                    << " -acodec libmp3lame \"/out/holiday.flv\"";
+        QTest::newRow("overwrite adds -y")
+            << "existedFile"
+            << "1"
+            << " -acodec libmp3lame -y -threads  2 \"/out/holiday.flv\"";
+        QTest::newRow("ogg") << "audioCodec"
+                             << "ogg"
+                             << " -acodec vorbis -threads  2 \"/out/holiday.flv\"";
+        QTest::newRow("wav") << "audioCodec"
+                             << "wav"
+                             << " -acodec pcm_s16le -threads  2 \"/out/holiday.flv\"";
+        QTest::newRow("amr_nb") << "audioCodec"
+                                << "amr_nb"
+                                << " -acodec aac -threads  2 \"/out/holiday.flv\"";
+        QTest::newRow("unknown codec passes") << "audioCodec"
+                                              << "opus"
+                                              << " -acodec opus -threads  2 \"/out/holiday.flv\"";
+        QTest::newRow("case matters") << "audioCodec"
+                                      << "MP3"
+                                      << " -acodec MP3 -threads  2 \"/out/holiday.flv\"";
+        QTest::newRow("auto framerate") << "videoFramerate"
+                                        << "Auto"
+                                        << "000 -r 25 -ss";
+        QTest::newRow("29.97 passes") << "videoFramerate"
+                                      << "29.97"
+                                      << "000 -r 29.97 -ss";
+        QTest::newRow("start equals end") << "clipStart"
+                                          << "0:01:15"
+                                          << " -ss 75 -t 0 ";
+        QTest::newRow("start zero") << "clipStart"
+                                    << "0:00:00"
+                                    << " -ss 0 -t 75 ";
+        QTest::newRow("half kbit rounds to even") << "audioBitrate"
+                                                  << "64.5"
+                                                  << "  -ab 64000  -ac";
+        QTest::newRow("mono") << "audioChannel"
+                              << "1"
+                              << "000  -ac 1 -ar";
+        QTest::newRow("swf profile") << "profileCaption"
+                                     << "Flash SWF(*.swf)"
+                                     << " \"/out/holiday.swf\"";
+        QTest::newRow("folder slash kept") << "outputFolder"
+                                           << "/out/"
+                                           << " \"/out//holiday.flv\"";
+        QTest::newRow("no output folder") << "outputFolder"
+                                          << ""
+                                          << " \"/opt/conv/holiday.flv\"";
+        QTest::newRow("negative threads") << "threads"
+                                          << "-1"
+                                          << " -threads -1 \"/out/holiday.flv\"";
+        QTest::newRow("dotted name keeps all but last extension") << "inputPath"
+                                                                  << "/c/holiday.2010.avi"
+                                                                  << " \"/out/holiday.2010.flv\"";
+        QTest::newRow("name without dot used whole") << "inputPath"
+                                                     << "/c/holiday"
+                                                     << " \"/out/holiday.flv\"";
+        QTest::newRow("hidden file") << "inputPath"
+                                     << "/c/.avi"
+                                     << " \"/out/.avi.flv\"";
+        QTest::newRow("dot in folder only") << "inputPath"
+                                            << "/c.d/clip"
+                                            << " \"/out/clip.flv\"";
     }
     void variations() {
         QFETCH(QString, field);
         QFETCH(QString, value);
         QFETCH(QString, expectedTail);
         EncoderInputs in = example();
-        if (field == "disableAudio") in.disableAudio = value;
-        else if (field == "threads") in.threadCount = value.toDouble();
-        else if (field == "existedFile") in.existedFile = value;
-        else if (field == "audioCodec") in.audioCodec = value;
-        else if (field == "videoFramerate") in.videoFramerate = value;
-        else if (field == "clipStart") in.clipStart = value;
-        else if (field == "audioBitrate") in.audioBitrate = value;
-        else if (field == "audioChannel") in.audioChannel = value;
-        else if (field == "profileCaption") in.profileCaption = value;
-        else if (field == "outputFolder") in.outputFolder = value;
-        else if (field == "inputPath") in.inputPath = value;
+        if (field == "disableAudio")
+            in.disableAudio = value;
+        else if (field == "threads")
+            in.threadCount = value.toDouble();
+        else if (field == "existedFile")
+            in.existedFile = value;
+        else if (field == "audioCodec")
+            in.audioCodec = value;
+        else if (field == "videoFramerate")
+            in.videoFramerate = value;
+        else if (field == "clipStart")
+            in.clipStart = value;
+        else if (field == "audioBitrate")
+            in.audioBitrate = value;
+        else if (field == "audioChannel")
+            in.audioChannel = value;
+        else if (field == "profileCaption")
+            in.profileCaption = value;
+        else if (field == "outputFolder")
+            in.outputFolder = value;
+        else if (field == "inputPath")
+            in.inputPath = value;
         const QString cmd = build(in).commandLine;
         QVERIFY2(cmd.contains(expectedTail), qPrintable(cmd));
         if (expectedTail.endsWith('"'))
@@ -108,10 +190,15 @@ private slots:
         QTest::addColumn<QString>("output");
         QTest::newRow("free") << "0" << QStringList{} << "/out/holiday.flv";
         QTest::newRow("taken") << "0" << QStringList{"/out/holiday.flv"} << "/out/holiday_New.flv";
-        QTest::newRow("twice taken") << "0" << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"} << "/out/holiday_New_New.flv";
-        QTest::newRow("empty setting means new name") << "" << QStringList{"/out/holiday.flv"} << "/out/holiday_New.flv";
-        QTest::newRow("overwrite keeps name") << "1" << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
-        QTest::newRow("other value keeps name") << "yes" << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
+        QTest::newRow("twice taken")
+            << "0" << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
+            << "/out/holiday_New_New.flv";
+        QTest::newRow("empty setting means new name")
+            << "" << QStringList{"/out/holiday.flv"} << "/out/holiday_New.flv";
+        QTest::newRow("overwrite keeps name")
+            << "1" << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
+        QTest::newRow("other value keeps name")
+            << "yes" << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
     }
     void existingFiles() {
         QFETCH(QString, existedFile);
@@ -134,7 +221,8 @@ private slots:
 
     void hostileNamesSurviveTheCommandLine() {
         EncoderInputs in = example();
-        for (const QString& name : {QString("/c/a \"b\" $x;y.avi"), QString("/c/-dash\\\".avi"), QString("/c/new\nline.avi")}) {
+        for (const QString& name : {QString("/c/a \"b\" $x;y.avi"), QString("/c/-dash\\\".avi"),
+                                    QString("/c/new\nline.avi")}) {
             in.inputPath = name;
             const EncoderCommand c = build(in);
             const QStringList args = splitCommandLine(c.commandLine);
@@ -146,22 +234,33 @@ private slots:
     void failures_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
-        QTest::newRow("header profile") << "profileCaption" << "Flash Video";
-        QTest::newRow("no profile") << "profileCaption" << "";
-        QTest::newRow("bitrate not a number") << "audioBitrate" << "lots";
-        QTest::newRow("channels not a number") << "audioChannel" << "";
-        QTest::newRow("start not a time") << "clipStart" << "soon";
-        QTest::newRow("end empty") << "clipEnd" << "";
+        QTest::newRow("header profile") << "profileCaption"
+                                        << "Flash Video";
+        QTest::newRow("no profile") << "profileCaption"
+                                    << "";
+        QTest::newRow("bitrate not a number") << "audioBitrate"
+                                              << "lots";
+        QTest::newRow("channels not a number") << "audioChannel"
+                                               << "";
+        QTest::newRow("start not a time") << "clipStart"
+                                          << "soon";
+        QTest::newRow("end empty") << "clipEnd"
+                                   << "";
     }
     void failures() {
         QFETCH(QString, field);
         QFETCH(QString, value);
         EncoderInputs in = example();
-        if (field == "profileCaption") in.profileCaption = value;
-        if (field == "audioBitrate") in.audioBitrate = value;
-        if (field == "audioChannel") in.audioChannel = value;
-        if (field == "clipStart") in.clipStart = value;
-        if (field == "clipEnd") in.clipEnd = value;
+        if (field == "profileCaption")
+            in.profileCaption = value;
+        if (field == "audioBitrate")
+            in.audioBitrate = value;
+        if (field == "audioChannel")
+            in.audioChannel = value;
+        if (field == "clipStart")
+            in.clipStart = value;
+        if (field == "clipEnd")
+            in.clipEnd = value;
         QVERIFY(std::holds_alternative<EncoderCommandError>(buildEncoderCommand(in)));
     }
 
@@ -171,8 +270,8 @@ private slots:
         applyProfilePick(sheet, 2);
         EncoderInputs in;
         QVERIFY(readEncoderOptions(sheet, in));
-        QCOMPARE((QStringList{in.videoSize, in.videoBitrate, in.videoFramerate, in.audioCodec, in.disableAudio,
-                              in.audioBitrate, in.sampleRate, in.audioChannel}),
+        QCOMPARE((QStringList{in.videoSize, in.videoBitrate, in.videoFramerate, in.audioCodec,
+                              in.disableAudio, in.audioBitrate, in.sampleRate, in.audioChannel}),
                  (QStringList{"320x240", "512", "25", "mp3", "No", "64", "44100", "2"}));
         OptionSheet empty;
         QVERIFY(!readEncoderOptions(empty, in));
@@ -181,9 +280,12 @@ private slots:
     void progressReports_data() {
         QTest::addColumn<QByteArray>("log");
         QTest::addColumn<double>("seconds");
-        QTest::newRow("last of several") << QByteArray("frame=1 time=00:00:00.50 x\rframe=9 time=00:00:01.25 bitrate=1\r") << 1.25;
+        QTest::newRow("last of several")
+            << QByteArray("frame=1 time=00:00:00.50 x\rframe=9 time=00:00:01.25 bitrate=1\r")
+            << 1.25;
         QTest::newRow("hours") << QByteArray("time=01:02:03.00") << 3723.0;
-        QTest::newRow("negative ignored") << QByteArray("time=00:00:02.00 time=-00:00:00.04") << 2.0;
+        QTest::newRow("negative ignored")
+            << QByteArray("time=00:00:02.00 time=-00:00:00.04") << 2.0;
         QTest::newRow("none") << QByteArray("Input #0, avi\n") << -1.0;
     }
     void progressReports() {

@@ -135,11 +135,14 @@ private slots:
         QStringList headers;
         for (int c = 0; c < ui->lvwAudioTracks->model()->columnCount(); ++c)
             headers << ui->lvwAudioTracks->model()->headerData(c, Qt::Horizontal).toString();
-        QCOMPARE(headers, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status", "Video Time"}));
+        QCOMPARE(headers, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status",
+                                       "Video Time"}));
         QCOMPARE(ui->lvwAudioTracks->columnWidth(0), 535);
-        QCOMPARE((QStringList{ui->Label1->text(), ui->Label2->text(), ui->Label9->text(), ui->Label10->text(),
-                              ui->Label11->text(), ui->Label8->text(), ui->Label7->text()}),
-                 (QStringList{"Add Files", "Remove File", "Clear All", "Settings", "CONVERT NOW", "Help", "EXIT"}));
+        QCOMPARE((QStringList{ui->Label1->text(), ui->Label2->text(), ui->Label9->text(),
+                              ui->Label10->text(), ui->Label11->text(), ui->Label8->text(),
+                              ui->Label7->text()}),
+                 (QStringList{"Add Files", "Remove File", "Clear All", "Settings", "CONVERT NOW",
+                              "Help", "EXIT"}));
         QCOMPARE(ui->fraVideoList->title(), QString("Video List"));
         QCOMPARE(ui->fraPreview->title(), QString("Privew"));
         QCOMPARE(ui->ClearAllFiles->shortcut(), QKeySequence("Ctrl+C"));
@@ -149,8 +152,9 @@ private slots:
         QStringList popup;
         for (QAction* a : form->popupMenu()->actions())
             popup << (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(popup, (QStringList{"Convert Now!", "-", "Play Selected File", "-", "Video Clip", "-", "Add Files",
-                                     "Remove Selected Item", "Clear All Items", "-", "Capture Video From DV"}));
+        QCOMPARE(popup, (QStringList{"Convert Now!", "-", "Play Selected File", "-", "Video Clip",
+                                     "-", "Add Files", "Remove Selected Item", "Clear All Items",
+                                     "-", "Capture Video From DV"}));
         form->resize(1280, 800);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -158,13 +162,17 @@ private slots:
         if (!shot.isEmpty()) {
             // A picture for the README: skinned, with a profile and a few rows.
             QDir(folder.path()).mkpath("skins");
-            QFile::copy(QStringLiteral(CLIPVANE_BIN_DIR "/skins/frmmain.skn"), folder.path() + "/skins/frmmain.skn");
+            QFile::copy(QStringLiteral(CLIPVANE_BIN_DIR "/skins/frmmain.skn"),
+                        folder.path() + "/skins/frmmain.skn");
             auto shown = makeForm();
             shown->form()->ImageCombo1->setCurrentIndex(1);
             shown->ImageCombo1_Click();
-            const char* rows[][7] = {{"/home/ana/Videos/holiday.2010.avi", "0:00:00", "0:03:12", "640x480", "XVID", "OK", "0:03:12"},
-                                     {"/home/ana/Videos/birthday party.mp4", "0:00:15", "0:01:40", "1280x720", "avc1", "Processing", "0:05:02"},
-                                     {"/home/ana/Videos/garden.mkv", "0:00:00", "0:00:48", "1920x1080", "H264", "", "0:00:48"}};
+            const char* rows[][7] = {{"/home/ana/Videos/holiday.2010.avi", "0:00:00", "0:03:12",
+                                      "640x480", "XVID", "OK", "0:03:12"},
+                                     {"/home/ana/Videos/birthday party.mp4", "0:00:15", "0:01:40",
+                                      "1280x720", "avc1", "Processing", "0:05:02"},
+                                     {"/home/ana/Videos/garden.mkv", "0:00:00", "0:00:48",
+                                      "1920x1080", "H264", "", "0:00:48"}};
             for (const auto& r : rows) {
                 const auto id = shown->sources().append(r[0]);
                 for (int c = 1; c < 7; ++c)

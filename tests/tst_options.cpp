@@ -28,22 +28,26 @@ private slots:
         QTest::addColumn<bool>("locked");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QStringList>("choices");
-        auto row = [](const char* cat, const char* cap, Kind k, bool l, const char* v, QStringList c) {
-            QTest::newRow((QString(cat) + "/" + cap).toUtf8()) << QString(cat) << QString(cap) << k << l << QString(v) << c;
+        auto row = [](const char* cat, const char* cap, Kind k, bool l, const char* v,
+                      QStringList c) {
+            QTest::newRow((QString(cat) + "/" + cap).toUtf8())
+                << QString(cat) << QString(cap) << k << l << QString(v) << c;
         };
         row("General", "Item Name", Kind::Text, true, "Auto", {});
         row("Output Duration", "All Clip Duration", Kind::Text, true, "00:00:00", {});
         row("Output Duration", "Start Time", Kind::Text, true, "00:00:00", {});
         row("Output Duration", "Stop Time", Kind::Text, true, "00:00:00", {});
         row("Video Options", "Video Codec", Kind::List, false, "xvid", {"xvid", "mpeg4", "x264"});
-        row("Video Options", "Video Size", Kind::List, false, "320x240", {"320x240", "480x270", "480x320", "640x480"});
+        row("Video Options", "Video Size", Kind::List, false, "320x240",
+            {"320x240", "480x270", "480x320", "640x480"});
         row("Video Options", "Video Bitrate", Kind::List, false, "256",
             {"48", "64", "128", "192", "256", "512", "768", "1000", "1500", "1152", "2500"});
         row("Video Options", "Video Framerate", Kind::List, false, "29.97",
             {"Auto", "8", "10", "12", "15", "23.976", "24", "25", "29.97", "30"});
         row("Audio Options", "Audio Codec", Kind::List, false, "mp3", {"mp3"});
         row("Audio Options", "Audio Bitrate", Kind::List, false, "128",
-            {"32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192", "224", "256", "320"});
+            {"32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192", "224", "256",
+             "320"});
         row("Audio Options", "Sample Rate", Kind::List, false, "44100",
             {"8000", "11025", "22050", "24000", "32000", "44100", "48000"});
         row("Audio Options", "Audio Channel", Kind::List, false, "2", {"1", "2"});
@@ -78,12 +82,14 @@ private slots:
                 rows << r.caption;
             layout << c.name + ": " + rows.join(", ");
         }
-        QCOMPARE(layout, (QStringList{
-                             "General: Item Name",
-                             "Output Duration: All Clip Duration, Start Time, Stop Time",
-                             "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate",
-                             "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, Disable Audio, A/V Sync",
-                         }));
+        QCOMPARE(layout,
+                 (QStringList{
+                     "General: Item Name",
+                     "Output Duration: All Clip Duration, Start Time, Stop Time",
+                     "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate",
+                     "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, "
+                     "Disable Audio, A/V Sync",
+                 }));
     }
 
     void missingRowsAreFailures() {
@@ -118,7 +124,8 @@ private slots:
         QCOMPARE(value(sheet, "Video Options", "Video Framerate"), QString("25"));
         QCOMPARE(value(sheet, "Video Options", "Video Size"), QString("320x240"));
         QCOMPARE(choices(sheet, "Video Options", "Video Size"),
-                 (QStringList{"128x96", "176x144", "220x176", "320x240", "704x576", "640x480", "800x600", "1024x768"}));
+                 (QStringList{"128x96", "176x144", "220x176", "320x240", "704x576", "640x480",
+                              "800x600", "1024x768"}));
         QCOMPARE(value(sheet, "Audio Options", "Audio Codec"), QString("mp3"));
         QCOMPARE(choices(sheet, "Audio Options", "Audio Codec"), QStringList{"mp3"});
         QCOMPARE(value(sheet, "Audio Options", "Audio Bitrate"), QString("64"));

@@ -10,7 +10,9 @@ using namespace clipvane;
 
 namespace {
 // A command line that runs a small sh script (the tests' child; the program never uses sh).
-QString sh(const QString& script) { return "/bin/sh -c " + quoteArgument(script); }
+QString sh(const QString& script) {
+    return "/bin/sh -c " + quoteArgument(script);
+}
 } // namespace
 
 class TestProcess : public QObject {
@@ -20,12 +22,21 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("rc");
-        QTest::newRow("nothing") << "exit 0" << "" << 0;
-        QTest::newRow("stdout") << "printf 'ID_LENGTH=5\\r\\n'" << "ID_LENGTH=5\r\n" << 0;
-        QTest::newRow("stderr merged in order") << "echo a; echo b >&2; echo c" << "a\nb\nc\n" << 0;
-        QTest::newRow("exit code") << "echo x; exit 3" << "x\n" << 3;
-        QTest::newRow("written just before exit") << "sleep 0.2; printf last" << "last" << 0;
-        QTest::newRow("utf8") << "printf 'ünï 映像'" << "ünï 映像" << 0;
+        QTest::newRow("nothing") << "exit 0"
+                                 << "" << 0;
+        QTest::newRow("stdout") << "printf 'ID_LENGTH=5\\r\\n'"
+                                << "ID_LENGTH=5\r\n"
+                                << 0;
+        QTest::newRow("stderr merged in order") << "echo a; echo b >&2; echo c"
+                                                << "a\nb\nc\n"
+                                                << 0;
+        QTest::newRow("exit code") << "echo x; exit 3"
+                                   << "x\n"
+                                   << 3;
+        QTest::newRow("written just before exit") << "sleep 0.2; printf last"
+                                                  << "last" << 0;
+        QTest::newRow("utf8") << "printf 'ünï 映像'"
+                              << "ünï 映像" << 0;
     }
     void collectsOutput() {
         QFETCH(QString, script);

@@ -32,25 +32,64 @@ private slots:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << QByteArray("[set]\nprofile=2\n") << "set" << "profile" << "2";
-        QTest::newRow("section case") << QByteArray("[Set]\nprofile=3\n") << "set" << "profile" << "3";
-        QTest::newRow("key case") << QByteArray("[set]\nPROFILE=3\n") << "Set" << "profile" << "3";
-        QTest::newRow("blanks around") << QByteArray("[set]\n  thread =   4  \n") << "set" << "thread" << "4";
-        QTest::newRow("quotes removed") << QByteArray("[set]\noutputfolder=\"/tmp/out dir\"\n") << "set" << "outputfolder" << "/tmp/out dir";
-        QTest::newRow("one pair only") << QByteArray("[set]\nk=\"\"x\"\"\n") << "set" << "k" << "\"x\"";
-        QTest::newRow("spaces inside quotes trimmed") << QByteArray("[set]\nk=\" a \"\n") << "set" << "k" << "a";
-        QTest::newRow("crlf") << QByteArray("[set]\r\nprofile=1\r\nthread=2\r\n") << "set" << "thread" << "2";
-        QTest::newRow("other section") << QByteArray("[other]\nprofile=9\n[set]\nprofile=2\n") << "set" << "profile" << "2";
-        QTest::newRow("key only in other section") << QByteArray("[other]\nprofile=9\n") << "set" << "profile" << "";
-        QTest::newRow("missing key") << QByteArray("[set]\nthread=2\n") << "set" << "profile" << "";
-        QTest::newRow("value with equals") << QByteArray("[set]\nk=a=b\n") << "set" << "k" << "a=b";
-        QTest::newRow("first of duplicates") << QByteArray("[set]\nk=1\nk=2\n") << "set" << "k" << "1";
-        QTest::newRow("comment lines") << QByteArray("; note\n[set]\n;k=0\nk=5\n") << "set" << "k" << "5";
-        QTest::newRow("utf8") << QByteArray("[set]\noutputfolder=/home/jörg/映像\n") << "set" << "outputfolder" << QString::fromUtf8("/home/jörg/映像");
-        QTest::newRow("long value kept whole") << QByteArray("[set]\nk=" + QByteArray(300, 'a') + "\n") << "set" << "k" << QString(300, 'a');
-        QTest::newRow("garbage") << QByteArray("\x01\x02zz[[[==\n]]]\n=\n") << "set" << "k" << "";
-        QTest::newRow("binary") << QByteArray("[set]\nk=1\n\0\0\0", 13) << "set" << "k" << "";
-        QTest::newRow("no newline at end") << QByteArray("[set]\nk=7") << "set" << "k" << "7";
+        QTest::newRow("plain") << QByteArray("[set]\nprofile=2\n") << "set"
+                               << "profile"
+                               << "2";
+        QTest::newRow("section case") << QByteArray("[Set]\nprofile=3\n") << "set"
+                                      << "profile"
+                                      << "3";
+        QTest::newRow("key case") << QByteArray("[set]\nPROFILE=3\n") << "Set"
+                                  << "profile"
+                                  << "3";
+        QTest::newRow("blanks around") << QByteArray("[set]\n  thread =   4  \n") << "set"
+                                       << "thread"
+                                       << "4";
+        QTest::newRow("quotes removed")
+            << QByteArray("[set]\noutputfolder=\"/tmp/out dir\"\n") << "set"
+            << "outputfolder"
+            << "/tmp/out dir";
+        QTest::newRow("one pair only") << QByteArray("[set]\nk=\"\"x\"\"\n") << "set"
+                                       << "k"
+                                       << "\"x\"";
+        QTest::newRow("spaces inside quotes trimmed") << QByteArray("[set]\nk=\" a \"\n") << "set"
+                                                      << "k"
+                                                      << "a";
+        QTest::newRow("crlf") << QByteArray("[set]\r\nprofile=1\r\nthread=2\r\n") << "set"
+                              << "thread"
+                              << "2";
+        QTest::newRow("other section")
+            << QByteArray("[other]\nprofile=9\n[set]\nprofile=2\n") << "set"
+            << "profile"
+            << "2";
+        QTest::newRow("key only in other section") << QByteArray("[other]\nprofile=9\n") << "set"
+                                                   << "profile"
+                                                   << "";
+        QTest::newRow("missing key") << QByteArray("[set]\nthread=2\n") << "set"
+                                     << "profile"
+                                     << "";
+        QTest::newRow("value with equals") << QByteArray("[set]\nk=a=b\n") << "set"
+                                           << "k"
+                                           << "a=b";
+        QTest::newRow("first of duplicates") << QByteArray("[set]\nk=1\nk=2\n") << "set"
+                                             << "k"
+                                             << "1";
+        QTest::newRow("comment lines") << QByteArray("; note\n[set]\n;k=0\nk=5\n") << "set"
+                                       << "k"
+                                       << "5";
+        QTest::newRow("utf8") << QByteArray("[set]\noutputfolder=/home/jörg/映像\n") << "set"
+                              << "outputfolder" << QString::fromUtf8("/home/jörg/映像");
+        QTest::newRow("long value kept whole")
+            << QByteArray("[set]\nk=" + QByteArray(300, 'a') + "\n") << "set"
+            << "k" << QString(300, 'a');
+        QTest::newRow("garbage") << QByteArray("\x01\x02zz[[[==\n]]]\n=\n") << "set"
+                                 << "k"
+                                 << "";
+        QTest::newRow("binary") << QByteArray("[set]\nk=1\n\0\0\0", 13) << "set"
+                                << "k"
+                                << "";
+        QTest::newRow("no newline at end") << QByteArray("[set]\nk=7") << "set"
+                                           << "k"
+                                           << "7";
     }
     void read() {
         QFETCH(QByteArray, content);
@@ -79,25 +118,35 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
-        QTest::newRow("new file") << QByteArray() << "Set" << "profile" << "2" << QByteArray("[Set]\nprofile=2\n");
+        QTest::newRow("new file") << QByteArray() << "Set"
+                                  << "profile"
+                                  << "2" << QByteArray("[Set]\nprofile=2\n");
         QTest::newRow("replace in place keeps everything else")
             << QByteArray("; mine\n[other]\na=1\n\n[set]\nthread=2\nprofile=1\n[last]\nz=9\n")
-            << "Set" << "profile" << "3"
+            << "Set"
+            << "profile"
+            << "3"
             << QByteArray("; mine\n[other]\na=1\n\n[set]\nthread=2\nprofile=3\n[last]\nz=9\n");
         QTest::newRow("add key to existing section")
-            << QByteArray("[SET]\nthread=2\n\n[x]\ny=1\n") << "set" << "autoshut" << "1"
-            << QByteArray("[SET]\nthread=2\nautoshut=1\n\n[x]\ny=1\n");
-        QTest::newRow("crlf file stays crlf")
-            << QByteArray("[set]\r\nprofile=1\r\n") << "set" << "profile" << "2" << QByteArray("[set]\r\nprofile=2\r\n");
+            << QByteArray("[SET]\nthread=2\n\n[x]\ny=1\n") << "set"
+            << "autoshut"
+            << "1" << QByteArray("[SET]\nthread=2\nautoshut=1\n\n[x]\ny=1\n");
+        QTest::newRow("crlf file stays crlf") << QByteArray("[set]\r\nprofile=1\r\n") << "set"
+                                              << "profile"
+                                              << "2" << QByteArray("[set]\r\nprofile=2\r\n");
         QTest::newRow("newline in value cannot add a key")
-            << QByteArray("[set]\n") << "set" << "outputfolder" << "/a\n[evil]\nprofile=9"
-            << QByteArray("[set]\noutputfolder=/a [evil] profile=9\n");
+            << QByteArray("[set]\n") << "set"
+            << "outputfolder"
+            << "/a\n[evil]\nprofile=9" << QByteArray("[set]\noutputfolder=/a [evil] profile=9\n");
         QTest::newRow("long value not cut")
-            << QByteArray() << "set" << "k" << QString(200, 'b') << QByteArray("[set]\nk=" + QByteArray(200, 'b') + "\n");
-        QTest::newRow("key spelling kept")
-            << QByteArray("[set]\nProfile=1\n") << "Set" << "profile" << "2" << QByteArray("[set]\nProfile=2\n");
-        QTest::newRow("garbage file replaced")
-            << QByteArray("\0\0\0", 3) << "set" << "k" << "1" << QByteArray("[set]\nk=1\n");
+            << QByteArray() << "set"
+            << "k" << QString(200, 'b') << QByteArray("[set]\nk=" + QByteArray(200, 'b') + "\n");
+        QTest::newRow("key spelling kept") << QByteArray("[set]\nProfile=1\n") << "Set"
+                                           << "profile"
+                                           << "2" << QByteArray("[set]\nProfile=2\n");
+        QTest::newRow("garbage file replaced") << QByteArray("\0\0\0", 3) << "set"
+                                               << "k"
+                                               << "1" << QByteArray("[set]\nk=1\n");
     }
     void write() {
         QFETCH(QByteArray, before);
@@ -162,9 +211,12 @@ private slots:
     void appPathSlash_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("ordinary") << "/opt/clipvane" << "/opt/clipvane/";
-        QTest::newRow("root") << "/" << "/";
-        QTest::newRow("already slashed") << "/opt/x/" << "/opt/x/";
+        QTest::newRow("ordinary") << "/opt/clipvane"
+                                  << "/opt/clipvane/";
+        QTest::newRow("root") << "/"
+                              << "/";
+        QTest::newRow("already slashed") << "/opt/x/"
+                                         << "/opt/x/";
     }
     void appPathSlash() {
         QFETCH(QString, folder);

@@ -34,24 +34,42 @@ private slots:
     void parse_data() {
         QTest::addColumn<QString>("output");
         QTest::addColumn<QStringList>("row"); // Start End Size Format Video Time
-        const QString std = "ID_VIDEO_WIDTH=640\r\nID_VIDEO_HEIGHT=480\r\nID_VIDEO_FORMAT=XVID\r\nID_LENGTH=65.00\r\n";
-        QTest::newRow("typical") << std << QStringList{"0:00:00", "0:01:05", "640x480", "XVID", "0:01:05"};
-        QTest::newRow("bare LF") << QString(std).replace("\r\n", "\n") << QStringList{"0:00:00", "0:01:05", "640x480", "XVID", "0:01:05"};
-        QTest::newRow("90 minutes") << "ID_LENGTH=5400.00\n" << QStringList{"0:00:00", "1:30:00", "0x0", "", "1:30:00"};
-        QTest::newRow("30 hours") << "ID_LENGTH=108000\n" << QStringList{"0:00:00", "30:00:00", "0x0", "", "30:00:00"};
-        QTest::newRow("fraction rounds up") << "ID_LENGTH=4.04\n" << QStringList{"0:00:00", "0:00:05", "0x0", "", "0:00:05"};
-        QTest::newRow("whole stays") << "ID_LENGTH=4.00\n" << QStringList{"0:00:00", "0:00:04", "0x0", "", "0:00:04"};
-        QTest::newRow("other case ignored") << "id_length=12\nID_Video_Width=3\n" << QStringList{"0:00:00", "", "0x0", "", ""};
-        QTest::newRow("empty format") << "ID_VIDEO_FORMAT=\n" << QStringList{"0:00:00", "", "0x0", "", ""};
-        QTest::newRow("value cut at =") << "ID_VIDEO_FORMAT=a=b\n" << QStringList{"0:00:00", "", "0x0", "a", ""};
-        QTest::newRow("last wins") << "ID_LENGTH=10\nID_LENGTH=20\nID_VIDEO_FORMAT=a\nID_VIDEO_FORMAT=0x10000001\n"
-                                   << QStringList{"0:00:00", "0:00:20", "0x0", "0x10000001", "0:00:20"};
+        const QString std = "ID_VIDEO_WIDTH=640\r\nID_VIDEO_HEIGHT=480\r\nID_VIDEO_FORMAT="
+                            "XVID\r\nID_LENGTH=65.00\r\n";
+        QTest::newRow("typical") << std
+                                 << QStringList{"0:00:00", "0:01:05", "640x480", "XVID", "0:01:05"};
+        QTest::newRow("bare LF") << QString(std).replace("\r\n", "\n")
+                                 << QStringList{"0:00:00", "0:01:05", "640x480", "XVID", "0:01:05"};
+        QTest::newRow("90 minutes") << "ID_LENGTH=5400.00\n"
+                                    << QStringList{"0:00:00", "1:30:00", "0x0", "", "1:30:00"};
+        QTest::newRow("30 hours") << "ID_LENGTH=108000\n"
+                                  << QStringList{"0:00:00", "30:00:00", "0x0", "", "30:00:00"};
+        QTest::newRow("fraction rounds up")
+            << "ID_LENGTH=4.04\n"
+            << QStringList{"0:00:00", "0:00:05", "0x0", "", "0:00:05"};
+        QTest::newRow("whole stays") << "ID_LENGTH=4.00\n"
+                                     << QStringList{"0:00:00", "0:00:04", "0x0", "", "0:00:04"};
+        QTest::newRow("other case ignored") << "id_length=12\nID_Video_Width=3\n"
+                                            << QStringList{"0:00:00", "", "0x0", "", ""};
+        QTest::newRow("empty format") << "ID_VIDEO_FORMAT=\n"
+                                      << QStringList{"0:00:00", "", "0x0", "", ""};
+        QTest::newRow("value cut at =") << "ID_VIDEO_FORMAT=a=b\n"
+                                        << QStringList{"0:00:00", "", "0x0", "a", ""};
+        QTest::newRow("last wins")
+            << "ID_LENGTH=10\nID_LENGTH=20\nID_VIDEO_FORMAT=a\nID_VIDEO_FORMAT=0x10000001\n"
+            << QStringList{"0:00:00", "0:00:20", "0x0", "0x10000001", "0:00:20"};
         QTest::newRow("nothing") << "" << QStringList{"0:00:00", "", "0x0", "", ""};
-        QTest::newRow("noise") << "MPlayer 1.5\nPlaying x.\n[cropdetect] crop=1:2\nA:  0.1 V: 0.1\r" << QStringList{"0:00:00", "", "0x0", "", ""};
-        QTest::newRow("non-numeric length") << "ID_LENGTH=abc\n" << QStringList{"0:00:00", "0:00:00", "0x0", "", "0:00:00"};
-        QTest::newRow("bad width stops the probe") << "ID_LENGTH=5\nID_VIDEO_WIDTH=wide\nID_VIDEO_FORMAT=XVID\n"
-                                                   << QStringList{"", "0:00:05", "", "", "0:00:05"};
-        QTest::newRow("status line glued by CR") << "V: 0.0\rID_LENGTH=3\n" << QStringList{"0:00:00", "0:00:03", "0x0", "", "0:00:03"};
+        QTest::newRow("noise") << "MPlayer 1.5\nPlaying x.\n[cropdetect] crop=1:2\nA:  0.1 V: 0.1\r"
+                               << QStringList{"0:00:00", "", "0x0", "", ""};
+        QTest::newRow("non-numeric length")
+            << "ID_LENGTH=abc\n"
+            << QStringList{"0:00:00", "0:00:00", "0x0", "", "0:00:00"};
+        QTest::newRow("bad width stops the probe")
+            << "ID_LENGTH=5\nID_VIDEO_WIDTH=wide\nID_VIDEO_FORMAT=XVID\n"
+            << QStringList{"", "0:00:05", "", "", "0:00:05"};
+        QTest::newRow("status line glued by CR")
+            << "V: 0.0\rID_LENGTH=3\n"
+            << QStringList{"0:00:00", "0:00:03", "0x0", "", "0:00:03"};
     }
     void parse() {
         QFETCH(QString, output);
@@ -67,16 +85,19 @@ private slots:
 
     void identifyCommand() {
         QCOMPARE(identifyCommandLine("/opt/cv/", "/v/my clip.avi"),
-                 QString("/opt/cv//mp.dll -identify -benchmark -nosound -vo null -vf cropdetect -endpos 1 \"/v/my clip.avi\""));
+                 QString("/opt/cv//mp.dll -identify -benchmark -nosound -vo null -vf cropdetect "
+                         "-endpos 1 \"/v/my clip.avi\""));
         QCOMPARE(identifyCommandLine("/opt/c v/", "a.avi"),
-                 QString("\"/opt/c v//mp.dll\" -identify -benchmark -nosound -vo null -vf cropdetect -endpos 1 \"a.avi\""));
+                 QString("\"/opt/c v//mp.dll\" -identify -benchmark -nosound -vo null -vf "
+                         "cropdetect -endpos 1 \"a.avi\""));
     }
 
     void probesRealFile() {
         test::ProgramFolder folder;
         SourceList list;
         addvideofile(list, clip);
-        QCOMPARE(row(list, 0), (QStringList{clip, "0:00:00", "0:00:03", "640x480", "FMP4", "", "0:00:03"}));
+        QCOMPARE(row(list, 0),
+                 (QStringList{clip, "0:00:00", "0:00:03", "640x480", "FMP4", "", "0:00:03"}));
     }
 
     void probesHostileNames_data() {
@@ -119,13 +140,16 @@ private slots:
         addvideofile(list, kind == "notool" ? clip : path);
         QCOMPARE(list.count(), 1);
         const QStringList r = row(list, 0);
-        QCOMPARE((QStringList{r[1], r[2], r[3], r[4], r[5], r[6]}), (QStringList{"0:00:00", "", "0x0", "", "", ""}));
+        QCOMPARE((QStringList{r[1], r[2], r[3], r[4], r[5], r[6]}),
+                 (QStringList{"0:00:00", "", "0x0", "", "", ""}));
     }
 
     void audioOnlyFile() {
         test::ProgramFolder folder;
         const QString path = clips.filePath("tone.mp3");
-        QVERIFY(test::makeClip(path, {"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100", "-t", "3"}, {"-c:a", "libmp3lame"}));
+        QVERIFY(test::makeClip(
+            path, {"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100", "-t", "3"},
+            {"-c:a", "libmp3lame"}));
         SourceList list;
         addvideofile(list, path);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0"));
@@ -175,10 +199,12 @@ private slots:
             captions << SourceList::caption(c);
             widths << SourceList::designWidth(c);
         }
-        QCOMPARE(captions, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status", "Video Time"}));
+        QCOMPARE(captions, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status",
+                                        "Video Time"}));
         QCOMPARE(widths, (QList<int>{535, 139, 124, 129, 110, 169, 122}));
         QVERIFY(SourceList::centred(SourceList::End) && SourceList::centred(SourceList::Size));
-        QVERIFY(!SourceList::centred(SourceList::FileName) && !SourceList::centred(SourceList::Status));
+        QVERIFY(!SourceList::centred(SourceList::FileName) &&
+                !SourceList::centred(SourceList::Status));
     }
 
     void selectedFiles_data() {
@@ -188,9 +214,11 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::newRow("cancelled") << QStringList{} << 0 << "" << QStringList{};
         QTest::newRow("one") << QStringList{"/v/a.avi"} << 1 << "/v/" << QStringList{"a.avi"};
-        QTest::newRow("three in order") << QStringList{"/v/c.mp4", "/v/a.avi", "/v/b.mkv"} << 3 << "/v/" << QStringList{"c.mp4", "a.avi", "b.mkv"};
+        QTest::newRow("three in order") << QStringList{"/v/c.mp4", "/v/a.avi", "/v/b.mkv"} << 3
+                                        << "/v/" << QStringList{"c.mp4", "a.avi", "b.mkv"};
         QTest::newRow("root") << QStringList{"/a.avi"} << 1 << "/" << QStringList{"a.avi"};
-        QTest::newRow("other folder") << QStringList{"/v/a.avi", "/w/b.avi"} << 2 << "/v/" << QStringList{"a.avi", "../w/b.avi"};
+        QTest::newRow("other folder") << QStringList{"/v/a.avi", "/w/b.avi"} << 2 << "/v/"
+                                      << QStringList{"a.avi", "../w/b.avi"};
     }
     void selectedFiles() {
         QFETCH(QStringList, answer);
@@ -206,10 +234,12 @@ private slots:
     void dropEndings_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("accepted");
-        for (const char* ok : {"x.avi", "X.AVI", "a.mpg", "a.mpeg", "a.wmv", "a.flv", "a.asf", "a.mov", "a.qt", "a.QT",
-                               "a.rm", "a.rmvb", "a.mp4", "a.3gp", "a.3g2", "a.swf", "a.Swf", "a.mkv", "a.divx", "myfarm"})
+        for (const char* ok : {"x.avi", "X.AVI", "a.mpg", "a.mpeg", "a.wmv",  "a.flv", "a.asf",
+                               "a.mov", "a.qt",  "a.QT",  "a.rm",   "a.rmvb", "a.mp4", "a.3gp",
+                               "a.3g2", "a.swf", "a.Swf", "a.mkv",  "a.divx", "myfarm"})
             QTest::newRow(ok) << QString(ok) << true;
-        for (const char* no : {"y.txt", "a.wma", "a.m2ts", "a.m1v", "a.mpe", "a.m2v", "a.ogm", "a.vro", "a.dr", "a.amv", "", "avi.bak"})
+        for (const char* no : {"y.txt", "a.wma", "a.m2ts", "a.m1v", "a.mpe", "a.m2v", "a.ogm",
+                               "a.vro", "a.dr", "a.amv", "", "avi.bak"})
             QTest::newRow(no[0] ? no : "empty") << QString(no) << false;
     }
     void dropEndings() {

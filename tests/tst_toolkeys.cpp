@@ -18,8 +18,10 @@ class TestToolKeys : public QObject {
     QProcess* startPlayer(const test::ProgramFolder& folder) {
         ChildTools::StartOptions o;
         o.workingDirectory = folder.path();
-        return ChildTools::instance().start(
-            quoteArgument(folder.path() + "/mp.dll") + " -really-quiet -vo null -ao null -loop 0 " + quoteArgument(clip), o);
+        return ChildTools::instance().start(quoteArgument(folder.path() + "/mp.dll") +
+                                                " -really-quiet -vo null -ao null -loop 0 " +
+                                                quoteArgument(clip),
+                                            o);
     }
 
 private slots:
@@ -55,8 +57,10 @@ private slots:
     void encoderStopsOnQ() {
         test::ProgramFolder folder;
         ChildTools::StartOptions o;
-        QProcess* encoder = ChildTools::instance().start(
-            quoteArgument(folder.path() + "/fp.dll") + " -re -f lavfi -i testsrc=rate=25 -t 60 -f null -", o);
+        QProcess* encoder =
+            ChildTools::instance().start(quoteArgument(folder.path() + "/fp.dll") +
+                                             " -re -f lavfi -i testsrc=rate=25 -t 60 -f null -",
+                                         o);
         QVERIFY(encoder);
         const qint64 pid = encoder->processId();
         QSignalSpy finished(encoder, &QProcess::finished);

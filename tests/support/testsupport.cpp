@@ -19,7 +19,9 @@ ProgramFolder::ProgramFolder() {
     setProgramFolder(path());
 }
 
-ProgramFolder::~ProgramFolder() { setProgramFolder(QString()); }
+ProgramFolder::~ProgramFolder() {
+    setProgramFolder(QString());
+}
 
 bool makeClip(const QString& path, const QStringList& inputArgs, const QStringList& outputArgs) {
     QProcess ffmpeg;
@@ -45,9 +47,8 @@ bool makeStandardClip(const QString& path, double seconds, const QString& size) 
 
 QJsonObject probeMedia(const QString& path) {
     QProcess ffprobe;
-    ffprobe.start(QStringLiteral("ffprobe"),
-                  {"-v", "error", "-show_streams", "-show_format", "-count_frames", "-of", "json",
-                   path});
+    ffprobe.start(QStringLiteral("ffprobe"), {"-v", "error", "-show_streams", "-show_format",
+                                              "-count_frames", "-of", "json", path});
     if (!ffprobe.waitForFinished(120000))
         return {};
     return QJsonDocument::fromJson(ffprobe.readAllStandardOutput()).object();

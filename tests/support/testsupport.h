@@ -1,8 +1,8 @@
 #pragma once
 
+#include "process/childtools.h"
 #include "settings/desktopservices.h"
 #include "settings/messageboxes.h"
-#include "process/childtools.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -48,8 +48,14 @@ bool processAlive(qint64 pid);
 // Records what the program asked of the desktop.
 class RecordingDesktop : public DesktopServices {
 public:
-    void openFolder(const QString& folder) override { opened.append(folder); events.append("open:" + folder); }
-    void shutdown() override { ++shutdowns; events.append("shutdown"); }
+    void openFolder(const QString& folder) override {
+        opened.append(folder);
+        events.append("open:" + folder);
+    }
+    void shutdown() override {
+        ++shutdowns;
+        events.append("shutdown");
+    }
     void showHelp(const QString& file) override { helps.append(file); }
     QStringList opened;
     QStringList helps;
@@ -60,8 +66,16 @@ public:
 // Records messages; onMessage runs while the message is "shown".
 class RecordingMessages : public MessageBoxes {
 public:
-    void information(const QString& text) override { shown.append("info:" + text); if (onMessage) onMessage(text); }
-    void error(const QString& text) override { shown.append("error:" + text); if (onMessage) onMessage(text); }
+    void information(const QString& text) override {
+        shown.append("info:" + text);
+        if (onMessage)
+            onMessage(text);
+    }
+    void error(const QString& text) override {
+        shown.append("error:" + text);
+        if (onMessage)
+            onMessage(text);
+    }
     QStringList shown;
     std::function<void(const QString&)> onMessage;
     RecordingDesktop* desktop = nullptr;
