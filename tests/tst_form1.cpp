@@ -1,4 +1,6 @@
+#include "app/desktop.h"
 #include "app/form1.h"
+#include "app/propertysheetwidget.h"
 #include "options/profiles.h"
 #include "settings/apppaths.h"
 #include "settings/settingsfile.h"
@@ -6,6 +8,7 @@
 #include "ui_form1.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -227,6 +230,61 @@ private slots:
         QCOMPARE(form->sources().textAt(1, 0), QString("/c.avi"));
         form->ClearAllFiles_Click();
         QCOMPARE(form->sources().count(), 0);
+    }
+
+    void propertyGridEditsTheSheet() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        form->show();
+        PropertySheetWidget* grid = form->form()->PS1;
+        QTreeWidgetItem* rate = grid->itemFor("Audio Options", "Sample Rate");
+        const QModelIndex index = grid->indexFromItem(rate, 1);
+        QWidget* editor = grid->itemDelegate()->createEditor(grid->viewport(), {}, index);
+        auto* combo = qobject_cast<QComboBox*>(editor);
+        QVERIFY(combo);
+        QCOMPARE(combo->count(), 7);
+        combo->setCurrentIndex(combo->findText("22050"));
+        grid->itemDelegate()->setModelData(combo, grid->model(), index);
+        delete editor;
+        QCOMPARE(value(*form, "Audio Options", "Sample Rate"), QString("22050"));
+        // The program's own changes show in the grid.
+        form->sheet().setValue("Audio Options", "Audio Bitrate", "96");
+        QCOMPARE(grid->itemFor("Audio Options", "Audio Bitrate")->text(1), QString("96"));
+        // Locked rows offer no editor.
+        const QModelIndex locked = grid->indexFromItem(grid->itemFor("General", "Item Name"), 1);
+        QVERIFY(!grid->itemDelegate()->createEditor(grid->viewport(), {}, locked));
+    }
+
+    void ctrlCClearsTheListAtOnce() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->sources().append("/a.avi");
+        form->sources().append("/b.avi");
+        form->form()->lvwAudioTracks->setFocus();
+        form->form()->lvwAudioTracks->setCurrentIndex(form->sources().index(0, 0));
+        QTest::keyClick(form->form()->lvwAudioTracks, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(form->sources().count(), 0);
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    void realDesktopGuards() {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath("shutdown-requested");
+        qputenv("CLIPVANE_SHUTDOWN_COMMAND", QByteArray("touch ") + marker.toUtf8());
+        RealDesktopServices real;
+        real.shutdown();
+        QTRY_VERIFY(QFile::exists(marker));
+
+        const int windows = QApplication::topLevelWidgets().size();
+        real.showHelp(dir.filePath("missing.html"));
+        QCOMPARE(QApplication::topLevelWidgets().size(), windows);
+        real.showHelp(QStringLiteral(CLIPVANE_BIN_DIR "/help.html"));
+        QCOMPARE(QApplication::topLevelWidgets().size(), windows + 1);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->windowTitle() == "Clipvane Help")
+                w->close();
     }
 
     void helpGoesToProgramFolder() {
