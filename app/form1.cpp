@@ -235,8 +235,9 @@ void Form1::ClearAllFiles_Click() {
 
 void Form1::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
     for (const QString& path : paths) {
-        // A folder is refused like any other name that is not a video file.
-        if (QFileInfo(path).isDir() || !matchesDropEnding(path)) {
+        // A folder or a web address is refused like any other name that is not a video file.
+        if (QFileInfo(path).isDir() || path.contains(QLatin1String("://")) ||
+            !matchesDropEnding(path)) {
             if (m_services.messages)
                 m_services.messages->information(QStringLiteral("Only Video files are allowed!"));
             return;

@@ -16,7 +16,6 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("clipvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Clipvane"));
 
     clipvane::RealDesktopServices desktop;
     clipvane::QtMessageBoxes messages;

@@ -96,8 +96,13 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     QString base = outputBaseName(in.inputPath);
     QString outputPath = folder + sep + base + *extension;
     const bool keepName = !(in.existedFile.isEmpty() || in.existedFile == QLatin1String("0"));
-    if (!keepName) {
-        while (exists(outputPath)) {
+    // Overwriting may replace an earlier output, never the file being converted.
+    const auto isInput = [&](const QString& path) {
+        const QString a = QFileInfo(path).canonicalFilePath();
+        return !a.isEmpty() && a == QFileInfo(in.inputPath).canonicalFilePath();
+    };
+    if (!keepName || isInput(outputPath)) {
+        while (exists(outputPath) || isInput(outputPath)) {
             base = outputBaseName(outputPath) + QStringLiteral("_New");
             outputPath = folder + sep + base + *extension;
         }

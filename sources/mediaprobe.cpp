@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QTimer>
 #include <cmath>
 
 namespace clipvane {
@@ -61,12 +62,17 @@ void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResu
                  QStringLiteral("%1x%2").arg(result.width).arg(result.height));
 }
 
-SourceList::Id addvideofile(SourceList& list, const QString& path) {
+SourceList::Id addvideofile(SourceList& list, const QString& path, int timeoutMs) {
     const QString commandLine = identifyCommandLine(AppPathSlash(), path);
     const SourceList::Id id = list.append(path);
     QString output;
     {
         std::unique_ptr<Process> runner = NewProcess(commandLine);
+        Process* r = runner.get();
+        QTimer::singleShot(timeoutMs, r, [r] {
+            if (r->IsActive())
+                r->Abort(0);
+        });
         runner->Launch();
         output = runner->StdOut();
     }

@@ -30,9 +30,13 @@ IdentifyResult parseIdentifyOutput(const QString& output);
 // Writes a parse result into a row the way the probe does.
 void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResult& result);
 
+// How long a probe may take before it is given up (a pipe or a stalled network file would
+// otherwise keep the add waiting for ever); the row then shows a failed probe.
+inline constexpr int kProbeTimeoutMs = 60000;
+
 // Appends a row for the file and probes it with the player tool, waiting (in a nested event
 // loop) until the tool ends. Writes only into the row it created; if that row is removed
 // during the wait, the results are dropped. Returns the new row's id.
-SourceList::Id addvideofile(SourceList& list, const QString& path);
+SourceList::Id addvideofile(SourceList& list, const QString& path, int timeoutMs = kProbeTimeoutMs);
 
 } // namespace clipvane

@@ -5,6 +5,7 @@
 #include "process/commandline.h"
 
 #include <QSet>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace clipvane;
@@ -217,6 +218,20 @@ private slots:
         in.inputPath = "/c/holiday.2010.avi";
         QCOMPARE(build(in, {"/out/holiday.2010.flv", "/out/holiday.2010_New.flv"}).outputPath,
                  QString("/out/holiday.2010_New_New.flv"));
+    }
+
+    void overwriteNeverTargetsTheInput() {
+        QTemporaryDir dir;
+        QFile input(dir.filePath("clip.flv"));
+        QVERIFY(input.open(QIODevice::WriteOnly));
+        input.close();
+        EncoderInputs in = example();
+        in.inputPath = dir.filePath("clip.flv");
+        in.outputFolder = dir.path() + "/"; // the doubled slash must not hide the match
+        in.existedFile = "1";
+        const EncoderCommand c = build(in);
+        QCOMPARE(c.outputPath, dir.path() + "//clip_New.flv");
+        QVERIFY(c.commandLine.contains(" -y"));
     }
 
     void hostileNamesSurviveTheCommandLine() {

@@ -215,6 +215,9 @@ private slots:
         form->lvwAudioTracks_OLEDragDrop({"/v/m.QT", dir.filePath("movie.avi"), "/v/n.avi"});
         QCOMPARE(form->sources().count(), 2);
         QCOMPARE(messages.shown.size(), 2);
+        form->lvwAudioTracks_OLEDragDrop({"https://example.org/clip.avi"});
+        QCOMPARE(form->sources().count(), 2);
+        QCOMPARE(messages.shown.size(), 3);
     }
 
     void removeAndClear() {

@@ -3,7 +3,9 @@
 #include "sources/sourcelist.h"
 #include "tests/support/testsupport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -142,6 +144,19 @@ private slots:
         const QStringList r = row(list, 0);
         QCOMPARE((QStringList{r[1], r[2], r[3], r[4], r[5], r[6]}),
                  (QStringList{"0:00:00", "", "0x0", "", "", ""}));
+    }
+
+    void stalledProbeIsGivenUp() {
+        test::ProgramFolder folder;
+        const QString fifo = clips.filePath("stalled.avi");
+        QVERIFY(QProcess::execute("mkfifo", {fifo}) == 0);
+        SourceList list;
+        QElapsedTimer clock;
+        clock.start();
+        addvideofile(list, fifo, 1000);
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0"));
+        QFile::remove(fifo);
     }
 
     void audioOnlyFile() {
