@@ -317,6 +317,22 @@ private slots:
         checkPanelClosed();
     }
 
+    void closingMidBatchLeavesTheEncoderToFinish() {
+        const QString longClip = clips.filePath("long.avi");
+        QVERIFY(test::makeStandardClip(longClip, 60.0));
+        QProcess helper;
+        helper.start(QStringLiteral(CLOSEMIDBATCH), {longClip, out->path(), folder->path()});
+        QVERIFY(helper.waitForFinished(60000));
+        QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(helper.exitCode(), 0);
+        const qint64 encoder = helper.readAllStandardOutput().trimmed().toLongLong();
+        QVERIFY(encoder > 0);
+        // The window is gone; the encoder goes on to the end of its file.
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(encoder), 120000);
+        const QJsonObject probe = test::probeMedia(out->path() + "/long.flv");
+        QVERIFY2(qAbs(duration(probe) - 61.0) <= 1.1, qPrintable(QString::number(duration(probe))));
+    }
+
     void emptyListDoesNothing() {
         form->BurnNow_Click();
         QVERIFY(messages.shown.isEmpty());

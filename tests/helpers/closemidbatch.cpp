@@ -1,0 +1,46 @@
+// Test helper: opens the main window with the program's real exit, starts converting the
+// file given as argument 1 into folder argument 2, prints the encoder's process id as soon as
+// it runs, and closes the window mid-batch.
+#include "app/form1.h"
+#include "process/childtools.h"
+#include "settings/apppaths.h"
+#include "settings/settingsfile.h"
+#include "tests/support/testsupport.h"
+#include "ui_form1.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 4)
+        return 2;
+    clipvane::setProgramFolder(QString::fromLocal8Bit(argv[3]));
+    clipvane::writeSetting(clipvane::settingsFilePath(), "set", "outputfolder",
+                           QString::fromLocal8Bit(argv[2]));
+    clipvane::test::RecordingDesktop desktop;
+    clipvane::test::RecordingMessages messages;
+    clipvane::Form1Services services;
+    services.desktop = &desktop;
+    services.messages = &messages;
+    services.keys = &clipvane::ChildTools::instance();
+    services.endProcess = [] {
+        std::fflush(nullptr);
+        _exit(0);
+    };
+    clipvane::Form1 form(services);
+    form.Form_Load();
+    form.form()->ImageCombo1->setCurrentIndex(1);
+    form.ImageCombo1_Click();
+    form.show();
+    form.addvideofile(QString::fromLocal8Bit(argv[1]));
+    QObject::connect(&form.batch(), &clipvane::BatchRun::encoderStarted, [&](qint64 pid) {
+        std::printf("%lld\n", static_cast<long long>(pid));
+        std::fflush(stdout);
+        QTimer::singleShot(0, &form, [&] { form.close(); });
+    });
+    form.BurnNow_Click();
+    return 3; // the run must not get here: closing ends the program at once
+}
