@@ -1,7 +1,6 @@
 #include "settings/textvalues.h"
 
 #include <QRegularExpression>
-#include <cfenv>
 #include <cmath>
 
 namespace clipvane {
