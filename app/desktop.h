@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/desktopservices.h"
-#include "settings/messageboxes.h"
+#include "base/desktopservices.h"
+#include "base/messageboxes.h"
 
 #include <QPointer>
 #include <QWidget>

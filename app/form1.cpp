@@ -2,9 +2,9 @@
 
 #include "options/profiles.h"
 #include "process/childtools.h"
-#include "settings/apppaths.h"
-#include "settings/desktopservices.h"
-#include "settings/messageboxes.h"
+#include "base/apppaths.h"
+#include "base/desktopservices.h"
+#include "base/messageboxes.h"
 #include "settings/settingsfile.h"
 #include "sources/fileselect.h"
 #include "sources/mediaprobe.h"

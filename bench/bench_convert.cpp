@@ -8,8 +8,8 @@
 #include "player/playerstate.h"
 #include "process/childtools.h"
 #include "process/commandline.h"
-#include "settings/desktopservices.h"
-#include "settings/messageboxes.h"
+#include "base/desktopservices.h"
+#include "base/messageboxes.h"
 #include "settings/settingsfile.h"
 #include "sources/mediaprobe.h"
 

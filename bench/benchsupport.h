@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/apppaths.h"
+#include "base/apppaths.h"
 
 #include <QElapsedTimer>
 #include <QFile>

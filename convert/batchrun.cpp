@@ -6,11 +6,11 @@
 #include "options/profiles.h"
 #include "player/playerstate.h"
 #include "process/childtools.h"
-#include "settings/apppaths.h"
-#include "settings/desktopservices.h"
-#include "settings/messageboxes.h"
+#include "base/apppaths.h"
+#include "base/desktopservices.h"
+#include "base/messageboxes.h"
 #include "settings/settingsfile.h"
-#include "settings/textvalues.h"
+#include "base/textvalues.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -3,7 +3,7 @@
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
-#include "settings/textvalues.h"
+#include "base/textvalues.h"
 
 #include <QFileInfo>
 #include <cmath>

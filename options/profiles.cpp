@@ -1,7 +1,7 @@
 #include "options/profiles.h"
 
 #include "options/optionsheet.h"
-#include "settings/textvalues.h"
+#include "base/textvalues.h"
 
 namespace clipvane {
 

@@ -1,7 +1,7 @@
 #include "process/process.h"
 
 #include "process/commandline.h"
-#include "settings/textvalues.h"
+#include "base/textvalues.h"
 
 #include <QEventLoop>
 

@@ -2,8 +2,8 @@
 
 #include "process/commandline.h"
 #include "process/process.h"
-#include "settings/apppaths.h"
-#include "settings/textvalues.h"
+#include "base/apppaths.h"
+#include "base/textvalues.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

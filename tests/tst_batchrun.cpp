@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "settings/apppaths.h"
+#include "base/apppaths.h"
 #include "settings/settingsfile.h"
 #include "sources/mediaprobe.h"
 #include "tests/support/testsupport.h"

@@ -2,7 +2,7 @@
 #include "app/form1.h"
 #include "app/propertysheetwidget.h"
 #include "options/profiles.h"
-#include "settings/apppaths.h"
+#include "base/apppaths.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
 #include "ui_form1.h"

@@ -1,6 +1,6 @@
-#include "settings/apppaths.h"
+#include "base/apppaths.h"
 #include "settings/settingsfile.h"
-#include "settings/textvalues.h"
+#include "base/textvalues.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // it runs, and closes the window mid-batch.
 #include "app/form1.h"
 #include "process/childtools.h"
-#include "settings/apppaths.h"
+#include "base/apppaths.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
 #include "ui_form1.h"

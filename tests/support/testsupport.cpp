@@ -1,6 +1,6 @@
 #include "tests/support/testsupport.h"
 
-#include "settings/apppaths.h"
+#include "base/apppaths.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "process/childtools.h"
-#include "settings/desktopservices.h"
-#include "settings/messageboxes.h"
+#include "base/desktopservices.h"
+#include "base/messageboxes.h"
 
 #include <QJsonObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "settings/textvalues.h"
+#include "base/textvalues.h"
 
 #include <QRegularExpression>
 #include <cmath>
