@@ -212,7 +212,7 @@ void Form1::addvideofile(const QString& path) {
 }
 
 void Form1::AddFiles_Click() {
-    const QStringList chosen = m_services.openFiles ? m_services.openFiles(this) : QStringList();
+    const QStringList chosen = m_services.openFiles ? m_services.openFiles(this, QString()) : QStringList();
     const SelectFileInfo info = GetSelectedFiles(chosen);
     for (int i = 0; i < info.count; ++i)
         addvideofile(info.folder + info.names.at(i));

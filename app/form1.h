@@ -28,8 +28,8 @@ struct Form1Services {
     DesktopServices* desktop = nullptr;
     MessageBoxes* messages = nullptr;
     ToolKeys* keys = nullptr;
-    // The open-file dialog: the chosen paths, or none when cancelled.
-    std::function<QStringList(QWidget* parent)> openFiles;
+    // The open-file dialog, opened in startFolder: the chosen paths, or none when cancelled.
+    std::function<QStringList(QWidget* parent, const QString& startFolder)> openFiles;
     // Ends the program once the window has unloaded.
     std::function<void()> endProcess;
 };

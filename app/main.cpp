@@ -23,9 +23,10 @@ int main(int argc, char** argv) {
     services.desktop = &desktop;
     services.messages = &messages;
     services.keys = &clipvane::ChildTools::instance();
-    services.openFiles = [](QWidget* parent) {
+    services.openFiles = [](QWidget* parent, const QString& startFolder) {
         return QFileDialog::getOpenFileNames(
-            parent, QLatin1String(clipvane::kOpenVideoTitle), QDir::currentPath(),
+            parent, QLatin1String(clipvane::kOpenVideoTitle),
+            startFolder.isEmpty() ? QDir::currentPath() : startFolder,
             clipvane::openDialogNameFilters().join(QStringLiteral(";;")));
     };
     // Closing the window ends the program at once, whatever wait is under way; a running

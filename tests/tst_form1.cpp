@@ -31,7 +31,7 @@ class TestForm1 : public QObject {
         s.desktop = &desktop;
         s.messages = &messages;
         s.keys = &keys;
-        s.openFiles = [this](QWidget*) { return dialogAnswer; };
+        s.openFiles = [this](QWidget*, const QString&) { return dialogAnswer; };
         s.endProcess = [this] { ++ended; };
         auto form = std::make_unique<Form1>(s);
         form->Form_Load();
