@@ -41,12 +41,25 @@ void RealDesktopServices::showHelp(const QString& helpFile) {
     browser->show();
 }
 
+namespace {
+// A message box that shows its text as it is: a file name holding "<b>" is not markup.
+void showPlain(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, QLatin1String(kApplicationTitle), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+} // namespace
+
 void QtMessageBoxes::information(const QString& text) {
-    QMessageBox::information(m_parent, QLatin1String(kApplicationTitle), text);
+    showPlain(m_parent, QMessageBox::Information, text);
 }
 
 void QtMessageBoxes::error(const QString& text) {
-    QMessageBox::critical(m_parent, QLatin1String(kApplicationTitle), text);
+    showPlain(m_parent, QMessageBox::Critical, text);
+}
+
+void QtMessageBoxes::warning(const QString& text) {
+    showPlain(m_parent, QMessageBox::Warning, text);
 }
 
 } // namespace clipvane

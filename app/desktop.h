@@ -26,6 +26,7 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void information(const QString& text) override;
     void error(const QString& text) override;
+    void warning(const QString& text) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -1,30 +1,33 @@
 #include "app/form1.h"
 
-#include "options/profiles.h"
-#include "process/childtools.h"
 #include "base/apppaths.h"
 #include "base/desktopservices.h"
 #include "base/messageboxes.h"
-#include "settings/settingsfile.h"
+#include "options/profiles.h"
+#include "process/childtools.h"
+#include "settings/preferences.h"
 #include "sources/fileselect.h"
 #include "sources/mediaprobe.h"
 #include "ui_form1.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QStyle>
 
 namespace clipvane {
 
 Form1::Form1(const Form1Services& services, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()), m_services(services),
-      m_batch(BatchRun::Environment{
-          &m_list, &m_sheet, [this] { return ui->ImageCombo1->currentIndex() + 1; }, &m_player,
-          services.keys, services.desktop, services.messages}) {
+      m_batch(BatchRun::Environment{&m_list, &m_sheet,
+                                    [this] { return ui->ImageCombo1->currentIndex() + 1; },
+                                    services.keys, services.desktop, services.messages}),
+      m_dialogFolder(QDir::currentPath()) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
 
@@ -51,14 +54,7 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     buildImageList();
     buildPopupMenu();
     connectHandlers();
-
-    // Commands that come with later parts of the program stay unavailable until then.
-    for (QAction* a : {ui->Capture, ui->options, ui->play, ui->videoclip, ui->About})
-        a->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->Image10, ui->cmdPlay, ui->cmdPause,
-                                                      ui->cmdStop, ui->cmdBack, ui->cmdForward,
-                                                      ui->Command4, ui->Command5, ui->Slider1})
-        w->setEnabled(false);
+    updateCommandStates();
 }
 
 Form1::~Form1() = default;
@@ -85,47 +81,58 @@ void Form1::buildImageList() {
     ui->Image7->setIcon(ImageList1.at(6));
 }
 
+namespace {
+// A tool strip picture runs its command's action and follows its enabled state.
+void bindButton(QAbstractButton* button, QAction* action) {
+    QObject::connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
+    QObject::connect(action, &QAction::changed, button,
+                     [button, action] { button->setEnabled(action->isEnabled()); });
+    button->setEnabled(action->isEnabled());
+}
+} // namespace
+
 void Form1::buildPopupMenu() {
+    // The context menu shows the menu bar's commands, some under captions of its own: each
+    // entry runs its command's action and follows its enabled state.
     popupmenu1 = new QMenu(this);
     popupmenu1->setObjectName(QStringLiteral("popupmenu1"));
-    auto add = [this](const char* name, const QString& text) {
-        QAction* a = popupmenu1->addAction(text);
-        a->setObjectName(QLatin1String(name));
-        return a;
+    auto add = [this](const char* name, QAction* command, const QString& text) {
+        QAction* entry = popupmenu1->addAction(text);
+        entry->setObjectName(QLatin1String(name));
+        connect(entry, &QAction::triggered, command, &QAction::trigger);
+        connect(command, &QAction::changed, entry,
+                [entry, command] { entry->setEnabled(command->isEnabled()); });
+        entry->setEnabled(command->isEnabled());
     };
-    QAction* convertnow1 = add("convertnow1", QStringLiteral("Convert Now!"));
+    add("convertnow1", ui->BurnNow, QStringLiteral("Convert Now!"));
     popupmenu1->addSeparator();
-    add("PlaySelectedFile", QStringLiteral("Play Selected File"))->setEnabled(false);
+    add("PlaySelectedFile", ui->play, QStringLiteral("Play Selected File"));
     popupmenu1->addSeparator();
-    add("cuttime", QStringLiteral("Video Clip"))->setEnabled(false);
+    add("cuttime", ui->videoclip, QStringLiteral("Video Clip"));
     popupmenu1->addSeparator();
-    QAction* addFiless = add("AddFiless", QStringLiteral("Add Files"));
-    QAction* removeItem = add("RemoveSelectedItem", QStringLiteral("Remove Selected Item"));
-    QAction* clearItems = add("ClearAllItems", QStringLiteral("Clear All Items"));
+    add("AddFiless", ui->AddFiles, QStringLiteral("Add Files"));
+    add("RemoveSelectedItem", ui->RemoveSelectedFile, QStringLiteral("Remove Selected Item"));
+    add("ClearAllItems", ui->ClearAllFiles, QStringLiteral("Clear All Items"));
     popupmenu1->addSeparator();
-    add("Capture1", QStringLiteral("Capture Video From DV"))->setEnabled(false);
-
-    connect(convertnow1, &QAction::triggered, this, &Form1::BurnNow_Click);
-    connect(addFiless, &QAction::triggered, this, &Form1::AddFiles_Click);
-    connect(removeItem, &QAction::triggered, this, &Form1::RemoveSelectedFile_Click);
-    connect(clearItems, &QAction::triggered, this, &Form1::ClearAllFiles_Click);
+    add("Capture1", ui->Capture, QStringLiteral("Capture Video From DV"));
 }
 
 void Form1::connectHandlers() {
-    // Menu bar.
+    // One action per command; the menu bar holds them, the tool strip and the context menu
+    // run them.
     connect(ui->AddFiles, &QAction::triggered, this, &Form1::AddFiles_Click);
     connect(ui->RemoveSelectedFile, &QAction::triggered, this, &Form1::RemoveSelectedFile_Click);
     connect(ui->ClearAllFiles, &QAction::triggered, this, &Form1::ClearAllFiles_Click);
     connect(ui->BurnNow, &QAction::triggered, this, &Form1::BurnNow_Click);
     connect(ui->helphelp, &QAction::triggered, this, &Form1::ShowHelp);
     connect(ui->exit, &QAction::triggered, this, &Form1::exit_Click);
-    // Tool strip.
-    connect(ui->Image1, &QToolButton::clicked, this, &Form1::AddFiles_Click);
-    connect(ui->Image2, &QToolButton::clicked, this, &Form1::RemoveSelectedFile_Click);
-    connect(ui->Image9, &QToolButton::clicked, this, &Form1::ClearAllFiles_Click);
-    connect(ui->Image11, &QToolButton::clicked, this, &Form1::BurnNow_Click);
-    connect(ui->Image8, &QToolButton::clicked, this, &Form1::ShowHelp);
-    connect(ui->Image7, &QToolButton::clicked, this, &Form1::exit_Click);
+    bindButton(ui->Image1, ui->AddFiles);
+    bindButton(ui->Image2, ui->RemoveSelectedFile);
+    bindButton(ui->Image9, ui->ClearAllFiles);
+    bindButton(ui->Image10, ui->options);
+    bindButton(ui->Image11, ui->BurnNow);
+    bindButton(ui->Image8, ui->helphelp);
+    bindButton(ui->Image7, ui->exit);
     // Picker, list, progress panel.
     connect(ui->ImageCombo1, &QComboBox::activated, this, &Form1::ImageCombo1_Click);
     connect(ui->lvwAudioTracks, &SourceListView::filesDropped, this,
@@ -147,6 +154,16 @@ void Form1::connectHandlers() {
         else
             unsetCursor();
     });
+}
+
+void Form1::updateCommandStates() {
+    // Commands that come with later parts of the program stay unavailable until then.
+    for (QAction* a : {ui->Capture, ui->options, ui->play, ui->videoclip, ui->About})
+        a->setEnabled(false);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui->cmdPlay, ui->cmdPause, ui->cmdStop, ui->cmdBack,
+                                         ui->cmdForward, ui->Command4, ui->Command5, ui->Slider1})
+        w->setEnabled(false);
 }
 
 void Form1::applySkin() {
@@ -172,8 +189,7 @@ void Form1::Form_Load() {
             ui->ImageCombo1->addItem(catalogue.at(i).caption);
     }
     // 5. The last profile.
-    const int index = profileIndexFromSetting(readSetting(
-        settingsFilePath(), QLatin1String(kSettingsSection), QStringLiteral("profile")));
+    const int index = profileIndexFromSetting(Preferences().profile());
     ui->ImageCombo1->setCurrentIndex(index - 1);
     // 6-7. The option sheet, then the restored profile's values.
     prolist();
@@ -188,8 +204,7 @@ void Form1::Form_Unload() {
     m_unloaded = true;
     const int index = ui->ImageCombo1->currentIndex();
     if (index >= 0)
-        writeSetting(settingsFilePath(), QStringLiteral("Set"), QStringLiteral("profile"),
-                     QString::number(index + 1));
+        Preferences().setProfile(index + 1);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -212,10 +227,16 @@ void Form1::addvideofile(const QString& path) {
 }
 
 void Form1::AddFiles_Click() {
-    const QStringList chosen = m_services.openFiles ? m_services.openFiles(this, QString()) : QStringList();
+    const QStringList chosen =
+        m_services.openFiles ? m_services.openFiles(this, m_dialogFolder) : QStringList();
     const SelectFileInfo info = GetSelectedFiles(chosen);
+    if (info.count > 0)
+        m_dialogFolder = info.folder;
+    // A batch started meanwhile waits for the whole choice, not just the first file.
+    m_list.beginProbe();
     for (int i = 0; i < info.count; ++i)
         addvideofile(info.folder + info.names.at(i));
+    m_list.endProbe();
 }
 
 int Form1::selectedRow() const {
@@ -234,6 +255,8 @@ void Form1::ClearAllFiles_Click() {
 }
 
 void Form1::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
+    m_list.beginProbe(); // a batch started meanwhile waits for the whole drop
+    const auto endAdding = qScopeGuard([this] { m_list.endProbe(); });
     for (const QString& path : paths) {
         // A folder or a web address is refused like any other name that is not a video file.
         if (QFileInfo(path).isDir() || path.contains(QLatin1String("://")) ||
@@ -253,6 +276,12 @@ void Form1::lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globa
 }
 
 void Form1::BurnNow_Click() {
+    // An option still being edited counts: the run reads the sheet as the user sees it.
+    ui->PS1->commitOpenEditor();
+    if (!m_batch.canStart())
+        return;
+    if (m_player.playerProcessId != 0 && m_services.keys)
+        m_services.keys->sendKey(m_player.playerProcessId, QLatin1String(kPlayerTool), VK_Q);
     m_batch.BurnNow();
 }
 

@@ -75,6 +75,7 @@ private:
     void buildImageList();
     void buildPopupMenu();
     void connectHandlers();
+    void updateCommandStates();
     void applySkin();
     int selectedRow() const;
 
@@ -87,6 +88,9 @@ private:
     QList<QIcon> ImageList1;
     QMenu* popupmenu1 = nullptr;
     bool m_unloaded = false;
+    // The folder the open-file dialog opens in: where the program was started, then the
+    // folder of the last selection; starting a player moves it to the program folder.
+    QString m_dialogFolder;
 };
 
 } // namespace clipvane

@@ -70,6 +70,16 @@ PropertySheetWidget::PropertySheetWidget(QWidget* parent) : QTreeWidget(parent) 
     connect(this, &QTreeWidget::itemChanged, this, &PropertySheetWidget::onItemChanged);
 }
 
+void PropertySheetWidget::commitOpenEditor() {
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor)
+        return;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void PropertySheetWidget::bind(OptionSheet* sheet) {
     if (m_sheet)
         m_sheet->disconnect(this);

@@ -17,6 +17,8 @@ public:
     void bind(OptionSheet* sheet);
     OptionSheet* sheet() const { return m_sheet; }
     QTreeWidgetItem* itemFor(const QString& category, const QString& caption) const;
+    // Writes a value still being edited into the sheet and closes its editor.
+    void commitOpenEditor();
     // Turns on the grid's presentation: expanded categories, shaded rows, a tidy header.
     void applyPresentation();
 

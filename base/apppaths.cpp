@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace clipvane {
 namespace {
@@ -44,6 +45,17 @@ QString settingsFilePath() {
     const QString config = xdgFolder("XDG_CONFIG_HOME", ".config");
     QDir().mkpath(config);
     return config + QStringLiteral("/settings.dat");
+}
+
+QString defaultOutputFolder() {
+    const QString folder = programFolder();
+    const QFileInfo info(folder);
+    if (info.isDir() && info.isWritable())
+        return folder;
+    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (!movies.isEmpty() && QFileInfo(movies).isDir())
+        return movies;
+    return QDir::homePath();
 }
 
 QString cacheFolder() {

@@ -18,7 +18,8 @@ QString settingsFilePath();
 // Folder for the encoder's log files: $XDG_CACHE_HOME/clipvane (created on demand).
 QString cacheFolder();
 
-// The section all settings live in.
-inline constexpr const char* kSettingsSection = "set";
+// Where converted files go when no output folder is set: the program folder, or, when that
+// is not writable (an installed program), the user's videos folder (else the home folder).
+QString defaultOutputFolder();
 
 } // namespace clipvane

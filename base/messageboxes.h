@@ -4,12 +4,15 @@
 
 namespace clipvane {
 
-// Every message the program shows goes through here, always with the caption "Clipvane".
+// Every message the program shows goes through here, always with the caption "Clipvane" and
+// as plain text (a file name is never read as markup).
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     virtual void information(const QString& text) = 0;
     virtual void error(const QString& text) = 0;
+    // A result that is partly a failure: the warning icon.
+    virtual void warning(const QString& text) = 0;
 };
 
 inline constexpr const char* kApplicationTitle = "Clipvane";

@@ -1,19 +1,19 @@
 // Converts 6 clips of about 10 s through the batch run and compares the wall time with
 // running the same 6 encoder commands directly; reports Clipvane's own CPU time.
+#include "base/desktopservices.h"
+#include "base/messageboxes.h"
 #include "bench/benchsupport.h"
 #include "convert/batchrun.h"
 #include "convert/encodercommand.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
-#include "player/playerstate.h"
 #include "process/childtools.h"
 #include "process/commandline.h"
-#include "base/desktopservices.h"
-#include "base/messageboxes.h"
 #include "settings/settingsfile.h"
 #include "sources/mediaprobe.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTemporaryDir>
 
 using namespace clipvane;
@@ -25,6 +25,9 @@ struct Quiet : DesktopServices, MessageBoxes {
     void showHelp(const QString&) override {}
     void information(const QString&) override {}
     void error(const QString& t) override { std::fprintf(stderr, "error: %s\n", qPrintable(t)); }
+    void warning(const QString& t) override {
+        std::fprintf(stderr, "warning: %s\n", qPrintable(t));
+    }
 };
 } // namespace
 
@@ -71,15 +74,18 @@ int main(int argc, char** argv) {
     const double directMs = direct.elapsed();
 
     Quiet quiet;
-    PlayerState player;
-    BatchRun run(BatchRun::Environment{&list, &sheet, [] { return 2; }, &player,
-                                       &ChildTools::instance(), &quiet, &quiet});
+    BatchRun run(BatchRun::Environment{&list, &sheet, [] { return 2; }, &ChildTools::instance(),
+                                       &quiet, &quiet});
     bench::LoopLatency latency;
     latency.start();
     const double cpuBefore = bench::ownCpuSeconds();
     QElapsedTimer batch;
     batch.start();
+    QEventLoop untilDone;
+    QObject::connect(&run, &BatchRun::runFinished, &untilDone, &QEventLoop::quit);
     run.BurnNow();
+    if (run.isRunning())
+        untilDone.exec();
     const double batchMs = batch.elapsed();
     const double cpu = bench::ownCpuSeconds() - cpuBefore;
 

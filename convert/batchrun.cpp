@@ -1,30 +1,36 @@
 #include "convert/batchrun.h"
 
+#include "base/apppaths.h"
+#include "base/desktopservices.h"
+#include "base/messageboxes.h"
+#include "base/textvalues.h"
 #include "convert/encodercommand.h"
 #include "convert/encoderprogress.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
-#include "player/playerstate.h"
 #include "process/childtools.h"
-#include "base/apppaths.h"
-#include "base/desktopservices.h"
-#include "base/messageboxes.h"
-#include "settings/settingsfile.h"
-#include "base/textvalues.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 
 namespace clipvane {
 namespace {
 constexpr int kProgressPollMs = 500;
-constexpr qint64 kLogTailBytes = 16 * 1024;
+constexpr qint64 kOldLogAgeSeconds = 7 * 24 * 3600;
 
-QString setting(const char* key) {
-    return readSetting(settingsFilePath(), QLatin1String(kSettingsSection), QLatin1String(key));
+// Removes this instance's logs of earlier runs and any log a week old.
+void tidyLogs(const QString& folder) {
+    const QString own = QStringLiteral("encoder-%1-").arg(QCoreApplication::applicationPid());
+    const QDateTime weekAgo = QDateTime::currentDateTime().addSecs(-kOldLogAgeSeconds);
+    const QFileInfoList logs =
+        QDir(folder).entryInfoList({QStringLiteral("encoder-*.log")}, QDir::Files);
+    for (const QFileInfo& log : logs) {
+        if (log.fileName().startsWith(own) || log.lastModified() < weekAgo)
+            QFile::remove(log.absoluteFilePath());
+    }
 }
 } // namespace
 
@@ -32,6 +38,18 @@ BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m
     m_timer2.setObjectName(QStringLiteral("Timer2"));
     m_timer2.setInterval(1000);
     connect(&m_timer2, &QTimer::timeout, this, &BatchRun::Timer2_Timer);
+    if (m_env.list) {
+        connect(m_env.list, &SourceList::probesFinished, this, [this] {
+            // Let the file being added finish its own steps (and a further file its probe)
+            // before the run looks again.
+            QTimer::singleShot(0, this, [this] {
+                if (m_waitingForProbes && m_env.list->pendingProbes() == 0) {
+                    m_waitingForProbes = false;
+                    beginItems();
+                }
+            });
+        });
+    }
 }
 
 QString BatchRun::elapsedText() const {
@@ -67,91 +85,84 @@ void BatchRun::setFrameCaption(const QString& caption) {
     emit frameCaptionChanged(caption);
 }
 
-void BatchRun::Command1_Click() {
-    m_cancelRequest = true;
-    emit cancelRequested();
-}
-
-void BatchRun::endRunEarly() {
-    m_timer2.stop();
-    emit busyChanged(false);
-    setTrack(0);
-    setTotal(0);
-    setPanelVisible(false);
-    QCoreApplication::processEvents();
-    m_cancelRequest = false;
-    m_running = false;
+bool BatchRun::canStart() const {
+    return !m_running && m_env.list && m_env.list->count() > 0;
 }
 
 void BatchRun::BurnNow() {
-    SourceList& list = *m_env.list;
-    if (m_running || list.count() == 0)
+    if (!canStart())
         return;
     m_running = true;
-    m_cancelRequest = false;
-
-    if (m_env.player && m_env.player->playerProcessId != 0 && m_env.keys)
-        m_env.keys->sendKey(m_env.player->playerProcessId, QLatin1String(kPlayerTool), VK_Q);
-
     setFrameCaption(QLatin1String(kFrameCaption));
     setPanelVisible(true);
     m_completedShare = 0;
     emit busyChanged(true);
+    if (m_env.list->pendingProbes() > 0) {
+        m_waitingForProbes = true; // see the probesFinished connection
+        return;
+    }
+    beginItems();
+}
 
-    m_outputFolder = setting("outputfolder");
-    if (m_outputFolder.isEmpty())
-        m_outputFolder = programFolder();
-    m_existedFile = setting("existedfile");
-    m_threads = leadingNumber(setting("thread"));
-
+void BatchRun::beginItems() {
+    m_settings = RunSettings::read(Preferences());
+    ++m_runNumber;
+    tidyLogs(cacheFolder());
     m_elapsed = 0;
     emit elapsedTextChanged(elapsedText());
     m_timer2.start();
 
     // The rows of this run, fixed now. A row removed meanwhile is skipped.
-    std::vector<SourceList::Id> ids;
-    for (int row = 0; row < list.count(); ++row)
-        ids.push_back(list.idAt(row));
-
-    for (size_t i = 0; i < ids.size(); ++i) {
-        if (!list.contains(ids[i]))
-            continue;
-        if (convertItem(ids[i], static_cast<int>(i)) == ItemEnd::StopRun)
-            return;
-    }
-
-    // Completion.
-    m_timer2.stop();
-    setTotal(100);
-    emit busyChanged(false);
-    if (setting("autoshut") == QLatin1String("1") && m_env.desktop)
-        m_env.desktop->shutdown();
-    if (m_env.messages)
-        m_env.messages->information(QStringLiteral("Conversion completed!"));
-    setTrack(0);
-    setTotal(0);
-    setPanelVisible(false);
-    m_completedShare = 0;
-    m_running = false;
-    if (m_env.desktop)
-        m_env.desktop->openFolder(m_outputFolder);
+    m_ids.clear();
+    for (int row = 0; row < m_env.list->count(); ++row)
+        m_ids.push_back(m_env.list->idAt(row));
+    m_next = 0;
+    m_visited = 0;
+    m_failed = 0;
+    m_written.clear();
+    startNextItem();
 }
 
-BatchRun::ItemEnd BatchRun::convertItem(SourceList::Id id, int index) {
+void BatchRun::startNextItem() {
+    while (m_running && m_next < m_ids.size()) {
+        const SourceList::Id id = m_ids[m_next++];
+        if (!m_env.list->contains(id))
+            continue;
+        switch (startItem(id)) {
+        case ItemStart::Started:
+        case ItemStart::StopRun:
+            return;
+        case ItemStart::Skipped:
+            break;
+        }
+    }
+    if (m_running)
+        complete();
+}
+
+void BatchRun::failItem(SourceList::Id id, const QString& reason) {
+    ++m_failed;
+    m_env.list->setText(id, SourceList::Status, QStringLiteral("Fail"));
+    m_env.list->setNote(id, reason);
+}
+
+QString BatchRun::nextLogPath() {
+    return cacheFolder() + QStringLiteral("/encoder-%1-%2-%3.log")
+                               .arg(QCoreApplication::applicationPid())
+                               .arg(m_runNumber)
+                               .arg(m_next);
+}
+
+BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     SourceList& list = *m_env.list;
     const QString input = list.text(id, SourceList::FileName);
     if (!QFileInfo::exists(input)) {
         if (m_env.messages)
             m_env.messages->error(QStringLiteral("Invalid input file name. ") + input);
         endRunEarly();
-        return ItemEnd::StopRun;
+        return ItemStart::StopRun;
     }
-
-    auto fail = [&](const QString& reason) {
-        list.setText(id, SourceList::Status, QStringLiteral("Fail"));
-        list.setNote(id, reason);
-        return ItemEnd::Next;
-    };
+    ++m_visited;
 
     EncoderInputs in;
     in.programFolder = programFolder();
@@ -161,112 +172,185 @@ BatchRun::ItemEnd BatchRun::convertItem(SourceList::Id id, int index) {
     const int profile = m_env.profileIndex ? m_env.profileIndex() : 0;
     if (profile >= 1 && profile <= profileCatalogue().size())
         in.profileCaption = profileCatalogue().at(profile - 1).caption;
-    if (!m_env.sheet || !readEncoderOptions(*m_env.sheet, in))
-        return fail(QStringLiteral("The option sheet is incomplete."));
-    in.outputFolder = m_outputFolder;
-    in.existedFile = m_existedFile;
-    in.threadCount = m_threads;
+    if (!m_env.sheet || !readEncoderOptions(*m_env.sheet, in)) {
+        failItem(id, QStringLiteral("The option sheet is incomplete."));
+        return ItemStart::Skipped;
+    }
+    in.outputFolder = m_settings.outputFolder;
+    in.existedFile = m_settings.existedFile;
+    in.threadCount = m_settings.threads;
+    in.writtenByBatch = m_written;
 
     const EncoderCommandResult built = buildEncoderCommand(in);
-    if (const auto* error = std::get_if<EncoderCommandError>(&built))
-        return fail(error->reason);
+    if (const auto* error = std::get_if<EncoderCommandError>(&built)) {
+        failItem(id, error->reason);
+        return ItemStart::Skipped;
+    }
     const EncoderCommand& command = std::get<EncoderCommand>(built);
-    const qint64 clipSeconds =
-        parseTimeText(in.clipEnd).value_or(0) - parseTimeText(in.clipStart).value_or(0);
 
+    m_currentId = id;
+    m_currentOutput = command.outputPath;
+    m_currentNote = command.batchConflict.isEmpty()
+                        ? QString()
+                        : QStringLiteral("Saved as %1 because %2 was written by an earlier file "
+                                         "of this batch.")
+                              .arg(QFileInfo(command.outputPath).fileName(),
+                                   QFileInfo(command.batchConflict).fileName());
+    m_outputExisted = QFileInfo::exists(command.outputPath);
+    m_clipSeconds = command.clipSeconds;
+    m_passes = 0;
+    m_reported = false;
     setFrameCaption(QLatin1String(kFrameCaption) + input + QStringLiteral(" To ") +
                     command.outputPath);
     list.setText(id, SourceList::Status, QStringLiteral("Processing"));
     list.setNote(id, QString());
-    QCoreApplication::processEvents();
 
-    const QString logPath = cacheFolder() + QStringLiteral("/encoder-%1.log").arg(index + 1);
-    QFile::remove(logPath);
-    ChildTools::StartOptions options;
+    ToolJob::Options options;
     options.workingDirectory = programFolder();
-    options.stderrFile = logPath;
-    QPointer<QProcess> encoder = ChildTools::instance().start(command.commandLine, options);
-    if (!encoder)
-        return fail(QStringLiteral("The encoder tool could not be started."));
-    m_encoderPid = encoder->processId();
-    emit encoderStarted(m_encoderPid);
+    options.logFile = nextLogPath();
+    options.toolName = QLatin1String(kEncoderTool);
+    options.keys = m_env.keys;
+    options.pollMs = kProgressPollMs;
+    options.stopGraceMs = kStopGraceMs;
+    QFile::remove(options.logFile);
 
-    bool ended = false;
-    int exitCode = 0;
-    QProcess::ExitStatus exitStatus = QProcess::NormalExit;
-    QEventLoop loop;
-    connect(encoder, &QProcess::finished, &loop, [&](int code, QProcess::ExitStatus status) {
-        ended = true;
-        exitCode = code;
-        exitStatus = status;
-        loop.quit();
+    auto* job = new ToolJob(this);
+    m_job = job;
+    connect(job, &ToolJob::started, this, [this](qint64 pid) {
+        m_encoderPid = pid;
+        setTrack(10);
+        emit encoderStarted(pid);
     });
-
-    setTrack(10);
-    QCoreApplication::processEvents();
-
-    // Progress: the encoder's own time= reports against the clip length; where it reports
-    // none, an estimate that climbs one step every (clip seconds / 3) polls, held at 83.
-    int passes = 0;
-    bool reported = false;
-    QTimer poll;
-    poll.setInterval(kProgressPollMs);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (m_cancelRequest) {
-            loop.quit();
-            return;
-        }
-        const std::optional<double> t = lastReportedTime(readFileTail(logPath, kLogTailBytes));
-        if (t && clipSeconds > 0) {
-            reported = true;
-            setTrack(std::max(m_track, trackProgressFor(*t, clipSeconds)));
-            return;
-        }
-        if (reported)
-            return;
-        if (++passes >= clipSeconds / 3) {
-            passes = 0;
-            setTrack(std::min(m_track + 1, 83));
-        }
-    });
-    // Cancel wakes the wait at once rather than at the next poll.
-    QMetaObject::Connection cancelHook =
-        connect(this, &BatchRun::cancelRequested, &loop, &QEventLoop::quit);
-    if (!ended && !m_cancelRequest) {
-        poll.start();
-        loop.exec();
-        poll.stop();
+    connect(job, &ToolJob::polled, this, &BatchRun::onPolled);
+    connect(job, &ToolJob::finished, this, &BatchRun::onItemFinished);
+    if (!job->start(command.commandLine, options)) {
+        m_job = nullptr;
+        job->deleteLater();
+        failItem(id, QStringLiteral("The encoder tool could not be started."));
+        return ItemStart::Skipped;
     }
-    disconnect(cancelHook);
+    // A listener of encoderStarted may already have cancelled the run.
+    return m_running ? ItemStart::Started : ItemStart::StopRun;
+}
 
-    if (m_cancelRequest && !ended) {
-        list.setText(id, SourceList::Status, QStringLiteral("Cancel"));
-        emit busyChanged(false);
-        if (m_env.keys)
-            m_env.keys->sendKey(m_encoderPid, QLatin1String(kEncoderTool), VK_Q);
-        if (m_env.messages)
-            m_env.messages->error(QStringLiteral("Conversion Canceled by the user!"));
-        endRunEarly();
-        return ItemEnd::StopRun;
+void BatchRun::onPolled(std::optional<double> reportedSeconds) {
+    // The encoder's own time= reports against the clip length; where it reports none, an
+    // estimate that climbs one step every (clip seconds / 3) polls, held at 83.
+    if (reportedSeconds && m_clipSeconds > 0) {
+        m_reported = true;
+        setTrack(std::max(m_track, trackProgressFor(*reportedSeconds, m_clipSeconds)));
+        return;
     }
+    if (m_reported)
+        return;
+    if (++m_passes >= m_clipSeconds / 3) {
+        m_passes = 0;
+        setTrack(std::min(m_track + 1, 83));
+    }
+}
 
+void BatchRun::onItemFinished(const ToolJobResult& result) {
+    if (m_job) {
+        m_job->deleteLater();
+        m_job = nullptr;
+    }
+    SourceList& list = *m_env.list;
+    const SourceList::Id id = m_currentId;
     setTrack(100);
-    const QFileInfo output(command.outputPath);
-    const QString logTail = lastLogLines(readFileTail(logPath, kLogTailBytes));
-    if (exitStatus != QProcess::NormalExit || exitCode != 0) {
-        fail(QStringLiteral("The encoder stopped with an error (exit code %1).\n%2")
-                 .arg(exitStatus == QProcess::NormalExit ? exitCode : -1)
-                 .arg(logTail));
+
+    const QFileInfo output(m_currentOutput);
+    QString reason;
+    if (!result.succeeded()) {
+        reason = result.crashed
+                     ? QStringLiteral("The encoder was stopped by a crash or a signal.")
+                     : QStringLiteral("The encoder stopped with an error (exit code %1).")
+                           .arg(result.exitCode);
     } else if (!output.exists() || output.size() == 0) {
-        fail(QStringLiteral("The encoder wrote no output file.\n") + logTail);
-    } else {
+        reason = QStringLiteral("The encoder wrote no output file.");
+    }
+    if (reason.isEmpty()) {
         list.setText(id, SourceList::Status, QStringLiteral("OK"));
+        list.setNote(id, m_currentNote);
+        m_written.append(m_currentOutput);
+    } else {
+        if (!result.errorLines.isEmpty())
+            reason += QLatin1Char('\n') + result.errorLines;
+        failItem(id, reason);
+        // What this item left under the output name is broken; a file that was there before
+        // it started is not ours to remove.
+        if (!m_outputExisted)
+            QFile::remove(m_currentOutput);
     }
 
     m_completedShare =
         static_cast<int>(roundHalfEven(100.0 / std::max(1, list.count()) + m_completedShare));
     setTotal(m_completedShare);
-    return ItemEnd::Next;
+    startNextItem();
+}
+
+void BatchRun::Command1_Click() {
+    if (!m_running)
+        return;
+    if (m_waitingForProbes) {
+        m_waitingForProbes = false;
+        if (m_env.messages)
+            m_env.messages->error(QStringLiteral("Conversion Canceled by the user!"));
+        endRunEarly();
+        return;
+    }
+    ToolJob* job = m_job;
+    if (!job)
+        return;
+    // The stopped encoder ends on its own time; the run does not wait for it, and its partial
+    // file stays, as the user stopped it.
+    m_job = nullptr;
+    disconnect(job, nullptr, this, nullptr);
+    connect(job, &ToolJob::finished, job, &QObject::deleteLater);
+    m_env.list->setText(m_currentId, SourceList::Status, QStringLiteral("Cancel"));
+    emit busyChanged(false);
+    job->stop();
+    if (m_env.messages)
+        m_env.messages->error(QStringLiteral("Conversion Canceled by the user!"));
+    endRunEarly();
+}
+
+void BatchRun::endRunEarly() {
+    m_timer2.stop();
+    emit busyChanged(false);
+    setTrack(0);
+    setTotal(0);
+    setPanelVisible(false);
+    m_running = false;
+    emit runFinished();
+}
+
+void BatchRun::complete() {
+    m_timer2.stop();
+    setTotal(100);
+    emit busyChanged(false);
+    if (Preferences().autoShut() && m_env.desktop)
+        m_env.desktop->shutdown();
+    if (m_env.messages) {
+        const QString done = QStringLiteral("Conversion completed!");
+        if (m_failed == 0) {
+            m_env.messages->information(done);
+        } else {
+            m_env.messages->warning(
+                done + QLatin1Char('\n') +
+                QStringLiteral("%1 of %2 %3 failed. Hover over a failed row to see why.")
+                    .arg(m_failed)
+                    .arg(m_visited)
+                    .arg(m_visited == 1 ? QStringLiteral("file") : QStringLiteral("files")));
+        }
+    }
+    setTrack(0);
+    setTotal(0);
+    setPanelVisible(false);
+    m_completedShare = 0;
+    m_running = false;
+    if (m_env.desktop)
+        m_env.desktop->openFolder(m_settings.outputFolder);
+    emit runFinished();
 }
 
 } // namespace clipvane

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "process/tooljob.h"
+#include "settings/preferences.h"
 #include "sources/sourcelist.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <vector>
 
 namespace clipvane {
 
@@ -13,11 +18,13 @@ class OptionSheet;
 class ToolKeys;
 class DesktopServices;
 class MessageBoxes;
-struct PlayerState;
 
 // Convert Now: converts every source item, top to bottom, one encoder run at a time, and
-// keeps the progress panel, the row statuses and the user informed. The waits sleep in a
-// nested event loop, so the window (and its Cancel button) keeps working during a run.
+// keeps the progress panel, the row statuses and the user informed.
+//
+// The run is driven by signals: BurnNow() starts it and returns, and each item starts when
+// the encoder of the one before has finished. Nothing waits in a nested loop, so a dialog or
+// message box opened meanwhile never holds the batch up.
 class BatchRun : public QObject {
     Q_OBJECT
 public:
@@ -25,7 +32,6 @@ public:
         SourceList* list = nullptr;
         OptionSheet* sheet = nullptr;
         std::function<int()> profileIndex; // 1-based entry of the picker, 0 when none
-        PlayerState* player = nullptr;
         ToolKeys* keys = nullptr;
         DesktopServices* desktop = nullptr;
         MessageBoxes* messages = nullptr;
@@ -33,12 +39,16 @@ public:
 
     explicit BatchRun(const Environment& env, QObject* parent = nullptr);
 
-    // One run over the list; returns when the run has ended. Ignored while a run is going.
+    // Whether Convert Now would start a run now (none is going and the list has rows).
+    bool canStart() const;
+    // Starts a run over the list and returns; ignored while a run is going. When files are
+    // still being examined the run begins once they all have been.
     void BurnNow();
-    // The Cancel button: asks the running item to stop.
+    // The Cancel button: stops the running item and ends the run.
     void Command1_Click();
 
     bool isRunning() const { return m_running; }
+    bool waitingForProbes() const { return m_waitingForProbes; }
     bool panelVisible() const { return m_panelVisible; }
     QString frameCaption() const { return m_frameCaption; }
     int trackProgress() const { return m_track; }
@@ -49,6 +59,8 @@ public:
     qint64 encoderProcessId() const { return m_encoderPid; }
 
     static constexpr const char* kFrameCaption = "Progress....";
+    // How long a cancelled encoder has to stop after "q" before it is killed.
+    static constexpr int kStopGraceMs = 5000;
 
 signals:
     void panelVisibleChanged(bool visible);
@@ -59,22 +71,30 @@ signals:
     void busyChanged(bool busy);
     // The encoder of an item has started (for observers such as benchmarks).
     void encoderStarted(qint64 processId);
-    void cancelRequested();
+    // A run has ended: completed, cancelled or stopped at a missing input.
+    void runFinished();
 
 private:
-    enum class ItemEnd { Next, StopRun };
-    ItemEnd convertItem(SourceList::Id id, int index);
+    enum class ItemStart { Started, Skipped, StopRun };
+    void beginItems();
+    void startNextItem();
+    ItemStart startItem(SourceList::Id id);
+    void onPolled(std::optional<double> reportedSeconds);
+    void onItemFinished(const ToolJobResult& result);
+    void complete();
+    void endRunEarly(); // after a cancel or a missing input
+    void failItem(SourceList::Id id, const QString& reason);
+    QString nextLogPath();
     void Timer2_Timer();
     void setPanelVisible(bool visible);
     void setTrack(int value);
     void setTotal(int value);
     void setFrameCaption(const QString& caption);
-    void endRunEarly(); // after a cancel or a missing input
 
     Environment m_env;
     QTimer m_timer2;
     bool m_running = false;
-    bool m_cancelRequest = false;
+    bool m_waitingForProbes = false;
     bool m_panelVisible = false;
     QString m_frameCaption;
     int m_track = 0;
@@ -82,10 +102,25 @@ private:
     int m_completedShare = 0;
     qint64 m_elapsed = 0;
     qint64 m_encoderPid = 0;
-    // Settings read when the run starts.
-    QString m_outputFolder;
-    QString m_existedFile;
-    double m_threads = 0;
+
+    // This run.
+    RunSettings m_settings;
+    std::vector<SourceList::Id> m_ids;
+    size_t m_next = 0;
+    int m_visited = 0;
+    int m_failed = 0;
+    QStringList m_written; // outputs this run has written
+    int m_runNumber = 0;
+
+    // The item being converted.
+    QPointer<ToolJob> m_job;
+    SourceList::Id m_currentId = 0;
+    QString m_currentOutput;
+    QString m_currentNote;
+    bool m_outputExisted = false;
+    qint64 m_clipSeconds = 0;
+    int m_passes = 0;
+    bool m_reported = false;
 };
 
 } // namespace clipvane

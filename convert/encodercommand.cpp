@@ -1,10 +1,11 @@
 #include "convert/encodercommand.h"
 
+#include "base/textvalues.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
-#include "base/textvalues.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <cmath>
 
@@ -75,7 +76,7 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
 
     const std::optional<QString> extension = outputExtension(in.profileCaption);
     if (!extension)
-        return EncoderCommandError{QStringLiteral("The selected profile has no output format.")};
+        return EncoderCommandError{QStringLiteral("No output profile is selected.")};
     const std::optional<double> audioBitrate = strictNumber(in.audioBitrate);
     if (!audioBitrate)
         return EncoderCommandError{QStringLiteral("Audio Bitrate is not a number: ") +
@@ -85,28 +86,43 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         return EncoderCommandError{QStringLiteral("Audio Channel is not a number: ") +
                                    in.audioChannel};
     const std::optional<qint64> start = parseTimeText(in.clipStart);
-    if (!start)
-        return EncoderCommandError{QStringLiteral("The clip start is not a time: ") + in.clipStart};
     const std::optional<qint64> end = parseTimeText(in.clipEnd);
-    if (!end)
-        return EncoderCommandError{QStringLiteral("The clip end is not a time: ") + in.clipEnd};
+    if (!start || !end) {
+        // Empty times are a probe that found no length; anything else was typed.
+        if (in.clipStart.trimmed().isEmpty() || in.clipEnd.trimmed().isEmpty())
+            return EncoderCommandError{QStringLiteral(
+                "Clipvane could not read the length of this file: it may not be a video.")};
+        return EncoderCommandError{QStringLiteral("The clip times are not times: ") + in.clipStart +
+                                   QStringLiteral(" to ") + in.clipEnd};
+    }
+    if (in.outputFolder.isEmpty())
+        return EncoderCommandError{QStringLiteral("No output folder is set.")};
 
-    const QString folder = in.outputFolder.isEmpty() ? in.programFolder : in.outputFolder;
+    const QString& folder = in.outputFolder;
     const QString sep = QStringLiteral("/");
     QString base = outputBaseName(in.inputPath);
     QString outputPath = folder + sep + base + *extension;
     const bool keepName = !(in.existedFile.isEmpty() || in.existedFile == QLatin1String("0"));
-    // Overwriting may replace an earlier output, never the file being converted.
+    // Overwriting may replace an older output, never the file being converted nor a file an
+    // earlier item of this batch wrote.
     const auto isInput = [&](const QString& path) {
         const QString a = QFileInfo(path).canonicalFilePath();
         return !a.isEmpty() && a == QFileInfo(in.inputPath).canonicalFilePath();
     };
-    if (!keepName || isInput(outputPath)) {
-        while (exists(outputPath) || isInput(outputPath)) {
-            base = outputBaseName(outputPath) + QStringLiteral("_New");
-            outputPath = folder + sep + base + *extension;
-        }
+    QStringList written;
+    for (const QString& p : in.writtenByBatch)
+        written.append(QDir::cleanPath(p));
+    const auto isWritten = [&](const QString& path) {
+        return written.contains(QDir::cleanPath(path));
+    };
+    const QString wanted = outputPath;
+    // Overwriting applies to the name itself only: a "_New" name never replaces a file.
+    while (isInput(outputPath) || isWritten(outputPath) ||
+           ((!keepName || outputPath != wanted) && exists(outputPath))) {
+        base = outputBaseName(outputPath) + QStringLiteral("_New");
+        outputPath = folder + sep + base + *extension;
     }
+    const QString batchConflict = isWritten(wanted) ? wanted : QString();
 
     const QString framerate =
         in.videoFramerate == QLatin1String("Auto") ? QStringLiteral("25") : in.videoFramerate;
@@ -132,7 +148,7 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         cmd += (in.threadCount >= 0 ? QStringLiteral(" ") : QString()) + numberText(in.threadCount);
     }
     cmd += QLatin1Char(' ') + quoteArgument(outputPath);
-    return EncoderCommand{cmd, outputPath};
+    return EncoderCommand{cmd, outputPath, *end - *start, batchConflict};
 }
 
 } // namespace clipvane

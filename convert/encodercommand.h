@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <variant>
 
@@ -25,14 +26,21 @@ struct EncoderInputs {
     QString sampleRate;
     QString audioChannel;
     // Settings.
-    QString outputFolder; // empty: the program folder
+    QString outputFolder; // where the output goes (the run resolves the default)
     QString existedFile;  // "0" or empty: add "_New"; anything else: overwrite
     double threadCount = 0;
+    // Outputs earlier items of the same batch wrote: never overwritten, whatever existedFile
+    // says, so that two inputs with the same base name both survive.
+    QStringList writtenByBatch;
 };
 
 struct EncoderCommand {
     QString commandLine;
     QString outputPath;
+    qint64 clipSeconds = 0; // the length passed with -t
+    // The name the output would have had, when it took a "_New" name because an earlier item
+    // of the batch wrote that file; empty otherwise.
+    QString batchConflict;
 };
 
 // Why a command could not be built; the run marks the item "Fail".

@@ -1,9 +1,9 @@
 #include "sources/mediaprobe.h"
 
-#include "process/commandline.h"
-#include "process/process.h"
 #include "base/apppaths.h"
 #include "base/textvalues.h"
+#include "process/commandline.h"
+#include "process/process.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -65,6 +65,7 @@ void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResu
 SourceList::Id addvideofile(SourceList& list, const QString& path, int timeoutMs) {
     const QString commandLine = identifyCommandLine(AppPathSlash(), path);
     const SourceList::Id id = list.append(path);
+    list.beginProbe();
     QString output;
     {
         std::unique_ptr<Process> runner = NewProcess(commandLine);
@@ -78,6 +79,7 @@ SourceList::Id addvideofile(SourceList& list, const QString& path, int timeoutMs
     }
     // The list may have changed during the wait; writes by id reach only our own row.
     applyIdentifyResult(list, id, parseIdentifyOutput(output));
+    list.endProbe();
     QCoreApplication::processEvents();
     return id;
 }

@@ -123,4 +123,9 @@ QVariant SourceList::headerData(int section, Qt::Orientation orientation, int ro
     return {};
 }
 
+void SourceList::endProbe() {
+    if (m_pendingProbes > 0 && --m_pendingProbes == 0)
+        emit probesFinished();
+}
+
 } // namespace clipvane

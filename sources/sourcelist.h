@@ -37,10 +37,19 @@ public:
     void removeAt(int row);
     void clearAll();
 
+    // Files still being examined, or being added: work that needs their probed values (a
+    // batch) waits for probesFinished. Calls nest: a whole drop or dialog choice is one.
+    void beginProbe() { ++m_pendingProbes; }
+    void endProbe();
+    int pendingProbes() const { return m_pendingProbes; }
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+signals:
+    void probesFinished();
 
 private:
     struct Item {
@@ -50,6 +59,7 @@ private:
     };
     std::vector<Item> m_items;
     Id m_nextId = 1;
+    int m_pendingProbes = 0;
 };
 
 } // namespace clipvane

@@ -3,6 +3,7 @@
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
+#include "process/toollog.h"
 
 #include <QSet>
 #include <QTemporaryDir>
@@ -37,7 +38,8 @@ EncoderCommand build(const EncoderInputs& in, const QSet<QString>& existing = {}
         buildEncoderCommand(in, [&](const QString& p) { return existing.contains(p); });
     const auto* ok = std::get_if<EncoderCommand>(&r);
     return ok ? *ok
-              : EncoderCommand{"<error: " + std::get<EncoderCommandError>(r).reason + ">", {}};
+              : EncoderCommand{
+                    "<error: " + std::get<EncoderCommandError>(r).reason + ">", {}, 0, {}};
 }
 } // namespace
 
@@ -124,6 +126,11 @@ private slots:
         QTest::newRow("half kbit rounds to even") << "audioBitrate"
                                                   << "64.5"
                                                   << "  -ab 64000  -ac";
+        // Truncation gives 63 here and halves away from zero 65 above: only halves to even
+        // passes both rows.
+        QTest::newRow("half kbit rounds up to even") << "audioBitrate"
+                                                     << "63.5"
+                                                     << "  -ab 64000  -ac";
         QTest::newRow("mono") << "audioChannel"
                               << "1"
                               << "000  -ac 1 -ar";
@@ -133,9 +140,6 @@ private slots:
         QTest::newRow("folder slash kept") << "outputFolder"
                                            << "/out/"
                                            << " \"/out//holiday.flv\"";
-        QTest::newRow("no output folder") << "outputFolder"
-                                          << ""
-                                          << " \"/opt/conv/holiday.flv\"";
         QTest::newRow("negative threads") << "threads"
                                           << "-1"
                                           << " -threads -1 \"/out/holiday.flv\"";
@@ -213,6 +217,40 @@ private slots:
         QCOMPARE(c.commandLine.contains(" -y"), existedFile != "0" && !existedFile.isEmpty());
     }
 
+    void earlierOutputsOfTheBatchAreNeverOverwritten_data() {
+        QTest::addColumn<QString>("existedFile");
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("overwrite on, written by the batch")
+            << "1" << QStringList{"/out/holiday.flv"} << QStringList{"/out/holiday.flv"}
+            << "/out/holiday_New.flv";
+        QTest::newRow("overwrite on, older _New file kept")
+            << "1" << QStringList{"/out/holiday.flv"}
+            << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
+            << "/out/holiday_New_New.flv";
+        QTest::newRow("overwrite on, only an older file")
+            << "1" << QStringList{} << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
+        QTest::newRow("new names, written _New too")
+            << "0" << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
+            << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
+            << "/out/holiday_New_New.flv";
+    }
+    void earlierOutputsOfTheBatchAreNeverOverwritten() {
+        QFETCH(QString, existedFile);
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, existing);
+        QFETCH(QString, output);
+        EncoderInputs in = example();
+        in.existedFile = existedFile;
+        in.writtenByBatch = written;
+        const EncoderCommand c = build(in, QSet<QString>(existing.begin(), existing.end()));
+        QCOMPARE(c.outputPath, output);
+        QCOMPARE(c.batchConflict,
+                 written.contains("/out/holiday.flv") ? QString("/out/holiday.flv") : QString());
+        QCOMPARE(c.clipSeconds, 65);
+    }
+
     void dottedNameNewLoop() {
         EncoderInputs in = example();
         in.inputPath = "/c/holiday.2010.avi";
@@ -249,18 +287,27 @@ private slots:
     void failures_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("reason");
+        const QString noProfile = "No output profile is selected.";
+        const QString noLength = "Clipvane could not read the length of this file";
         QTest::newRow("header profile") << "profileCaption"
-                                        << "Flash Video";
+                                        << "Flash Video" << noProfile;
         QTest::newRow("no profile") << "profileCaption"
-                                    << "";
+                                    << "" << noProfile;
         QTest::newRow("bitrate not a number") << "audioBitrate"
-                                              << "lots";
+                                              << "lots"
+                                              << "Audio Bitrate is not a number: lots";
         QTest::newRow("channels not a number") << "audioChannel"
-                                               << "";
+                                               << ""
+                                               << "Audio Channel is not a number";
         QTest::newRow("start not a time") << "clipStart"
-                                          << "soon";
+                                          << "soon"
+                                          << "The clip times are not times: soon";
         QTest::newRow("end empty") << "clipEnd"
-                                   << "";
+                                   << "" << noLength;
+        QTest::newRow("no output folder") << "outputFolder"
+                                          << ""
+                                          << "No output folder is set.";
     }
     void failures() {
         QFETCH(QString, field);
@@ -276,7 +323,13 @@ private slots:
             in.clipStart = value;
         if (field == "clipEnd")
             in.clipEnd = value;
-        QVERIFY(std::holds_alternative<EncoderCommandError>(buildEncoderCommand(in)));
+        if (field == "outputFolder")
+            in.outputFolder = value;
+        const EncoderCommandResult r = buildEncoderCommand(in);
+        QVERIFY(std::holds_alternative<EncoderCommandError>(r));
+        QFETCH(QString, reason);
+        QVERIFY2(std::get<EncoderCommandError>(r).reason.startsWith(reason),
+                 qPrintable(std::get<EncoderCommandError>(r).reason));
     }
 
     void readsOptionsFromTheSheet() {
@@ -317,6 +370,39 @@ private slots:
         QCOMPARE(trackProgressFor(50.0, 10), 99);
         QCOMPARE(trackProgressFor(3.0, 0), 10);
         QCOMPARE(lastLogLines("a\nb\r\rc\n\n d \n", 2), QString("c\nd"));
+    }
+
+    void errorLinesStateTheCause_data() {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("lines");
+        // FFmpeg's refusal of a sample rate FLV cannot carry, followed by its usual epilogue.
+        QTest::newRow("sample rate refused")
+            << QByteArray("Input #0, avi, from 'a.avi':\n  Duration: 00:00:01.00\n"
+                          "Press [q] to stop, [?] for help\n"
+                          "[flv @ 0x1] FLV does not support sample rate 24000, choose from "
+                          "(44100, 22050, 11025)\n"
+                          "[flv @ 0x1] Audio codec mp3 not compatible with flv\n"
+                          "Could not write header for output file #0 (incorrect codec "
+                          "parameters ?): Function not implemented\n"
+                          "Error initializing output stream 0:0 -- \n"
+                          "[libmp3lame @ 0x2] 4 frames left in the queue on closing\n"
+                          "Conversion failed!\n")
+            << "[flv @ 0x1] FLV does not support sample rate 24000, choose from (44100, 22050, "
+               "11025)\n[flv @ 0x1] Audio codec mp3 not compatible with flv\nCould not write "
+               "header for output file #0 (incorrect codec parameters ?): Function not "
+               "implemented\nError initializing output stream 0:0 --\nConversion failed!";
+        QTest::newRow("missing input, repeated line kept once")
+            << QByteArray("/c/gone.avi: No such file or directory\nx\n"
+                          "/c/gone.avi: No such file or directory\n")
+            << "/c/gone.avi: No such file or directory";
+        QTest::newRow("progress lines are not reasons")
+            << QByteArray("frame=  10 size=1kB time=00:00:01.00 bitrate=error.flv\rdone\n")
+            << "frame=  10 size=1kB time=00:00:01.00 bitrate=error.flv\ndone";
+    }
+    void errorLinesStateTheCause() {
+        QFETCH(QByteArray, log);
+        QFETCH(QString, lines);
+        QCOMPARE(errorLines(log), lines);
     }
 };
 

@@ -2,8 +2,8 @@
 // file given as argument 1 into folder argument 2, prints the encoder's process id as soon as
 // it runs, and closes the window mid-batch.
 #include "app/form1.h"
-#include "process/childtools.h"
 #include "base/apppaths.h"
+#include "process/childtools.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
 #include "ui_form1.h"
@@ -42,5 +42,6 @@ int main(int argc, char** argv) {
         QTimer::singleShot(0, &form, [&] { form.close(); });
     });
     form.BurnNow_Click();
+    app.exec();
     return 3; // the run must not get here: closing ends the program at once
 }

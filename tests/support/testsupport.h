@@ -1,8 +1,8 @@
 #pragma once
 
-#include "process/childtools.h"
 #include "base/desktopservices.h"
 #include "base/messageboxes.h"
+#include "process/childtools.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -73,6 +73,11 @@ public:
     }
     void error(const QString& text) override {
         shown.append("error:" + text);
+        if (onMessage)
+            onMessage(text);
+    }
+    void warning(const QString& text) override {
+        shown.append("warning:" + text);
         if (onMessage)
             onMessage(text);
     }

@@ -1,0 +1,79 @@
+#include "process/tooljob.h"
+
+#include "process/childtools.h"
+#include "process/toollog.h"
+
+namespace clipvane {
+namespace {
+constexpr qint64 kLogTailBytes = 16 * 1024;
+}
+
+ToolJob::ToolJob(QObject* parent) : QObject(parent) {
+    connect(&m_pollTimer, &QTimer::timeout, this, &ToolJob::poll);
+    m_killTimer.setSingleShot(true);
+    connect(&m_killTimer, &QTimer::timeout, this, [this] {
+        if (m_process && m_process->state() != QProcess::NotRunning)
+            m_process->kill();
+    });
+}
+
+ToolJob::~ToolJob() {
+    if (m_process)
+        disconnect(m_process, nullptr, this, nullptr);
+}
+
+bool ToolJob::start(const QString& commandLine, const Options& options) {
+    m_options = options;
+    m_stopRequested = false;
+    ChildTools::StartOptions start;
+    start.workingDirectory = options.workingDirectory;
+    start.stderrFile = options.logFile;
+    QProcess* process = ChildTools::instance().start(commandLine, start);
+    if (!process)
+        return false;
+    m_process = process;
+    m_pid = process->processId();
+    connect(process, &QProcess::finished, this, &ToolJob::onFinished);
+    m_pollTimer.start(options.pollMs);
+    emit started(m_pid);
+    return true;
+}
+
+bool ToolJob::isRunning() const {
+    return m_process && m_process->state() != QProcess::NotRunning;
+}
+
+void ToolJob::stop() {
+    if (!isRunning())
+        return;
+    m_stopRequested = true;
+    ToolKeys* keys = m_options.keys ? m_options.keys : &ChildTools::instance();
+    keys->sendKey(m_pid, m_options.toolName, VK_Q);
+    m_killTimer.start(m_options.stopGraceMs);
+}
+
+void ToolJob::poll() {
+    if (m_options.logFile.isEmpty())
+        return emit polled(std::nullopt);
+    emit polled(lastReportedTime(readFileTail(m_options.logFile, kLogTailBytes)));
+}
+
+void ToolJob::onFinished(int exitCode, QProcess::ExitStatus status) {
+    m_pollTimer.stop();
+    m_killTimer.stop();
+    if (m_process)
+        disconnect(m_process, nullptr, this, nullptr);
+    ToolJobResult result;
+    result.crashed = status != QProcess::NormalExit;
+    result.exitCode = result.crashed ? -1 : exitCode;
+    result.stopRequested = m_stopRequested;
+    result.logPath = m_options.logFile;
+    if (!m_options.logFile.isEmpty()) {
+        const QByteArray tail = readFileTail(m_options.logFile, kLogTailBytes);
+        result.lastLines = lastLogLines(tail);
+        result.errorLines = errorLines(tail);
+    }
+    emit finished(result);
+}
+
+} // namespace clipvane

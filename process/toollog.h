@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace clipvane {
+
+// Reading what a tool wrote to its log file while it runs and after it has ended.
+
+// The last "time=H:MM:SS.cc" the tool reported in its log text, in seconds.
+std::optional<double> lastReportedTime(const QByteArray& logText);
+
+// The last few non-empty lines of a log.
+QString lastLogLines(const QByteArray& logText, int lines = 4);
+
+// The lines of a log that state what went wrong (errors, refusals, missing or forbidden
+// files), oldest first, without repeats and at most maxLines of them; the last lines of the
+// log when none does.
+QString errorLines(const QByteArray& logText, int maxLines = 6);
+
+// Reads at most the last maxBytes of a file.
+QByteArray readFileTail(const QString& path, qint64 maxBytes);
+
+} // namespace clipvane
