@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <cmath>
+#include <limits>
 
 namespace clipvane {
 
@@ -45,9 +46,18 @@ std::optional<double> strictNumber(const QString& text) {
 }
 
 qint64 roundHalfEven(double value) {
+    if (std::isnan(value))
+        return 0;
     // nearbyint honours the current rounding mode, which the program never changes from
     // round-to-nearest-even.
-    return static_cast<qint64>(std::nearbyint(value));
+    const double rounded = std::nearbyint(value);
+    // 2^63 is exact in a double; casting it or anything beyond would be undefined.
+    constexpr double limit = 9223372036854775808.0;
+    if (rounded >= limit)
+        return std::numeric_limits<qint64>::max();
+    if (rounded < -limit)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(rounded);
 }
 
 QString timeText(qint64 seconds) {

@@ -13,7 +13,8 @@ double leadingNumber(const QString& text);
 // The whole text as a number (surrounding blanks allowed), or nothing when it is not one.
 std::optional<double> strictNumber(const QString& text);
 
-// Nearest whole number, halves to even.
+// Nearest whole number, halves to even. Never undefined: NaN gives 0, and values beyond
+// the range of qint64 (infinities included) saturate to its largest or smallest value.
 qint64 roundHalfEven(double value);
 
 // H:MM:SS with hours unpadded and without limit; negative counts show as 0:00:00.

@@ -1,7 +1,7 @@
 #include "options/profiles.h"
 
-#include "options/optionsheet.h"
 #include "base/textvalues.h"
+#include "options/optionsheet.h"
 
 namespace clipvane {
 
@@ -36,7 +36,11 @@ void applyProfilePick(OptionSheet& sheet, int index) {
 }
 
 int profileIndexFromSetting(const QString& stored) {
-    const qint64 index = roundHalfEven(leadingNumber(stored));
+    const double number = leadingNumber(stored);
+    // Far out of range (a 20-digit number, say) selects nothing before any rounding.
+    if (!(number > -1.0 && number < profileCatalogue().size() + 1.0))
+        return 0;
+    const qint64 index = roundHalfEven(number);
     if (index < 1 || index > profileCatalogue().size())
         return 0;
     return static_cast<int>(index);

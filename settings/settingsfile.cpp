@@ -8,34 +8,51 @@
 namespace clipvane {
 namespace {
 
+// The file as lines. raw holds each line's bytes as stored (a trailing '\r' included, the
+// '\n' not); text holds the decoded line without '\r', for matching names.
 struct ParsedFile {
-    QStringList lines;
-    QString newline = QStringLiteral("\n");
+    QList<QByteArray> raw;
+    QStringList text;
+    bool crlf = false;
     bool endsWithNewline = true;
 };
 
-// Loads the file as lines. Returns false for a file that cannot be a settings file.
-bool loadLines(const QString& filePath, ParsedFile& out) {
+ParsedFile splitLines(const QByteArray& bytes) {
+    ParsedFile out;
+    out.crlf = bytes.contains("\r\n");
+    out.endsWithNewline = bytes.isEmpty() || bytes.endsWith('\n');
+    if (bytes.isEmpty())
+        return out;
+    out.raw = bytes.split('\n');
+    if (out.endsWithNewline)
+        out.raw.removeLast();
+    out.text.reserve(out.raw.size());
+    for (const QByteArray& line : out.raw) {
+        QString t = QString::fromUtf8(line);
+        if (t.endsWith(QLatin1Char('\r')))
+            t.chop(1);
+        out.text.append(t);
+    }
+    return out;
+}
+
+enum class Load { Missing, Loaded, Unusable };
+
+// Reads the whole file. One that is not a regular file, cannot be read or is larger than
+// maxSize is Unusable.
+Load loadBytes(const QString& filePath, qint64 maxSize, QByteArray& bytes) {
+    const QFileInfo info(filePath);
+    if (!info.exists())
+        return Load::Missing;
+    if (!info.isFile() || info.size() > maxSize)
+        return Load::Unusable;
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    if (file.size() > kMaxSettingsFileSize)
-        return false;
-    const QByteArray bytes = file.read(kMaxSettingsFileSize + 1);
-    if (bytes.size() > kMaxSettingsFileSize || bytes.contains('\0'))
-        return false;
-    const QString text = QString::fromUtf8(bytes);
-    if (text.contains(QStringLiteral("\r\n")))
-        out.newline = QStringLiteral("\r\n");
-    out.endsWithNewline = text.isEmpty() || text.endsWith(QLatin1Char('\n'));
-    out.lines = text.split(QLatin1Char('\n'));
-    if (text.endsWith(QLatin1Char('\n')))
-        out.lines.removeLast();
-    for (QString& line : out.lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    }
-    return true;
+        return Load::Unusable;
+    bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || bytes.size() > maxSize)
+        return Load::Unusable;
+    return Load::Loaded;
 }
 
 bool isBlank(QChar c) {
@@ -121,14 +138,15 @@ QString storedValue(const QString& raw) {
 } // namespace
 
 QString readSetting(const QString& filePath, const QString& section, const QString& key) {
-    ParsedFile file;
-    if (!loadLines(filePath, file))
+    QByteArray bytes;
+    if (loadBytes(filePath, kMaxSettingsFileSize, bytes) != Load::Loaded || bytes.contains('\0'))
         return QString();
-    const Location loc = locate(file.lines, section, key);
+    const ParsedFile file = splitLines(bytes);
+    const Location loc = locate(file.text, section, key);
     if (loc.keyLine < 0)
         return QString();
     QString k, raw;
-    splitKeyLine(file.lines.at(loc.keyLine), k, raw);
+    splitKeyLine(file.text.at(loc.keyLine), k, raw);
     QString value = storedValue(raw);
     // Only the space character is trimmed here; tabs inside the quotes stay.
     qsizetype b = 0;
@@ -142,39 +160,51 @@ QString readSetting(const QString& filePath, const QString& section, const QStri
 
 bool writeSetting(const QString& filePath, const QString& section, const QString& key,
                   const QString& value) {
-    ParsedFile file;
-    if (QFileInfo::exists(filePath) && !loadLines(filePath, file)) {
-        // An unreadable or garbage file is replaced rather than patched.
-        file = ParsedFile{};
-    }
+    QByteArray bytes;
+    // Whatever cannot be read in full is never replaced: that would lose the other keys.
+    if (loadBytes(filePath, kMaxWritableSettingsFileSize, bytes) == Load::Unusable)
+        return false;
+    ParsedFile file = splitLines(bytes);
+
     QString safeValue = value;
     safeValue.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    safeValue.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    safeValue.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (const QChar c : {QLatin1Char('\r'), QLatin1Char('\n'), QLatin1Char('\0')})
+        safeValue.replace(c, QLatin1Char(' '));
 
-    const Location loc = locate(file.lines, section, key);
+    // Only the changed or added lines are made here; all others keep their bytes.
+    const QByteArray eol = file.crlf ? QByteArrayLiteral("\r") : QByteArray();
+    const Location loc = locate(file.text, section, key);
     if (loc.keyLine >= 0) {
         QString oldKey, oldValue;
-        splitKeyLine(file.lines.at(loc.keyLine), oldKey, oldValue);
-        file.lines[loc.keyLine] = oldKey + QLatin1Char('=') + safeValue;
-    } else if (loc.sectionLine >= 0) {
-        file.lines.insert(loc.sectionEnd, key + QLatin1Char('=') + safeValue);
+        splitKeyLine(file.text.at(loc.keyLine), oldKey, oldValue);
+        const bool hadCr = file.raw.at(loc.keyLine).endsWith('\r');
+        file.raw[loc.keyLine] = (oldKey + QLatin1Char('=') + safeValue).toUtf8() +
+                                (hadCr ? QByteArrayLiteral("\r") : QByteArray());
     } else {
-        file.lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        file.lines.append(key + QLatin1Char('=') + safeValue);
+        QList<QByteArray> added;
+        if (loc.sectionLine < 0)
+            added.append((QLatin1Char('[') + section + QLatin1Char(']')).toUtf8() + eol);
+        added.append((key + QLatin1Char('=') + safeValue).toUtf8() + eol);
+        const qsizetype at = loc.sectionLine >= 0 ? loc.sectionEnd : file.raw.size();
+        if (at == file.raw.size())
+            file.endsWithNewline = true; // the old last line needs its end now
+        for (qsizetype i = 0; i < added.size(); ++i)
+            file.raw.insert(at + i, added.at(i));
     }
 
-    QString text = file.lines.join(file.newline);
-    text += file.newline;
-    QSaveFile out(filePath);
-    if (!out.open(QIODevice::WriteOnly))
+    QByteArray out = file.raw.join('\n');
+    if (file.endsWithNewline)
+        out += '\n';
+    QSaveFile save(filePath);
+    // Unbuffered, so that a short write shows here: QSaveFile::commit() does not notice a
+    // failed flush of its buffer and would put a truncated file in place.
+    if (!save.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    const QByteArray bytes = text.toUtf8();
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
+    if (save.write(out) != out.size()) {
+        save.cancelWriting();
         return false;
     }
-    return out.commit();
+    return save.commit();
 }
 
 } // namespace clipvane

@@ -178,6 +178,11 @@ private slots:
         QTest::newRow("text") << "flv" << 0;
         QTest::newRow("leading number") << "2 (flv)" << 2;
         QTest::newRow("negative") << "-2" << 0;
+        QTest::newRow("half rounds to even") << "2.5" << 2;
+        QTest::newRow("rounds past the last") << "3.5" << 0;
+        QTest::newRow("20 digits") << "99999999999999999999" << 0;
+        QTest::newRow("20 digits negative") << "-99999999999999999999" << 0;
+        QTest::newRow("too long for a double") << QString(400, '9') << 0;
     }
     void profileSetting() {
         QFETCH(QString, stored);

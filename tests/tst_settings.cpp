@@ -1,11 +1,16 @@
 #include "base/apppaths.h"
-#include "settings/settingsfile.h"
 #include "base/textvalues.h"
+#include "settings/settingsfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
+#include <csignal>
+#include <limits>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace clipvane;
 
@@ -144,9 +149,36 @@ private slots:
         QTest::newRow("key spelling kept") << QByteArray("[set]\nProfile=1\n") << "Set"
                                            << "profile"
                                            << "2" << QByteArray("[set]\nProfile=2\n");
-        QTest::newRow("garbage file replaced") << QByteArray("\0\0\0", 3) << "set"
+        QTest::newRow("garbage file kept") << QByteArray("\0\0\0", 3) << "set"
+                                           << "k"
+                                           << "1" << QByteArray("\0\0\0\n[set]\nk=1\n", 14);
+        const QByteArray junk("\0junk\xff\xfe", 8);
+        QTest::newRow("junk lines kept byte for byte")
+            << "[set]\noutputfolder=/v\n" + junk + "\nthread=2\nprofile=1\n"
+            << "set"
+            << "profile"
+            << "3"
+            << "[set]\noutputfolder=/v\n" + junk + "\nthread=2\nprofile=3\n";
+        QTest::newRow("crlf junk kept, key added")
+            << "[set]\r\na=1\r\n" + junk + "\r\n[x]\r\n"
+            << "set"
+            << "b"
+            << "2"
+            << "[set]\r\na=1\r\n" + junk + "\r\nb=2\r\n[x]\r\n";
+        const QByteArray big = "[set]\nk=1\n" + QByteArray(kMaxSettingsFileSize, 'x') + "\n";
+        QTest::newRow("beyond the read limit") << big << "set"
                                                << "k"
-                                               << "1" << QByteArray("[set]\nk=1\n");
+                                               << "2" << QByteArray(big).replace("k=1", "k=2");
+        QTest::newRow("missing last newline kept") << QByteArray("[set]\nk=7") << "set"
+                                                   << "k"
+                                                   << "8" << QByteArray("[set]\nk=8");
+        QTest::newRow("section after last line without newline")
+            << QByteArray("[a]\nx=1") << "set"
+            << "k"
+            << "1" << QByteArray("[a]\nx=1\n[set]\nk=1\n");
+        QTest::newRow("NUL in value")
+            << QByteArray() << "set"
+            << "k" << QString("a") + QChar(0) + "b" << QByteArray("[set]\nk=a b\n");
     }
     void write() {
         QFETCH(QByteArray, before);
@@ -174,15 +206,47 @@ private slots:
     }
 
     void failedWriteLeavesOldFile() {
-        if (geteuid() == 0)
-            QSKIP("root can write into a read-only folder");
-        QTemporaryDir ro;
-        const QString path = ro.filePath("settings.dat");
+        // A file size limit makes the write fail even for root.
+        QTemporaryDir d;
+        const QString path = d.filePath("settings.dat");
         QVERIFY(writeSetting(path, "set", "profile", "2"));
-        QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::ExeOwner);
-        QVERIFY(!writeSetting(path, "set", "profile", "3"));
-        QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(readSetting(path, "set", "profile"), QString("2"));
+        QVERIFY(writeSetting(path, "set", "outputfolder", "/media/videos"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray before = f.readAll();
+        f.close();
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 8;
+        const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = writeSetting(path, "set", "profile", "3");
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, oldHandler);
+        QVERIFY(!written);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+        QCOMPARE(QDir(d.path()).entryList(QDir::Files), QStringList{"settings.dat"});
+    }
+
+    void unreadableFileIsNeverReplaced_data() {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("beyond the write limit") << false;
+        QTest::newRow("not a regular file") << true;
+    }
+    void unreadableFileIsNeverReplaced() {
+        QFETCH(bool, fifo);
+        if (fifo)
+            QCOMPARE(mkfifo(QFile::encodeName(file()).constData(), 0600), 0);
+        else
+            put("[set]\nk=1\n" + QByteArray(kMaxWritableSettingsFileSize, 'x'));
+        QVERIFY(!writeSetting(file(), "set", "k", "2"));
+        QCOMPARE(readSetting(file(), "set", "k"), QString());
+        const QFileInfo info(file());
+        QCOMPARE(info.isFile(), !fifo);
+        if (!fifo)
+            QCOMPARE(info.size(), kMaxWritableSettingsFileSize + 10);
     }
 
     void writeLeavesNoTemporaryFiles() {
@@ -275,12 +339,30 @@ private slots:
         QCOMPARE(strictNumber(text).has_value(), strictOk);
     }
 
+    void halvesToEven_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<qint64>("expected");
+        const double inf = std::numeric_limits<double>::infinity();
+        const qint64 most = std::numeric_limits<qint64>::max();
+        const qint64 least = std::numeric_limits<qint64>::min();
+        QTest::newRow("12.5") << 12.5 << qint64(12);
+        QTest::newRow("13.5") << 13.5 << qint64(14);
+        QTest::newRow("32.5") << 32.5 << qint64(32);
+        QTest::newRow("-2.5") << -2.5 << qint64(-2);
+        QTest::newRow("1.54") << 1.54 << qint64(2);
+        QTest::newRow("nan") << std::nan("") << qint64(0);
+        QTest::newRow("inf") << inf << most;
+        QTest::newRow("-inf") << -inf << least;
+        QTest::newRow("1e19") << 1e19 << most;
+        QTest::newRow("-1e19") << -1e19 << least;
+        QTest::newRow("2^63") << 9223372036854775808.0 << most;
+        QTest::newRow("-2^63") << -9223372036854775808.0 << least;
+        QTest::newRow("largest below 2^63") << 9223372036854774784.0 << qint64(9223372036854774784);
+    }
     void halvesToEven() {
-        QCOMPARE(roundHalfEven(12.5), 12);
-        QCOMPARE(roundHalfEven(13.5), 14);
-        QCOMPARE(roundHalfEven(32.5), 32);
-        QCOMPARE(roundHalfEven(-2.5), -2);
-        QCOMPARE(roundHalfEven(1.54), 2);
+        QFETCH(double, value);
+        QFETCH(qint64, expected);
+        QCOMPARE(roundHalfEven(value), expected);
     }
 };
 

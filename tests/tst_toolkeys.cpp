@@ -3,9 +3,12 @@
 #include "tests/support/testsupport.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
 
 using namespace clipvane;
 
@@ -15,19 +18,36 @@ class TestToolKeys : public QObject {
     QTemporaryDir dir;
     QString clip;
 
-    QProcess* startPlayer(const test::ProgramFolder& folder) {
+    QProcess* startPlayer(const test::ProgramFolder& folder, bool watchOutput = false) {
         ChildTools::StartOptions o;
         o.workingDirectory = folder.path();
+        o.discardStdout = !watchOutput;
+        // Unless really quiet, MPlayer reports pauses and its position ("A:  1.2 V:  1.2 ...").
         return ChildTools::instance().start(quoteArgument(folder.path() + "/mp.dll") +
-                                                " -really-quiet -vo null -ao null -loop 0 " +
-                                                quoteArgument(clip),
+                                                (watchOutput ? " " : " -really-quiet ") +
+                                                "-vo null -ao null -loop 0 " + quoteArgument(clip),
                                             o);
+    }
+
+    // Whether two successive status lines in the output show the position moving by at least
+    // `by` seconds (backwards for a negative `by`): a seek, not playback.
+    static bool positionJumps(const QByteArray& output, double by) {
+        static const QRegularExpression status(QStringLiteral("A:\\s*(-?[0-9]+\\.[0-9])"));
+        std::optional<double> last;
+        for (auto it = status.globalMatch(QString::fromLatin1(output)); it.hasNext();) {
+            const double position = it.next().captured(1).toDouble();
+            if (last && (by > 0 ? position - *last >= by : position - *last <= by))
+                return true;
+            last = position;
+        }
+        return false;
     }
 
 private slots:
     void initTestCase() {
         clip = dir.filePath("k.avi");
-        QVERIFY(test::makeStandardClip(clip, 2.0, "160x120"));
+        // Long enough that seeking 10 seconds on and back never meets an end.
+        QVERIFY(test::makeStandardClip(clip, 30.0, "160x120"));
     }
 
     void keyBytes() {
@@ -40,15 +60,38 @@ private slots:
 
     void playerQuitsOnQ() {
         test::ProgramFolder folder;
-        QProcess* player = startPlayer(folder);
+        QPointer<QProcess> player = startPlayer(folder, true);
         QVERIFY(player);
         const qint64 pid = player->processId();
+        QByteArray out;
+        const auto reading = connect(player, &QProcess::readyReadStandardOutput, this,
+                                     [&] { out += player->readAllStandardOutput(); });
+        const auto cleanup = qScopeGuard([&] {
+            disconnect(reading);
+            if (player)
+                player->kill();
+        });
         QSignalSpy finished(player, &QProcess::finished);
-        QTest::qWait(500);
-        for (int key : {VK_SPACE, VK_SPACE, VK_RIGHT, VK_LEFT})
+        auto send = [&](int key) {
+            const qsizetype mark = out.lastIndexOf("A:"); // the position before the key
             ChildTools::instance().sendKey(pid, kPlayerTool, key);
-        QTest::qWait(300);
-        QVERIFY(test::processAlive(pid)); // pause, resume and seeks do not end it
+            return std::max<qsizetype>(mark, 0);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(out.contains("A:"), 10000); // playing
+
+        qsizetype mark = send(VK_SPACE);
+        QVERIFY(!out.contains("PAUSE"));
+        QTRY_VERIFY_WITH_TIMEOUT(out.indexOf("=====  PAUSE  =====", mark) >= 0, 5000);
+        mark = out.size();
+        send(VK_SPACE);
+        QTRY_VERIFY_WITH_TIMEOUT(out.indexOf("A:", mark) >= 0, 5000); // playing again
+        // An arrow seeks 10 seconds; playback alone cannot jump 5 seconds between lines.
+        mark = send(VK_RIGHT);
+        QTRY_VERIFY_WITH_TIMEOUT(positionJumps(out.mid(mark), 5.0), 5000);
+        mark = send(VK_LEFT);
+        QTRY_VERIFY_WITH_TIMEOUT(positionJumps(out.mid(mark), -5.0), 5000);
+
+        QVERIFY(test::processAlive(pid));
         ChildTools::instance().sendKey(pid, kPlayerTool, VK_Q);
         QVERIFY(finished.wait(10000));
         QVERIFY(!ChildTools::instance().find(pid, kPlayerTool));
