@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QObject>
 #include <QPointer>
 #include <QProcess>
@@ -73,3 +74,5 @@ private:
 };
 
 } // namespace clipvane
+
+Q_DECLARE_METATYPE(clipvane::ToolJobResult)

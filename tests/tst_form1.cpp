@@ -1,8 +1,8 @@
 #include "app/desktop.h"
 #include "app/form1.h"
 #include "app/propertysheetwidget.h"
-#include "options/profiles.h"
 #include "base/apppaths.h"
+#include "options/profiles.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
 #include "ui_form1.h"
@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QtTest>
 
 using namespace clipvane;
@@ -24,6 +25,7 @@ class TestForm1 : public QObject {
     test::RecordingMessages messages;
     test::RecordingKeys keys;
     QStringList dialogAnswer;
+    QStringList dialogFolders;
     int ended = 0;
 
     std::unique_ptr<Form1> makeForm() {
@@ -31,7 +33,10 @@ class TestForm1 : public QObject {
         s.desktop = &desktop;
         s.messages = &messages;
         s.keys = &keys;
-        s.openFiles = [this](QWidget*, const QString&) { return dialogAnswer; };
+        s.openFiles = [this](QWidget*, const QString& start) {
+            dialogFolders << start;
+            return dialogAnswer;
+        };
         s.endProcess = [this] { ++ended; };
         auto form = std::make_unique<Form1>(s);
         form->Form_Load();
@@ -46,6 +51,7 @@ private slots:
         messages.shown.clear();
         desktop = test::RecordingDesktop();
         dialogAnswer.clear();
+        dialogFolders.clear();
         ended = 0;
     }
 
@@ -201,6 +207,41 @@ private slots:
         QCOMPARE((QStringList{list.textAt(0, 0), list.textAt(1, 0), list.textAt(2, 0)}), chosen);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0")); // probed, nothing found
         QVERIFY(messages.shown.isEmpty());
+        // The dialog opens where the program started, then in the last selection's folder.
+        QCOMPARE(dialogFolders, (QStringList{QDir::currentPath(), "/nowhere/"}));
+    }
+
+    void oneActionPerCommand() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        int adds = 0;
+        form->form()->AddFiles->setEnabled(false);
+        auto* entry = form->popupMenu()->findChild<QAction*>("AddFiless");
+        QVERIFY(!entry->isEnabled() && !form->form()->Image1->isEnabled());
+        form->form()->AddFiles->setEnabled(true);
+        QVERIFY(entry->isEnabled() && form->form()->Image1->isEnabled());
+        dialogAnswer.clear();
+        connect(form->form()->AddFiles, &QAction::triggered, [&] { ++adds; });
+        form->form()->Image1->click();
+        entry->trigger();
+        QCOMPARE(adds, 2);
+        QCOMPARE(dialogFolders.size(), 2); // each ran the command once
+    }
+
+    void messageBoxesShowPlainText() {
+        QtMessageBoxes boxes;
+        QString text;
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            text = box->text();
+            format = box->textFormat();
+            box->accept();
+        });
+        boxes.error("Invalid input file name. /v/<b>bold</b>.avi");
+        QCOMPARE(text, QString("Invalid input file name. /v/<b>bold</b>.avi"));
+        QCOMPARE(format, Qt::PlainText);
     }
 
     void dropStopsAtFirstRefusedPath() {

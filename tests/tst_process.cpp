@@ -1,8 +1,11 @@
 #include "process/commandline.h"
 #include "process/process.h"
+#include "process/tooljob.h"
 #include "tests/support/testsupport.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -164,6 +167,61 @@ private slots:
         p->Launch();
         QVERIFY(p->StartTime().isValid());
         QCOMPARE(p->ElapsedTime(), QString("0:00:00"));
+    }
+
+    void toolJobReportsProgressAndItsEnd() {
+        QTemporaryDir dir;
+        ToolJob job;
+        QList<double> times;
+        QList<qint64> order; // started's pid, then -1 for finished
+        ToolJobResult result;
+        connect(&job, &ToolJob::started, [&](qint64 pid) { order << pid; });
+        connect(&job, &ToolJob::polled, [&](std::optional<double> t) {
+            if (t)
+                times << *t;
+        });
+        connect(&job, &ToolJob::finished, [&](const ToolJobResult& r) {
+            order << -1;
+            result = r;
+        });
+        QSignalSpy finished(&job, &ToolJob::finished);
+        ToolJob::Options options;
+        options.logFile = dir.filePath("log");
+        options.pollMs = 50;
+        QVERIFY(job.start(sh("for t in 1 2 3; do printf 'frame=1 time=00:00:0%s.00\\r' $t >&2; "
+                             "sleep 0.2; done; echo 'x: Invalid data found' >&2; exit 4"),
+                          options));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(order.size(), 2);
+        QVERIFY(order.first() > 0 && order.last() == -1);
+        QVERIFY(!times.isEmpty() && times.last() >= 2.0);
+        QCOMPARE(result.exitCode, 4);
+        QVERIFY(!result.succeeded() && !result.stopRequested);
+        QCOMPARE(result.errorLines, QString("x: Invalid data found"));
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void toolJobKillsAToolThatIgnoresQ() {
+        ToolJob job;
+        QSignalSpy finished(&job, &ToolJob::finished);
+        ToolJob::Options options;
+        options.toolName = "sleep";
+        options.stopGraceMs = 300;
+        QVERIFY(job.start("sleep 30", options));
+        const qint64 pid = job.processId();
+        job.stop();
+        QVERIFY(finished.wait(5000));
+        const auto result = finished.first().first().value<ToolJobResult>();
+        QVERIFY(result.crashed && result.stopRequested);
+        QVERIFY(!test::processAlive(pid));
+    }
+
+    void toolJobThatCannotStartSaysSo() {
+        ToolJob job;
+        QSignalSpy started(&job, &ToolJob::started);
+        QVERIFY(!job.start("/nonexistent/fp.dll -i x", {}));
+        QVERIFY(!job.isRunning());
+        QCOMPARE(started.size(), 0);
     }
 };
 
