@@ -1,7 +1,7 @@
 #include "process/process.h"
 
-#include "process/commandline.h"
 #include "base/textvalues.h"
+#include "process/commandline.h"
 
 #include <QEventLoop>
 
