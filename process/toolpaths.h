@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace clipvane {
+
+// FFmpeg's prober, which the program uses to read a file's length and to check what the
+// encoder wrote: $CLIPVANE_FFPROBE when set, else "ffprobe" beside the encoder the launcher
+// runs ($CLIPVANE_FFMPEG) when it is there, else "ffprobe" on the search path.
+QString ffprobeProgram();
+
+} // namespace clipvane
