@@ -2,6 +2,9 @@
 
 #include "process/commandline.h"
 
+#include <csignal>
+#include <unistd.h>
+
 namespace clipvane {
 
 QByteArray terminalBytesForKey(int virtualKey) {
@@ -37,6 +40,7 @@ QProcess* ChildTools::start(const QString& commandLine, const StartOptions& opti
         child->setStandardOutputFile(QProcess::nullDevice());
     child->setStandardErrorFile(options.stderrFile.isEmpty() ? QProcess::nullDevice()
                                                              : options.stderrFile);
+    child->setChildProcessModifier([] { ::setpgid(0, 0); });
     child->start(QIODevice::ReadWrite);
     if (!child->waitForStarted(5000)) {
         delete child;
@@ -47,6 +51,9 @@ QProcess* ChildTools::start(const QString& commandLine, const StartOptions& opti
     connect(child, &QProcess::finished, this, [this, pid, child] {
         if (m_children.value(pid) == child)
             m_children.remove(pid);
+        // A stopped tool takes whatever it started with it.
+        if (m_stopping.remove(pid))
+            ::kill(static_cast<pid_t>(-pid), SIGKILL);
         child->deleteLater();
     });
     return child;
@@ -69,6 +76,25 @@ void ChildTools::sendKey(qint64 processId, const QString& toolName, int virtualK
     if (!child || bytes.isEmpty())
         return;
     child->write(bytes);
+}
+
+void ChildTools::signalGroup(qint64 processId, int signal) {
+    // Only groups of tools we started: never a stray process id.
+    if (processId <= 0 || (!m_children.contains(processId) && !m_stopping.contains(processId)))
+        return;
+    ::kill(static_cast<pid_t>(-processId), signal);
+}
+
+void ChildTools::setStopping(qint64 processId, bool stopping) {
+    if (stopping)
+        m_stopping.insert(processId);
+    else
+        m_stopping.remove(processId);
+}
+
+void ChildTools::endStopping() {
+    for (qint64 pid : std::as_const(m_stopping))
+        ::kill(static_cast<pid_t>(-pid), SIGKILL);
 }
 
 } // namespace clipvane

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QProcess>
+#include <QSet>
 #include <QString>
 
 namespace clipvane {
@@ -49,9 +50,19 @@ public:
 
     void sendKey(qint64 processId, const QString& toolName, int virtualKey) override;
 
+    // Each tool runs in a process group of its own (its id is the tool's process id), so a
+    // stop reaches whatever the tool started too. Sends a signal to the group of a child that
+    // still runs, or to the leftovers of one that has just ended.
+    void signalGroup(qint64 processId, int signal);
+    // A tool being stopped is ended at once if the program quits before it has stopped.
+    void setStopping(qint64 processId, bool stopping);
+    // Kills the groups of the tools being stopped; for the program's quick exit.
+    void endStopping();
+
 private:
     ChildTools() = default;
     QHash<qint64, QPointer<QProcess>> m_children;
+    QSet<qint64> m_stopping;
 };
 
 } // namespace clipvane

@@ -3,6 +3,8 @@
 #include "process/childtools.h"
 #include "process/toollog.h"
 
+#include <csignal>
+
 namespace clipvane {
 namespace {
 constexpr qint64 kLogTailBytes = 16 * 1024;
@@ -12,8 +14,12 @@ ToolJob::ToolJob(QObject* parent) : QObject(parent) {
     connect(&m_pollTimer, &QTimer::timeout, this, &ToolJob::poll);
     m_killTimer.setSingleShot(true);
     connect(&m_killTimer, &QTimer::timeout, this, [this] {
-        if (m_process && m_process->state() != QProcess::NotRunning)
-            m_process->kill();
+        if (!isRunning())
+            return;
+        // First a terminate, then a kill.
+        ChildTools::instance().signalGroup(m_pid, m_escalation++ == 0 ? SIGTERM : SIGKILL);
+        if (m_escalation == 1)
+            m_killTimer.start(m_options.termGraceMs);
     });
 }
 
@@ -47,6 +53,8 @@ void ToolJob::stop() {
     if (!isRunning())
         return;
     m_stopRequested = true;
+    m_escalation = 0;
+    ChildTools::instance().setStopping(m_pid, true);
     ToolKeys* keys = m_options.keys ? m_options.keys : &ChildTools::instance();
     keys->sendKey(m_pid, m_options.toolName, VK_Q);
     m_killTimer.start(m_options.stopGraceMs);

@@ -25,8 +25,9 @@ struct ToolJobResult {
 
 // One run of a long-running tool (the encoder, the recorder): started from command-line text
 // without a shell and with standard input as a pipe, its standard error written to a log
-// file, its progress read from the log's "time=" reports, and stopped with "q" and, should it
-// ignore that, killed after a grace period. Connect to the signals before start(): every
+// file, its progress read from the log's "time=" reports, and stopped with "q", then, should
+// it ignore that, terminated and at last killed, each after a grace period; the signals reach
+// the tool's whole process group. Connect to the signals before start(): every
 // signal may come from inside start() or from the event loop after it.
 //
 // The process itself belongs to ChildTools, so destroying a job does not end its tool: a
@@ -40,7 +41,8 @@ public:
         QString toolName;         // "fp.dll": what the stop key is addressed to
         ToolKeys* keys = nullptr; // how "q" is sent; nullptr: ChildTools
         int pollMs = 500;         // how often the log is read for progress
-        int stopGraceMs = 5000;   // after "q", how long before the tool is killed
+        int stopGraceMs = 5000;   // after "q", how long before the tool is terminated
+        int termGraceMs = 2000;   // after that, how long before it is killed
     };
 
     explicit ToolJob(QObject* parent = nullptr);
@@ -71,6 +73,7 @@ private:
     bool m_stopRequested = false;
     QTimer m_pollTimer;
     QTimer m_killTimer;
+    int m_escalation = 0;
 };
 
 } // namespace clipvane

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <csignal>
 
 using namespace clipvane;
 
@@ -201,19 +202,29 @@ private slots:
         QCOMPARE(finished.size(), 1);
     }
 
-    void toolJobKillsAToolThatIgnoresQ() {
+    void toolJobStopEscalates_data() {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("ignores q") << "sleep 30 & wait";
+        QTest::newRow("ignores q and terminate, and so does its child")
+            << "trap '' TERM; sleep 30 & wait; wait";
+    }
+    void toolJobStopEscalates() {
+        QFETCH(QString, script);
         ToolJob job;
         QSignalSpy finished(&job, &ToolJob::finished);
         ToolJob::Options options;
-        options.toolName = "sleep";
-        options.stopGraceMs = 300;
-        QVERIFY(job.start("sleep 30", options));
+        options.toolName = "/bin/sh";
+        options.stopGraceMs = 200;
+        options.termGraceMs = 200;
+        QVERIFY(job.start(sh(script), options));
         const qint64 pid = job.processId();
+        QTest::qWait(100);
         job.stop();
         QVERIFY(finished.wait(5000));
         const auto result = finished.first().first().value<ToolJobResult>();
         QVERIFY(result.crashed && result.stopRequested);
-        QVERIFY(!test::processAlive(pid));
+        // Nothing of the tool's group is left.
+        QTRY_COMPARE(::kill(static_cast<pid_t>(-pid), 0), -1);
     }
 
     void toolJobThatCannotStartSaysSo() {
