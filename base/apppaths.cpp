@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <unistd.h>
 
 namespace clipvane {
 namespace {
@@ -58,10 +60,29 @@ QString defaultOutputFolder() {
     return QDir::homePath();
 }
 
+namespace {
+bool usableFolder(const QString& folder) {
+    if (!QDir().mkpath(folder))
+        return false;
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+}
+} // namespace
+
 QString cacheFolder() {
     const QString cache = xdgFolder("XDG_CACHE_HOME", ".cache");
-    QDir().mkpath(cache);
-    return cache;
+    if (usableFolder(cache))
+        return cache;
+    // An unusable cache: a private folder of our own under the temporary folder.
+    const QString fallback =
+        QDir::tempPath() + QStringLiteral("/clipvane-%1").arg(static_cast<qint64>(::getuid()));
+    if (usableFolder(fallback)) {
+        QFile::setPermissions(fallback, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QFileInfo info(fallback);
+        if (info.ownerId() == ::getuid() && !info.isSymLink())
+            return fallback;
+    }
+    return QString();
 }
 
 } // namespace clipvane

@@ -15,7 +15,8 @@ QString AppPathSlash();
 // folder is not writable (a system-wide install).
 QString settingsFilePath();
 
-// Folder for the encoder's log files: $XDG_CACHE_HOME/clipvane (created on demand).
+// Folder for the encoder's log files: $XDG_CACHE_HOME/clipvane (created on demand), or, when
+// that cannot be written, a private folder under the temporary folder; empty when neither can.
 QString cacheFolder();
 
 // Where converted files go when no output folder is set: the program folder, or, when that

@@ -15,20 +15,36 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace clipvane {
 namespace {
 constexpr int kProgressPollMs = 500;
 constexpr qint64 kOldLogAgeSeconds = 7 * 24 * 3600;
 
-// Removes this instance's logs of earlier runs and any log a week old.
-void tidyLogs(const QString& folder) {
-    const QString own = QStringLiteral("encoder-%1-").arg(QCoreApplication::applicationPid());
-    const QDateTime weekAgo = QDateTime::currentDateTime().addSecs(-kOldLogAgeSeconds);
+// Keeps the logs of the last few runs (of any instance) and removes the rest.
+void tidyLogs(const QString& folder, int keptRuns) {
+    if (folder.isEmpty())
+        return;
+    // encoder-<pid>-<run>-<item>.log: a run is its name up to the item.
+    QMap<QString, QDateTime> newestOfRun;
     const QFileInfoList logs =
-        QDir(folder).entryInfoList({QStringLiteral("encoder-*.log")}, QDir::Files);
+        QDir(folder).entryInfoList({QStringLiteral("encoder-*.log")}, QDir::Files, QDir::Time);
     for (const QFileInfo& log : logs) {
-        if (log.fileName().startsWith(own) || log.lastModified() < weekAgo)
+        const QString run = log.fileName().section(QLatin1Char('-'), 0, 2);
+        if (!newestOfRun.contains(run))
+            newestOfRun.insert(run, log.lastModified());
+    }
+    QList<QDateTime> times = newestOfRun.values();
+    std::sort(times.begin(), times.end(), std::greater<>());
+    if (times.size() <= keptRuns)
+        return;
+    const QDateTime oldestKept = times.at(keptRuns - 1);
+    for (const QFileInfo& log : logs) {
+        if (newestOfRun.value(log.fileName().section(QLatin1Char('-'), 0, 2)) < oldestKept)
             QFile::remove(log.absoluteFilePath());
     }
 }
@@ -107,7 +123,8 @@ void BatchRun::BurnNow() {
 void BatchRun::beginItems() {
     m_settings = RunSettings::read(Preferences());
     ++m_runNumber;
-    tidyLogs(cacheFolder());
+    // The run about to start counts as one of the kept.
+    tidyLogs(cacheFolder(), kKeptRunLogs - 1);
     m_elapsed = 0;
     emit elapsedTextChanged(elapsedText());
     m_timer2.start();
@@ -147,10 +164,17 @@ void BatchRun::failItem(SourceList::Id id, const QString& reason) {
 }
 
 QString BatchRun::nextLogPath() {
-    return cacheFolder() + QStringLiteral("/encoder-%1-%2-%3.log")
-                               .arg(QCoreApplication::applicationPid())
-                               .arg(m_runNumber)
-                               .arg(m_next);
+    const QString folder = cacheFolder();
+    if (folder.isEmpty())
+        return QString();
+    const QString path = folder + QStringLiteral("/encoder-%1-%2-%3.log")
+                                      .arg(QCoreApplication::applicationPid())
+                                      .arg(m_runNumber)
+                                      .arg(m_next);
+    QFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    return path;
 }
 
 BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
@@ -183,13 +207,16 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
 
     const EncoderCommandResult built = buildEncoderCommand(in);
     if (const auto* error = std::get_if<EncoderCommandError>(&built)) {
-        failItem(id, error->reason);
+        // A file the probe could not read fails with the probe's own reason.
+        const bool unreadable = in.clipEnd.isEmpty() || in.clipEnd == QLatin1String("0:00:00");
+        failItem(id, unreadable && !list.note(id).isEmpty() ? list.note(id) : error->reason);
         return ItemStart::Skipped;
     }
     const EncoderCommand& command = std::get<EncoderCommand>(built);
 
     m_currentId = id;
     m_currentOutput = command.outputPath;
+    m_currentEncodePath = command.encodePath;
     m_currentNote = command.batchConflict.isEmpty()
                         ? QString()
                         : QStringLiteral("Saved as %1 because %2 was written by an earlier file "
@@ -208,11 +235,14 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     ToolJob::Options options;
     options.workingDirectory = programFolder();
     options.logFile = nextLogPath();
+    if (options.logFile.isEmpty())
+        m_currentNote = QStringLiteral("No log could be written for this file, so Clipvane "
+                                       "cannot tell why it might fail.\n") +
+                        m_currentNote;
     options.toolName = QLatin1String(kEncoderTool);
     options.keys = m_env.keys;
     options.pollMs = kProgressPollMs;
     options.stopGraceMs = kStopGraceMs;
-    QFile::remove(options.logFile);
 
     auto* job = new ToolJob(this);
     m_job = job;
@@ -254,36 +284,58 @@ void BatchRun::onItemFinished(const ToolJobResult& result) {
         m_job->deleteLater();
         m_job = nullptr;
     }
+    m_currentErrorLines = result.errorLines;
+    if (!result.succeeded()) {
+        finishItem(result.crashed
+                       ? QStringLiteral("The encoder crashed (signal %1).").arg(result.exitCode)
+                       : QStringLiteral("The encoder stopped with an error (exit code %1).")
+                             .arg(result.exitCode));
+        return;
+    }
+    // The encoder says it is done; the file must say so too before the row does.
+    auto* check = new OutputCheck(this);
+    m_check = check;
+    connect(check, &OutputCheck::finished, this, &BatchRun::onOutputChecked);
+    check->start(m_currentEncodePath, m_clipSeconds);
+}
+
+void BatchRun::onOutputChecked(const QString& failure) {
+    if (m_check) {
+        m_check->deleteLater();
+        m_check = nullptr;
+    }
+    QString reason = failure;
+    if (reason.isEmpty() && m_currentEncodePath != m_currentOutput &&
+        std::rename(QFile::encodeName(m_currentEncodePath).constData(),
+                    QFile::encodeName(m_currentOutput).constData()) != 0) {
+        reason = QStringLiteral("The new file could not replace the old one: %1.")
+                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    finishItem(reason);
+}
+
+void BatchRun::finishItem(const QString& failure) {
     SourceList& list = *m_env.list;
     const SourceList::Id id = m_currentId;
     setTrack(100);
-
-    const QFileInfo output(m_currentOutput);
-    QString reason;
-    if (!result.succeeded()) {
-        reason = result.crashed
-                     ? QStringLiteral("The encoder was stopped by a crash or a signal.")
-                     : QStringLiteral("The encoder stopped with an error (exit code %1).")
-                           .arg(result.exitCode);
-    } else if (!output.exists() || output.size() == 0) {
-        reason = QStringLiteral("The encoder wrote no output file.");
-    }
-    if (reason.isEmpty()) {
+    if (failure.isEmpty()) {
         list.setText(id, SourceList::Status, QStringLiteral("OK"));
         list.setNote(id, m_currentNote);
         m_written.append(m_currentOutput);
     } else {
-        if (!result.errorLines.isEmpty())
-            reason += QLatin1Char('\n') + result.errorLines;
+        QString reason = failure;
+        if (!m_currentErrorLines.isEmpty())
+            reason += QLatin1Char('\n') + m_currentErrorLines;
         failItem(id, reason);
-        // What this item left under the output name is broken; a file that was there before
-        // it started is not ours to remove.
-        if (!m_outputExisted)
-            QFile::remove(m_currentOutput);
+        // What this item wrote is broken; a file that was there before it started is not ours
+        // to remove (an overwrite wrote under a hidden name, so the old file is whole).
+        if (m_currentEncodePath != m_currentOutput || !m_outputExisted)
+            QFile::remove(m_currentEncodePath);
     }
+    m_currentErrorLines.clear();
 
-    m_completedShare =
-        static_cast<int>(roundHalfEven(100.0 / std::max(1, list.count()) + m_completedShare));
+    m_completedShare = std::min(
+        100, static_cast<int>(roundHalfEven(100.0 / std::max(1, list.count()) + m_completedShare)));
     setTotal(m_completedShare);
     startNextItem();
 }
@@ -298,6 +350,19 @@ void BatchRun::Command1_Click() {
         endRunEarly();
         return;
     }
+    if (m_check) {
+        // The encoder had finished and its file was being looked at: the file stays, as a
+        // cancelled item's does, but an unchecked overwrite does not replace the old file.
+        delete m_check;
+        if (m_currentEncodePath != m_currentOutput)
+            QFile::remove(m_currentEncodePath);
+        m_env.list->setText(m_currentId, SourceList::Status, QStringLiteral("Cancel"));
+        emit busyChanged(false);
+        if (m_env.messages)
+            m_env.messages->error(QStringLiteral("Conversion Canceled by the user!"));
+        endRunEarly();
+        return;
+    }
     ToolJob* job = m_job;
     if (!job)
         return;
@@ -306,6 +371,11 @@ void BatchRun::Command1_Click() {
     m_job = nullptr;
     disconnect(job, nullptr, this, nullptr);
     connect(job, &ToolJob::finished, job, &QObject::deleteLater);
+    if (m_currentEncodePath != m_currentOutput) {
+        // An overwrite in progress: the old file stays, the unfinished new one goes.
+        const QString partial = m_currentEncodePath;
+        connect(job, &ToolJob::finished, job, [partial] { QFile::remove(partial); });
+    }
     m_env.list->setText(m_currentId, SourceList::Status, QStringLiteral("Cancel"));
     emit busyChanged(false);
     job->stop();
@@ -348,7 +418,7 @@ void BatchRun::complete() {
     setPanelVisible(false);
     m_completedShare = 0;
     m_running = false;
-    if (m_env.desktop)
+    if (m_env.desktop && QFileInfo(m_settings.outputFolder).isDir())
         m_env.desktop->openFolder(m_settings.outputFolder);
     emit runFinished();
 }

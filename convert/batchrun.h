@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/outputcheck.h"
 #include "process/tooljob.h"
 #include "settings/preferences.h"
 #include "sources/sourcelist.h"
@@ -59,8 +60,10 @@ public:
     qint64 encoderProcessId() const { return m_encoderPid; }
 
     static constexpr const char* kFrameCaption = "Progress....";
-    // How long a cancelled encoder has to stop after "q" before it is killed.
+    // How long a cancelled encoder has to stop after "q" before it is terminated.
     static constexpr int kStopGraceMs = 5000;
+    // How many runs' encoder logs are kept.
+    static constexpr int kKeptRunLogs = 3;
 
 signals:
     void panelVisibleChanged(bool visible);
@@ -81,6 +84,8 @@ private:
     ItemStart startItem(SourceList::Id id);
     void onPolled(std::optional<double> reportedSeconds);
     void onItemFinished(const ToolJobResult& result);
+    void onOutputChecked(const QString& failure);
+    void finishItem(const QString& failure);
     void complete();
     void endRunEarly(); // after a cancel or a missing input
     void failItem(SourceList::Id id, const QString& reason);
@@ -116,6 +121,9 @@ private:
     QPointer<ToolJob> m_job;
     SourceList::Id m_currentId = 0;
     QString m_currentOutput;
+    QString m_currentEncodePath; // the output, or the hidden name that replaces it when good
+    QString m_currentErrorLines;
+    QPointer<OutputCheck> m_check;
     QString m_currentNote;
     bool m_outputExisted = false;
     qint64 m_clipSeconds = 0;

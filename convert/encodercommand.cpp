@@ -6,8 +6,10 @@
 #include "process/commandline.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace clipvane {
 
@@ -54,6 +56,15 @@ QString translateAudioCodec(const QString& value) {
     return table.value(value, value);
 }
 
+bool sameFile(const QString& a, const QString& b) {
+    struct stat sa {};
+    struct stat sb {};
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 ||
+        ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 QString outputBaseName(const QString& inputPath) {
     const qsizetype slash = inputPath.lastIndexOf(QLatin1Char('/'));
     const QString name = inputPath.mid(slash + 1);
@@ -72,7 +83,10 @@ QString numberText(double value) {
 
 EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
                                          const std::function<bool(const QString&)>& existsFn) {
-    const auto exists = existsFn ? existsFn : [](const QString& p) { return QFileInfo::exists(p); };
+    const auto exists = existsFn ? existsFn : [](const QString& p) {
+        const QFileInfo info(p);
+        return info.exists() || info.isSymLink();
+    };
 
     const std::optional<QString> extension = outputExtension(in.profileCaption);
     if (!extension)
@@ -95,6 +109,15 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         return EncoderCommandError{QStringLiteral("The clip times are not times: ") + in.clipStart +
                                    QStringLiteral(" to ") + in.clipEnd};
     }
+    if (*end <= *start) {
+        // A length of 0 is one nobody could read, never a request for an empty file.
+        if (*end == 0)
+            return EncoderCommandError{QStringLiteral(
+                "Clipvane could not read the length of this file: it may not be a video.")};
+        return EncoderCommandError{QStringLiteral("The clip is empty: its end ") + in.clipEnd +
+                                   QStringLiteral(" is not after its start ") + in.clipStart +
+                                   QLatin1Char('.')};
+    }
     if (in.outputFolder.isEmpty())
         return EncoderCommandError{QStringLiteral("No output folder is set.")};
 
@@ -105,10 +128,7 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     const bool keepName = !(in.existedFile.isEmpty() || in.existedFile == QLatin1String("0"));
     // Overwriting may replace an older output, never the file being converted nor a file an
     // earlier item of this batch wrote.
-    const auto isInput = [&](const QString& path) {
-        const QString a = QFileInfo(path).canonicalFilePath();
-        return !a.isEmpty() && a == QFileInfo(in.inputPath).canonicalFilePath();
-    };
+    const auto isInput = [&](const QString& path) { return sameFile(path, in.inputPath); };
     QStringList written;
     for (const QString& p : in.writtenByBatch)
         written.append(QDir::cleanPath(p));
@@ -123,6 +143,17 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         outputPath = folder + sep + base + *extension;
     }
     const QString batchConflict = isWritten(wanted) ? wanted : QString();
+    // An existing file is replaced only by a finished, checked conversion: the encoder writes
+    // beside it under a hidden name.
+    QString encodePath = outputPath;
+    if (keepName && exists(outputPath)) {
+        int n = 0;
+        do {
+            encodePath = folder + sep + QLatin1Char('.') + base + QStringLiteral(".partial") +
+                         (n ? QString::number(n) : QString()) + *extension;
+            ++n;
+        } while (exists(encodePath));
+    }
 
     const QString framerate =
         in.videoFramerate == QLatin1String("Auto") ? QStringLiteral("25") : in.videoFramerate;
@@ -141,14 +172,14 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         cmd += QStringLiteral(" -an ");
     // Output options must precede the output file: FFmpeg ignores what trails it, and
     // without -y it refuses (or asks) to overwrite.
-    if (keepName)
-        cmd += QStringLiteral(" -y");
+    // -n makes the encoder fail rather than ask should the name be taken meanwhile.
+    cmd += keepName ? QStringLiteral(" -y") : QStringLiteral(" -n");
     if (in.threadCount != 0) {
         cmd += QStringLiteral(" -threads ");
         cmd += (in.threadCount >= 0 ? QStringLiteral(" ") : QString()) + numberText(in.threadCount);
     }
-    cmd += QLatin1Char(' ') + quoteArgument(outputPath);
-    return EncoderCommand{cmd, outputPath, *end - *start, batchConflict};
+    cmd += QLatin1Char(' ') + quoteArgument(encodePath);
+    return EncoderCommand{cmd, outputPath, encodePath, *end - *start, batchConflict};
 }
 
 } // namespace clipvane

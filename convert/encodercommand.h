@@ -37,6 +37,10 @@ struct EncoderInputs {
 struct EncoderCommand {
     QString commandLine;
     QString outputPath;
+    // Where the encoder writes: the output path, or, when an existing file is to be
+    // overwritten, a hidden name beside it that replaces the old file only once the new one
+    // is good.
+    QString encodePath;
     qint64 clipSeconds = 0; // the length passed with -t
     // The name the output would have had, when it took a "_New" name because an earlier item
     // of the batch wrote that file; empty otherwise.
@@ -56,12 +60,16 @@ bool readEncoderOptions(const OptionSheet& sheet, EncoderInputs& inputs);
 // The audio codec argument for an "Audio Codec" value.
 QString translateAudioCodec(const QString& value);
 
+// Whether two paths name the same file (the same device and inode: hard links included).
+bool sameFile(const QString& a, const QString& b);
+
 // The file name without folder and without its last extension (the whole name when it has
 // no extension).
 QString outputBaseName(const QString& inputPath);
 
-// Builds the encoder command line and the output path. exists answers whether a file is
-// there (the "_New" rule); it defaults to the file system.
+// Builds the encoder command line and the output path. exists answers whether a name is
+// taken (the "_New" rule); it defaults to the file system, where a dangling symbolic link
+// takes a name too.
 EncoderCommandResult buildEncoderCommand(const EncoderInputs& inputs,
                                          const std::function<bool(const QString&)>& exists = {});
 

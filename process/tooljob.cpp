@@ -73,7 +73,7 @@ void ToolJob::onFinished(int exitCode, QProcess::ExitStatus status) {
         disconnect(m_process, nullptr, this, nullptr);
     ToolJobResult result;
     result.crashed = status != QProcess::NormalExit;
-    result.exitCode = result.crashed ? -1 : exitCode;
+    result.exitCode = exitCode;
     result.stopRequested = m_stopRequested;
     result.logPath = m_options.logFile;
     if (!m_options.logFile.isEmpty()) {

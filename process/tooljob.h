@@ -14,7 +14,7 @@ class ToolKeys;
 
 // How a tool run ended.
 struct ToolJobResult {
-    int exitCode = 0;
+    int exitCode = 0;           // the signal's number when crashed
     bool crashed = false;       // killed by a signal (including our own hard stop)
     bool stopRequested = false; // stop() was called before it ended
     QString logPath;

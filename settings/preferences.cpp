@@ -4,6 +4,8 @@
 #include "base/textvalues.h"
 #include "settings/settingsfile.h"
 
+#include <QDir>
+
 namespace clipvane {
 
 Preferences::Preferences() : m_filePath(settingsFilePath()) {}
@@ -22,7 +24,12 @@ void Preferences::setProfile(int entry) const {
 
 QString Preferences::effectiveOutputFolder() const {
     const QString stored = outputFolder();
-    return stored.isEmpty() ? defaultOutputFolder() : stored;
+    if (stored.isEmpty())
+        return defaultOutputFolder();
+    // A relative folder is taken from the program folder, for the encoder and the checks alike.
+    if (QDir::isRelativePath(stored))
+        return QDir::cleanPath(programFolder() + QLatin1Char('/') + stored);
+    return stored;
 }
 
 bool Preferences::overwriteExisting() const {

@@ -29,7 +29,8 @@ public:
     void setProfile(int entry) const;
     // The output folder as stored; empty means the default output folder.
     QString outputFolder() const { return value(kOutputFolder); }
-    // The folder converted files go to: the stored one, or the default output folder.
+    // The folder converted files go to: the stored one (a relative one taken from the program
+    // folder), or the default output folder.
     QString effectiveOutputFolder() const;
     // "0" or empty: an existing output is kept and the new one takes a "_New" name; anything
     // else: it is overwritten.

@@ -271,8 +271,14 @@ private slots:
                  .isEmpty());
     }
 
+    void aFailedItemKeepsAnOlderFile_data() {
+        QTest::addColumn<QString>("existedfile");
+        QTest::newRow("new names") << "0";
+        QTest::newRow("overwrite") << "1";
+    }
     void aFailedItemKeepsAnOlderFile() {
-        setSetting("existedfile", "0");
+        QFETCH(QString, existedfile);
+        setSetting("existedfile", existedfile);
         QFile old(out->path() + "/short.flv");
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("older output");
@@ -283,7 +289,25 @@ private slots:
         QCOMPARE(statuses(), QStringList{"Fail"});
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("older output"));
-        QVERIFY(!QFile::exists(out->path() + "/short_New.flv"));
+        // Nothing else is left behind, not even the hidden name an overwrite writes to.
+        QCOMPARE(QDir(out->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"short.flv"});
+    }
+
+    void relativeOutputFolderAndUnusableCache() {
+        QVERIFY(QDir(folder->path()).mkpath("converted"));
+        setSetting("outputfolder", "converted");
+        // A cache that is a file: the logs go elsewhere, the conversion goes on.
+        const QByteArray cache = qgetenv("XDG_CACHE_HOME");
+        QFile blocker(out->filePath("not-a-folder"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        qputenv("XDG_CACHE_HOME", blocker.fileName().toUtf8());
+        form->addvideofile(clip1s);
+        convertNow();
+        qputenv("XDG_CACHE_HOME", cache);
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QVERIFY(QFile::exists(folder->path() + "/converted/short.flv"));
+        QCOMPARE(desktop.opened, QStringList{folder->path() + "/converted"});
     }
 
     void sameNameInOneBatchTakesANewName() {

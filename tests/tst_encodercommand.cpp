@@ -1,13 +1,18 @@
 #include "convert/encodercommand.h"
 #include "convert/encoderprogress.h"
+#include "convert/outputcheck.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
 #include "process/toollog.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <unistd.h>
 
 using namespace clipvane;
 
@@ -39,7 +44,7 @@ EncoderCommand build(const EncoderInputs& in, const QSet<QString>& existing = {}
     const auto* ok = std::get_if<EncoderCommand>(&r);
     return ok ? *ok
               : EncoderCommand{
-                    "<error: " + std::get<EncoderCommandError>(r).reason + ">", {}, 0, {}};
+                    "<error: " + std::get<EncoderCommandError>(r).reason + ">", {}, {}, 0, {}};
 }
 } // namespace
 
@@ -53,7 +58,7 @@ private slots:
             QString(
                 "\"/opt/conv/fp.dll\" -i \"/clips/holiday.avi\"  -ab 64000  -ac 2 -ar 44100 -b "
                 "512000 -r 25"
-                " -ss 10 -t 65 -s 320x240 -acodec libmp3lame -threads  2 \"/out/holiday.flv\""));
+                " -ss 10 -t 65 -s 320x240 -acodec libmp3lame -n -threads  2 \"/out/holiday.flv\""));
         QCOMPARE(c.outputPath, QString("/out/holiday.flv"));
         QCOMPARE(splitCommandLine(c.commandLine), (QStringList{"/opt/conv/fp.dll",
                                                                "-i",
@@ -76,6 +81,7 @@ private slots:
                                                                "320x240",
                                                                "-acodec",
                                                                "libmp3lame",
+                                                               "-n",
                                                                "-threads",
                                                                "2",
                                                                "/out/holiday.flv"}));
@@ -88,38 +94,36 @@ private slots:
         QTest::newRow("disable audio")
             << "disableAudio"
             << "Yes"
-            << " -acodec libmp3lame -an  -threads  2 \"/out/holiday.flv\"";
+            << " -acodec libmp3lame -an  -n -threads  2 \"/out/holiday.flv\"";
         QTest::newRow("no threads") << "threads"
                                     << "0"
-                                    << " -acodec libmp3lame \"/out/holiday.flv\"";
+                                    << " -acodec libmp3lame -n \"/out/holiday.flv\"";
         QTest::newRow("overwrite adds -y")
             << "existedFile"
             << "1"
             << " -acodec libmp3lame -y -threads  2 \"/out/holiday.flv\"";
         QTest::newRow("ogg") << "audioCodec"
                              << "ogg"
-                             << " -acodec vorbis -threads  2 \"/out/holiday.flv\"";
+                             << " -acodec vorbis -n -threads  2 \"/out/holiday.flv\"";
         QTest::newRow("wav") << "audioCodec"
                              << "wav"
-                             << " -acodec pcm_s16le -threads  2 \"/out/holiday.flv\"";
+                             << " -acodec pcm_s16le -n -threads  2 \"/out/holiday.flv\"";
         QTest::newRow("amr_nb") << "audioCodec"
                                 << "amr_nb"
-                                << " -acodec aac -threads  2 \"/out/holiday.flv\"";
-        QTest::newRow("unknown codec passes") << "audioCodec"
-                                              << "opus"
-                                              << " -acodec opus -threads  2 \"/out/holiday.flv\"";
+                                << " -acodec aac -n -threads  2 \"/out/holiday.flv\"";
+        QTest::newRow("unknown codec passes")
+            << "audioCodec"
+            << "opus"
+            << " -acodec opus -n -threads  2 \"/out/holiday.flv\"";
         QTest::newRow("case matters") << "audioCodec"
                                       << "MP3"
-                                      << " -acodec MP3 -threads  2 \"/out/holiday.flv\"";
+                                      << " -acodec MP3 -n -threads  2 \"/out/holiday.flv\"";
         QTest::newRow("auto framerate") << "videoFramerate"
                                         << "Auto"
                                         << "000 -r 25 -ss";
         QTest::newRow("29.97 passes") << "videoFramerate"
                                       << "29.97"
                                       << "000 -r 29.97 -ss";
-        QTest::newRow("start equals end") << "clipStart"
-                                          << "0:01:15"
-                                          << " -ss 75 -t 0 ";
         QTest::newRow("start zero") << "clipStart"
                                     << "0:00:00"
                                     << " -ss 0 -t 75 ";
@@ -212,9 +216,14 @@ private slots:
         EncoderInputs in = example();
         in.existedFile = existedFile;
         const EncoderCommand c = build(in, QSet<QString>(existing.begin(), existing.end()));
+        const bool overwrite = existedFile != "0" && !existedFile.isEmpty();
         QCOMPARE(c.outputPath, output);
-        QVERIFY(c.commandLine.endsWith("\"" + output + "\""));
-        QCOMPARE(c.commandLine.contains(" -y"), existedFile != "0" && !existedFile.isEmpty());
+        // An existing file is replaced only after the conversion: the encoder writes beside it.
+        const QString written =
+            overwrite && existing.contains(output) ? "/out/.holiday.partial.flv" : output;
+        QCOMPARE(c.encodePath, written);
+        QVERIFY(c.commandLine.endsWith("\"" + written + "\""));
+        QVERIFY(c.commandLine.contains(overwrite ? " -y" : " -n"));
     }
 
     void earlierOutputsOfTheBatchAreNeverOverwritten_data() {
@@ -270,6 +279,14 @@ private slots:
         const EncoderCommand c = build(in);
         QCOMPARE(c.outputPath, dir.path() + "//clip_New.flv");
         QVERIFY(c.commandLine.contains(" -y"));
+
+        // A hard link to the input is the input, whatever its path.
+        QTemporaryDir out;
+        QCOMPARE(::link(QFile::encodeName(in.inputPath).constData(),
+                        QFile::encodeName(out.filePath("clip.flv")).constData()),
+                 0);
+        in.outputFolder = out.path();
+        QCOMPARE(build(in).outputPath, out.path() + "/clip_New.flv");
     }
 
     void hostileNamesSurviveTheCommandLine() {
@@ -305,6 +322,11 @@ private slots:
                                           << "The clip times are not times: soon";
         QTest::newRow("end empty") << "clipEnd"
                                    << "" << noLength;
+        QTest::newRow("length read as zero") << "clipEnd"
+                                             << "0:00:00" << noLength;
+        QTest::newRow("start equals end") << "clipStart"
+                                          << "0:01:15"
+                                          << "The clip is empty: its end 0:01:15 is not after";
         QTest::newRow("no output folder") << "outputFolder"
                                           << ""
                                           << "No output folder is set.";
@@ -403,6 +425,40 @@ private slots:
         QFETCH(QByteArray, log);
         QFETCH(QString, lines);
         QCOMPARE(errorLines(log), lines);
+    }
+
+    void outputsAreJudgedAsAUserWould_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<qint64>("clip");
+        QTest::addColumn<QString>("failure");
+        const auto probe = [](const char* packets, const char* duration) {
+            QJsonObject format;
+            if (duration)
+                format["duration"] = duration;
+            const QJsonObject video{{"r_frame_rate", "25/1"}, {"nb_read_packets", packets}};
+            return QJsonDocument(QJsonObject{{"streams", QJsonArray{video}}, {"format", format}})
+                .toJson();
+        };
+        QTest::newRow("whole") << probe("1500", "60.065") << qint64(60) << "";
+        QTest::newRow("a second short, length read rounded up")
+            << probe("1476", "59.04") << qint64(60) << "";
+        QTest::newRow("cut short")
+            << probe("1425", "57.0") << qint64(60) << "The output lasts 57 s of a 60 s clip.";
+        QTest::newRow("2 % of a long clip") << probe("89000", "3560.0") << qint64(3600) << "";
+        QTest::newRow("no frames") << probe("0", "0.0") << qint64(10)
+                                   << "The encoder wrote an empty file: it holds no video.";
+        QTest::newRow("no video stream")
+            << QByteArray("{\"streams\":[],\"format\":{}}") << qint64(10)
+            << "The encoder wrote an empty file: it holds no video.";
+        QTest::newRow("no duration: frames count") << probe("250", nullptr) << qint64(10) << "";
+        QTest::newRow("no duration, too few frames")
+            << probe("50", nullptr) << qint64(10) << "The output lasts 2 s of a 10 s clip.";
+    }
+    void outputsAreJudgedAsAUserWould() {
+        QFETCH(QByteArray, json);
+        QFETCH(qint64, clip);
+        QFETCH(QString, failure);
+        QCOMPARE(judgeOutput(json, clip), failure);
     }
 };
 

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QProcess>
+#include <QString>
+#include <QTimer>
+
+namespace clipvane {
+
+// What FFmpeg's prober says of an output, judged against the clip it should hold: an empty
+// string when the output is what the row will claim, else why not, in words for the user.
+// probeJson is the prober's JSON for the output's first video stream and its format.
+QString judgeOutput(const QByteArray& probeJson, qint64 clipSeconds);
+
+// How far an output's length may be from its clip's: a second (the length is read rounded up
+// to whole seconds) or 2 % of a long clip.
+double lengthTolerance(qint64 clipSeconds);
+
+// Looks at a converted file with FFmpeg's prober, without blocking: finished() carries the
+// judgement. Where the prober cannot be run at all, a non-empty file passes.
+class OutputCheck : public QObject {
+    Q_OBJECT
+public:
+    explicit OutputCheck(QObject* parent = nullptr);
+    ~OutputCheck() override;
+    void start(const QString& outputPath, qint64 clipSeconds);
+
+    static constexpr int kTimeoutMs = 60000;
+
+signals:
+    void finished(const QString& failure);
+
+private:
+    void done(const QString& failure);
+
+    QPointer<QProcess> m_prober;
+    QString m_path;
+    qint64 m_clipSeconds = 0;
+    QTimer m_timeout;
+    bool m_done = false;
+};
+
+} // namespace clipvane
