@@ -1,11 +1,9 @@
 #include "app/desktop.h"
 #include "app/form1.h"
+#include "app/openvideodialog.h"
 #include "process/childtools.h"
-#include "sources/fileselect.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileDialog>
 #include <cstdio>
 #include <unistd.h>
 
@@ -24,10 +22,7 @@ int main(int argc, char** argv) {
     services.messages = &messages;
     services.keys = &clipvane::ChildTools::instance();
     services.openFiles = [](QWidget* parent, const QString& startFolder) {
-        return QFileDialog::getOpenFileNames(
-            parent, QLatin1String(clipvane::kOpenVideoTitle),
-            startFolder.isEmpty() ? QDir::currentPath() : startFolder,
-            clipvane::openDialogNameFilters().join(QStringLiteral(";;")));
+        return clipvane::showOpenVideoDialog(parent, startFolder);
     };
     // Closing the window ends the program at once, whatever wait is under way; a running
     // encoder is left to finish its file.

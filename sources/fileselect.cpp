@@ -55,22 +55,19 @@ const QList<FilterEntry>& openDialogFilters() {
 QStringList openDialogNameFilters() {
     QStringList out;
     for (const FilterEntry& f : openDialogFilters()) {
-        // Qt reads the patterns from a trailing "(...)", blank-separated; "*.*" would miss
-        // names without a dot, so "all files" is "*".
         QString patterns = f.patterns;
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         if (patterns == QLatin1String("*.*"))
             patterns = QStringLiteral("*");
-        QString description = f.description;
-        const qsizetype open = description.lastIndexOf(QLatin1Char('('));
-        if (open >= 0 && description.endsWith(QLatin1Char(')')))
-            description = description.left(open).trimmed();
-        // Keep the original spacing before the parenthesis ("File(*.vro)").
-        const bool tight = open > 0 && f.description.at(open - 1) != QLatin1Char(' ');
-        out.append(description + (tight ? QString() : QStringLiteral(" ")) + QLatin1Char('(') +
-                   patterns + QLatin1Char(')'));
+        out.append(f.description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
     }
     return out;
+}
+
+QString openDialogStartFolder(const QString& startFolder) {
+    if (!startFolder.isEmpty() && QFileInfo(startFolder).isDir())
+        return QFileInfo(startFolder).absoluteFilePath();
+    return QDir::homePath();
 }
 
 bool matchesDropEnding(const QString& path) {

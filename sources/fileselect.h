@@ -24,8 +24,15 @@ struct FilterEntry {
     QString patterns; // "*.avi;*.wmv"
 };
 const QList<FilterEntry>& openDialogFilters();
-// The same entries as name filters for a Qt file dialog ("Description (*.avi *.wmv)").
+// The same entries as name filters for a Qt file dialog: the description exactly as listed,
+// then the patterns in the trailing "(...)" Qt reads them from, blank-separated
+// ("Windows Media files (*.avi;*.wmv;*.wma;*.asf) (*.avi *.wmv *.wma *.asf)"). A dialog with
+// QFileDialog::HideNameFilterDetails drops that last group and shows the description alone.
+// "*.*" becomes "*", so names without a dot are listed under "All files (*.*)" too.
 QStringList openDialogNameFilters();
+// The folder the open dialog starts in: startFolder when it names an existing folder,
+// otherwise the home folder.
+QString openDialogStartFolder(const QString& startFolder);
 
 // Whether a dropped path ends in one of the accepted video endings (compared on the last
 // characters, upper-cased, no dot required).

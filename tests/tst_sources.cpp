@@ -9,6 +9,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#ifdef QT_WIDGETS_LIB
+#include <QComboBox>
+#include <QFileDialog>
+#include <QListView>
+#endif
 
 using namespace clipvane;
 
@@ -25,12 +30,17 @@ class TestSources : public QObject {
     Q_OBJECT
 
     QTemporaryDir clips;
-    QString clip; // 640x480 MPEG-4 AVI with audio, 2 s
+    QString clip;        // 640x480 MPEG-4 AVI with audio, 2 s
+    QTemporaryDir names; // empty files the open dialog lists
+    const QStringList sampleNames = {"a.avi", "b.MKV", "c.vro", "d.amv",    "e.m2ts",
+                                     "f.wma", "g.txt", "noext", "h.avi.bak"};
 
 private slots:
     void initTestCase() {
         clip = clips.filePath("clip.avi");
         QVERIFY(test::makeStandardClip(clip, 2.0));
+        for (const QString& name : sampleNames)
+            QVERIFY(QFile(names.filePath(name)).open(QIODevice::WriteOnly));
     }
 
     void parse_data() {
@@ -263,17 +273,65 @@ private slots:
         QCOMPARE(matchesDropEnding(path), accepted);
     }
 
+    // The open dialog's filters: each reads exactly as in the table and lists these names.
+    // Built with QtWidgets, a QFileDialog set up as the program's answers; otherwise the name
+    // filter is read as Qt reads it, display text then a trailing "(...)" of patterns.
+    void dialogFilters_data() {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("all supported")
+            << 0 << QStringList{"a.avi", "b.MKV", "c.vro", "d.amv", "e.m2ts", "f.wma"};
+        QTest::newRow("windows media") << 1 << QStringList{"a.avi", "f.wma"};
+        QTest::newRow("dvd-vr") << 11 << QStringList{"c.vro"};
+        QTest::newRow("all files, dotless too") << 13 << sampleNames;
+    }
     void dialogFilters() {
-        const QStringList filters = openDialogNameFilters();
-        QCOMPARE(filters.size(), 14);
-        QVERIFY(filters.at(0).startsWith("All supported media files (*.avi *.wmv *.wma"));
-        QCOMPARE(filters.at(1), QString("Windows Media files (*.avi *.wmv *.wma *.asf)"));
-        QCOMPARE(filters.at(11), QString("DVD-VR Video File(*.vro)"));
-        QCOMPARE(filters.at(12), QString("Other Video File(*.dr *.amv)"));
-        QCOMPARE(filters.at(13), QString("All files (*)"));
-        QCOMPARE(openDialogFilters().at(0).patterns.count(';'), 22);
+        QFETCH(int, filter);
+        QFETCH(QStringList, listed);
+        listed.sort();
+        QStringList descriptions, texts;
+        for (const FilterEntry& f : openDialogFilters())
+            descriptions << f.description;
+        const QString nameFilter = openDialogNameFilters().at(filter);
+#ifdef QT_WIDGETS_LIB
+        QFileDialog dialog(nullptr, QString(), names.path());
+        dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+        dialog.setNameFilters(openDialogNameFilters());
+        dialog.selectNameFilter(nameFilter);
+        const auto* combo = dialog.findChild<QComboBox*>("fileTypeCombo");
+        const auto* view = dialog.findChild<QListView*>("listView");
+        QVERIFY(combo && view);
+        for (int i = 0; i < combo->count(); ++i)
+            texts << combo->itemText(i);
+        const auto shown = [view] {
+            QStringList out;
+            for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+                out << view->model()->index(r, 0, view->rootIndex()).data().toString();
+            out.sort();
+            return out;
+        };
+        QTRY_COMPARE(shown(), listed);
+#else
+        for (const QString& f : openDialogNameFilters())
+            texts << f.left(f.lastIndexOf('(')).simplified();
+        const QStringList patterns =
+            nameFilter.sliced(nameFilter.lastIndexOf('(') + 1).chopped(1).split(' ');
+        QStringList shown;
+        for (const QString& name : sampleNames)
+            if (QDir::match(patterns, name))
+                shown << name;
+        shown.sort();
+        QCOMPARE(shown, listed);
+#endif
+        QCOMPARE(texts, descriptions);
+    }
+
+    void dialogStartFolder() {
+        QCOMPARE(openDialogStartFolder(names.path()), names.path());
+        for (const QString& fallback : {QString(), names.filePath("gone"), clip})
+            QCOMPARE(openDialogStartFolder(fallback), QDir::homePath());
     }
 };
 
-QTEST_GUILESS_MAIN(TestSources)
+QTEST_MAIN(TestSources)
 #include "tst_sources.moc"
