@@ -3,6 +3,8 @@
 #include "base/apppaths.h"
 #include "base/desktopservices.h"
 #include "base/messageboxes.h"
+#include "base/textvalues.h"
+#include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/childtools.h"
 #include "settings/preferences.h"
@@ -19,6 +21,8 @@
 #include <QPainter>
 #include <QScopeGuard>
 #include <QStyle>
+#include <QTimer>
+#include <QTreeWidgetItemIterator>
 
 namespace clipvane {
 
@@ -27,18 +31,27 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
       m_batch(BatchRun::Environment{&m_list, &m_sheet,
                                     [this] { return ui->ImageCombo1->currentIndex() + 1; },
                                     services.keys, services.desktop, services.messages}),
+      m_preview(&m_player, services.keys, PlayerOptionTexts::preview()),
       m_dialogFolder(QDir::currentPath()) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     ui->lvwAudioTracks->setModel(&m_list);
+    // Every column in sight: the short columns fit their texts, the file name takes the rest.
+    QHeaderView* header = ui->lvwAudioTracks->header();
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(60);
     for (int c = 0; c < SourceList::ColumnCount; ++c)
-        ui->lvwAudioTracks->setColumnWidth(c, SourceList::designWidth(c));
-    ui->lvwAudioTracks->header()->setStretchLastSection(true);
+        header->setSectionResizeMode(c, c == SourceList::FileName ? QHeaderView::Stretch
+                                                                  : QHeaderView::ResizeToContents);
     ui->lvwAudioTracks->setContextMenuPolicy(Qt::NoContextMenu);
     ui->splitterMain->setStretchFactor(0, 3);
     ui->splitterMain->setStretchFactor(1, 2);
     ui->splitterMain->setSizes({840, 440});
+    // The picture takes what the option sheet leaves; the user can move the divide.
+    ui->splitterRight->setStretchFactor(0, 1);
+    ui->splitterRight->setStretchFactor(1, 0);
+    ui->splitterRight->setSizes({240, 460});
 
     // The video surface is a native child window the player draws into.
     ui->Text2->setAttribute(Qt::WA_NativeWindow);
@@ -46,6 +59,9 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     QPalette black = ui->Text2->palette();
     black.setColor(QPalette::Window, Qt::black);
     ui->Text2->setPalette(black);
+    m_preview.setSurface(static_cast<qint64>(ui->Text2->winId()));
+    ui->Slider1->installEventFilter(this);
+    ui->Slider1->setTracking(true);
 
     ui->PS1->bind(&m_sheet);
     ui->prgTrackProgress->setRange(0, 100);
@@ -124,6 +140,7 @@ void Form1::connectHandlers() {
     connect(ui->RemoveSelectedFile, &QAction::triggered, this, &Form1::RemoveSelectedFile_Click);
     connect(ui->ClearAllFiles, &QAction::triggered, this, &Form1::ClearAllFiles_Click);
     connect(ui->BurnNow, &QAction::triggered, this, &Form1::BurnNow_Click);
+    connect(ui->play, &QAction::triggered, this, &Form1::cmdPlay_Click);
     connect(ui->helphelp, &QAction::triggered, this, &Form1::ShowHelp);
     connect(ui->exit, &QAction::triggered, this, &Form1::exit_Click);
     bindButton(ui->Image1, ui->AddFiles);
@@ -140,6 +157,24 @@ void Form1::connectHandlers() {
     connect(ui->lvwAudioTracks, &SourceListView::mousePressed, this,
             &Form1::lvwAudioTracks_MouseDown);
     connect(ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(ui->lvwAudioTracks, &QAbstractItemView::clicked, this, &Form1::lvwAudioTracks_Click);
+
+    // The preview: the buttons run the player's operations, the window shows its clock.
+    connect(ui->cmdPlay, &QPushButton::clicked, this, &Form1::cmdPlay_Click);
+    connect(ui->cmdPause, &QPushButton::clicked, this, &Form1::cmdPause_Click);
+    connect(ui->cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
+    connect(ui->cmdBack, &QPushButton::clicked, this, &Form1::cmdBack_Click);
+    connect(ui->cmdForward, &QPushButton::clicked, this, &Form1::cmdForward_Click);
+    connect(ui->Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(ui->Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(&m_preview, &PreviewPlayer::clockTextChanged, ui->LblCurTime, &QLabel::setText);
+    connect(&m_preview, &PreviewPlayer::totalTextChanged, ui->SkinLabel10, &QLabel::setText);
+    connect(&m_preview, &PreviewPlayer::sliderValueChanged, this, [this](int value) {
+        if (!ui->Slider1->isSliderDown()) // the user's hand wins over the clock
+            ui->Slider1->setValue(value);
+    });
+    connect(&m_preview, &PreviewPlayer::playerStarted, this,
+            [this] { m_dialogFolder = programFolder(); });
 
     connect(&m_batch, &BatchRun::panelVisibleChanged, ui->Picture4, &QWidget::setVisible);
     connect(&m_batch, &BatchRun::frameCaptionChanged, ui->Frame14, &QGroupBox::setTitle);
@@ -158,12 +193,8 @@ void Form1::connectHandlers() {
 
 void Form1::updateCommandStates() {
     // Commands that come with later parts of the program stay unavailable until then.
-    for (QAction* a : {ui->Capture, ui->options, ui->play, ui->videoclip, ui->About})
+    for (QAction* a : {ui->Capture, ui->options, ui->videoclip, ui->About})
         a->setEnabled(false);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{ui->cmdPlay, ui->cmdPause, ui->cmdStop, ui->cmdBack,
-                                         ui->cmdForward, ui->Command4, ui->Command5, ui->Slider1})
-        w->setEnabled(false);
 }
 
 void Form1::applySkin() {
@@ -298,6 +329,98 @@ void Form1::exit_Click() {
     if (m_player.playerProcessId != 0 && m_services.keys)
         m_services.keys->sendKey(m_player.playerProcessId, QLatin1String(kPlayerTool), VK_Q);
     close();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_fitted) {
+        m_fitted = true;
+        QTimer::singleShot(0, this, &Form1::fitOptionsPane);
+    }
+}
+
+void Form1::fitOptionsPane() {
+    // The whole option sheet in sight; the picture takes the rest of the column.
+    PropertySheetWidget* grid = ui->PS1;
+    QTreeWidgetItem* last = nullptr;
+    for (QTreeWidgetItemIterator it(grid); *it; ++it)
+        last = *it;
+    if (!last || !grid->isVisible())
+        return;
+    grid->scrollToTop();
+    const int contents = grid->visualItemRect(last).bottom() + 1 + grid->header()->height() +
+                         2 * grid->frameWidth() + 2;
+    const int chrome = ui->fraOptions->height() - grid->height();
+    const int total = ui->splitterRight->height() - ui->splitterRight->handleWidth();
+    const int options =
+        std::min(contents + chrome, total - ui->fraPreview->minimumSizeHint().height());
+    ui->splitterRight->setSizes({total - options, options});
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // The slider seeks when the mouse lets go of it, whether it was dragged or clicked.
+    if (watched == ui->Slider1 && event->type() == QEvent::MouseButtonRelease)
+        QTimer::singleShot(0, this, &Form1::Slider1_MouseUp);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::lvwAudioTracks_Click() {
+    const int row = selectedRow();
+    if (m_list.count() == 0 || row < 0)
+        return;
+    const QString path = m_list.textAt(row, SourceList::FileName);
+    const QString start = m_list.textAt(row, SourceList::Start);
+    const QString end = m_list.textAt(row, SourceList::End);
+    m_preview.setSourcePath(path);
+    m_sheet.setValue(opt::General, opt::ItemName, path);
+    // The clip's length, where both ends are times.
+    const std::optional<qint64> s = parseTimeText(start);
+    const std::optional<qint64> e = parseTimeText(end);
+    m_sheet.setValue(opt::OutputDuration, opt::AllClipDuration,
+                     s && e && *e >= *s ? timeText(*e - *s) : QString());
+    m_sheet.setValue(opt::OutputDuration, opt::StartTime, start);
+    m_sheet.setValue(opt::OutputDuration, opt::StopTime, end);
+}
+
+void Form1::cmdPlay_Click() {
+    const int row = selectedRow();
+    // With no row chosen there is nothing to play (never an empty or stale path).
+    if (m_list.count() == 0 || row < 0)
+        return;
+    m_preview.play(m_list.textAt(row, SourceList::FileName),
+                   m_list.textAt(row, SourceList::VideoTime));
+}
+
+void Form1::cmdPause_Click() {
+    m_preview.pause();
+}
+
+void Form1::cmdStop_Click() {
+    m_preview.stop();
+}
+
+void Form1::cmdBack_Click() {
+    m_preview.back();
+}
+
+void Form1::cmdForward_Click() {
+    m_preview.forward();
+}
+
+void Form1::Command4_Click() {
+    m_preview.firstFrame();
+}
+
+void Form1::Command5_Click() {
+    m_preview.lastFrames();
+}
+
+void Form1::Slider1_MouseUp() {
+    m_preview.seek(ui->Slider1->value());
+}
+
+void Form1::Timer1_Timer() {
+    m_preview.tick();
 }
 
 } // namespace clipvane

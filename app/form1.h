@@ -3,6 +3,7 @@
 #include "convert/batchrun.h"
 #include "options/optionsheet.h"
 #include "player/playerstate.h"
+#include "player/previewplayer.h"
 #include "sources/sourcelist.h"
 
 #include <QIcon>
@@ -58,6 +59,18 @@ public:
     void lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
     void BurnNow_Click();
     void Command1_Click();
+    // The list's click (mouse only): the item page and the preview's file.
+    void lvwAudioTracks_Click();
+    // The preview player.
+    void cmdPlay_Click();
+    void cmdPause_Click();
+    void cmdStop_Click();
+    void cmdBack_Click();
+    void cmdForward_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Slider1_MouseUp();
+    void Timer1_Timer();
     void ShowHelp();
     void exit_Click();
 
@@ -66,16 +79,20 @@ public:
     OptionSheet& sheet() { return m_sheet; }
     PlayerState& playerState() { return m_player; }
     BatchRun& batch() { return m_batch; }
+    PreviewPlayer& preview() { return m_preview; }
     QMenu* popupMenu() const { return popupmenu1; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildImageList();
     void buildPopupMenu();
     void connectHandlers();
     void updateCommandStates();
+    void fitOptionsPane();
     void applySkin();
     int selectedRow() const;
 
@@ -85,9 +102,11 @@ private:
     SourceList m_list;
     PlayerState m_player;
     BatchRun m_batch;
+    PreviewPlayer m_preview;
     QList<QIcon> ImageList1;
     QMenu* popupmenu1 = nullptr;
     bool m_unloaded = false;
+    bool m_fitted = false;
     // The folder the open-file dialog opens in: where the program was started, then the
     // folder of the last selection; starting a player moves it to the program folder.
     QString m_dialogFolder;

@@ -125,6 +125,9 @@ void PropertySheetWidget::rebuild() {
             bold.setBold(true);
             cat->setFont(0, bold);
             cat->setFirstColumnSpanned(false);
+            if (c.name == opt::OutputDuration)
+                cat->setToolTip(0, tr("Clip times are set in the clip dialog: double-click a "
+                                      "file in the Video List."));
             for (const OptionSheet::Row& r : c.rows) {
                 auto* item = new QTreeWidgetItem(cat, {r.caption, r.value});
                 item->setData(0, kCategoryRole, c.name);
@@ -152,8 +155,15 @@ void PropertySheetWidget::refreshRow(const QString& category, const QString& cap
     if (!row->locked)
         flags |= Qt::ItemIsEditable;
     item->setFlags(flags);
-    item->setForeground(1, row->locked ? palette().brush(QPalette::Disabled, QPalette::Text)
-                                       : palette().brush(QPalette::Text));
+    // A locked row reads as what it is: a grey, slanted value that no click edits. (A fixed
+    // colour: a skin's text colour would otherwise hide the disabled look.)
+    if (row->locked)
+        item->setForeground(1, QColor(0x8a, 0x93, 0xa0));
+    else
+        item->setData(1, Qt::ForegroundRole, QVariant());
+    QFont font = item->font(1);
+    font.setItalic(row->locked);
+    item->setFont(1, font);
     item->setToolTip(1, row->kind == OptionSheet::Kind::List
                             ? row->choices.join(QStringLiteral(", "))
                             : QString());

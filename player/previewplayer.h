@@ -1,0 +1,93 @@
+#pragma once
+
+#include "player/playerstate.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+namespace clipvane {
+
+class ToolKeys;
+
+// The option texts a player is started with: one for Play and Last Frames, one for First
+// Frame, one for a seek. They differ only in blanks; split, all give the same arguments.
+struct PlayerOptionTexts {
+    QString play;
+    QString firstFrame;
+    QString seek;
+    // The main window's preview.
+    static PlayerOptionTexts preview();
+};
+
+// The player command line: the quoted player tool, " -ss " and the offset (for Last Frames
+// and seeks), " -wid " and the surface's window id after a sign blank, the option text, and
+// the quoted file.
+QString playerCommandLine(const QString& programFolder, std::optional<qint64> offset,
+                          qint64 windowId, const QString& optionText, const QString& path);
+
+// A preview player: it starts the player tool drawing into a surface, steers it with key
+// presses, and keeps its own clock of the playing position, advanced once a second. It owns
+// no widgets: the window shows what the signals say and calls the operations from its
+// handlers. Two players (the preview and the clip dialog's) share one PlayerState.
+class PreviewPlayer : public QObject {
+    Q_OBJECT
+public:
+    // Starts a player command line without a shell and without waiting; the process id, or 0
+    // when it could not be started.
+    using Starter = std::function<qint64(const QString& commandLine)>;
+
+    PreviewPlayer(PlayerState* state, ToolKeys* keys, PlayerOptionTexts options,
+                  QObject* parent = nullptr);
+
+    void setSurface(qint64 windowId) { m_windowId = windowId; }
+    // Tests replace the real start (the child-tool layer, in the program folder).
+    void setStarter(Starter starter) { m_starter = std::move(starter); }
+    // The file First Frame, Last Frames and seeks play (Play and a click on a row set it).
+    void setSourcePath(const QString& path) { m_state->selectedSourcePath = path; }
+
+    // Play a file from its start; videoTime is its length as H:MM:SS.
+    void play(const QString& path, const QString& videoTime);
+    void pause();
+    void stop();
+    void back();
+    void forward();
+    void firstFrame();
+    void lastFrames();
+    // The slider let go at sliderValue (0-100).
+    void seek(int sliderValue);
+    // The clock's second.
+    void tick();
+
+    bool clockRunning() const { return m_timer1.isActive(); }
+    const PlayerState& state() const { return *m_state; }
+    QString lastCommandLine() const { return m_state->commandLine; }
+
+    // How far before the end Last Frames starts: at the very end the player shows nothing.
+    static constexpr qint64 kLastFramesLead = 3;
+
+signals:
+    void clockTextChanged(const QString& text); // LblCurTime
+    void sliderValueChanged(int value);         // Slider1
+    void totalTextChanged(const QString& text); // SkinLabel10
+    void clockRunningChanged(bool running);     // Timer1 on or off
+    // A player was started: the program folder is now its working folder.
+    void playerStarted(qint64 processId);
+
+private:
+    void quitPlayer();
+    void startPlayer(std::optional<qint64> offset, const QString& optionText);
+    void setClockRunning(bool running);
+    void showPosition();
+
+    PlayerState* m_state;
+    ToolKeys* m_keys;
+    PlayerOptionTexts m_options;
+    Starter m_starter;
+    qint64 m_windowId = 0;
+    QTimer m_timer1;
+};
+
+} // namespace clipvane
