@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace clipvane;
@@ -219,6 +220,49 @@ private slots:
         QVERIFY(messages.shown.isEmpty());
         // The dialog opens where the program started, then in the last selection's folder.
         QCOMPARE(dialogFolders, (QStringList{QDir::currentPath(), "/nowhere/"}));
+    }
+
+    void itemPageAndPlayFollowTheClickedRow() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        QStringList started;
+        form->preview().setStarter([&](const QString& cmd) {
+            started << cmd;
+            return qint64(0);
+        });
+        const auto page = [&] {
+            return QStringList{value(*form, "General", "Item Name"),
+                               value(*form, "Output Duration", "All Clip Duration"),
+                               value(*form, "Output Duration", "Start Time"),
+                               value(*form, "Output Duration", "Stop Time")};
+        };
+        const QStringList fresh = page();
+        // An empty list, then a row nobody chose: nothing changes, nothing plays.
+        form->lvwAudioTracks_Click();
+        form->cmdPlay_Click();
+        const auto id = form->sources().append("/v/a.avi");
+        form->sources().setText(id, SourceList::Start, "0:00:10");
+        form->sources().setText(id, SourceList::End, "0:01:05");
+        form->sources().setText(id, SourceList::VideoTime, "0:01:05");
+        form->lvwAudioTracks_Click();
+        form->cmdPlay_Click();
+        QCOMPARE(page(), fresh);
+        QVERIFY(started.isEmpty());
+
+        QTreeView* view = form->form()->lvwAudioTracks;
+        view->setCurrentIndex(view->model()->index(0, 0));
+        form->lvwAudioTracks_Click();
+        const QStringList shown{"/v/a.avi", "0:00:55", "0:00:10", "0:01:05"};
+        QCOMPARE(page(), shown);
+        form->cmdPlay_Click();
+        QCOMPARE(started.size(), 1);
+        QVERIFY(started.first().endsWith("\"/v/a.avi\""));
+        QCOMPARE(form->form()->SkinLabel10->text(), QString("Total time:0:01:05"));
+        // The page is the last click's: later changes and removal leave it as it was.
+        form->sources().setText(id, SourceList::Start, "0:01:00");
+        form->RemoveSelectedFile_Click();
+        QCOMPARE(form->sources().count(), 0);
+        QCOMPARE(page(), shown);
     }
 
     void oneActionPerCommand() {

@@ -1,0 +1,193 @@
+#include "base/apppaths.h"
+#include "player/previewplayer.h"
+#include "process/commandline.h"
+#include "tests/support/testsupport.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace clipvane;
+
+namespace {
+// Records keys without passing them on.
+struct KeyLog : ToolKeys {
+    void sendKey(qint64 pid, const QString& tool, int key) override {
+        sent << QStringLiteral("%1:%2:%3").arg(tool).arg(pid).arg(key);
+    }
+    QStringList sent;
+};
+} // namespace
+
+class TestPlayer : public QObject {
+    Q_OBJECT
+
+    PlayerState state;
+    KeyLog keys;
+    QStringList started;
+    std::unique_ptr<PreviewPlayer> player;
+    QString clock, total;
+    QList<int> slider;
+
+private slots:
+    void init() {
+        setProgramFolder("/opt/clipvane");
+        state = PlayerState();
+        keys.sent.clear();
+        started.clear();
+        slider.clear();
+        clock = total = "<none>";
+        player = std::make_unique<PreviewPlayer>(&state, &keys, PlayerOptionTexts::preview());
+        player->setSurface(77);
+        player->setStarter([this](const QString& cmd) {
+            started << cmd;
+            return qint64(1000 + started.size());
+        });
+        connect(player.get(), &PreviewPlayer::clockTextChanged, [this](auto t) { clock = t; });
+        connect(player.get(), &PreviewPlayer::totalTextChanged, [this](auto t) { total = t; });
+        connect(player.get(), &PreviewPlayer::sliderValueChanged, [this](int v) { slider << v; });
+    }
+
+    void commandLines_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("expected");
+        const QString head = "\"/opt/clipvane/mp.dll\"";
+        const QString tail = " -priority   abovenormal   -framedrop   -colorkey  0  -nokeepaspect"
+                             "   -framedrop   -autosync   100";
+        const QString file = "\"/v/a b.avi\"";
+        QTest::newRow("play") << "play"
+                              << head + " -wid  77" + tail + "   -vo gl2  -vf   screenshot " + file;
+        QTest::newRow("first frame")
+            << "first" << head + " -wid  77" + tail + "    -vo gl2 -vf   screenshot " + file;
+        // Last Frames starts 3 s before the end of the 65 s file.
+        QTest::newRow("last frames")
+            << "last" << head + " -ss 62 -wid  77" + tail + "   -vo gl2  -vf   screenshot " + file;
+        QTest::newRow("seek") << "seek"
+                              << head + " -ss 32 -wid  77" + tail +
+                                     "    -vo gl2  -vf   screenshot " + file;
+    }
+    void commandLines() {
+        QFETCH(QString, operation);
+        QFETCH(QString, expected);
+        player->play("/v/a b.avi", "0:01:05");
+        if (operation == "first")
+            player->firstFrame();
+        else if (operation == "last")
+            player->lastFrames();
+        else if (operation == "seek")
+            player->seek(50);
+        QCOMPARE(started.last(), expected);
+        // Whatever the blanks, the player gets the same options.
+        QStringList args = splitCommandLine(expected);
+        QCOMPARE(args.mid(args.indexOf("-priority")),
+                 QStringList({"-priority", "abovenormal", "-framedrop", "-colorkey", "0",
+                              "-nokeepaspect", "-framedrop", "-autosync", "100", "-vo", "gl2",
+                              "-vf", "screenshot", "/v/a b.avi"}));
+    }
+
+    void playRunsTheClock() {
+        player->play("/v/a.avi", "0:01:05");
+        QCOMPARE(total, QString("Total time:0:01:05"));
+        QCOMPARE(state.length, 65);
+        QCOMPARE(state.playerProcessId, 1001);
+        QVERIFY(player->clockRunning());
+        player->tick();
+        QCOMPARE(clock, QString("0:00:01"));
+        QCOMPARE(slider, QList<int>{2}); // 1.54 rounded
+        // A second Play quits the first player before it starts another.
+        player->play("/v/b.avi", "0:00:10");
+        QCOMPARE(keys.sent, QStringList{"mp.dll:1001:81"});
+        QCOMPARE(state.playerProcessId, 1002);
+    }
+
+    void operations_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QStringList>("keysSent");
+        QTest::addColumn<bool>("clockRunning");
+        QTest::addColumn<QString>("clockText");
+        QTest::addColumn<int>("startedCount");
+        QTest::newRow("pause") << "pause" << QStringList{"mp.dll:1001:32"} << false << "<none>"
+                               << 1;
+        QTest::newRow("pause twice resumes")
+            << "pause pause" << QStringList{"mp.dll:1001:32", "mp.dll:1001:32"} << true << "<none>"
+            << 1;
+        QTest::newRow("stop") << "stop" << QStringList{"mp.dll:1001:81"} << false << "" << 1;
+        QTest::newRow("back and forward")
+            << "back forward" << QStringList{"mp.dll:1001:37", "mp.dll:1001:39"} << true << "<none>"
+            << 1;
+        QTest::newRow("seek at 50: 32.5 halves to even")
+            << "seek50" << QStringList{"mp.dll:1001:81"} << true << "0:00:32" << 2;
+        QTest::newRow("seek at 100 stops the clock, starts nothing")
+            << "seek100" << QStringList{} << false << "0:01:05" << 1;
+    }
+    void operations() {
+        QFETCH(QString, operation);
+        QFETCH(QStringList, keysSent);
+        QFETCH(bool, clockRunning);
+        QFETCH(QString, clockText);
+        QFETCH(int, startedCount);
+        player->play("/v/a.avi", "0:01:05");
+        for (const QString& op : operation.split(' ')) {
+            if (op == "pause")
+                player->pause();
+            else if (op == "stop")
+                player->stop();
+            else if (op == "back")
+                player->back();
+            else if (op == "forward")
+                player->forward();
+            else if (op.startsWith("seek"))
+                player->seek(op.mid(4).toInt());
+        }
+        QCOMPARE(keys.sent, keysSent);
+        QCOMPARE(player->clockRunning(), clockRunning);
+        QCOMPARE(clock, clockText);
+        QCOMPARE(started.size(), startedCount);
+    }
+
+    void clockEdges_data() {
+        QTest::addColumn<QString>("videoTime");
+        QTest::addColumn<qint64>("position");
+        QTest::addColumn<QString>("clockText");
+        QTest::addColumn<int>("sliderValue"); // -1: the slider is not touched
+        QTest::addColumn<bool>("running");
+        QTest::newRow("no length: the clock stops at once")
+            << "" << qint64(0) << "0:00:01" << -1 << false;
+        QTest::newRow("past 9:06:07") << "12:00:00" << qint64(36000) << "10:00:01" << 83 << true;
+        QTest::newRow("past the end: slider at most 100")
+            << "0:00:10" << qint64(20) << "0:00:21" << 100 << false;
+    }
+    void clockEdges() {
+        QFETCH(QString, videoTime);
+        QFETCH(qint64, position);
+        QFETCH(QString, clockText);
+        QFETCH(int, sliderValue);
+        QFETCH(bool, running);
+        player->play("/v/a.avi", videoTime);
+        state.position = position;
+        player->tick();
+        QCOMPARE(clock, clockText);
+        QCOMPARE(slider, sliderValue < 0 ? QList<int>{} : QList<int>{sliderValue});
+        QCOMPARE(player->clockRunning(), running);
+    }
+
+    void lastFramesOfAShortFileStartAtZero() {
+        player->play("/v/a.avi", "0:00:02");
+        player->lastFrames();
+        QVERIFY(started.last().contains(" -ss 0 -wid"));
+        QCOMPARE(state.position, 0);
+        QVERIFY(player->clockRunning());
+    }
+
+    void aPlayerThatCannotStartLeavesTheClockRunning() {
+        player->setStarter([](const QString&) { return qint64(0); });
+        player->play("/v/a.avi", "0:00:05");
+        QCOMPARE(state.playerProcessId, 0);
+        QVERIFY(player->clockRunning());
+        player->pause(); // no player: no key, but the clock still pauses
+        QVERIFY(keys.sent.isEmpty());
+        QVERIFY(!player->clockRunning());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlayer)
+#include "tst_player.moc"

@@ -1,0 +1,75 @@
+// The preview under a real X server: MPlayer draws into the window's own video surface.
+#include "app/form1.h"
+#include "process/childtools.h"
+#include "tests/support/testsupport.h"
+#include "ui_form1.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <QtTest>
+
+using namespace clipvane;
+
+class TestPreviewX11 : public QObject {
+    Q_OBJECT
+
+    // The share of the surface's pixels that are not black.
+    static double litShare(QWidget* surface) {
+        const QImage shot = surface->screen()
+                                ->grabWindow(surface->winId())
+                                .toImage()
+                                .convertToFormat(QImage::Format_RGB32);
+        if (shot.isNull())
+            return 0;
+        qint64 lit = 0;
+        for (int y = 0; y < shot.height(); y += 4)
+            for (int x = 0; x < shot.width(); x += 4)
+                lit += qGray(shot.pixel(x, y)) > 40;
+        return double(lit) / double((shot.width() / 4 + 1) * (shot.height() / 4 + 1));
+    }
+
+private slots:
+    void playsInsideTheWindow() {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server (scripts/test starts one)");
+        QTemporaryDir clips;
+        const QString clip = clips.filePath("colour.avi");
+        QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"},
+                               {"-t", "30", "-c:v", "mpeg4"}));
+        test::ProgramFolder folder;
+        test::RecordingDesktop desktop;
+        test::RecordingMessages messages;
+        Form1Services s;
+        s.desktop = &desktop;
+        s.messages = &messages;
+        s.keys = &ChildTools::instance();
+        s.endProcess = [] {};
+        Form1 form(s);
+        form.Form_Load();
+        form.resize(1280, 800);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.addvideofile(clip);
+        form.form()->lvwAudioTracks->setCurrentIndex(form.sources().index(0, 0));
+        QWidget* surface = form.form()->Text2;
+        QVERIFY(litShare(surface) < 0.05); // black before anything plays
+
+        form.cmdPlay_Click();
+        const qint64 player = form.playerState().playerProcessId;
+        QVERIFY(player > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(surface) > 0.5, 15000);
+
+        // Pause stops the clock; Stop ends the player.
+        QTRY_VERIFY_WITH_TIMEOUT(form.playerState().position >= 1, 5000);
+        form.cmdPause_Click();
+        const qint64 paused = form.playerState().position;
+        QTest::qWait(1500);
+        QCOMPARE(form.playerState().position, paused);
+        form.cmdStop_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 2000);
+    }
+};
+
+QTEST_MAIN(TestPreviewX11)
+#include "tst_previewx11.moc"
