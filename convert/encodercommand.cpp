@@ -56,6 +56,22 @@ QString translateAudioCodec(const QString& value) {
     return table.value(value, value);
 }
 
+namespace {
+constexpr qsizetype kMaxNameBytes = 255;
+
+qsizetype nameBytes(const QString& name) {
+    return QFile::encodeName(name).size();
+}
+
+// The longest start of name that leaves room for suffix within a file name's 255 bytes.
+QString fitName(const QString& name, const QString& suffix) {
+    QString cut = name;
+    while (!cut.isEmpty() && nameBytes(cut + suffix) > kMaxNameBytes)
+        cut.chop(cut.size() >= 2 && cut.at(cut.size() - 1).isLowSurrogate() ? 2 : 1);
+    return cut;
+}
+} // namespace
+
 bool sameFile(const QString& a, const QString& b) {
     struct stat sa {};
     struct stat sb {};
@@ -135,11 +151,25 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     const auto isWritten = [&](const QString& path) {
         return written.contains(QDir::cleanPath(path));
     };
+    // A file name holds at most 255 bytes: a name that would not fit is cut, and once
+    // "_New" can be added no more, the names are numbered instead ("_New2", "_New3", ...).
+    const QString stem = base;
+    if (nameBytes(base + *extension) > kMaxNameBytes) {
+        base = fitName(stem, *extension);
+        outputPath = folder + sep + base + *extension;
+    }
     const QString wanted = outputPath;
     // Overwriting applies to the name itself only: a "_New" name never replaces a file.
-    while (isInput(outputPath) || isWritten(outputPath) ||
-           ((!keepName || outputPath != wanted) && exists(outputPath))) {
-        base = outputBaseName(outputPath) + QStringLiteral("_New");
+    const auto taken = [&](const QString& path) {
+        return isInput(path) || isWritten(path) || ((!keepName || path != wanted) && exists(path));
+    };
+    for (int number = 1; taken(outputPath);) {
+        if (number == 1 && nameBytes(base + QStringLiteral("_New") + *extension) <= kMaxNameBytes) {
+            base += QStringLiteral("_New");
+        } else {
+            const QString numbered = QStringLiteral("_New%1").arg(++number);
+            base = fitName(stem, numbered + *extension) + numbered;
+        }
         outputPath = folder + sep + base + *extension;
     }
     const QString batchConflict = isWritten(wanted) ? wanted : QString();

@@ -40,7 +40,8 @@ QString errorLines(const QByteArray& logText, int maxLines) {
     static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
     static const QRegularExpression telling(
         QStringLiteral("error|not support|unsupported|not compatible|invalid|no such file|"
-                       "permission denied|could not|cannot|unable to|failed"),
+                       "permission denied|too long|no space|read-only|could not|cannot|"
+                       "unable to|failed"),
         QRegularExpression::CaseInsensitiveOption);
     QStringList kept;
     for (const QString& raw : QString::fromUtf8(logText).split(lineEnd, Qt::SkipEmptyParts)) {

@@ -260,6 +260,23 @@ private slots:
         QCOMPARE(c.clipSeconds, 65);
     }
 
+    void namesStayWithinTheFileSystemsLimit() {
+        EncoderInputs in = example();
+        in.inputPath = "/c/" + QString(240, 'a') + ".avi";
+        QSet<QString> existing;
+        QStringList outputs;
+        for (int i = 0; i < 6; ++i) {
+            const EncoderCommand c = build(in, existing);
+            QVERIFY2(QFile::encodeName(QFileInfo(c.outputPath).fileName()).size() <= 255,
+                     qPrintable(c.outputPath));
+            QVERIFY(!existing.contains(c.outputPath));
+            existing.insert(c.outputPath);
+            outputs << QFileInfo(c.outputPath).fileName().right(14);
+        }
+        QCOMPARE(outputs, (QStringList{"aaaaaaaaaa.flv", "aaaaaa_New.flv", "aa_New_New.flv",
+                                       "aaaaa_New2.flv", "aaaaa_New3.flv", "aaaaa_New4.flv"}));
+    }
+
     void dottedNameNewLoop() {
         EncoderInputs in = example();
         in.inputPath = "/c/holiday.2010.avi";
