@@ -228,7 +228,7 @@ private slots:
         QStringList started;
         form->preview().setStarter([&](const QString& cmd) {
             started << cmd;
-            return qint64(0);
+            return qint64(424242); // no such process: keys to it reach nothing
         });
         const auto page = [&] {
             return QStringList{value(*form, "General", "Item Name"),
@@ -258,6 +258,9 @@ private slots:
         QCOMPARE(started.size(), 1);
         QVERIFY(started.first().endsWith("\"/v/a.avi\""));
         QCOMPARE(form->form()->SkinLabel10->text(), QString("Total time:0:01:05"));
+        // Once a player has started, the open-file dialog opens in the program folder.
+        form->AddFiles_Click();
+        QCOMPARE(dialogFolders.last(), folder.path());
         // The page is the last click's: later changes and removal leave it as it was.
         form->sources().setText(id, SourceList::Start, "0:01:00");
         form->RemoveSelectedFile_Click();
