@@ -1,5 +1,7 @@
 #include "app/form1.h"
 
+#include "app/form2.h"
+#include "app/skin.h"
 #include "base/apppaths.h"
 #include "base/desktopservices.h"
 #include "base/messageboxes.h"
@@ -141,6 +143,7 @@ void Form1::connectHandlers() {
     connect(ui->ClearAllFiles, &QAction::triggered, this, &Form1::ClearAllFiles_Click);
     connect(ui->BurnNow, &QAction::triggered, this, &Form1::BurnNow_Click);
     connect(ui->play, &QAction::triggered, this, &Form1::cmdPlay_Click);
+    connect(ui->videoclip, &QAction::triggered, this, &Form1::videoclip_Click);
     connect(ui->helphelp, &QAction::triggered, this, &Form1::ShowHelp);
     connect(ui->exit, &QAction::triggered, this, &Form1::exit_Click);
     bindButton(ui->Image1, ui->AddFiles);
@@ -158,6 +161,8 @@ void Form1::connectHandlers() {
             &Form1::lvwAudioTracks_MouseDown);
     connect(ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(ui->lvwAudioTracks, &QAbstractItemView::clicked, this, &Form1::lvwAudioTracks_Click);
+    connect(ui->lvwAudioTracks, &QAbstractItemView::doubleClicked, this,
+            &Form1::lvwAudioTracks_DblClick);
 
     // The preview: the buttons run the player's operations, the window shows its clock.
     connect(ui->cmdPlay, &QPushButton::clicked, this, &Form1::cmdPlay_Click);
@@ -193,21 +198,13 @@ void Form1::connectHandlers() {
 
 void Form1::updateCommandStates() {
     // Commands that come with later parts of the program stay unavailable until then.
-    for (QAction* a : {ui->Capture, ui->options, ui->videoclip, ui->About})
+    for (QAction* a : {ui->Capture, ui->options, ui->About})
         a->setEnabled(false);
-}
-
-void Form1::applySkin() {
-    QFile skin(programFolder() + QStringLiteral("/skins/frmmain.skn"));
-    if (!skin.open(QIODevice::ReadOnly))
-        return; // no skin: the plain look
-    const QByteArray sheet = skin.read(4 * 1024 * 1024);
-    setStyleSheet(QString::fromUtf8(sheet));
 }
 
 void Form1::Form_Load() {
     // 1. Skin.
-    applySkin();
+    applySkin(this);
     // 2-3. The picker's pictures come from ImageList1; the progress panel starts hidden.
     ui->Picture4->setVisible(false);
     // 4. The profile catalogue; entry 1 carries picture 5.
@@ -380,6 +377,25 @@ void Form1::lvwAudioTracks_Click() {
                      s && e && *e >= *s ? timeText(*e - *s) : QString());
     m_sheet.setValue(opt::OutputDuration, opt::StartTime, start);
     m_sheet.setValue(opt::OutputDuration, opt::StopTime, end);
+}
+
+void Form1::lvwAudioTracks_DblClick() {
+    if (m_list.count() == 0)
+        return;
+    // The preview ends before the dialog's own player starts.
+    m_preview.quit();
+    const std::optional<ClipOpening> opening = ClipOpening::fromSelectedRow(m_list, selectedRow());
+    if (!opening)
+        return;
+    m_player.position = 0;
+    m_player.length = 0;
+    Form2 dialog(*opening, &m_player, m_services.keys, &m_list, m_services.messages, this);
+    dialog.Form_Load();
+    dialog.exec();
+}
+
+void Form1::videoclip_Click() {
+    lvwAudioTracks_DblClick();
 }
 
 void Form1::cmdPlay_Click() {

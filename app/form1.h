@@ -61,6 +61,9 @@ public:
     void Command1_Click();
     // The list's click (mouse only): the item page and the preview's file.
     void lvwAudioTracks_Click();
+    // The list's double-click and "Video Clip": the clip dialog for the chosen row.
+    void lvwAudioTracks_DblClick();
+    void videoclip_Click();
     // The preview player.
     void cmdPlay_Click();
     void cmdPause_Click();
@@ -93,7 +96,6 @@ private:
     void connectHandlers();
     void updateCommandStates();
     void fitOptionsPane();
-    void applySkin();
     int selectedRow() const;
 
     std::unique_ptr<Ui::Form1> ui;

@@ -19,6 +19,16 @@ PlayerOptionTexts PlayerOptionTexts::preview() {
                            "-framedrop   -autosync   100    -vo gl2  -vf   screenshot ")};
 }
 
+PlayerOptionTexts PlayerOptionTexts::clipDialog() {
+    const QString a =
+        QStringLiteral(" -priority   abovenormal   -framedrop   -colorkey  0  -nokeepaspect   "
+                       "-framedrop   -autosync   100   -vo gl2   -vf   screenshot ");
+    const QString b =
+        QStringLiteral(" -priority   abovenormal   -framedrop   -colorkey  0  -nokeepaspect   "
+                       "-framedrop   -autosync   100    -vo gl2  -vf   screenshot ");
+    return {a, b, a};
+}
+
 QString playerCommandLine(const QString& programFolder, std::optional<qint64> offset,
                           qint64 windowId, const QString& optionText, const QString& path) {
     QString cmd = quoteArgument(programFolder + QStringLiteral("/mp.dll"));
@@ -52,8 +62,8 @@ void PreviewPlayer::quitPlayer() {
 }
 
 void PreviewPlayer::startPlayer(std::optional<qint64> offset, const QString& optionText) {
-    m_state->commandLine = playerCommandLine(programFolder(), offset, m_windowId, optionText,
-                                             m_state->selectedSourcePath);
+    m_state->commandLine =
+        playerCommandLine(programFolder(), offset, m_windowId, optionText, currentSourcePath());
     // A player that cannot start is skipped silently; the clock runs all the same.
     const qint64 pid = m_starter ? m_starter(m_state->commandLine) : 0;
     if (pid == 0)
@@ -84,7 +94,7 @@ void PreviewPlayer::showPosition() {
 
 void PreviewPlayer::play(const QString& path, const QString& videoTime) {
     quitPlayer();
-    m_state->selectedSourcePath = path;
+    sourcePath() = path;
     startPlayer(std::nullopt, m_options.play);
     emit totalTextChanged(QStringLiteral("Total time:") + videoTime);
     m_state->position = 0;
@@ -92,6 +102,11 @@ void PreviewPlayer::play(const QString& path, const QString& videoTime) {
     if (const std::optional<qint64> length = parseTimeText(videoTime))
         m_state->length = *length;
     setClockRunning(true);
+}
+
+void PreviewPlayer::quit() {
+    quitPlayer();
+    setClockRunning(false);
 }
 
 void PreviewPlayer::tick() {

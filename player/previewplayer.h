@@ -20,6 +20,9 @@ struct PlayerOptionTexts {
     QString seek;
     // The main window's preview.
     static PlayerOptionTexts preview();
+    // The clip dialog's player (its texts "A" for Play, Last Frames and seeks, "B" for First
+    // Frame).
+    static PlayerOptionTexts clipDialog();
 };
 
 // The player command line: the quoted player tool, " -ss " and the offset (for Last Frames
@@ -46,9 +49,16 @@ public:
     // Tests replace the real start (the child-tool layer, in the program folder).
     void setStarter(Starter starter) { m_starter = std::move(starter); }
     // The file First Frame, Last Frames and seeks play (Play and a click on a row set it).
-    void setSourcePath(const QString& path) { m_state->selectedSourcePath = path; }
+    // The preview keeps it in the shared state; a player with a file of its own (the clip
+    // dialog's) keeps it here.
+    void setSourcePath(const QString& path) { sourcePath() = path; }
+    void setKeepsOwnPath(bool own) { m_keepsOwnPath = own; }
+    QString currentSourcePath() const {
+        return m_keepsOwnPath ? m_ownPath : m_state->selectedSourcePath;
+    }
 
     // Play a file from its start; videoTime is its length as H:MM:SS.
+    void play(const QString& videoTime) { play(currentSourcePath(), videoTime); }
     void play(const QString& path, const QString& videoTime);
     void pause();
     void stop();
@@ -62,6 +72,13 @@ public:
     void tick();
 
     bool clockRunning() const { return m_timer1.isActive(); }
+    // Ends the clock and the player, as leaving a window that shows one does.
+    void quit();
+    // Sets the clock without showing it (a window that opens afresh).
+    void setClock(qint64 position, qint64 length) {
+        m_state->position = position;
+        m_state->length = length;
+    }
     const PlayerState& state() const { return *m_state; }
     QString lastCommandLine() const { return m_state->commandLine; }
 
@@ -77,6 +94,7 @@ signals:
     void playerStarted(qint64 processId);
 
 private:
+    QString& sourcePath() { return m_keepsOwnPath ? m_ownPath : m_state->selectedSourcePath; }
     void quitPlayer();
     void startPlayer(std::optional<qint64> offset, const QString& optionText);
     void setClockRunning(bool running);
@@ -88,6 +106,8 @@ private:
     Starter m_starter;
     qint64 m_windowId = 0;
     QTimer m_timer1;
+    bool m_keepsOwnPath = false;
+    QString m_ownPath;
 };
 
 } // namespace clipvane

@@ -1,10 +1,12 @@
 #include "app/form1.h"
+#include "app/form2.h"
 #include "app/propertysheetwidget.h"
 #include "base/apppaths.h"
 #include "settings/settingsfile.h"
 #include "sources/mediaprobe.h"
 #include "tests/support/testsupport.h"
 #include "ui_form1.h"
+#include "ui_form2.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -13,6 +15,7 @@
 #include <QJsonArray>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace clipvane;
@@ -469,6 +472,34 @@ private slots:
         const int frames =
             test::streamOf(probe, "video").value("nb_read_frames").toString().toInt();
         QCOMPARE(frames, 1500);
+    }
+
+    void clipDialogTrimsTheConversion() {
+        form->addvideofile(clip3s);
+        const QString videoTime = list().textAt(0, SourceList::VideoTime);
+        QTreeView* view = form->form()->lvwAudioTracks;
+        view->setCurrentIndex(view->model()->index(0, 0));
+        QString caption;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = qobject_cast<Form2*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            caption = dialog->windowTitle();
+            dialog->form()->Slider1->setValue(1);
+            dialog->Slider1_MouseUp();
+            dialog->form()->Slider2->setValue(3);
+            dialog->Slider2_MouseUp();
+            QCOMPARE(dialog->form()->Text3->text(), QString("0:00:02"));
+            dialog->form()->Command1->click();
+        });
+        emit view->doubleClicked(view->model()->index(0, 0));
+        QCOMPARE(caption, "Clip Time  -  " + clip3s);
+        QCOMPARE(list().textAt(0, SourceList::Start), QString("0:00:01"));
+        QCOMPARE(list().textAt(0, SourceList::End), QString("0:00:03"));
+        QCOMPARE(list().textAt(0, SourceList::VideoTime), videoTime);
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        const double seconds = duration(test::probeMedia(out->path() + "/holiday.flv"));
+        QVERIFY2(qAbs(seconds - 2.0) <= 0.1, qPrintable(QString::number(seconds)));
     }
 
     void emptyListDoesNothing() {

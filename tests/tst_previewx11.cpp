@@ -1,12 +1,16 @@
 // The preview under a real X server: MPlayer draws into the window's own video surface.
 #include "app/form1.h"
+#include "app/form2.h"
 #include "process/childtools.h"
 #include "tests/support/testsupport.h"
 #include "ui_form1.h"
+#include "ui_form2.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
+#include <QTimer>
 #include <QtTest>
 
 using namespace clipvane;
@@ -67,6 +71,53 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(form.playerState().position, paused);
         form.cmdStop_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 2000);
+    }
+
+    void clipDialogPlaysInItsOwnSurface_data() {
+        QTest::addColumn<QString>("leaveBy");
+        QTest::newRow("OK") << "ok";
+        QTest::newRow("Cancel") << "cancel";
+        QTest::newRow("close box") << "close";
+    }
+    void clipDialogPlaysInItsOwnSurface() {
+        QFETCH(QString, leaveBy);
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server (scripts/test starts one)");
+        QTemporaryDir clips;
+        const QString clip = clips.filePath("colour.avi");
+        QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"},
+                               {"-t", "30", "-c:v", "mpeg4"}));
+        test::ProgramFolder folder;
+        test::RecordingMessages messages;
+        Form1Services s;
+        s.messages = &messages;
+        s.keys = &ChildTools::instance();
+        s.endProcess = [] {};
+        Form1 form(s);
+        form.Form_Load();
+        form.show();
+        form.addvideofile(clip);
+        form.form()->lvwAudioTracks->setCurrentIndex(form.sources().index(0, 0));
+        qint64 player = 0;
+        double lit = 0;
+        QTimer::singleShot(0, &form, [&] {
+            auto* dialog = qobject_cast<Form2*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            dialog->cmdPlay_Click();
+            player = form.playerState().playerProcessId;
+            QTRY_VERIFY_WITH_TIMEOUT((lit = litShare(dialog->form()->Text4)) > 0.5, 15000);
+            if (leaveBy == "ok")
+                dialog->form()->Command1->click();
+            else if (leaveBy == "cancel")
+                dialog->form()->Command2->click();
+            else
+                dialog->close();
+        });
+        form.videoclip_Click();
+        QVERIFY2(lit > 0.5, qPrintable(QString::number(lit)));
+        QVERIFY(player > 0);
         QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 2000);
     }
 };

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "player/previewplayer.h"
+#include "sources/sourcelist.h"
+
+#include <QObject>
+#include <QString>
+
+namespace clipvane {
+
+class ToolKeys;
+
+// What the clip dialog opens with: the chosen row's file, clip times and length, and the row
+// itself, so that OK writes to that row and no other.
+struct ClipOpening {
+    SourceList::Id row = 0;
+    QString sourcePath;
+    QString startText;
+    QString endText;
+    QString lengthText;
+    // The selected row of the list, or nothing when no row is chosen.
+    static std::optional<ClipOpening> fromSelectedRow(const SourceList& list, int selectedRow);
+};
+
+// The clip dialog without its widgets: the start and end times chosen with two sliders, the
+// clip length, OK's check and write-back, and the dialog's own player (a second player over
+// the shared player state, playing the dialog's file into the dialog's surface).
+class ClipSession : public QObject {
+    Q_OBJECT
+public:
+    ClipSession(const ClipOpening& opening, PlayerState* state, ToolKeys* keys,
+                QObject* parent = nullptr);
+
+    // Loading: the texts, the sliders' ranges and values, the caption.
+    void load();
+    QString startText() const { return m_start; }    // Text1
+    QString endText() const { return m_end; }        // Text2
+    QString clipText() const { return m_clip; }      // Text3
+    qint64 sliderMaximum() const { return m_total; } // Slider1 and Slider2
+    qint64 startSliderValue() const { return m_startValue; }
+    qint64 endSliderValue() const { return m_endValue; }
+    QString caption() const;
+
+    // A slider let go: its time becomes the start (Slider1) or end (Slider2) text.
+    void startSliderReleased(qint64 seconds);
+    void endSliderReleased(qint64 seconds);
+
+    enum class OkResult { Refused, Written, RowGone };
+    // OK: a start at or after the end is refused (the dialog stays open); otherwise the times
+    // go to the dialog's own row, if it is still there, and the player is told to quit.
+    OkResult ok(SourceList& list);
+    // Leaving the dialog, by OK, Cancel or the close box: the player quits and the clock stops.
+    void unload();
+
+    PreviewPlayer& player() { return m_player; }
+
+    static constexpr const char* kRefusal = "Start time or End time is error.";
+
+private:
+    void updateClipText();
+
+    ClipOpening m_opening;
+    PreviewPlayer m_player;
+    QString m_start;
+    QString m_end;
+    QString m_clip;
+    qint64 m_total = 0;
+    qint64 m_startValue = 0;
+    qint64 m_endValue = 0;
+    bool m_unloaded = false;
+};
+
+} // namespace clipvane

@@ -1,0 +1,145 @@
+#include "base/apppaths.h"
+#include "base/textvalues.h"
+#include "clip/clipsession.h"
+#include "process/childtools.h"
+
+#include <QtTest>
+
+using namespace clipvane;
+
+namespace {
+struct KeyLog : ToolKeys {
+    void sendKey(qint64 pid, const QString& tool, int key) override {
+        sent << QStringLiteral("%1:%2:%3").arg(tool).arg(pid).arg(key);
+    }
+    QStringList sent;
+};
+} // namespace
+
+class TestClip : public QObject {
+    Q_OBJECT
+
+    SourceList list;
+    PlayerState state;
+    KeyLog keys;
+    SourceList::Id row = 0;
+
+    std::unique_ptr<ClipSession> open(const QString& start, const QString& end,
+                                      const QString& length) {
+        list.clearAll();
+        row = list.append("/v/holiday.avi");
+        list.setText(row, SourceList::Start, start);
+        list.setText(row, SourceList::End, end);
+        list.setText(row, SourceList::VideoTime, length);
+        auto session =
+            std::make_unique<ClipSession>(*ClipOpening::fromSelectedRow(list, 0), &state, &keys);
+        session->load();
+        return session;
+    }
+
+private slots:
+    void init() {
+        setProgramFolder("/opt/clipvane");
+        state = PlayerState();
+        keys.sent.clear();
+    }
+
+    void nothingToOpen() {
+        list.clearAll();
+        QVERIFY(!ClipOpening::fromSelectedRow(list, 0));
+        list.append("/v/a.avi");
+        QVERIFY(!ClipOpening::fromSelectedRow(list, -1)); // no row chosen
+    }
+
+    void loadsAFreshRow() {
+        state.position = 9;
+        auto s = open("0:00:00", "0:01:05", "0:01:05");
+        QCOMPARE((QStringList{s->startText(), s->endText(), s->clipText()}),
+                 (QStringList{"0:00:00", "0:01:05", "0:01:05"}));
+        QCOMPARE(s->sliderMaximum(), 65);
+        QCOMPARE(s->startSliderValue(), 0);
+        QCOMPARE(s->endSliderValue(), 65);
+        QCOMPARE(state.position, 0);
+        QCOMPARE(state.length, 65);
+        QCOMPARE(s->caption(), QString("Clip Time  -  /v/holiday.avi"));
+    }
+
+    void ok_data() {
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("valid") << qint64(10) << qint64(40) << true;
+        QTest::newRow("equal") << qint64(30) << qint64(30) << false;
+        QTest::newRow("reversed") << qint64(40) << qint64(10) << false;
+        // As texts "9:00:00" sorts after "10:00:00"; as times it comes first.
+        QTest::newRow("9:00:00 to 10:00:00") << qint64(9 * 3600) << qint64(10 * 3600) << true;
+    }
+    void ok() {
+        QFETCH(qint64, start);
+        QFETCH(qint64, end);
+        QFETCH(bool, written);
+        auto s = open("0:00:00", "11:00:00", "11:00:00");
+        s->startSliderReleased(start);
+        s->endSliderReleased(end);
+        const auto result = s->ok(list);
+        QCOMPARE(result, written ? ClipSession::OkResult::Written : ClipSession::OkResult::Refused);
+        QCOMPARE(list.text(row, SourceList::Start), written ? s->startText() : QString("0:00:00"));
+        QCOMPARE(list.text(row, SourceList::End), written ? s->endText() : QString("11:00:00"));
+        QCOMPARE(list.text(row, SourceList::VideoTime), QString("11:00:00"));
+        if (written)
+            QCOMPARE(s->clipText(), timeText(end - start));
+    }
+
+    void okWritesOnlyItsOwnRow() {
+        auto s = open("0:00:00", "0:01:05", "0:01:05");
+        s->endSliderReleased(30);
+        list.clearAll();
+        const auto other = list.append("/v/other.avi");
+        QCOMPARE(s->ok(list), ClipSession::OkResult::RowGone);
+        QCOMPARE(list.text(other, SourceList::End), QString());
+    }
+
+    void playerUsesTheDialogsFileAndOptions() {
+        state.selectedSourcePath = "/v/preview.avi";
+        auto s = open("0:00:00", "0:01:05", "0:01:05");
+        QStringList started;
+        s->player().setSurface(9);
+        s->player().setStarter([&](const QString& c) {
+            started << c;
+            return qint64(500);
+        });
+        s->player().play("0:01:05");
+        s->player().firstFrame();
+        s->player().lastFrames();
+        const QString tail = " -priority   abovenormal   -framedrop   -colorkey  0  "
+                             "-nokeepaspect   -framedrop   -autosync   100";
+        const QString a = tail + "   -vo gl2   -vf   screenshot \"/v/holiday.avi\"";
+        const QString b = tail + "    -vo gl2  -vf   screenshot \"/v/holiday.avi\"";
+        const QString head = "\"/opt/clipvane/mp.dll\"";
+        QCOMPARE(started, (QStringList{head + " -wid  9" + a, head + " -wid  9" + b,
+                                       head + " -ss 62 -wid  9" + a}));
+        QCOMPARE(state.selectedSourcePath, QString("/v/preview.avi")); // the preview's own
+        // Leaving the dialog tells the player to quit, once.
+        keys.sent.clear();
+        s->unload();
+        s->unload();
+        QCOMPARE(keys.sent, QStringList{"mp.dll:500:81"});
+        QVERIFY(!s->player().clockRunning());
+    }
+
+    void zeroLengthKeepsWorking() {
+        auto s = open("", "", "");
+        QCOMPARE(s->sliderMaximum(), 0);
+        QList<int> slider;
+        connect(&s->player(), &PreviewPlayer::sliderValueChanged, [&](int v) { slider << v; });
+        s->player().setStarter([](const QString&) { return qint64(0); });
+        s->player().play("");
+        s->player().tick();
+        QVERIFY(slider.isEmpty());
+        QVERIFY(!s->player().clockRunning());
+        QCOMPARE(s->ok(list), ClipSession::OkResult::Refused);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClip)
+#include "tst_clip.moc"
