@@ -4,8 +4,24 @@
 #include "process/commandline.h"
 
 #include <QEventLoop>
+#include <QSet>
+#include <csignal>
+#include <sys/types.h>
+#include <unistd.h>
 
 namespace clipvane {
+namespace {
+// Output is taken from the child in pieces of at most this many bytes, each announced on
+// its own, so a flood of output never builds one huge buffer.
+constexpr qint64 kReadChunk = 64 * 1024;
+
+// Runners whose child runs in a process group of its own. Never destroyed: the program may
+// end runners (or end abruptly) after static objects are gone.
+QSet<Process*>& runningRunners() {
+    static auto* runners = new QSet<Process*>;
+    return *runners;
+}
+} // namespace
 
 Process::Process(QObject* parent) : QObject(parent) {}
 
@@ -13,6 +29,7 @@ Process::~Process() {
     // Ending a runner ends its child; nobody listens for Finished any more.
     blockSignals(true);
     Abort(0);
+    runningRunners().remove(this);
 }
 
 QString Process::ElapsedTime() const {
@@ -25,17 +42,36 @@ qint64 Process::processId() const {
     return m_child ? m_child->processId() : 0;
 }
 
-void Process::readAvailable() {
-    if (!m_child || !m_decoder)
-        return;
-    const QByteArray bytes = m_child->readAll();
-    if (bytes.isEmpty())
-        return;
-    const QString piece = m_decoder->decode(bytes);
-    if (piece.isEmpty())
-        return;
-    emit StdOutChanged(piece);
+void Process::appendOutput(const QString& piece) {
     m_stdOut += piece;
+    // Trimmed in steps, not per piece, so a long flood costs little copying.
+    if (m_stdOut.size() <= 2 * kStdOutLimit)
+        return;
+    qsizetype cut = m_stdOut.size() - kStdOutLimit;
+    // Keep from the start of a line when one begins in the kept part.
+    const QStringView kept = QStringView(m_stdOut).sliced(cut);
+    qsizetype end = kept.indexOf(QLatin1Char('\n'));
+    const qsizetype cr = (end < 0 ? kept : kept.first(end)).indexOf(QLatin1Char('\r'));
+    if (cr >= 0)
+        end = cr;
+    if (end >= 0)
+        cut += end + 1;
+    if (cut < m_stdOut.size() && m_stdOut.at(cut).isLowSurrogate())
+        ++cut;
+    m_stdOut.remove(0, cut);
+}
+
+void Process::readAvailable() {
+    while (m_child && m_decoder) {
+        const QByteArray bytes = m_child->read(kReadChunk);
+        if (bytes.isEmpty())
+            return;
+        const QString piece = m_decoder->decode(bytes);
+        if (piece.isEmpty())
+            continue;
+        emit StdOutChanged(piece);
+        appendOutput(piece);
+    }
 }
 
 void Process::Read() {
@@ -52,14 +88,28 @@ bool Process::IsActive() {
     return false;
 }
 
+void Process::killGroup() {
+    // Only while the group leader has not been reaped: its id cannot have been reused.
+    if (m_group > 0 && m_child && m_child->state() != QProcess::NotRunning)
+        ::kill(static_cast<pid_t>(-m_group), SIGKILL);
+}
+
+void Process::endAllRunning() {
+    for (Process* runner : std::as_const(runningRunners()))
+        runner->killGroup();
+}
+
 void Process::Abort(int vnRC) {
     if (m_child) {
         bool killed = false;
         if (m_child->state() != QProcess::NotRunning) {
+            killGroup();
             m_child->kill();
             m_child->waitForFinished(2000);
             killed = true;
         }
+        m_group = 0;
+        runningRunners().remove(this);
         if (vnRC != 0)
             m_rc = vnRC;
         else if (!killed && m_child->exitStatus() == QProcess::NormalExit)
@@ -67,9 +117,12 @@ void Process::Abort(int vnRC) {
         else
             m_rc = 0;
         readAvailable();
-        m_child->disconnect(this);
-        m_child.reset();
-        m_decoder.reset();
+        // A slot reached from readAvailable may have released the child already.
+        if (m_child) {
+            m_child->disconnect(this);
+            m_child.reset();
+            m_decoder.reset();
+        }
     }
     emit Finished();
 }
@@ -78,6 +131,7 @@ void Process::Launch() {
     if (m_child)
         Abort(0);
     m_rc = 0;
+    m_startFailed = true;
     m_stdOut.clear();
     m_startTime = QDateTime::currentDateTime();
 
@@ -91,11 +145,16 @@ void Process::Launch() {
     child->setProgram(program);
     child->setArguments(args);
     child->setStandardInputFile(QProcess::nullDevice());
+    // Runs in the child between fork and exec: a group of its own, led by the tool.
+    child->setChildProcessModifier([] { ::setpgid(0, 0); });
     child->start(QIODevice::ReadOnly);
     if (!child->waitForStarted(5000))
         return; // a tool that cannot be started: no output, RC 0
 
+    m_startFailed = false;
     m_child = std::move(child);
+    m_group = m_child->processId();
+    runningRunners().insert(this);
     m_decoder = std::make_unique<QStringDecoder>(QStringDecoder::Utf8);
     connect(m_child.get(), &QProcess::readyRead, this, &Process::readAvailable);
 

@@ -11,6 +11,15 @@ namespace clipvane {
 // ending in "/"; the tool path is quoted only when the folder holds blanks or quotes.
 QString identifyCommandLine(const QString& appPathSlash, const QString& filePath);
 
+// FFmpeg's prober: $CLIPVANE_FFPROBE when set; else, when $CLIPVANE_FFMPEG names the
+// encoder, the ffprobe in the encoder's folder if there is one; else ffprobe on PATH.
+QString ffprobeProgram();
+
+// The prober's command for a file's container duration (one number, or N/A, on stdout).
+QString durationCommandLine(const QString& ffprobe, const QString& filePath);
+// The prober's command listing every packet's times ("pts,dts,duration" lines).
+QString packetTimesCommandLine(const QString& ffprobe, const QString& filePath);
+
 // What the identify output says about a file.
 struct IdentifyResult {
     std::optional<QString> length; // H:MM:SS, from the last ID_LENGTH line
@@ -20,12 +29,19 @@ struct IdentifyResult {
     // False when a width or height line could not be read as a number: the probe stops
     // there and leaves Start and Size unwritten.
     bool complete = true;
+    std::optional<double> seconds; // the last ID_LENGTH value, as read
+    bool hasVideo = false;         // some ID_VIDEO_ line: the player found a video stream
+    bool hasAudio = false;         // an ID_AUDIO_ID line: the player found a sound stream
 };
 
 // Reads identify output: one KEY=VALUE per line, lines ending in CR LF, LF or CR. Keys are
 // exact; a value is cut at its first "="; the last occurrence of a key wins. A fractional
 // length is rounded up to the next whole second, so no clip end cuts off the file's tail.
 IdentifyResult parseIdentifyOutput(const QString& output);
+
+// Whole seconds of a length, rounded up; 0 for anything that is not a positive number
+// (NaN included), and at most 10^12 (infinity included).
+qint64 wholeSecondsUp(double seconds);
 
 // Writes a parse result into a row the way the probe does.
 void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResult& result);
@@ -34,9 +50,16 @@ void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResu
 // otherwise keep the add waiting for ever); the row then shows a failed probe.
 inline constexpr int kProbeTimeoutMs = 60000;
 
-// Appends a row for the file and probes it with the player tool, waiting (in a nested event
-// loop) until the tool ends. Writes only into the row it created; if that row is removed
-// during the wait, the results are dropped. Returns the new row's id.
+// Appends a row for the file and probes it, waiting (in a nested event loop) until the
+// tools end: the player tool for size, format and a length, then FFmpeg's prober for the
+// container's duration, which MPlayer misreads for MPEG program and transport streams and
+// for Matroska files written live. The prober's duration, when it has one, decides End and
+// Video Time; the player's is the fallback. Writes only into the row it created; if that
+// row is removed during the wait, the results are dropped. Returns the new row's id.
+//
+// When the file cannot be read as a video (missing, a folder, empty, unreadable, sound
+// only, of no known length, a tool missing, no answer in time) End stays empty and the
+// row's note says why, in words for the user.
 SourceList::Id addvideofile(SourceList& list, const QString& path, int timeoutMs = kProbeTimeoutMs);
 
 } // namespace clipvane

@@ -1,9 +1,203 @@
+#include "base/textvalues.h"
+#include "process/commandline.h"
+#include "process/process.h"
+#include "sources/mediaprobe.h"
+#include "tests/support/testsupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#ifndef __has_feature
+#define __has_feature(x) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true; // it holds on to freed memory: peaks say nothing
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+using namespace clipvane;
+
+namespace {
+// Takes from this thread, while alive, root's power to read past file permissions.
+struct NoPermissionOverride {
+    NoPermissionOverride() {
+        if (syscall(SYS_capget, &head, saved) != 0)
+            return;
+        __user_cap_data_struct less[2] = {saved[0], saved[1]};
+        less[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        ok = syscall(SYS_capset, &head, less) == 0;
+    }
+    ~NoPermissionOverride() {
+        if (ok)
+            syscall(SYS_capset, &head, saved);
+    }
+    __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2]{};
+    bool ok = false;
+};
+
+qint64 peakMemoryKiB() {
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    const QByteArray text = status.readAll();
+    return text.mid(text.indexOf("VmHWM:") + 6).trimmed().split(' ').first().toLongLong();
+}
+
+// MPlayer echoes the name, and quits before its own ID_LENGTH on a file without video.
+const QString kPlanted = "tone\nID_VIDEO_ID=0\nID_LENGTH=999\n.mp3";
+} // namespace
 
 class TestProbe : public QObject {
     Q_OBJECT
+
+    QTemporaryDir dir;
+    QString tmp; // TMPDIR while the tests run: where the probe's private folders go
+
 private slots:
-    void placeholder() {}
+    void initTestCase() {
+        tmp = dir.filePath("tmp");
+        QVERIFY(QDir().mkdir(tmp));
+        qputenv("TMPDIR", tmp.toLocal8Bit());
+        for (const QString name : {"a.mpg", "a.ts", "a.vob", "raw.m2v"})
+            QVERIFY(test::makeClip(dir.filePath(name),
+                                   {"-f", "lavfi", "-i", "testsrc=size=160x120", "-t", "10"},
+                                   {"-c:v", "mpeg2video"}));
+        QProcess live; // Matroska written to a pipe: no duration in its header
+        live.setStandardOutputFile(dir.filePath("live.mkv"));
+        live.start("ffmpeg",
+                   {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:duration=10", "-f",
+                    "lavfi", "-i", "sine=duration=10", "-c:v", "mpeg4", "-c:a", "libmp3lame", "-f",
+                    "matroska", "-"});
+        QVERIFY(live.waitForFinished(120000) && live.exitCode() == 0);
+        QVERIFY(test::makeClip(dir.filePath("tone.mp3"),
+                               {"-f", "lavfi", "-i", "sine=frequency=300", "-t", "3"}, {}));
+        QVERIFY(QFile::copy(dir.filePath("tone.mp3"), dir.filePath(kPlanted)));
+        QVERIFY(QFile::copy(dir.filePath("a.mpg"), dir.filePath("locked.mpg")));
+        QVERIFY(QFile::setPermissions(dir.filePath("locked.mpg"), {}));
+        QVERIFY(QDir().mkdir(dir.filePath("folder.mpg")));
+        QVERIFY(QFile(dir.filePath("empty.mpg")).open(QIODevice::WriteOnly));
+        QVERIFY(QProcess::execute("mkfifo", {dir.filePath("stalled.mpg")}) == 0);
+    }
+
+    // End is the container's length (MPlayer reads 0 for MPEG streams), or empty with a note.
+    void probe_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("because"); // in the note; empty: End is 10 s
+        for (const char* f : {"a.mpg", "a.ts", "a.vob", "raw.m2v", "live.mkv"})
+            QTest::newRow(f) << QString(f) << "";
+        const QList<std::array<QString, 3>> failures = {
+            {"missing", "missing.mpg", "cannot find"},
+            {"folder", "folder.mpg", "folder"},
+            {"zero bytes", "empty.mpg", "empty"},
+            {"unreadable", "locked.mpg", "Permission denied"},
+            {"audio only", "tone.mp3", "sound only"},
+            {"name planting ID lines", kPlanted, "sound only"},
+            {"no length known", "a.mpg", "length"}, // MPlayer's 0 and no ffprobe
+            {"no answer", "stalled.mpg", "gave up"},
+            {"player tool missing", "a.mpg", "mp.dll is missing"},
+            {"MPlayer missing", "a.mpg", "cannot run '/nonexistent/mplayer'"},
+        };
+        for (const auto& [tag, file, because] : failures)
+            QTest::newRow(qPrintable(tag)) << file << because;
+    }
+    void probe() {
+        QFETCH(QString, file);
+        QFETCH(QString, because);
+        test::ProgramFolder folder;
+        const QByteArray tag = QTest::currentDataTag();
+        if (tag == "player tool missing")
+            QVERIFY(QFile::remove(folder.path() + "/mp.dll"));
+        qputenv("CLIPVANE_MPLAYER", tag == "MPlayer missing" ? "/nonexistent/mplayer" : "");
+        qputenv("CLIPVANE_FFPROBE", tag == "no length known" ? "/nonexistent/ffprobe" : "");
+        NoPermissionOverride asAnyUser;
+        SourceList list;
+        const auto id = addvideofile(list, dir.filePath(file), tag == "no answer" ? 1500 : 60000);
+        const QString end = list.text(id, SourceList::End);
+        QCOMPARE(list.text(id, SourceList::VideoTime), end);
+        if (because.isEmpty()) {
+            QVERIFY2(std::abs(parseTimeText(end).value_or(0) - 10) <= 1, qPrintable(end));
+            QCOMPARE(list.note(id), QString());
+        } else {
+            QCOMPARE(end, QString());
+            QVERIFY2(list.note(id).contains(because), qPrintable(list.note(id)));
+        }
+        QCOMPARE(QDir(tmp).entryList({"clipvane-probe-*"}, QDir::AllEntries), QStringList());
+    }
+
+    void boundedOutput_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::newRow("300 MB, then the ID lines")
+            << QByteArray("head -c 300000000 /dev/zero | tr '\\0' x\n"
+                          "printf '\\nID_VIDEO_WIDTH=64\\nID_VIDEO_HEIGHT=48\\nID_LENGTH=7\\n'")
+            << 60000;
+        QTest::newRow("endless") << QByteArray("printf 'ID_VIDEO_WIDTH=64\\n'; exec yes") << 2000;
+    }
+    void boundedOutput() {
+        QFETCH(QByteArray, script);
+        QFETCH(int, timeoutMs);
+        const bool ends = timeoutMs > 2000;
+        test::ProgramFolder folder;
+        QFile tool(folder.path() + "/mp.dll");
+        QVERIFY(tool.remove() && tool.open(QIODevice::WriteOnly));
+        tool.write("#!/bin/sh\n" + script + "\n");
+        tool.close();
+        QVERIFY(tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        SourceList list;
+        QElapsedTimer clock;
+        clock.start();
+        const auto id = addvideofile(list, dir.filePath("a.mpg"), timeoutMs);
+        QVERIFY(clock.elapsed() < timeoutMs + 3000);
+        QCOMPARE(list.text(id, SourceList::Size), QString(ends ? "64x48" : "64x0"));
+        QCOMPARE(list.text(id, SourceList::End), QString(ends ? "0:00:10" : ""));
+        QCOMPARE(list.note(id).isEmpty(), ends);
+        const qint64 peak = peakMemoryKiB();
+        QVERIFY2(kAddressSanitizer || (peak > 0 && peak < 100 * 1024),
+                 qPrintable(QString::number(peak)));
+    }
+
+    // A tool's own children end with it.
+    void endsProcessGroup_data() {
+        QTest::addColumn<bool>("all");
+        QTest::newRow("Abort") << false;
+        QTest::newRow("endAllRunning") << true;
+    }
+    void endsProcessGroup() {
+        QFETCH(bool, all);
+        auto p = NewProcess("/bin/sh -c " + quoteArgument("sleep 300 & echo $!; sleep 300"));
+        p->setAsync(true);
+        p->Launch();
+        const qint64 shell = p->processId();
+        QTRY_VERIFY(p->StdOut().endsWith('\n'));
+        const qint64 spawned = p->StdOut().trimmed().toLongLong();
+        QVERIFY(test::processAlive(spawned));
+        if (all)
+            Process::endAllRunning();
+        else
+            p->Abort(0);
+        QTRY_VERIFY(!test::processAlive(shell) && !test::processAlive(spawned));
+    }
+
+    // Lengths beyond what a whole number holds (or no number at all) round without overflow.
+    void wholeSeconds_data() {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<qint64>("whole");
+        QTest::newRow("huge negative") << -1e300 << qint64(0);
+        QTest::newRow("huge") << 1e300 << qint64(1000000000000);
+        QTest::newRow("infinite") << HUGE_VAL << qint64(1000000000000);
+        QTest::newRow("NaN") << std::nan("") << qint64(0);
+    }
+    void wholeSeconds() {
+        QFETCH(double, seconds);
+        QFETCH(qint64, whole);
+        QCOMPARE(wholeSecondsUp(seconds), whole);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProbe)
