@@ -122,6 +122,8 @@ void BatchRun::BurnNow() {
 
 void BatchRun::beginItems() {
     m_settings = RunSettings::read(Preferences());
+    // A folder chosen but not there yet is made; if that fails, each item says why.
+    QDir().mkpath(m_settings.outputFolder);
     ++m_runNumber;
     // The run about to start counts as one of the kept.
     tidyLogs(cacheFolder(), kKeptRunLogs - 1);

@@ -204,10 +204,9 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     // without -y it refuses (or asks) to overwrite.
     // -n makes the encoder fail rather than ask should the name be taken meanwhile.
     cmd += keepName ? QStringLiteral(" -y") : QStringLiteral(" -n");
-    if (in.threadCount != 0) {
-        cmd += QStringLiteral(" -threads ");
-        cmd += (in.threadCount >= 0 ? QStringLiteral(" ") : QString()) + numberText(in.threadCount);
-    }
+    // A negative count (a hand-edited settings file) means none: FFmpeg refuses it.
+    if (in.threadCount > 0)
+        cmd += QStringLiteral(" -threads  ") + numberText(in.threadCount);
     cmd += QLatin1Char(' ') + quoteArgument(encodePath);
     return EncoderCommand{cmd, outputPath, encodePath, *end - *start, batchConflict};
 }

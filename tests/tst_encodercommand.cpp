@@ -144,9 +144,10 @@ private slots:
         QTest::newRow("folder slash kept") << "outputFolder"
                                            << "/out/"
                                            << " \"/out//holiday.flv\"";
-        QTest::newRow("negative threads") << "threads"
-                                          << "-1"
-                                          << " -threads -1 \"/out/holiday.flv\"";
+        QTest::newRow("negative threads mean none")
+            << "threads"
+            << "-2"
+            << " -acodec libmp3lame -n \"/out/holiday.flv\"";
         QTest::newRow("dotted name keeps all but last extension") << "inputPath"
                                                                   << "/c/holiday.2010.avi"
                                                                   << " \"/out/holiday.2010.flv\"";
