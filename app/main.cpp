@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/openvideodialog.h"
 #include "process/childtools.h"
+#include "process/process.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -27,6 +28,10 @@ int main(int argc, char** argv) {
     // Closing the window ends the program at once, whatever wait is under way; a running
     // encoder is left to finish its file.
     services.endProcess = [] {
+        // A probe under way and an encoder being cancelled end with us; a converting encoder
+        // is left to finish its file.
+        clipvane::Process::endAllRunning();
+        clipvane::ChildTools::instance().endStopping();
         std::fflush(nullptr);
         _exit(0);
     };
