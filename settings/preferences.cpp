@@ -45,6 +45,43 @@ double Preferences::threads() const {
     return leadingNumber(value(kThread));
 }
 
+BatchChoices Preferences::batchChoices() const {
+    BatchChoices c;
+    c.outputFolder = outputFolder();
+    if (c.outputFolder.isEmpty())
+        c.outputFolder = defaultOutputFolder();
+    // The batch's own reading, so that the dialog never shows a policy a run would not follow.
+    c.overwrite = overwriteExisting();
+    c.autoShut = autoShut();
+    c.threads = value(kThread);
+    return c;
+}
+
+namespace {
+QString withoutSurroundingSpaces(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+} // namespace
+
+Preferences::SaveResult Preferences::saveBatchChoices(const BatchChoices& choices) const {
+    const double threads = leadingNumber(choices.threads);
+    // FFmpeg refuses a negative count as it refuses too many.
+    if (threads < 0 || threads > kMaxThreads)
+        return SaveResult::ThreadRefused;
+    bool ok = setValue(kOutputFolder, withoutSurroundingSpaces(choices.outputFolder));
+    ok = setValue(kExistedFile, QLatin1String(choices.overwrite ? "1" : "0")) && ok;
+    ok = setValue(kAutoShut, QLatin1String(choices.autoShut ? "1" : "0")) && ok;
+    // "-0" is stored as "0"; 2.5 stays 2.5.
+    ok = setValue(kThread, QString::number(threads + 0.0, 'g', 15)) && ok;
+    return ok ? SaveResult::Saved : SaveResult::WriteFailed;
+}
+
 RunSettings RunSettings::read(const Preferences& preferences) {
     RunSettings s;
     s.outputFolder = preferences.effectiveOutputFolder();

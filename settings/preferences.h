@@ -4,6 +4,14 @@
 
 namespace clipvane {
 
+// The four batch settings as the settings dialog shows and edits them.
+struct BatchChoices {
+    QString outputFolder; // as shown: the stored folder, or the default output folder
+    bool overwrite = false;
+    bool autoShut = false;
+    QString threads; // the text typed or stored, read by its leading number on saving
+};
+
 // The program's settings in settings.dat: every key, its section and how its text is read,
 // in one place. Values are read from the file when asked for, never cached; a run that must
 // see one consistent set takes a RunSettings snapshot when it starts.
@@ -40,6 +48,19 @@ public:
     bool autoShut() const;
     // The encoder's thread count, read as a leading number (0: the encoder decides).
     double threads() const;
+
+    // The encoder takes at most this many threads; 0 leaves the choice to it.
+    static constexpr int kMaxThreads = 8;
+    static constexpr const char* kThreadError = "Thread error!";
+    enum class SaveResult { Saved, ThreadRefused, WriteFailed };
+
+    // What the settings dialog shows: the stored folder (the default output folder when none
+    // is stored), the two flags as a batch reads them, and the thread text as stored.
+    BatchChoices batchChoices() const;
+    // Saves the dialog's choices: the thread count is the leading number of its text and must
+    // lie between 0 and kMaxThreads, or nothing is written. Otherwise all four keys are
+    // written, the folder without surrounding spaces; WriteFailed when any write failed.
+    SaveResult saveBatchChoices(const BatchChoices& choices) const;
 
 private:
     QString m_filePath;
