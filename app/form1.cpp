@@ -1,6 +1,8 @@
 #include "app/form1.h"
 
 #include "app/form2.h"
+#include "app/form6.h"
+#include "app/frmset.h"
 #include "app/skin.h"
 #include "base/apppaths.h"
 #include "base/desktopservices.h"
@@ -19,11 +21,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScopeGuard>
 #include <QStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidgetItemIterator>
 
 namespace clipvane {
@@ -73,6 +78,31 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     buildPopupMenu();
     connectHandlers();
     updateCommandStates();
+
+    // The strip's pictures: a border while the pointer is on them, a tooltip naming the key.
+    m_pictures = {ui->Image1, ui->Image2,  ui->Image7, ui->Image8,
+                  ui->Image9, ui->Image10, ui->Image11};
+    const QList<QPair<QToolButton*, QAction*>> keyOf = {
+        {ui->Image1, ui->AddFiles},      {ui->Image2, ui->RemoveSelectedFile},
+        {ui->Image9, ui->ClearAllFiles}, {ui->Image10, ui->options},
+        {ui->Image11, ui->BurnNow},      {ui->Image8, ui->helphelp},
+        {ui->Image7, ui->exit}};
+    for (const auto& [picture, action] : keyOf) {
+        picture->setMouseTracking(true);
+        picture->installEventFilter(this);
+        picture->setToolTip(picture->toolTip() + QStringLiteral(" (") +
+                            action->shortcut().toString(QKeySequence::NativeText) +
+                            QLatin1Char(')'));
+    }
+    ui->Picture3->setMouseTracking(true);
+    ui->Picture3->installEventFilter(this);
+    ui->lvwAudioTracks->installEventFilter(this);
+
+    // The progress panel floats over the window, where the user drags it.
+    ui->centralLayout->removeWidget(ui->Picture4);
+    ui->Picture4->setParent(ui->centralwidget);
+    ui->Picture4->installEventFilter(this);
+    ui->Picture4->hide();
 }
 
 Form1::~Form1() = default;
@@ -144,6 +174,8 @@ void Form1::connectHandlers() {
     connect(ui->BurnNow, &QAction::triggered, this, &Form1::BurnNow_Click);
     connect(ui->play, &QAction::triggered, this, &Form1::cmdPlay_Click);
     connect(ui->videoclip, &QAction::triggered, this, &Form1::videoclip_Click);
+    connect(ui->options, &QAction::triggered, this, &Form1::options_Click);
+    connect(ui->About, &QAction::triggered, this, &Form1::About_Click);
     connect(ui->helphelp, &QAction::triggered, this, &Form1::ShowHelp);
     connect(ui->exit, &QAction::triggered, this, &Form1::exit_Click);
     bindButton(ui->Image1, ui->AddFiles);
@@ -181,7 +213,21 @@ void Form1::connectHandlers() {
     connect(&m_preview, &PreviewPlayer::playerStarted, this,
             [this] { m_dialogFolder = programFolder(); });
 
-    connect(&m_batch, &BatchRun::panelVisibleChanged, ui->Picture4, &QWidget::setVisible);
+    connect(&m_batch, &BatchRun::panelVisibleChanged, this, [this](bool visible) {
+        QWidget* panel = ui->Picture4;
+        if (visible) {
+            panel->adjustSize();
+            // Centred the first time; where the user left it after that.
+            if (!m_panelPlaced) {
+                m_panelPlaced = true;
+                const QSize area = ui->centralwidget->size();
+                panel->move((area.width() - panel->width()) / 2,
+                            (area.height() - panel->height()) / 2);
+            }
+            panel->raise();
+        }
+        panel->setVisible(visible);
+    });
     connect(&m_batch, &BatchRun::frameCaptionChanged, ui->Frame14, &QGroupBox::setTitle);
     connect(&m_batch, &BatchRun::trackProgressChanged, ui->prgTrackProgress,
             &QProgressBar::setValue);
@@ -198,7 +244,7 @@ void Form1::connectHandlers() {
 
 void Form1::updateCommandStates() {
     // Commands that come with later parts of the program stay unavailable until then.
-    for (QAction* a : {ui->Capture, ui->options, ui->About})
+    for (QAction* a : {ui->Capture})
         a->setEnabled(false);
 }
 
@@ -323,9 +369,70 @@ void Form1::ShowHelp() {
 }
 
 void Form1::exit_Click() {
-    if (m_player.playerProcessId != 0 && m_services.keys)
-        m_services.keys->sendKey(m_player.playerProcessId, QLatin1String(kPlayerTool), VK_Q);
+    // The preview quits and its clock stops before the window unloads.
+    m_preview.quit();
     close();
+}
+
+void Form1::Image_MouseMove(QToolButton* picture) {
+    picture->setProperty("framed", true);
+    picture->setAutoRaise(false);
+    picture->style()->unpolish(picture);
+    picture->style()->polish(picture);
+}
+
+void Form1::Picture3_MouseMove() {
+    for (QToolButton* picture : std::as_const(m_pictures)) {
+        if (!pictureFramed(picture))
+            continue;
+        picture->setProperty("framed", false);
+        picture->setAutoRaise(true);
+        picture->style()->unpolish(picture);
+        picture->style()->polish(picture);
+    }
+}
+
+bool Form1::pictureFramed(const QToolButton* picture) const {
+    return picture->property("framed").toBool();
+}
+
+void Form1::Picture4_MouseDown(Qt::MouseButton button, const QPoint& posInPanel) {
+    if (button != Qt::LeftButton)
+        return;
+    m_dragging = true;
+    m_grab = posInPanel;
+    grabMouse(); // the release ends the drag wherever the pointer is
+}
+
+void Form1::Form_MouseMove(const QPoint& posInWindow) {
+    if (!m_dragging)
+        return;
+    QWidget* panel = ui->Picture4;
+    QWidget* area = ui->centralwidget;
+    QPoint topLeft = area->mapFrom(this, posInWindow) - m_grab;
+    // However far it is dragged, the caption strip stays in the window, so the panel (and
+    // its Cancel button) can always be taken back.
+    constexpr int kStrip = 24;
+    topLeft.setX(std::clamp(topLeft.x(), 2 * kStrip - panel->width(), area->width() - 2 * kStrip));
+    topLeft.setY(std::clamp(topLeft.y(), 0, std::max(0, area->height() - kStrip)));
+    panel->move(topLeft);
+}
+
+void Form1::Form_MouseUp() {
+    if (!m_dragging)
+        return;
+    m_dragging = false;
+    releaseMouse();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove(event->position().toPoint());
+    QMainWindow::mouseMoveEvent(event);
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event) {
+    Form_MouseUp();
+    QMainWindow::mouseReleaseEvent(event);
 }
 
 void Form1::showEvent(QShowEvent* event) {
@@ -355,6 +462,21 @@ void Form1::fitOptionsPane() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
+        if (auto* picture = qobject_cast<QToolButton*>(watched); m_pictures.contains(picture))
+            Image_MouseMove(picture);
+        else if (watched == ui->Picture3 && event->type() == QEvent::MouseMove)
+            Picture3_MouseMove();
+    }
+    if (watched == ui->Picture4 && event->type() == QEvent::MouseButtonPress) {
+        auto* press = static_cast<QMouseEvent*>(event);
+        Picture4_MouseDown(press->button(), press->position().toPoint());
+    }
+    if (watched == ui->lvwAudioTracks && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
+        RemoveSelectedFile_Click(); // as users expect of a list
+        return true;
+    }
     // The slider seeks when the mouse lets go of it, whether it was dragged or clicked.
     if (watched == ui->Slider1 && event->type() == QEvent::MouseButtonRelease)
         QTimer::singleShot(0, this, &Form1::Slider1_MouseUp);
@@ -396,6 +518,18 @@ void Form1::lvwAudioTracks_DblClick() {
 
 void Form1::videoclip_Click() {
     lvwAudioTracks_DblClick();
+}
+
+void Form1::options_Click() {
+    Frmset dialog(this, {}, m_services.messages);
+    dialog.Form_Load();
+    dialog.exec();
+}
+
+void Form1::About_Click() {
+    Form6 about(this);
+    about.Form_Load();
+    about.exec();
 }
 
 void Form1::cmdPlay_Click() {

@@ -13,6 +13,7 @@
 #include <memory>
 
 class QMenu;
+class QToolButton;
 
 namespace Ui {
 class Form1;
@@ -64,6 +65,8 @@ public:
     // The list's double-click and "Video Clip": the clip dialog for the chosen row.
     void lvwAudioTracks_DblClick();
     void videoclip_Click();
+    void options_Click(); // the settings dialog
+    void About_Click();
     // The preview player.
     void cmdPlay_Click();
     void cmdPause_Click();
@@ -76,6 +79,15 @@ public:
     void Timer1_Timer();
     void ShowHelp();
     void exit_Click();
+    // The tool strip's hover border: on over a picture, all off over the strip itself.
+    void Image_MouseMove(QToolButton* picture);
+    void Picture3_MouseMove();
+    bool pictureFramed(const QToolButton* picture) const;
+    // Dragging the progress panel with the left button.
+    void Picture4_MouseDown(Qt::MouseButton button, const QPoint& posInPanel);
+    void Form_MouseMove(const QPoint& posInWindow);
+    void Form_MouseUp();
+    bool panelDragging() const { return m_dragging; }
 
     Ui::Form1* form() const { return ui.get(); }
     SourceList& sources() { return m_list; }
@@ -89,6 +101,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void buildImageList();
@@ -109,6 +123,10 @@ private:
     QMenu* popupmenu1 = nullptr;
     bool m_unloaded = false;
     bool m_fitted = false;
+    bool m_dragging = false;
+    QPoint m_grab; // where in the panel the drag took hold
+    bool m_panelPlaced = false;
+    QList<QToolButton*> m_pictures;
     // The folder the open-file dialog opens in: where the program was started, then the
     // folder of the last selection; starting a player moves it to the program folder.
     QString m_dialogFolder;

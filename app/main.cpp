@@ -1,5 +1,6 @@
 #include "app/desktop.h"
 #include "app/form1.h"
+#include "app/form6.h"
 #include "app/openvideodialog.h"
 #include "process/childtools.h"
 #include "process/process.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("clipvane"));
+    clipvane::installProgramIcon();
 
     clipvane::RealDesktopServices desktop;
     clipvane::QtMessageBoxes messages;

@@ -14,6 +14,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
 
@@ -266,6 +268,153 @@ private slots:
         form->RemoveSelectedFile_Click();
         QCOMPARE(form->sources().count(), 0);
         QCOMPARE(page(), shown);
+    }
+
+    void everyEntryRunsItsCommand_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("entry");
+        const QList<QStringList> commands = {
+            {"add", "AddFiles", "Image1", "AddFiless", "Ctrl+A"},
+            {"remove", "RemoveSelectedFile", "Image2", "RemoveSelectedItem", "Ctrl+R"},
+            {"clear", "ClearAllFiles", "Image9", "ClearAllItems", "Ctrl+C"},
+            {"play", "play", "", "PlaySelectedFile", "Ctrl+P"},
+            {"help", "helphelp", "Image8", "", "F1"},
+            {"exit", "exit", "Image7", "", "Ctrl+X"},
+            {"settings", "options", "Image10", "", "Ctrl+S"},
+            {"clip", "videoclip", "", "cuttime", "Ctrl+V"},
+            {"about", "About", "", "", ""},
+        };
+        for (const QStringList& c : commands)
+            for (int i = 1; i < c.size(); ++i)
+                if (!c.at(i).isEmpty())
+                    QTest::newRow(qPrintable(c.at(0) + " by " + c.at(i))) << c.at(0) << c.at(i);
+    }
+    void everyEntryRunsItsCommand() {
+        QFETCH(QString, command);
+        QFETCH(QString, entry);
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        QStringList started;
+        form->preview().setStarter([&](const QString& cmd) {
+            started << cmd;
+            return qint64(0);
+        });
+        for (const char* name : {"/v/a.avi", "/v/b.avi"}) {
+            const auto id = form->sources().append(name);
+            form->sources().setText(id, SourceList::VideoTime, "0:00:05");
+        }
+        QTreeView* view = form->form()->lvwAudioTracks;
+        view->setCurrentIndex(view->model()->index(0, 0));
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        view->setFocus();
+        // A modal window says who it is and is closed again.
+        QString modal;
+        QTimer::singleShot(0, form.get(), [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                modal = w->windowTitle();
+                w->close();
+            }
+        });
+        if (entry.startsWith("Ctrl") || entry == "F1")
+            QTest::keySequence(view, QKeySequence(entry));
+        else if (auto* picture = form->findChild<QToolButton*>(entry))
+            picture->click();
+        else if (auto* action = form->findChild<QAction*>(entry))
+            action->trigger();
+        else
+            QFAIL("no such entry");
+
+        if (command == "add")
+            QCOMPARE(dialogFolders.size(), 1);
+        else if (command == "remove")
+            QCOMPARE(form->sources().count(), 1);
+        else if (command == "clear")
+            QCOMPARE(form->sources().count(), 0);
+        else if (command == "play")
+            QCOMPARE(started.size(), 1);
+        else if (command == "help")
+            QCOMPARE(desktop.helps.size(), 1);
+        else if (command == "exit")
+            QCOMPARE(ended, 1);
+        else if (command == "settings")
+            QCOMPARE(modal, QString("Video Options"));
+        else if (command == "clip")
+            QCOMPARE(modal, QString("Clip Time  -  /v/a.avi"));
+        else if (command == "about")
+            QCOMPARE(modal, QString("About"));
+    }
+
+    void pictureBordersFollowThePointer() {
+        auto form = makeForm();
+        Ui::Form1* ui = form->form();
+        const auto framed = [&] {
+            QStringList on;
+            for (QToolButton* p : {ui->Image1, ui->Image2, ui->Image9, ui->Image11})
+                if (form->pictureFramed(p))
+                    on << p->objectName();
+            return on;
+        };
+        QTest::mouseMove(ui->Image1);
+        form->Image_MouseMove(ui->Image1);
+        form->Image_MouseMove(ui->Image2); // straight from one picture to the next
+        QCOMPARE(framed(), (QStringList{"Image1", "Image2"}));
+        form->Picture3_MouseMove();
+        QCOMPARE(framed(), QStringList{});
+    }
+
+    void progressPanelDrags() {
+        auto form = makeForm();
+        form->resize(1280, 800);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QWidget* panel = form->form()->Picture4;
+        panel->show();
+        panel->move(100, 100);
+        const QSize size = panel->size();
+        form->Picture4_MouseDown(Qt::RightButton, {10, 10});
+        QVERIFY(!form->panelDragging());
+        form->Picture4_MouseDown(Qt::LeftButton, {10, 10});
+        QVERIFY(form->panelDragging());
+        const QPoint central = form->form()->centralwidget->mapTo(form.get(), QPoint(0, 0));
+        form->Form_MouseMove(central + QPoint(300, 200));
+        QCOMPARE(panel->pos(), QPoint(290, 190));
+        // Dragged far out, it keeps its caption strip in the window.
+        form->Form_MouseMove({-5000, -5000});
+        QVERIFY(panel->geometry().right() >= 24 && panel->y() >= 0);
+        form->Form_MouseMove({5000, 5000});
+        QVERIFY(panel->x() <= form->form()->centralwidget->width() - 24);
+        QVERIFY(panel->y() <= form->form()->centralwidget->height() - 24);
+        QCOMPARE(panel->size(), size);
+        // A release outside the window ends the drag: the mouse is the window's meanwhile.
+        QTest::mouseRelease(form.get(), Qt::LeftButton, {}, QPoint(-50, -50));
+        QVERIFY(!form->panelDragging());
+        const QPoint rest = panel->pos();
+        form->Form_MouseMove(central + QPoint(10, 10));
+        QCOMPARE(panel->pos(), rest);
+    }
+
+    void exitQuitsThePreviewFirst() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        form->preview().setStarter([](const QString&) { return qint64(4242); });
+        form->preview().play("/v/a.avi", "0:00:05");
+        QStringList order;
+        connect(form->form()->exit, &QAction::triggered, [&] { order << keys.sent; });
+        form->form()->exit->trigger();
+        QCOMPARE(keys.sent, QStringList{"mp.dll:4242:81"});
+        QVERIFY(!form->preview().clockRunning());
+        QCOMPARE(ended, 1);
+    }
+
+    void deleteKeyRemovesTheRow() {
+        auto form = makeForm();
+        form->sources().append("/v/a.avi");
+        QTreeView* view = form->form()->lvwAudioTracks;
+        view->setCurrentIndex(view->model()->index(0, 0));
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(form->sources().count(), 0);
     }
 
     void oneActionPerCommand() {
