@@ -61,6 +61,8 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     ui->splitterRight->setSizes({240, 460});
 
     // The video surface is a native child window the player draws into.
+    // Only the surface itself is native: native ancestors would show black where dialogs were.
+    ui->Text2->setAttribute(Qt::WA_DontCreateNativeAncestors);
     ui->Text2->setAttribute(Qt::WA_NativeWindow);
     ui->Text2->setAutoFillBackground(true);
     QPalette black = ui->Text2->palette();

@@ -18,6 +18,7 @@ Form2::Form2(const ClipOpening& opening, PlayerState* player, ToolKeys* keys, So
     setModal(true);
 
     // The video surface: a native black window the player draws into.
+    ui->Text4->setAttribute(Qt::WA_DontCreateNativeAncestors);
     ui->Text4->setAttribute(Qt::WA_NativeWindow);
     ui->Text4->setAutoFillBackground(true);
     QPalette black = ui->Text4->palette();
