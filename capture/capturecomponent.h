@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+namespace clipvane {
+
+// Running figures of the recording under way (or of the last one).
+struct CaptureStatistics {
+    qint64 frames = 0;       // frames written to the file
+    qint64 dropped = 0;      // frames the device delivered that were not written
+    qint64 milliseconds = 0; // recording time
+};
+
+// What a device reports for one camera control.
+struct CameraRange {
+    int minimum = 0;
+    int maximum = 0;
+    int step = 1;
+    int defaultValue = 0;
+    int flags = 0;
+};
+
+// The capture component the capture window talks to: the list of capture devices, the one
+// chosen, its live picture, the recording into a file and the camera controls. The window
+// holds no device code; tests give it a fake.
+class CaptureComponent : public QObject {
+    Q_OBJECT
+public:
+    // Camera control numbers, as the window's sliders are numbered.
+    enum CameraProperty : int { Pan = 0, Tilt = 1, Roll = 2, Zoom = 3 };
+
+    using QObject::QObject;
+
+    virtual int deviceCount() const = 0;
+    virtual QString deviceName(int index) const = 0;
+
+    // Switching the device: disconnect, set the index, connect. Disconnecting ends the live
+    // picture and any recording (the file is finished properly).
+    virtual bool isConnected() const = 0;
+    virtual void setConnected(bool connected) = 0;
+    virtual int deviceIndex() const = 0;
+    virtual void setDeviceIndex(int index) = 0;
+
+    // The live picture: liveFrame() is emitted a few times a second while it is on.
+    virtual bool livePicture() const = 0;
+    virtual void setLivePicture(bool on) = 0;
+
+    // The file to record into. After startRecording() it names the file actually used.
+    virtual QString fileName() const = 0;
+    virtual void setFileName(const QString& path) = 0;
+
+    // false when the recording could not start; errorText() says why.
+    virtual bool startRecording() = 0;
+    // Ends the recording and returns once the file is complete.
+    virtual void stopRecording() = 0;
+    // false again once a recording has been stopped or has ended by itself.
+    virtual bool isRecording() const = 0;
+    virtual CaptureStatistics statistics() const = 0;
+    // Why the last recording failed to start or ended by itself; empty when it did not.
+    virtual QString errorText() const = 0;
+
+    // The connected device's camera controls; no range means not supported.
+    virtual std::optional<CameraRange> cameraRange(int property) const = 0;
+    virtual int cameraValue(int property) const = 0;
+    virtual bool setCameraValue(int property, int value) = 0;
+
+signals:
+    // One picture of the live view, rgb24, width × height pixels, rows without padding.
+    void liveFrame(const QByteArray& rgb24, int width, int height);
+};
+
+} // namespace clipvane
