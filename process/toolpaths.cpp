@@ -1,6 +1,7 @@
 #include "process/toolpaths.h"
 
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace clipvane {
 
@@ -8,11 +9,16 @@ QString ffprobeProgram() {
     const QString configured = qEnvironmentVariable("CLIPVANE_FFPROBE");
     if (!configured.isEmpty())
         return configured;
-    const QString ffmpeg = qEnvironmentVariable("CLIPVANE_FFMPEG");
-    if (!ffmpeg.isEmpty()) {
-        const QFileInfo beside(QFileInfo(ffmpeg).absolutePath() + QStringLiteral("/ffprobe"));
-        if (beside.isFile() && beside.isExecutable())
-            return beside.absoluteFilePath();
+    const QString encoder = qEnvironmentVariable("CLIPVANE_FFMPEG");
+    if (!encoder.isEmpty()) {
+        // A bare name is looked up on the search path, as the launcher does.
+        const QString found =
+            encoder.contains(QLatin1Char('/')) ? encoder : QStandardPaths::findExecutable(encoder);
+        if (!found.isEmpty()) {
+            const QFileInfo beside(QFileInfo(found).absolutePath() + QStringLiteral("/ffprobe"));
+            if (beside.isFile() && beside.isExecutable())
+                return beside.absoluteFilePath();
+        }
     }
     return QStringLiteral("ffprobe");
 }

@@ -4,6 +4,7 @@
 #include "base/textvalues.h"
 #include "process/commandline.h"
 #include "process/process.h"
+#include "process/toolpaths.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -304,23 +305,6 @@ QString identifyCommandLine(const QString& appPathSlash, const QString& filePath
     return quoteIfNeeded(appPathSlash + QStringLiteral("/mp.dll")) +
            QStringLiteral(" -identify -benchmark -nosound -vo null -vf cropdetect -endpos 1 ") +
            quoteArgument(filePath);
-}
-
-QString ffprobeProgram() {
-    const QString own = qEnvironmentVariable("CLIPVANE_FFPROBE");
-    if (!own.isEmpty())
-        return own;
-    const QString encoder = qEnvironmentVariable("CLIPVANE_FFMPEG");
-    if (!encoder.isEmpty()) {
-        const QString found =
-            encoder.contains(QLatin1Char('/')) ? encoder : QStandardPaths::findExecutable(encoder);
-        if (!found.isEmpty()) {
-            const QString beside = QFileInfo(found).absolutePath() + QStringLiteral("/ffprobe");
-            if (QFileInfo(beside).isFile())
-                return beside;
-        }
-    }
-    return QStringLiteral("ffprobe");
 }
 
 QString durationCommandLine(const QString& ffprobe, const QString& filePath) {

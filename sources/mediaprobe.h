@@ -1,5 +1,6 @@
 #pragma once
 
+#include "process/toolpaths.h"
 #include "sources/sourcelist.h"
 
 #include <QString>
@@ -10,10 +11,6 @@ namespace clipvane {
 // The player tool's identify command for one file. appPathSlash is the program folder
 // ending in "/"; the tool path is quoted only when the folder holds blanks or quotes.
 QString identifyCommandLine(const QString& appPathSlash, const QString& filePath);
-
-// FFmpeg's prober: $CLIPVANE_FFPROBE when set; else, when $CLIPVANE_FFMPEG names the
-// encoder, the ffprobe in the encoder's folder if there is one; else ffprobe on PATH.
-QString ffprobeProgram();
 
 // The prober's command for a file's container duration (one number, or N/A, on stdout).
 QString durationCommandLine(const QString& ffprobe, const QString& filePath);
