@@ -1,0 +1,20 @@
+// Feeds arbitrary bytes, decoded the way the probe decodes the tool's output, to the
+// identify parser. Besides crashes and undefined behaviour, a length it reports must read
+// back as a time.
+#include "base/textvalues.h"
+#include "sources/mediaprobe.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QString output =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const clipvane::IdentifyResult result = clipvane::parseIdentifyOutput(output);
+    if (result.length && !clipvane::parseTimeText(*result.length)) {
+        std::fprintf(stderr, "length \"%s\" is not a time\n", qPrintable(*result.length));
+        std::abort();
+    }
+    return 0;
+}
