@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/form2.h"
+#include "app/form3.h"
 #include "app/form6.h"
 #include "app/frmset.h"
 #include "app/skin.h"
@@ -177,6 +178,7 @@ void Form1::connectHandlers() {
     connect(ui->play, &QAction::triggered, this, &Form1::cmdPlay_Click);
     connect(ui->videoclip, &QAction::triggered, this, &Form1::videoclip_Click);
     connect(ui->options, &QAction::triggered, this, &Form1::options_Click);
+    connect(ui->Capture, &QAction::triggered, this, &Form1::Capture_Click);
     connect(ui->About, &QAction::triggered, this, &Form1::About_Click);
     connect(ui->helphelp, &QAction::triggered, this, &Form1::ShowHelp);
     connect(ui->exit, &QAction::triggered, this, &Form1::exit_Click);
@@ -245,9 +247,7 @@ void Form1::connectHandlers() {
 }
 
 void Form1::updateCommandStates() {
-    // Commands that come with later parts of the program stay unavailable until then.
-    for (QAction* a : {ui->Capture})
-        a->setEnabled(false);
+    // Every command is available; those that need rows say nothing when there are none.
 }
 
 void Form1::Form_Load() {
@@ -526,6 +526,12 @@ void Form1::options_Click() {
     Frmset dialog(this, {}, m_services.messages);
     dialog.Form_Load();
     dialog.exec();
+}
+
+void Form1::Capture_Click() {
+    Form3 capture(this);
+    capture.Form_Load();
+    capture.exec();
 }
 
 void Form1::About_Click() {

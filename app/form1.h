@@ -66,6 +66,7 @@ public:
     void lvwAudioTracks_DblClick();
     void videoclip_Click();
     void options_Click(); // the settings dialog
+    void Capture_Click(); // the capture window
     void About_Click();
     // The preview player.
     void cmdPlay_Click();

@@ -283,6 +283,7 @@ private slots:
             {"settings", "options", "Image10", "", "Ctrl+S"},
             {"clip", "videoclip", "", "cuttime", "Ctrl+V"},
             {"about", "About", "", "", ""},
+            {"capture", "Capture", "", "Capture1", ""},
         };
         for (const QStringList& c : commands)
             for (int i = 1; i < c.size(); ++i)
@@ -344,6 +345,8 @@ private slots:
             QCOMPARE(modal, QString("Clip Time  -  /v/a.avi"));
         else if (command == "about")
             QCOMPARE(modal, QString("About"));
+        else if (command == "capture")
+            QCOMPARE(modal, QString("Capture Video From DV"));
     }
 
     void pictureBordersFollowThePointer() {
