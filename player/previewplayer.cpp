@@ -57,8 +57,12 @@ PreviewPlayer::PreviewPlayer(PlayerState* state, ToolKeys* keys, PlayerOptionTex
 }
 
 void PreviewPlayer::quitPlayer() {
-    if (m_state->playerProcessId != 0 && m_keys)
+    if (m_state->playerProcessId == 0)
+        return;
+    if (m_keys)
         m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), VK_Q);
+    // A player busy elsewhere may miss its key; it is not left playing.
+    ChildTools::instance().ensureEnds(m_state->playerProcessId, kQuitGraceMs);
 }
 
 void PreviewPlayer::startPlayer(std::optional<qint64> offset, const QString& optionText) {

@@ -84,6 +84,8 @@ public:
 
     // How far before the end Last Frames starts: at the very end the player shows nothing.
     static constexpr qint64 kLastFramesLead = 3;
+    // How long a player has to quit after "q" before it is ended.
+    static constexpr int kQuitGraceMs = 1500;
 
 signals:
     void clockTextChanged(const QString& text); // LblCurTime

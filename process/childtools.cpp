@@ -2,6 +2,7 @@
 
 #include "process/commandline.h"
 
+#include <QTimer>
 #include <csignal>
 #include <unistd.h>
 
@@ -90,6 +91,22 @@ void ChildTools::setStopping(qint64 processId, bool stopping) {
         m_stopping.insert(processId);
     else
         m_stopping.remove(processId);
+}
+
+void ChildTools::ensureEnds(qint64 processId, int graceMs) {
+    QPointer<QProcess> child = m_children.value(processId);
+    if (!child || child->state() == QProcess::NotRunning)
+        return;
+    setStopping(processId, true);
+    QTimer::singleShot(graceMs, this, [this, child, processId] {
+        if (!child || child->state() == QProcess::NotRunning)
+            return;
+        signalGroup(processId, SIGTERM);
+        QTimer::singleShot(2000, this, [this, child, processId] {
+            if (child && child->state() != QProcess::NotRunning)
+                signalGroup(processId, SIGKILL);
+        });
+    });
 }
 
 void ChildTools::endStopping() {

@@ -57,7 +57,7 @@ private slots:
         form.addvideofile(clip);
         form.form()->lvwAudioTracks->setCurrentIndex(form.sources().index(0, 0));
         QWidget* surface = form.form()->Text2;
-        QVERIFY(litShare(surface) < 0.05); // black before anything plays
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(surface) < 0.05, 5000); // black before anything plays
 
         form.cmdPlay_Click();
         const qint64 player = form.playerState().playerProcessId;
@@ -71,7 +71,7 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(form.playerState().position, paused);
         form.cmdStop_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 4000);
     }
 
     void clipDialogPlaysInItsOwnSurface_data() {
@@ -118,7 +118,7 @@ private slots:
         form.videoclip_Click();
         QVERIFY2(lit > 0.5, qPrintable(QString::number(lit)));
         QVERIFY(player > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 4000);
     }
 };
 
