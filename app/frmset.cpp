@@ -44,6 +44,8 @@ void Frmset::Form_Load() {
     ui->Option2->setChecked(c.overwrite);
     ui->Check1->setChecked(c.autoShut);
     ui->Text1->setText(c.threads);
+    ui->SpinParallel->setMaximum(Preferences::maxParallel());
+    ui->SpinParallel->setValue(c.parallel);
 }
 
 void Frmset::Command1_Click() {
@@ -52,6 +54,7 @@ void Frmset::Command1_Click() {
     c.overwrite = !ui->Option1->isChecked();
     c.autoShut = ui->Check1->isChecked();
     c.threads = ui->Text1->text();
+    c.parallel = ui->SpinParallel->value();
     const Preferences preferences;
     switch (preferences.saveBatchChoices(c)) {
     case Preferences::SaveResult::ThreadRefused:

@@ -142,20 +142,21 @@ void BatchRun::beginItems() {
     startNextItem();
 }
 
+int BatchRun::parallelNow() const {
+    // Read afresh, so that a change applies to the next item that starts.
+    return Preferences().parallel();
+}
+
 void BatchRun::startNextItem() {
-    while (m_running && m_next < m_ids.size()) {
+    while (m_running && m_next < m_ids.size() &&
+           static_cast<int>(m_inFlight.size()) < parallelNow()) {
         const SourceList::Id id = m_ids[m_next++];
         if (!m_env.list->contains(id))
             continue;
-        switch (startItem(id)) {
-        case ItemStart::Started:
-        case ItemStart::StopRun:
+        if (startItem(id) == ItemStart::StopRun)
             return;
-        case ItemStart::Skipped:
-            break;
-        }
     }
-    if (m_running)
+    if (m_running && m_inFlight.empty() && m_next >= m_ids.size())
         complete();
 }
 
@@ -185,6 +186,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     if (!QFileInfo::exists(input)) {
         if (m_env.messages)
             m_env.messages->error(QStringLiteral("Invalid input file name. ") + input);
+        stopInFlight();
         endRunEarly();
         return ItemStart::StopRun;
     }
@@ -205,6 +207,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     in.outputFolder = m_settings.outputFolder;
     in.existedFile = m_settings.existedFile;
     in.threadCount = m_settings.threads;
+    // Outputs written and outputs being written: no two items of a batch share a file.
     in.writtenByBatch = m_written;
 
     const EncoderCommandResult built = buildEncoderCommand(in);
@@ -216,19 +219,20 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     }
     const EncoderCommand& command = std::get<EncoderCommand>(built);
 
-    m_currentId = id;
-    m_currentOutput = command.outputPath;
-    m_currentEncodePath = command.encodePath;
-    m_currentNote = command.batchConflict.isEmpty()
-                        ? QString()
-                        : QStringLiteral("Saved as %1 because %2 was written by an earlier file "
-                                         "of this batch.")
-                              .arg(QFileInfo(command.outputPath).fileName(),
-                                   QFileInfo(command.batchConflict).fileName());
-    m_outputExisted = QFileInfo::exists(command.outputPath);
-    m_clipSeconds = command.clipSeconds;
-    m_passes = 0;
-    m_reported = false;
+    auto owned = std::make_unique<Item>();
+    Item* item = owned.get();
+    item->id = id;
+    item->output = command.outputPath;
+    item->encodePath = command.encodePath;
+    item->note = command.batchConflict.isEmpty()
+                     ? QString()
+                     : QStringLiteral("Saved as %1 because %2 was written by an earlier file "
+                                      "of this batch.")
+                           .arg(QFileInfo(command.outputPath).fileName(),
+                                QFileInfo(command.batchConflict).fileName());
+    item->outputExisted = QFileInfo::exists(command.outputPath);
+    item->clipSeconds = command.clipSeconds;
+    m_written.append(command.outputPath); // reserved now, given back if the item fails
     setFrameCaption(QLatin1String(kFrameCaption) + input + QStringLiteral(" To ") +
                     command.outputPath);
     list.setText(id, SourceList::Status, QStringLiteral("Processing"));
@@ -238,57 +242,77 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     options.workingDirectory = programFolder();
     options.logFile = nextLogPath();
     if (options.logFile.isEmpty())
-        m_currentNote = QStringLiteral("No log could be written for this file, so Clipvane "
-                                       "cannot tell why it might fail.\n") +
-                        m_currentNote;
+        item->note = QStringLiteral("No log could be written for this file, so Clipvane "
+                                    "cannot tell why it might fail.\n") +
+                     item->note;
     options.toolName = QLatin1String(kEncoderTool);
     options.keys = m_env.keys;
     options.pollMs = kProgressPollMs;
     options.stopGraceMs = kStopGraceMs;
 
     auto* job = new ToolJob(this);
-    m_job = job;
-    connect(job, &ToolJob::started, this, [this](qint64 pid) {
+    item->job = job;
+    m_inFlight.push_back(std::move(owned));
+    connect(job, &ToolJob::started, this, [this, item](qint64 pid) {
         m_encoderPid = pid;
-        setTrack(10);
+        item->track = 10;
+        showLeastAdvanced();
         emit encoderStarted(pid);
     });
-    connect(job, &ToolJob::polled, this, &BatchRun::onPolled);
-    connect(job, &ToolJob::finished, this, &BatchRun::onItemFinished);
+    connect(job, &ToolJob::polled, this,
+            [this, item](std::optional<double> t) { onPolled(item, t); });
+    connect(job, &ToolJob::finished, this,
+            [this, item](const ToolJobResult& r) { onItemFinished(item, r); });
     if (!job->start(command.commandLine, options)) {
-        m_job = nullptr;
         job->deleteLater();
+        m_written.removeOne(item->output);
         failItem(id, QStringLiteral("The encoder tool could not be started."));
+        removeInFlight(item);
         return ItemStart::Skipped;
     }
     // A listener of encoderStarted may already have cancelled the run.
     return m_running ? ItemStart::Started : ItemStart::StopRun;
 }
 
-void BatchRun::onPolled(std::optional<double> reportedSeconds) {
-    // The encoder's own time= reports against the clip length; where it reports none, an
-    // estimate that climbs one step every (clip seconds / 3) polls, held at 83.
-    if (reportedSeconds && m_clipSeconds > 0) {
-        m_reported = true;
-        setTrack(std::max(m_track, trackProgressFor(*reportedSeconds, m_clipSeconds)));
-        return;
-    }
-    if (m_reported)
-        return;
-    if (++m_passes >= m_clipSeconds / 3) {
-        m_passes = 0;
-        setTrack(std::min(m_track + 1, 83));
+void BatchRun::showLeastAdvanced() {
+    // The current-item bar follows the item furthest behind.
+    int least = 100;
+    for (const auto& item : m_inFlight)
+        least = std::min(least, item->track);
+    setTrack(least);
+}
+
+void BatchRun::removeInFlight(Item* item) {
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
+        if (it->get() == item) {
+            m_inFlight.erase(it);
+            return;
+        }
     }
 }
 
-void BatchRun::onItemFinished(const ToolJobResult& result) {
-    if (m_job) {
-        m_job->deleteLater();
-        m_job = nullptr;
+void BatchRun::onPolled(Item* item, std::optional<double> reportedSeconds) {
+    // The encoder's own time= reports against the clip length; where it reports none, an
+    // estimate that climbs one step every (clip seconds / 3) polls, held at 83.
+    if (reportedSeconds && item->clipSeconds > 0) {
+        item->reported = true;
+        item->track = std::max(item->track, trackProgressFor(*reportedSeconds, item->clipSeconds));
+    } else if (!item->reported && ++item->passes >= item->clipSeconds / 3) {
+        item->passes = 0;
+        item->track = std::min(item->track + 1, 83);
     }
-    m_currentErrorLines = result.errorLines;
+    showLeastAdvanced();
+}
+
+void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
+    if (item->job) {
+        item->job->deleteLater();
+        item->job = nullptr;
+    }
+    item->errorLines = result.errorLines;
     if (!result.succeeded()) {
-        finishItem(result.crashed
+        finishItem(item,
+                   result.crashed
                        ? QStringLiteral("The encoder crashed (signal %1).").arg(result.exitCode)
                        : QStringLiteral("The encoder stopped with an error (exit code %1).")
                              .arg(result.exitCode));
@@ -296,50 +320,76 @@ void BatchRun::onItemFinished(const ToolJobResult& result) {
     }
     // The encoder says it is done; the file must say so too before the row does.
     auto* check = new OutputCheck(this);
-    m_check = check;
-    connect(check, &OutputCheck::finished, this, &BatchRun::onOutputChecked);
-    check->start(m_currentEncodePath, m_clipSeconds);
+    item->check = check;
+    connect(check, &OutputCheck::finished, this,
+            [this, item](const QString& failure) { onOutputChecked(item, failure); });
+    check->start(item->encodePath, item->clipSeconds);
 }
 
-void BatchRun::onOutputChecked(const QString& failure) {
-    if (m_check) {
-        m_check->deleteLater();
-        m_check = nullptr;
+void BatchRun::onOutputChecked(Item* item, const QString& failure) {
+    if (item->check) {
+        item->check->deleteLater();
+        item->check = nullptr;
     }
     QString reason = failure;
-    if (reason.isEmpty() && m_currentEncodePath != m_currentOutput &&
-        std::rename(QFile::encodeName(m_currentEncodePath).constData(),
-                    QFile::encodeName(m_currentOutput).constData()) != 0) {
+    if (reason.isEmpty() && item->encodePath != item->output &&
+        std::rename(QFile::encodeName(item->encodePath).constData(),
+                    QFile::encodeName(item->output).constData()) != 0) {
         reason = QStringLiteral("The new file could not replace the old one: %1.")
                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
     }
-    finishItem(reason);
+    finishItem(item, reason);
 }
 
-void BatchRun::finishItem(const QString& failure) {
+void BatchRun::finishItem(Item* item, const QString& failure) {
     SourceList& list = *m_env.list;
-    const SourceList::Id id = m_currentId;
-    setTrack(100);
     if (failure.isEmpty()) {
-        list.setText(id, SourceList::Status, QStringLiteral("OK"));
-        list.setNote(id, m_currentNote);
-        m_written.append(m_currentOutput);
+        list.setText(item->id, SourceList::Status, QStringLiteral("OK"));
+        list.setNote(item->id, item->note);
     } else {
         QString reason = failure;
-        if (!m_currentErrorLines.isEmpty())
-            reason += QLatin1Char('\n') + m_currentErrorLines;
-        failItem(id, reason);
+        if (!item->errorLines.isEmpty())
+            reason += QLatin1Char('\n') + item->errorLines;
+        failItem(item->id, reason);
+        m_written.removeOne(item->output);
         // What this item wrote is broken; a file that was there before it started is not ours
         // to remove (an overwrite wrote under a hidden name, so the old file is whole).
-        if (m_currentEncodePath != m_currentOutput || !m_outputExisted)
-            QFile::remove(m_currentEncodePath);
+        if (item->encodePath != item->output || !item->outputExisted)
+            QFile::remove(item->encodePath);
     }
-    m_currentErrorLines.clear();
+    removeInFlight(item);
+    if (m_inFlight.empty())
+        setTrack(100);
+    else
+        showLeastAdvanced();
 
     m_completedShare = std::min(
         100, static_cast<int>(roundHalfEven(100.0 / std::max(1, list.count()) + m_completedShare)));
     setTotal(m_completedShare);
     startNextItem();
+}
+
+void BatchRun::stopInFlight() {
+    // Every item under way stops: its encoder is sent "q" (and ended should it not listen),
+    // and its row says "Cancel". A cancelled item keeps its partial file, as the user stopped
+    // it; an overwrite's unfinished new file goes, and the old file stays.
+    for (const auto& item : m_inFlight) {
+        if (item->check)
+            delete item->check;
+        if (item->encodePath != item->output && !item->job)
+            QFile::remove(item->encodePath);
+        if (ToolJob* job = item->job) {
+            disconnect(job, nullptr, this, nullptr);
+            connect(job, &ToolJob::finished, job, &QObject::deleteLater);
+            if (item->encodePath != item->output) {
+                const QString partial = item->encodePath;
+                connect(job, &ToolJob::finished, job, [partial] { QFile::remove(partial); });
+            }
+            job->stop();
+        }
+        m_env.list->setText(item->id, SourceList::Status, QStringLiteral("Cancel"));
+    }
+    m_inFlight.clear();
 }
 
 void BatchRun::Command1_Click() {
@@ -352,35 +402,10 @@ void BatchRun::Command1_Click() {
         endRunEarly();
         return;
     }
-    if (m_check) {
-        // The encoder had finished and its file was being looked at: the file stays, as a
-        // cancelled item's does, but an unchecked overwrite does not replace the old file.
-        delete m_check;
-        if (m_currentEncodePath != m_currentOutput)
-            QFile::remove(m_currentEncodePath);
-        m_env.list->setText(m_currentId, SourceList::Status, QStringLiteral("Cancel"));
-        emit busyChanged(false);
-        if (m_env.messages)
-            m_env.messages->error(QStringLiteral("Conversion Canceled by the user!"));
-        endRunEarly();
+    if (m_inFlight.empty())
         return;
-    }
-    ToolJob* job = m_job;
-    if (!job)
-        return;
-    // The stopped encoder ends on its own time; the run does not wait for it, and its partial
-    // file stays, as the user stopped it.
-    m_job = nullptr;
-    disconnect(job, nullptr, this, nullptr);
-    connect(job, &ToolJob::finished, job, &QObject::deleteLater);
-    if (m_currentEncodePath != m_currentOutput) {
-        // An overwrite in progress: the old file stays, the unfinished new one goes.
-        const QString partial = m_currentEncodePath;
-        connect(job, &ToolJob::finished, job, [partial] { QFile::remove(partial); });
-    }
-    m_env.list->setText(m_currentId, SourceList::Status, QStringLiteral("Cancel"));
+    stopInFlight();
     emit busyChanged(false);
-    job->stop();
     if (m_env.messages)
         m_env.messages->error(QStringLiteral("Conversion Canceled by the user!"));
     endRunEarly();

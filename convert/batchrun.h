@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace clipvane {
@@ -24,7 +25,8 @@ class MessageBoxes;
 // keeps the progress panel, the row statuses and the user informed.
 //
 // The run is driven by signals: BurnNow() starts it and returns, and each item starts when
-// the encoder of the one before has finished. Nothing waits in a nested loop, so a dialog or
+// an encoder before it has finished. Up to "parallel" items convert at once (one unless the
+// settings say more). Nothing waits in a nested loop, so a dialog or
 // message box opened meanwhile never holds the batch up.
 class BatchRun : public QObject {
     Q_OBJECT
@@ -78,14 +80,33 @@ signals:
     void runFinished();
 
 private:
+    // One item under way: its encoder, then the look at its output.
+    struct Item {
+        SourceList::Id id = 0;
+        QString output;
+        QString encodePath; // the output, or the hidden name that replaces it when good
+        QString note;
+        QString errorLines;
+        bool outputExisted = false;
+        qint64 clipSeconds = 0;
+        int passes = 0;
+        bool reported = false;
+        int track = 10;
+        QPointer<ToolJob> job;
+        QPointer<OutputCheck> check;
+    };
     enum class ItemStart { Started, Skipped, StopRun };
     void beginItems();
     void startNextItem();
+    int parallelNow() const;
     ItemStart startItem(SourceList::Id id);
-    void onPolled(std::optional<double> reportedSeconds);
-    void onItemFinished(const ToolJobResult& result);
-    void onOutputChecked(const QString& failure);
-    void finishItem(const QString& failure);
+    void onPolled(Item* item, std::optional<double> reportedSeconds);
+    void onItemFinished(Item* item, const ToolJobResult& result);
+    void onOutputChecked(Item* item, const QString& failure);
+    void finishItem(Item* item, const QString& failure);
+    void showLeastAdvanced();
+    void removeInFlight(Item* item);
+    void stopInFlight();
     void complete();
     void endRunEarly(); // after a cancel or a missing input
     void failItem(SourceList::Id id, const QString& reason);
@@ -114,21 +135,9 @@ private:
     size_t m_next = 0;
     int m_visited = 0;
     int m_failed = 0;
-    QStringList m_written; // outputs this run has written
+    QStringList m_written; // outputs this run has written or is writing
     int m_runNumber = 0;
-
-    // The item being converted.
-    QPointer<ToolJob> m_job;
-    SourceList::Id m_currentId = 0;
-    QString m_currentOutput;
-    QString m_currentEncodePath; // the output, or the hidden name that replaces it when good
-    QString m_currentErrorLines;
-    QPointer<OutputCheck> m_check;
-    QString m_currentNote;
-    bool m_outputExisted = false;
-    qint64 m_clipSeconds = 0;
-    int m_passes = 0;
-    bool m_reported = false;
+    std::vector<std::unique_ptr<Item>> m_inFlight;
 };
 
 } // namespace clipvane

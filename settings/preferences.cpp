@@ -5,6 +5,9 @@
 #include "settings/settingsfile.h"
 
 #include <QDir>
+#include <QThread>
+#include <algorithm>
+#include <cmath>
 
 namespace clipvane {
 
@@ -41,6 +44,17 @@ bool Preferences::autoShut() const {
     return value(kAutoShut) == QLatin1String("1");
 }
 
+int Preferences::maxParallel() {
+    return std::max(1, QThread::idealThreadCount());
+}
+
+int Preferences::parallel() const {
+    const std::optional<double> n = strictNumber(value(kParallel));
+    if (!n || *n < 1 || *n > maxParallel() || *n != std::floor(*n))
+        return 1;
+    return static_cast<int>(*n);
+}
+
 double Preferences::threads() const {
     return leadingNumber(value(kThread));
 }
@@ -54,6 +68,7 @@ BatchChoices Preferences::batchChoices() const {
     c.overwrite = overwriteExisting();
     c.autoShut = autoShut();
     c.threads = value(kThread);
+    c.parallel = parallel();
     return c;
 }
 
@@ -79,6 +94,7 @@ Preferences::SaveResult Preferences::saveBatchChoices(const BatchChoices& choice
     ok = setValue(kAutoShut, QLatin1String(choices.autoShut ? "1" : "0")) && ok;
     // "-0" is stored as "0"; 2.5 stays 2.5.
     ok = setValue(kThread, QString::number(threads + 0.0, 'g', 15)) && ok;
+    ok = setValue(kParallel, QString::number(std::clamp(choices.parallel, 1, maxParallel()))) && ok;
     return ok ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 

@@ -9,7 +9,8 @@ struct BatchChoices {
     QString outputFolder; // as shown: the stored folder, or the default output folder
     bool overwrite = false;
     bool autoShut = false;
-    QString threads; // the text typed or stored, read by its leading number on saving
+    QString threads;  // the text typed or stored, read by its leading number on saving
+    int parallel = 1; // files converted at once
 };
 
 // The program's settings in settings.dat: every key, its section and how its text is read,
@@ -23,6 +24,7 @@ public:
     static constexpr const char* kExistedFile = "existedfile";
     static constexpr const char* kAutoShut = "autoshut";
     static constexpr const char* kThread = "thread";
+    static constexpr const char* kParallel = "parallel";
 
     // The settings file at its usual place (see settingsFilePath()), or the one given.
     Preferences();
@@ -48,6 +50,10 @@ public:
     bool autoShut() const;
     // The encoder's thread count, read as a leading number (0: the encoder decides).
     double threads() const;
+    // How many files a batch converts at once: 1 to the number of cores; a missing or bad
+    // value means 1.
+    int parallel() const;
+    static int maxParallel();
 
     // The encoder takes at most this many threads; 0 leaves the choice to it.
     static constexpr int kMaxThreads = 8;

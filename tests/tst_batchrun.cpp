@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTreeView>
@@ -499,6 +500,64 @@ private slots:
         QCOMPARE(statuses(), QStringList{"OK"});
         const double seconds = duration(test::probeMedia(out->path() + "/holiday.flv"));
         QVERIFY2(qAbs(seconds - 2.0) <= 0.1, qPrintable(QString::number(seconds)));
+    }
+
+    // Several files at once: each its own row, never more encoders than asked for, no two
+    // outputs alike, and a stop or a failure in one that leaves the others as they should be.
+    void convertsSeveralAtOnce_data() {
+        QTest::addColumn<QString>("scenario");
+        QTest::newRow("four clips, two at a time") << "all";
+        QTest::newRow("one fails beside another") << "failure";
+        QTest::newRow("cancel stops both") << "cancel";
+    }
+    void convertsSeveralAtOnce() {
+        QFETCH(QString, scenario);
+        setSetting("parallel", "2");
+        const QString mkv = clips.filePath("short.mkv");
+        if (!QFile::exists(mkv))
+            QVERIFY(test::makeStandardClip(mkv, 1.0, "320x240"));
+        QStringList inputs{clip1s, mkv, clip3s, clip1s};
+        if (scenario == "failure") {
+            const QString broken = clips.filePath("broken.avi");
+            QFile f(broken);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("not a video at all\n");
+            f.close();
+            inputs = {broken, clip3s};
+        }
+        for (const QString& input : inputs)
+            form->addvideofile(input);
+        if (scenario == "failure")
+            list().setText(list().idAt(0), SourceList::End, "0:00:02");
+        QList<qint64> pids;
+        int most = 0;
+        connect(&form->batch(), &BatchRun::encoderStarted, [&](qint64 pid) {
+            pids << pid;
+            int alive = 0;
+            for (qint64 p : pids)
+                alive += test::processAlive(p);
+            most = std::max(most, alive);
+            if (scenario == "cancel" && pids.size() == 2)
+                QTimer::singleShot(0, form->form()->Command1, &QPushButton::click);
+        });
+        convertNow();
+        QVERIFY(most <= 2);
+        if (scenario == "all")
+            QCOMPARE(most, 2);
+        if (scenario == "all") {
+            QCOMPARE(statuses(), (QStringList{"OK", "OK", "OK", "OK"}));
+            QStringList outputs = QDir(out->path()).entryList(QDir::Files);
+            QCOMPARE(outputs, (QStringList{"holiday.flv", "short.flv", "short_New.flv",
+                                           "short_New_New.flv"}));
+            for (const QString& name : outputs)
+                QVERIFY(!test::streamOf(test::probeMedia(out->filePath(name)), "video").isEmpty());
+        } else if (scenario == "failure") {
+            QCOMPARE(statuses(), (QStringList{"Fail", "OK"}));
+        } else {
+            QCOMPARE(statuses().mid(0, 2), (QStringList{"Cancel", "Cancel"}));
+            for (qint64 pid : pids)
+                QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(pid), 10000);
+        }
     }
 
     void emptyListDoesNothing() {

@@ -1,5 +1,6 @@
 #include "base/apppaths.h"
 #include "base/textvalues.h"
+#include "settings/preferences.h"
 #include "settings/settingsfile.h"
 
 #include <QDir>
@@ -363,6 +364,29 @@ private slots:
         QFETCH(double, value);
         QFETCH(qint64, expected);
         QCOMPARE(roundHalfEven(value), expected);
+    }
+
+    void parallelFromTheFile_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("parallel");
+        const int cores = Preferences::maxParallel();
+        QTest::newRow("missing") << QString() << 1;
+        QTest::newRow("one") << "1" << 1;
+        QTest::newRow("all cores") << QString::number(cores) << cores;
+        QTest::newRow("more than the cores") << QString::number(cores + 1) << 1;
+        QTest::newRow("zero") << "0" << 1;
+        QTest::newRow("negative") << "-2" << 1;
+        QTest::newRow("fraction") << "1.5" << 1;
+        QTest::newRow("words") << "two" << 1;
+    }
+    void parallelFromTheFile() {
+        QFETCH(QString, stored);
+        QFETCH(int, parallel);
+        QTemporaryDir dir;
+        const Preferences preferences(dir.filePath("settings.dat"));
+        if (!stored.isNull())
+            preferences.setValue(Preferences::kParallel, stored);
+        QCOMPARE(preferences.parallel(), parallel);
     }
 };
 
