@@ -6,7 +6,7 @@ CLIPVANE_PACKAGES=(
     build-essential cmake clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
     mplayer ffmpeg
-    xvfb xauth x11-utils libgl1-mesa-dri
+    xvfb xauth x11-utils xdotool libgl1-mesa-dri
     fonts-dejavu-core
 )
 
