@@ -3,25 +3,18 @@
 #include "clip/clipsession.h"
 #include "process/childtools.h"
 
+#include "tests/support/testsupport.h"
+
 #include <QtTest>
 
 using namespace clipvane;
-
-namespace {
-struct KeyLog : ToolKeys {
-    void sendKey(qint64 pid, const QString& tool, int key) override {
-        sent << QStringLiteral("%1:%2:%3").arg(tool).arg(pid).arg(key);
-    }
-    QStringList sent;
-};
-} // namespace
 
 class TestClip : public QObject {
     Q_OBJECT
 
     SourceList list;
     PlayerState state;
-    KeyLog keys;
+    test::KeyLog keys;
     SourceList::Id row = 0;
 
     std::unique_ptr<ClipSession> open(const QString& start, const QString& end,

@@ -8,21 +8,11 @@
 
 using namespace clipvane;
 
-namespace {
-// Records keys without passing them on.
-struct KeyLog : ToolKeys {
-    void sendKey(qint64 pid, const QString& tool, int key) override {
-        sent << QStringLiteral("%1:%2:%3").arg(tool).arg(pid).arg(key);
-    }
-    QStringList sent;
-};
-} // namespace
-
 class TestPlayer : public QObject {
     Q_OBJECT
 
     PlayerState state;
-    KeyLog keys;
+    test::KeyLog keys;
     QStringList started;
     std::unique_ptr<PreviewPlayer> player;
     QString clock, total;

@@ -86,6 +86,15 @@ public:
     RecordingDesktop* desktop = nullptr;
 };
 
+// Records key presses and sends them nowhere (for players whose processes are made up).
+class KeyLog : public ToolKeys {
+public:
+    void sendKey(qint64 pid, const QString& tool, int key) override {
+        sent.append(QStringLiteral("%1:%2:%3").arg(tool).arg(pid).arg(key));
+    }
+    QStringList sent;
+};
+
 // Records key presses and passes them on to the real tools.
 class RecordingKeys : public ToolKeys {
 public:
