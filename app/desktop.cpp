@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QUrl>
 
 namespace clipvane {
@@ -60,6 +61,27 @@ void QtMessageBoxes::error(const QString& text) {
 
 void QtMessageBoxes::warning(const QString& text) {
     showPlain(m_parent, QMessageBox::Warning, text);
+}
+
+bool QtMessageBoxes::shutdownCountdown(int seconds) {
+    QMessageBox box(QMessageBox::Warning, QLatin1String(kApplicationTitle), QString(),
+                    QMessageBox::Cancel, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    int left = seconds;
+    const auto show = [&] {
+        box.setText(QStringLiteral("The computer will shut down in %1 s.").arg(left));
+    };
+    show();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &box, [&] {
+        if (--left <= 0) {
+            box.done(QMessageBox::Ok);
+            return;
+        }
+        show();
+    });
+    tick.start(1000);
+    return box.exec() == QMessageBox::Ok;
 }
 
 } // namespace clipvane

@@ -27,6 +27,7 @@ public:
     void information(const QString& text) override;
     void error(const QString& text) override;
     void warning(const QString& text) override;
+    bool shutdownCountdown(int seconds) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -13,6 +13,9 @@ public:
     virtual void error(const QString& text) = 0;
     // A result that is partly a failure: the warning icon.
     virtual void warning(const QString& text) = 0;
+    // "The computer will shut down in N s." counting down, with Cancel: true when the time
+    // ran out, false when the user cancelled.
+    virtual bool shutdownCountdown(int seconds) = 0;
 };
 
 inline constexpr const char* kApplicationTitle = "Clipvane";

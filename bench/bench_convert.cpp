@@ -25,6 +25,7 @@ struct Quiet : DesktopServices, MessageBoxes {
     void showHelp(const QString&) override {}
     void information(const QString&) override {}
     void error(const QString& t) override { std::fprintf(stderr, "error: %s\n", qPrintable(t)); }
+    bool shutdownCountdown(int) override { return false; }
     void warning(const QString& t) override {
         std::fprintf(stderr, "warning: %s\n", qPrintable(t));
     }

@@ -6,6 +6,7 @@
 #include "base/textvalues.h"
 #include "convert/encodercommand.h"
 #include "convert/encoderprogress.h"
+#include "convert/runchecks.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/childtools.h"
@@ -33,9 +34,11 @@ void tidyLogs(const QString& folder, int keptRuns) {
     QMap<QString, QDateTime> newestOfRun;
     const QFileInfoList logs =
         QDir(folder).entryInfoList({QStringLiteral("encoder-*.log")}, QDir::Files, QDir::Time);
+    // This session's logs stay, for "Show Encoder Log".
+    const QString own = QStringLiteral("encoder-%1-").arg(QCoreApplication::applicationPid());
     for (const QFileInfo& log : logs) {
         const QString run = log.fileName().section(QLatin1Char('-'), 0, 2);
-        if (!newestOfRun.contains(run))
+        if (!newestOfRun.contains(run) && !log.fileName().startsWith(own))
             newestOfRun.insert(run, log.lastModified());
     }
     QList<QDateTime> times = newestOfRun.values();
@@ -44,7 +47,8 @@ void tidyLogs(const QString& folder, int keptRuns) {
         return;
     const QDateTime oldestKept = times.at(keptRuns - 1);
     for (const QFileInfo& log : logs) {
-        if (newestOfRun.value(log.fileName().section(QLatin1Char('-'), 0, 2)) < oldestKept)
+        const QString run = log.fileName().section(QLatin1Char('-'), 0, 2);
+        if (newestOfRun.contains(run) && newestOfRun.value(run) < oldestKept)
             QFile::remove(log.absoluteFilePath());
     }
 }
@@ -108,6 +112,16 @@ bool BatchRun::canStart() const {
 void BatchRun::BurnNow() {
     if (!canStart())
         return;
+    // What would fail every item is said once, before anything starts.
+    const int profile = m_env.profileIndex ? m_env.profileIndex() : 0;
+    if (m_env.sheet) {
+        if (const std::optional<QString> problem =
+                checkBeforeRun(profile, *m_env.sheet, Preferences().effectiveOutputFolder())) {
+            if (m_env.messages)
+                m_env.messages->warning(*problem);
+            return;
+        }
+    }
     m_running = true;
     setFrameCaption(QLatin1String(kFrameCaption));
     setPanelVisible(true);
@@ -125,8 +139,7 @@ void BatchRun::beginItems() {
     // A folder chosen but not there yet is made; if that fails, each item says why.
     QDir().mkpath(m_settings.outputFolder);
     ++m_runNumber;
-    // The run about to start counts as one of the kept.
-    tidyLogs(cacheFolder(), kKeptRunLogs - 1);
+    tidyLogs(cacheFolder(), kKeptRunLogs);
     m_elapsed = 0;
     emit elapsedTextChanged(elapsedText());
     m_timer2.start();
@@ -139,6 +152,18 @@ void BatchRun::beginItems() {
     m_visited = 0;
     m_failed = 0;
     m_written.clear();
+    qint64 total = 0;
+    for (SourceList::Id id : m_ids) {
+        const std::optional<qint64> start = parseTimeText(m_env.list->text(id, SourceList::Start));
+        const std::optional<qint64> end = parseTimeText(m_env.list->text(id, SourceList::End));
+        if (start && end && *end > *start)
+            total += *end - *start;
+    }
+    m_estimate.begin(total);
+    m_convertedSeconds = 0;
+    m_wallClock.start();
+    showTimeLeft();
+    emit autoShutChanged(Preferences().autoShut());
     startNextItem();
 }
 
@@ -232,6 +257,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
                                 QFileInfo(command.batchConflict).fileName());
     item->outputExisted = QFileInfo::exists(command.outputPath);
     item->clipSeconds = command.clipSeconds;
+    list.setLogPath(id, QString());
     m_written.append(command.outputPath); // reserved now, given back if the item fails
     setFrameCaption(QLatin1String(kFrameCaption) + input + QStringLiteral(" To ") +
                     command.outputPath);
@@ -245,6 +271,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
         item->note = QStringLiteral("No log could be written for this file, so Clipvane "
                                     "cannot tell why it might fail.\n") +
                      item->note;
+    list.setLogPath(id, options.logFile);
     options.toolName = QLatin1String(kEncoderTool);
     options.keys = m_env.keys;
     options.pollMs = kProgressPollMs;
@@ -296,12 +323,24 @@ void BatchRun::onPolled(Item* item, std::optional<double> reportedSeconds) {
     // estimate that climbs one step every (clip seconds / 3) polls, held at 83.
     if (reportedSeconds && item->clipSeconds > 0) {
         item->reported = true;
+        item->reportedSeconds = std::min(*reportedSeconds, static_cast<double>(item->clipSeconds));
         item->track = std::max(item->track, trackProgressFor(*reportedSeconds, item->clipSeconds));
     } else if (!item->reported && ++item->passes >= item->clipSeconds / 3) {
         item->passes = 0;
         item->track = std::min(item->track + 1, 83);
     }
     showLeastAdvanced();
+    showTimeLeft();
+}
+
+void BatchRun::showTimeLeft() {
+    double converted = m_convertedSeconds;
+    for (const auto& item : m_inFlight)
+        converted += item->reportedSeconds;
+    m_estimate.progress(converted, m_wallClock.isValid() ? m_wallClock.elapsed() : 0);
+    const std::optional<qint64> left = m_estimate.secondsLeft();
+    emit timeLeftChanged(left ? QStringLiteral("Time left: ") + timeText(*left)
+                              : QStringLiteral("Time left: estimating\u2026"));
 }
 
 void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
@@ -357,7 +396,9 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
         if (item->encodePath != item->output || !item->outputExisted)
             QFile::remove(item->encodePath);
     }
+    m_convertedSeconds += static_cast<double>(item->clipSeconds);
     removeInFlight(item);
+    showTimeLeft();
     if (m_inFlight.empty())
         setTrack(100);
     else
@@ -425,7 +466,9 @@ void BatchRun::complete() {
     m_timer2.stop();
     setTotal(100);
     emit busyChanged(false);
-    if (Preferences().autoShut() && m_env.desktop)
+    // A shutdown the user can still stop: a minute's countdown with Cancel first.
+    if (Preferences().autoShut() && m_env.desktop &&
+        (!m_env.messages || m_env.messages->shutdownCountdown(kShutdownCountdownSeconds)))
         m_env.desktop->shutdown();
     if (m_env.messages) {
         const QString done = QStringLiteral("Conversion completed!");

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "convert/outputcheck.h"
+#include "convert/runestimate.h"
 #include "process/tooljob.h"
 #include "settings/preferences.h"
 #include "sources/sourcelist.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -64,8 +66,9 @@ public:
     static constexpr const char* kFrameCaption = "Progress....";
     // How long a cancelled encoder has to stop after "q" before it is terminated.
     static constexpr int kStopGraceMs = 5000;
-    // How many runs' encoder logs are kept.
+    // How many runs' encoder logs of earlier sessions are kept (this session's all stay).
     static constexpr int kKeptRunLogs = 3;
+    static constexpr int kShutdownCountdownSeconds = 60;
 
 signals:
     void panelVisibleChanged(bool visible);
@@ -78,6 +81,10 @@ signals:
     void encoderStarted(qint64 processId);
     // A run has ended: completed, cancelled or stopped at a missing input.
     void runFinished();
+    // "Time left: 0:01:23", or "Time left: estimating…" early on.
+    void timeLeftChanged(const QString& text);
+    // Whether the computer shuts down when this run ends.
+    void autoShutChanged(bool on);
 
 private:
     // One item under way: its encoder, then the look at its output.
@@ -92,6 +99,7 @@ private:
         int passes = 0;
         bool reported = false;
         int track = 10;
+        double reportedSeconds = 0;
         QPointer<ToolJob> job;
         QPointer<OutputCheck> check;
     };
@@ -105,6 +113,7 @@ private:
     void onOutputChecked(Item* item, const QString& failure);
     void finishItem(Item* item, const QString& failure);
     void showLeastAdvanced();
+    void showTimeLeft();
     void removeInFlight(Item* item);
     void stopInFlight();
     void complete();
@@ -138,6 +147,9 @@ private:
     QStringList m_written; // outputs this run has written or is writing
     int m_runNumber = 0;
     std::vector<std::unique_ptr<Item>> m_inFlight;
+    RunEstimate m_estimate;
+    QElapsedTimer m_wallClock;
+    double m_convertedSeconds = 0; // clip seconds of the items finished so far
 };
 
 } // namespace clipvane

@@ -21,7 +21,7 @@ bool SourceList::centred(int column) {
 SourceList::Id SourceList::append(const QString& path) {
     const int row = count();
     beginInsertRows({}, row, row);
-    Item item{m_nextId++, {}, {}};
+    Item item{m_nextId++, {}, {}, {}};
     item.columns[FileName] = path;
     m_items.push_back(std::move(item));
     endInsertRows();
@@ -126,6 +126,17 @@ QVariant SourceList::headerData(int section, Qt::Orientation orientation, int ro
 void SourceList::endProbe() {
     if (m_pendingProbes > 0 && --m_pendingProbes == 0)
         emit probesFinished();
+}
+
+void SourceList::setLogPath(Id id, const QString& path) {
+    const int row = rowOf(id);
+    if (row >= 0)
+        m_items[static_cast<size_t>(row)].logPath = path;
+}
+
+QString SourceList::logPath(Id id) const {
+    const int row = rowOf(id);
+    return row >= 0 ? m_items[static_cast<size_t>(row)].logPath : QString();
 }
 
 } // namespace clipvane

@@ -34,6 +34,9 @@ public:
     // A longer explanation shown as the row's tooltip (why a conversion failed).
     void setNote(Id id, const QString& note);
     QString note(Id id) const;
+    // The encoder's log of the row's last conversion, for "Show Encoder Log".
+    void setLogPath(Id id, const QString& path);
+    QString logPath(Id id) const;
     void removeAt(int row);
     void clearAll();
 
@@ -56,6 +59,7 @@ private:
         Id id;
         std::array<QString, ColumnCount> columns;
         QString note;
+        QString logPath;
     };
     std::vector<Item> m_items;
     Id m_nextId = 1;

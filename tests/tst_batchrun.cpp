@@ -81,6 +81,7 @@ private slots:
         out = std::make_unique<QTemporaryDir>();
         desktop = test::RecordingDesktop();
         messages.shown.clear();
+        messages.countdownRunsOut = true;
         messages.onMessage = [this](const QString& text) {
             desktop.events.append("message:" + text);
         };
@@ -158,18 +159,44 @@ private slots:
         QVERIFY(test::streamOf(probe, "audio").isEmpty());
     }
 
-    void headerProfileFailsEveryItem() {
-        pickProfile(1);
+    // What would fail every item is said once, before anything starts.
+    void checksBeforeARun_data() {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QString>("sampleRate");
+        QTest::addColumn<bool>("folderIsAFile");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("header profile")
+            << 1 << "44100" << false << "Pick an output profile under Profile: first.";
+        QTest::newRow("FLV at 24000 Hz")
+            << 2 << "24000" << false
+            << "FLV files cannot carry sound at 24000 Hz. Choose 11025, 22050, 44100, 48000 Hz "
+               "under Sample Rate.";
+        QTest::newRow("SWF at 48000 Hz")
+            << 3 << "48000" << false
+            << "SWF files cannot carry sound at 48000 Hz. Choose 11025, 22050, 44100 Hz under "
+               "Sample Rate.";
+        QTest::newRow("output folder cannot be made") << 2 << "44100" << true << "";
+    }
+    void checksBeforeARun() {
+        QFETCH(int, profile);
+        QFETCH(QString, sampleRate);
+        QFETCH(bool, folderIsAFile);
+        QFETCH(QString, message);
+        pickProfile(profile);
+        form->sheet().setValue("Audio Options", "Sample Rate", sampleRate);
+        if (folderIsAFile) {
+            QFile blocker(out->filePath("blocker"));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            setSetting("outputfolder", blocker.fileName() + "/sub");
+            message = "The output folder " + blocker.fileName() +
+                      "/sub cannot be created or written. Choose another under Video Settings.";
+        }
         form->addvideofile(clip1s);
-        form->addvideofile(clip3s);
         convertNow();
-        QCOMPARE(statuses(), (QStringList{"Fail", "Fail"}));
-        QCOMPARE(list().note(list().idAt(0)), QString("No output profile is selected."));
-        QCOMPARE(messages.shown, QStringList{"warning:Conversion completed!\n2 of 2 files failed. "
-                                             "Hover over a failed row to see why."});
-        QCOMPARE(desktop.opened.size(), 1);
-        QVERIFY(QDir(out->path()).entryList(QDir::Files).isEmpty());
-        checkPanelClosed();
+        QCOMPARE(messages.shown, QStringList{"warning:" + message});
+        QCOMPARE(statuses(), QStringList{""});
+        QVERIFY(desktop.opened.isEmpty());
+        QVERIFY(!form->form()->Picture4->isVisible());
     }
 
     void existingOutput_data() {
@@ -258,14 +285,15 @@ private slots:
         QCOMPARE(messages.shown, QStringList{"warning:Conversion completed!\n1 of 2 files failed. "
                                              "Hover over a failed row to see why."});
 
-        // A sample rate the container refuses.
+        // Audio the encoder refuses (six channels of MP3, from a hand-edited value).
         form->ClearAllFiles_Click();
-        form->sheet().setValue("Audio Options", "Sample Rate", "24000");
+        form->sheet().setValue("Audio Options", "Audio Channel", "6");
         form->addvideofile(clip1s);
         convertNow();
         QCOMPARE(statuses(), QStringList{"Fail"});
         const QString reason = list().note(list().idAt(0));
-        QVERIFY2(reason.contains("does not support sample rate 24000"), qPrintable(reason));
+        QVERIFY2(reason.contains("Specified channel layout '5.1' is not supported"),
+                 qPrintable(reason));
         // The failed item leaves nothing under its output name (short_New.flv, as the first
         // run wrote short.flv), and its log is its own.
         QCOMPARE(QDir(out->path()).entryList(QDir::Files), QStringList{"short.flv"});
@@ -287,7 +315,7 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("older output");
         old.close();
-        form->sheet().setValue("Audio Options", "Sample Rate", "24000");
+        form->sheet().setValue("Audio Options", "Audio Channel", "6");
         form->addvideofile(clip1s);
         convertNow();
         QCOMPARE(statuses(), QStringList{"Fail"});
@@ -393,12 +421,23 @@ private slots:
         QCOMPARE(test::streamOf(probe, "video").value("codec_name").toString(), QString("flv1"));
     }
 
-    void autoshutShutsDownBeforeTheMessage() {
+    void autoshutCountsDownFirst_data() {
+        QTest::addColumn<bool>("runsOut");
+        QTest::newRow("the minute runs out") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void autoshutCountsDownFirst() {
+        QFETCH(bool, runsOut);
         setSetting("autoshut", "1");
+        messages.countdownRunsOut = runsOut;
+        QList<bool> notices;
+        connect(&form->batch(), &BatchRun::autoShutChanged, [&](bool on) { notices << on; });
         form->addvideofile(clip1s);
         convertNow();
-        QCOMPARE(desktop.events,
-                 (QStringList{"shutdown", "message:Conversion completed!", "open:" + out->path()}));
+        QCOMPARE(notices, QList<bool>{true});
+        QCOMPARE(messages.shown.first(), QString("countdown:60"));
+        const QStringList after{"message:Conversion completed!", "open:" + out->path()};
+        QCOMPARE(desktop.events, runsOut ? QStringList{"shutdown"} + after : after);
     }
 
     void wholeListBar_data() {

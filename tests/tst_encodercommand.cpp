@@ -1,14 +1,18 @@
 #include "convert/encodercommand.h"
 #include "convert/encoderprogress.h"
 #include "convert/outputcheck.h"
+#include "convert/runchecks.h"
+#include "convert/runestimate.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
 #include "process/toollog.h"
+#include "tests/support/testsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -477,6 +481,46 @@ private slots:
         QFETCH(qint64, clip);
         QFETCH(QString, failure);
         QCOMPARE(judgeOutput(json, clip), failure);
+    }
+
+    // The table of refused sample rates against the real encoder: every rate of the sheet, in
+    // both formats, converted once.
+    void refusedSampleRatesMatchTheEncoder() {
+        QTemporaryDir dir;
+        const QString clip = dir.filePath("in.avi");
+        QVERIFY(test::makeClip(
+            clip,
+            {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-f", "lavfi", "-i", "sine"},
+            {"-t", "0.3", "-c:v", "mpeg4", "-c:a", "libmp3lame"}));
+        OptionSheet sheet;
+        prolist(sheet);
+        const QStringList rates = sheet.row("Audio Options", "Sample Rate")->choices;
+        QCOMPARE(rates.size(), 7);
+        for (const QString ext : {".flv", ".swf"}) {
+            for (const QString& rate : rates) {
+                QProcess ffmpeg;
+                ffmpeg.start("ffmpeg", {"-v", "quiet", "-y", "-i", clip, "-ar", rate, "-acodec",
+                                        "libmp3lame", "-s", "320x240", dir.filePath("out" + ext)});
+                QVERIFY(ffmpeg.waitForFinished(30000));
+                const bool refused = ffmpeg.exitCode() != 0;
+                QVERIFY2(refusedSampleRates(ext).contains(rate) == refused,
+                         qPrintable(ext + " " + rate));
+            }
+        }
+    }
+
+    void timeLeftFollowsTheSpeedSoFar() {
+        // Four clips of 10 s; the first took 2 s: 30 s of clips left at 5x is 6 s.
+        RunEstimate estimate;
+        estimate.begin(40);
+        estimate.progress(2.0, 500);
+        QVERIFY(!estimate.secondsLeft()); // too early to say
+        estimate.progress(10.0, 2000);
+        QVERIFY(!estimate.secondsLeft());
+        estimate.progress(15.0, 3000);
+        QCOMPARE(estimate.secondsLeft().value_or(-1), 5);
+        estimate.progress(40.0, 8000);
+        QCOMPARE(estimate.secondsLeft().value_or(-1), 0);
     }
 };
 

@@ -81,6 +81,11 @@ public:
         if (onMessage)
             onMessage(text);
     }
+    bool shutdownCountdown(int seconds) override {
+        shown.append(QStringLiteral("countdown:%1").arg(seconds));
+        return countdownRunsOut;
+    }
+    bool countdownRunsOut = true;
     QStringList shown;
     std::function<void(const QString&)> onMessage;
     RecordingDesktop* desktop = nullptr;

@@ -1,0 +1,54 @@
+#include "convert/runchecks.h"
+
+#include "options/optionsheet.h"
+#include "options/profiles.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+
+namespace clipvane {
+
+QStringList refusedSampleRates(const QString& outputExtension) {
+    const QString ext = outputExtension.toLower();
+    if (ext == QLatin1String(".flv"))
+        return {QStringLiteral("8000"), QStringLiteral("24000"), QStringLiteral("32000")};
+    if (ext == QLatin1String(".swf"))
+        return {QStringLiteral("8000"), QStringLiteral("24000"), QStringLiteral("32000"),
+                QStringLiteral("48000")};
+    return {};
+}
+
+std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet,
+                                      const QString& outputFolder) {
+    const QList<ProfileEntry>& catalogue = profileCatalogue();
+    const std::optional<QString> extension =
+        profileIndex >= 1 && profileIndex <= catalogue.size()
+            ? outputExtension(catalogue.at(profileIndex - 1).caption)
+            : std::nullopt;
+    if (!extension)
+        return QLatin1String(kPickAProfile);
+
+    const QString rate = sheet.value(opt::Audio, opt::SampleRate).value_or(QString());
+    const bool audioOff =
+        sheet.value(opt::Audio, opt::DisableAudio).value_or(QString()) != QLatin1String("No");
+    if (!audioOff && refusedSampleRates(*extension).contains(rate.trimmed())) {
+        QStringList allowed;
+        if (const OptionSheet::Row* row = sheet.row(opt::Audio, opt::SampleRate))
+            for (const QString& choice : row->choices)
+                if (!refusedSampleRates(*extension).contains(choice))
+                    allowed << choice;
+        return QStringLiteral("%1 files cannot carry sound at %2 Hz. Choose %3 Hz under "
+                              "Sample Rate.")
+            .arg(extension->mid(1).toUpper(), rate.trimmed(), allowed.join(QStringLiteral(", ")));
+    }
+
+    // Made if missing; written to, for real (permission bits do not tell for every user).
+    QTemporaryFile probe(outputFolder + QStringLiteral("/.clipvane-XXXXXX"));
+    if (!QDir().mkpath(outputFolder) || !probe.open())
+        return QStringLiteral("The output folder %1 cannot be created or written. Choose "
+                              "another under Video Settings.")
+            .arg(QDir::toNativeSeparators(outputFolder));
+    return std::nullopt;
+}
+
+} // namespace clipvane

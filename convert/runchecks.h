@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace clipvane {
+
+class OptionSheet;
+
+// The sample rates an output format's encoder refuses (found by trying every audio choice
+// of the option sheet with FFmpeg; a test keeps the table true). Bitrates and channel counts
+// of the sheet are all accepted.
+QStringList refusedSampleRates(const QString& outputExtension);
+
+// What stops a batch before it starts, in one message, or nothing: no output profile, audio
+// the chosen format cannot carry, an output folder that cannot be made or written.
+std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet,
+                                      const QString& outputFolder);
+
+inline constexpr const char* kPickAProfile = "Pick an output profile under Profile: first.";
+
+} // namespace clipvane
