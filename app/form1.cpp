@@ -308,11 +308,11 @@ void Form1::AddFiles_Click() {
     const SelectFileInfo info = GetSelectedFiles(chosen);
     if (info.count > 0)
         m_dialogFolder = info.folder;
-    // A batch started meanwhile waits for the whole choice, not just the first file.
-    m_list.beginProbe();
+    QStringList paths;
     for (int i = 0; i < info.count; ++i)
-        addvideofile(info.folder + info.names.at(i));
-    m_list.endProbe();
+        paths.append(info.folder + info.names.at(i));
+    // Examined several at a time; a batch started meanwhile waits for the whole choice.
+    clipvane::addvideofiles(m_list, paths, clipvane::probeParallelism());
 }
 
 int Form1::selectedRow() const {
@@ -331,17 +331,19 @@ void Form1::ClearAllFiles_Click() {
 }
 
 void Form1::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
-    m_list.beginProbe(); // a batch started meanwhile waits for the whole drop
-    const auto endAdding = qScopeGuard([this] { m_list.endProbe(); });
-    for (const QString& path : paths) {
-        // A folder or a web address is refused like any other name that is not a video file.
-        if (QFileInfo(path).isDir() || path.contains(QLatin1String("://")) ||
-            !matchesDropEnding(path)) {
-            if (m_services.messages)
-                m_services.messages->information(QStringLiteral("Only Video files are allowed!"));
-            return;
-        }
-        addvideofile(path);
+    // The first refused name ends the drop: only the files before it are added. A folder or a
+    // web address is refused like any other name that is not a video file.
+    const auto refused = std::find_if(paths.cbegin(), paths.cend(), [](const QString& path) {
+        return QFileInfo(path).isDir() || path.contains(QLatin1String("://")) ||
+               !matchesDropEnding(path);
+    });
+    // Examined several at a time; a batch started meanwhile waits for the whole drop.
+    clipvane::addvideofiles(m_list, QStringList(paths.cbegin(), refused),
+                            clipvane::probeParallelism());
+    if (refused != paths.cend()) {
+        if (m_services.messages)
+            m_services.messages->information(QStringLiteral("Only Video files are allowed!"));
+        return;
     }
     unsetCursor();
 }

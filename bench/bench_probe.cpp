@@ -1,5 +1,7 @@
-// Adds 50 files through the probe and compares the time with running the same 50 identify
-// commands directly, one after another; also reports the worst event-loop stall.
+// Adds 50 files through the probe, one after another and then several at a time (one per
+// core), and compares the times, with running the same 50 identify commands directly as a
+// baseline; also reports the worst event-loop stall of each way. Exits non-zero when the two
+// ways disagree or a file was not read.
 #include "bench/benchsupport.h"
 #include "process/commandline.h"
 #include "sources/mediaprobe.h"
@@ -34,23 +36,48 @@ int main(int argc, char** argv) {
         bench::runDirect(splitCommandLine(identifyCommandLine(AppPathSlash(), f)));
     const double directMs = direct.elapsed();
 
-    SourceList list;
-    bench::LoopLatency latency;
-    latency.start();
-    QElapsedTimer probed;
-    probed.start();
-    for (const QString& f : files)
-        addvideofile(list, f);
-    const double probeMs = probed.elapsed();
+    // Each way fills a list of its own; both must find the same sizes and lengths.
+    const auto measure = [&](SourceList& list, int parallel, qint64& lateness) {
+        bench::LoopLatency latency;
+        latency.start();
+        QElapsedTimer clock;
+        clock.start();
+        if (parallel == 1) {
+            for (const QString& f : files)
+                addvideofile(list, f);
+        } else {
+            addvideofiles(list, files, parallel);
+        }
+        lateness = latency.worstLatenessMs();
+        return static_cast<double>(clock.elapsed());
+    };
+    const int parallel = probeParallelism();
+    SourceList single;
+    SourceList several;
+    qint64 singleLate = 0;
+    qint64 severalLate = 0;
+    const double singleMs = measure(single, 1, singleLate);
+    const double severalMs = measure(several, parallel, severalLate);
 
     int filled = 0;
-    for (int r = 0; r < list.count(); ++r)
-        filled += list.textAt(r, SourceList::Size) != "0x0";
-    std::printf("probe benchmark: %d files (%d with a size)\n", count, filled);
-    std::printf("  addvideofile, one after another : %8.0f ms\n", probeMs);
-    std::printf("  identify commands run directly  : %8.0f ms\n", directMs);
-    std::printf("  ratio                           : %8.2f\n", probeMs / directMs);
-    std::printf("  worst event-loop lateness (10 ms timer): %lld ms\n",
-                static_cast<long long>(latency.worstLatenessMs()));
-    return 0;
+    int same = 0;
+    for (int r = 0; r < count; ++r) {
+        filled += several.textAt(r, SourceList::Size) != "0x0" &&
+                  !several.textAt(r, SourceList::End).isEmpty();
+        bool equal = true;
+        for (int c = 0; c < SourceList::ColumnCount; ++c)
+            equal = equal && single.textAt(r, c) == several.textAt(r, c);
+        same += equal;
+    }
+    std::printf("probe benchmark: %d files (%d with a size and a length, %d alike both ways)\n",
+                count, filled, same);
+    std::printf("  identify commands run directly   : %8.0f ms\n", directMs);
+    std::printf(
+        "  addvideofile, one after another  : %8.0f ms  (worst event-loop lateness %lld ms)\n",
+        singleMs, static_cast<long long>(singleLate));
+    std::printf(
+        "  addvideofiles, %2d at a time      : %8.0f ms  (worst event-loop lateness %lld ms)\n",
+        parallel, severalMs, static_cast<long long>(severalLate));
+    std::printf("  ratio, several at a time / one after another: %.2f\n", severalMs / singleMs);
+    return filled == count && same == count ? 0 : 1;
 }

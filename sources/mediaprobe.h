@@ -3,7 +3,9 @@
 #include "process/toolpaths.h"
 #include "sources/sourcelist.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace clipvane {
@@ -47,16 +49,26 @@ void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResu
 // otherwise keep the add waiting for ever); the row then shows a failed probe.
 inline constexpr int kProbeTimeoutMs = 60000;
 
-// Appends a row for the file and probes it, waiting (in a nested event loop) until the
-// tools end: the player tool for size, format and a length, then FFmpeg's prober for the
-// container's duration, which MPlayer misreads for MPEG program and transport streams and
-// for Matroska files written live. The prober's duration, when it has one, decides End and
-// Video Time; the player's is the fallback. Writes only into the row it created; if that
-// row is removed during the wait, the results are dropped. Returns the new row's id.
+// How many files are examined at once when several are added: one per processor core.
+int probeParallelism();
+
+// Appends a row for each file, in the order given, and probes the files, up to parallel of
+// them at a time, waiting (in a nested event loop, so the window stays live) until all are
+// done; each row fills in as its probe ends. A probe runs the player tool for size, format and
+// a length, then FFmpeg's prober for the container's duration, which MPlayer misreads for MPEG
+// program and transport streams and for Matroska files written live. The prober's duration,
+// when it has one, decides End and Video Time; the player's is the fallback. Each probe has
+// timeoutMs from its own start. The whole addition counts as one pending probe of the list.
+// Writes go only to the rows created here, by id: a row removed (or the list cleared) during
+// the wait takes no writes, and its probe, if running, is ended. Returns the new rows' ids.
 //
-// When the file cannot be read as a video (missing, a folder, empty, unreadable, sound
-// only, of no known length, a tool missing, no answer in time) End stays empty and the
-// row's note says why, in words for the user.
+// When a file cannot be read as a video (missing, a folder, empty, unreadable, sound only, of
+// no known length, a tool missing, no answer in time) End stays empty and the row's note says
+// why, in words for the user.
+QList<SourceList::Id> addvideofiles(SourceList& list, const QStringList& paths, int parallel,
+                                    int timeoutMs = kProbeTimeoutMs);
+
+// addvideofiles for one file.
 SourceList::Id addvideofile(SourceList& list, const QString& path, int timeoutMs = kProbeTimeoutMs);
 
 } // namespace clipvane

@@ -1,4 +1,5 @@
 #include "base/textvalues.h"
+#include "process/childtools.h"
 #include "process/commandline.h"
 #include "process/process.h"
 #include "sources/mediaprobe.h"
@@ -68,6 +69,12 @@ private slots:
             QVERIFY(test::makeClip(dir.filePath(name),
                                    {"-f", "lavfi", "-i", "testsrc=size=160x120", "-t", "10"},
                                    {"-c:v", "mpeg2video"}));
+        for (const int seconds : {3, 6})
+            QVERIFY(test::makeClip(
+                dir.filePath(QString("%1s.mpg").arg(seconds)),
+                {"-f", "lavfi", "-i", "testsrc=size=160x120", "-t", QString::number(seconds)},
+                {"-c:v", "mpeg2video"}));
+        QVERIFY(QFile::copy(dir.filePath("a.mpg"), dir.filePath("10s.mpg")));
         QProcess live; // Matroska written to a pipe: no duration in its header
         live.setStandardOutputFile(dir.filePath("live.mkv"));
         live.start("ffmpeg",
@@ -128,6 +135,73 @@ private slots:
             QVERIFY2(list.note(id).contains(because), qPrintable(list.note(id)));
         }
         QCOMPARE(QDir(tmp).entryList({"clipvane-probe-*"}, QDir::AllEntries), QStringList());
+    }
+
+    // Twenty files examined four at a time, one of which never answers: the rows keep the
+    // order given and each gets its own file's length. A list cleared at the first answer
+    // takes no more writes and ends the probes under way. Nothing is left pending.
+    void parallel_data() {
+        QTest::addColumn<bool>("clear");
+        QTest::newRow("all probed") << false;
+        QTest::newRow("cleared at the first answer") << true;
+    }
+    void parallel() {
+        QFETCH(bool, clear);
+        test::ProgramFolder folder;
+        qputenv("CLIPVANE_MPLAYER", "");
+        qputenv("CLIPVANE_FFPROBE", "");
+        QStringList paths;
+        QList<int> seconds;
+        for (int i = 0; i < 20; ++i) {
+            seconds << QList{3, 6, 10}.at(i % 3);
+            paths << dir.filePath(QString("copy%1.mpg").arg(i));
+            QVERIFY(
+                QFile::exists(paths.last()) ||
+                QFile::copy(dir.filePath(QString("%1s.mpg").arg(seconds.last())), paths.last()));
+        }
+        paths[1] = dir.filePath("stalled.mpg");
+        SourceList list;
+        int writesAfterClear = -1;
+        connect(&list, &SourceList::dataChanged, &list, [&] {
+            if (writesAfterClear >= 0)
+                ++writesAfterClear;
+            else if (clear) {
+                writesAfterClear = 0;
+                list.clearAll();
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        const QList<SourceList::Id> ids = addvideofiles(list, paths, 4, 6000);
+        QCOMPARE(list.pendingProbes(), 0);
+        QCOMPARE(ids.size(), 20);
+        if (clear) {
+            QCOMPARE(list.count(), 0);
+            QCOMPARE(writesAfterClear, 0);
+            QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+            return;
+        }
+        for (int r = 0; r < 20; ++r) {
+            QCOMPARE(list.idAt(r), ids[r]);
+            QCOMPARE(list.textAt(r, SourceList::FileName), paths[r]);
+            const QString end = list.textAt(r, SourceList::End);
+            if (r == 1)
+                QVERIFY2(end.isEmpty() && list.note(ids[r]).contains("gave up"), qPrintable(end));
+            else
+                QVERIFY2(std::abs(parseTimeText(end).value_or(0) - seconds[r]) <= 1,
+                         qPrintable(paths[r] + ": " + end));
+        }
+    }
+
+    // Closing the window ends the program at once, with the tools of the probes under way.
+    void quickExitEndsProbes() {
+        test::ProgramFolder folder;
+        SourceList list;
+        QTimer::singleShot(500, [] { ChildTools::instance().endStopping(); });
+        QElapsedTimer clock;
+        clock.start();
+        addvideofiles(list, {dir.filePath("stalled.mpg"), dir.filePath("stalled.mpg")}, 2, 30000);
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void boundedOutput_data() {
