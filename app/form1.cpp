@@ -583,4 +583,25 @@ void Form1::Timer1_Timer() {
     m_preview.tick();
 }
 
+void Form1::addStartupFiles(const QStringList& paths) {
+    QStringList skipped;
+    bool first = true;
+    m_list.beginProbe(); // a batch started meanwhile waits for all of them
+    for (const QString& path : paths) {
+        const QFileInfo info(path); // a relative name is taken from the current folder
+        if (!info.isFile()) {
+            skipped.append(path);
+            continue;
+        }
+        if (first)
+            m_dialogFolder = info.absolutePath(); // as after choosing them with Add Files
+        first = false;
+        addvideofile(info.absoluteFilePath());
+    }
+    m_list.endProbe();
+    if (!skipped.isEmpty() && m_services.messages)
+        m_services.messages->warning(QStringLiteral("Only files can be added. Not added:\n") +
+                                     skipped.join(QLatin1Char('\n')));
+}
+
 } // namespace clipvane

@@ -54,6 +54,9 @@ public:
     void addvideofile(const QString& path);
 
     void AddFiles_Click();
+    // The files named on the command line, added as Add Files adds them; the rest are named
+    // in one message.
+    void addStartupFiles(const QStringList& paths);
     void RemoveSelectedFile_Click();
     void ClearAllFiles_Click();
     void lvwAudioTracks_OLEDragDrop(const QStringList& paths);

@@ -6,8 +6,29 @@
 #include "process/process.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <unistd.h>
+
+namespace {
+// The install test starts the installed program with CLIPVANE_TEST_CONVERT_AND_QUIT=1: it
+// converts the files named on the command line and quits. Messages then go to standard error
+// instead of boxes, and no file manager opens.
+class UnattendedDesktop : public clipvane::RealDesktopServices {
+public:
+    void openFolder(const QString&) override {}
+};
+
+class PrintedMessages : public clipvane::QtMessageBoxes {
+public:
+    void information(const QString& text) override { print(text); }
+    void error(const QString& text) override { print(text); }
+    void warning(const QString& text) override { print(text); }
+
+private:
+    static void print(const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+};
+} // namespace
 
 int main(int argc, char** argv) {
     // The player draws into a native X11 window; under Wayland ask for XWayland.
@@ -18,11 +39,15 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("clipvane"));
     clipvane::installProgramIcon();
 
+    const bool unattended =
+        qEnvironmentVariable("CLIPVANE_TEST_CONVERT_AND_QUIT") == QLatin1String("1");
     clipvane::RealDesktopServices desktop;
+    UnattendedDesktop unattendedDesktop;
     clipvane::QtMessageBoxes messages;
+    PrintedMessages printedMessages;
     clipvane::Form1Services services;
-    services.desktop = &desktop;
-    services.messages = &messages;
+    services.desktop = unattended ? &unattendedDesktop : &desktop;
+    services.messages = unattended ? &printedMessages : &messages;
     services.keys = &clipvane::ChildTools::instance();
     services.openFiles = [](QWidget* parent, const QString& startFolder) {
         return clipvane::showOpenVideoDialog(parent, startFolder);
@@ -42,5 +67,18 @@ int main(int argc, char** argv) {
     messages.setParent(&form);
     form.Form_Load();
     form.show();
+    // The files named on the command line (QApplication has taken out the options it reads),
+    // once the window has painted.
+    QTimer::singleShot(0, &form, [&form, unattended] {
+        form.addStartupFiles(QCoreApplication::arguments().mid(1));
+        if (!unattended)
+            return;
+        clipvane::BatchRun& batch = form.batch();
+        QObject::connect(&batch, &clipvane::BatchRun::runFinished, &form, &QWidget::close,
+                         Qt::QueuedConnection);
+        form.BurnNow_Click();
+        if (!batch.isRunning())
+            form.close();
+    });
     return app.exec();
 }
