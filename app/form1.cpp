@@ -4,6 +4,7 @@
 #include "app/form3.h"
 #include "app/form6.h"
 #include "app/frmset.h"
+#include "app/logwindow.h"
 #include "app/skin.h"
 #include "base/apppaths.h"
 #include "base/desktopservices.h"
@@ -27,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScopeGuard>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -101,6 +103,16 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     ui->Picture3->installEventFilter(this);
     ui->lvwAudioTracks->installEventFilter(this);
 
+    // Long paths are cut in the middle, where they differ least; the tooltip has them whole.
+    ui->lvwAudioTracks->setTextElideMode(Qt::ElideMiddle);
+    // Where the files go, in the status bar; a click opens the settings.
+    m_outputStatus = new QLabel(this);
+    m_outputStatus->setObjectName(QStringLiteral("lblOutput"));
+    m_outputStatus->setCursor(Qt::PointingHandCursor);
+    m_outputStatus->setToolTip(QStringLiteral("Click to change the output settings"));
+    m_outputStatus->installEventFilter(this);
+    statusBar()->addWidget(m_outputStatus, 1);
+
     // The progress panel floats over the window, where the user drags it.
     ui->centralLayout->removeWidget(ui->Picture4);
     ui->Picture4->setParent(ui->centralwidget);
@@ -166,6 +178,10 @@ void Form1::buildPopupMenu() {
     add("ClearAllItems", ui->ClearAllFiles, QStringLiteral("Clear All Items"));
     popupmenu1->addSeparator();
     add("Capture1", ui->Capture, QStringLiteral("Capture Video From DV"));
+    popupmenu1->addSeparator();
+    m_showLog = popupmenu1->addAction(QStringLiteral("Show Encoder Log"));
+    m_showLog->setObjectName(QStringLiteral("ShowEncoderLog"));
+    connect(m_showLog, &QAction::triggered, this, &Form1::ShowEncoderLog_Click);
 }
 
 void Form1::connectHandlers() {
@@ -238,6 +254,8 @@ void Form1::connectHandlers() {
     connect(&m_batch, &BatchRun::totalProgressChanged, ui->prgTotalProgress,
             &QProgressBar::setValue);
     connect(&m_batch, &BatchRun::elapsedTextChanged, ui->SkinLabel2, &QLabel::setText);
+    connect(&m_batch, &BatchRun::timeLeftChanged, ui->lblTimeLeft, &QLabel::setText);
+    connect(&m_batch, &BatchRun::autoShutChanged, ui->lblAutoShut, &QWidget::setVisible);
     connect(&m_batch, &BatchRun::busyChanged, this, [this](bool busy) {
         if (busy)
             setCursor(Qt::WaitCursor);
@@ -272,6 +290,7 @@ void Form1::Form_Load() {
     ImageCombo1_Click();
     // 8. Presentation of the sheet.
     ui->PS1->applyPresentation();
+    updateStatusBar();
 }
 
 void Form1::Form_Unload() {
@@ -349,8 +368,31 @@ void Form1::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
 }
 
 void Form1::lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globalPos) {
-    if (button == Qt::RightButton)
-        popupmenu1->popup(globalPos);
+    if (button != Qt::RightButton)
+        return;
+    const int row = selectedRow();
+    m_showLog->setEnabled(row >= 0 && QFileInfo::exists(m_list.logPath(m_list.idAt(row))));
+    popupmenu1->popup(globalPos);
+}
+
+void Form1::ShowEncoderLog_Click() {
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    const QString log = m_list.logPath(m_list.idAt(row));
+    if (!QFileInfo::exists(log))
+        return;
+    LogWindow window(m_list.textAt(row, SourceList::FileName), log, this);
+    window.exec();
+}
+
+void Form1::updateStatusBar() {
+    const Preferences preferences;
+    m_outputStatus->setText(QStringLiteral("Output: %1 \u00b7 %2")
+                                .arg(QDir::toNativeSeparators(preferences.effectiveOutputFolder()),
+                                     preferences.overwriteExisting()
+                                         ? QStringLiteral("overwrite existing files")
+                                         : QStringLiteral("keep existing files")));
 }
 
 void Form1::BurnNow_Click() {
@@ -466,6 +508,10 @@ void Form1::fitOptionsPane() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_outputStatus && event->type() == QEvent::MouseButtonRelease) {
+        options_Click();
+        return true;
+    }
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
         if (auto* picture = qobject_cast<QToolButton*>(watched); m_pictures.contains(picture))
             Image_MouseMove(picture);
@@ -528,6 +574,7 @@ void Form1::options_Click() {
     Frmset dialog(this, {}, m_services.messages);
     dialog.Form_Load();
     dialog.exec();
+    updateStatusBar();
 }
 
 void Form1::Capture_Click() {

@@ -14,6 +14,7 @@
 
 class QMenu;
 class QToolButton;
+class QLabel;
 
 namespace Ui {
 class Form1;
@@ -69,6 +70,10 @@ public:
     void lvwAudioTracks_DblClick();
     void videoclip_Click();
     void options_Click(); // the settings dialog
+    // The context menu's "Show Encoder Log": the chosen row's log of its last conversion.
+    void ShowEncoderLog_Click();
+    // The status bar: where converted files go and what happens to files already there.
+    void updateStatusBar();
     void Capture_Click(); // the capture window
     void About_Click();
     // The preview player.
@@ -131,6 +136,8 @@ private:
     QPoint m_grab; // where in the panel the drag took hold
     bool m_panelPlaced = false;
     QList<QToolButton*> m_pictures;
+    QLabel* m_outputStatus = nullptr;
+    QAction* m_showLog = nullptr;
     // The folder the open-file dialog opens in: where the program was started, then the
     // folder of the last selection; starting a player moves it to the program folder.
     QString m_dialogFolder;

@@ -101,9 +101,12 @@ QVariant SourceList::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return item.columns[static_cast<size_t>(index.column())];
     case Qt::ToolTipRole:
-        if (!item.note.isEmpty())
-            return item.note;
-        return index.column() == FileName ? item.columns[FileName] : QVariant();
+        // The file name column may be cut in the middle: its tip names the whole path.
+        if (index.column() == FileName)
+            return item.note.isEmpty()
+                       ? item.columns[FileName]
+                       : item.columns[FileName] + QStringLiteral("\n\n") + item.note;
+        return item.note.isEmpty() ? QVariant() : QVariant(item.note);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignVCenter |
                                    (centred(index.column()) ? Qt::AlignHCenter : Qt::AlignLeft));

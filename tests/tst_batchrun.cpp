@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/form2.h"
+#include "app/logwindow.h"
 #include "app/propertysheetwidget.h"
 #include "base/apppaths.h"
 #include "settings/settingsfile.h"
@@ -147,6 +148,9 @@ private slots:
         QCOMPARE(desktop.opened, QStringList{out->path()});
         QCOMPARE(desktop.shutdowns, 0);
         checkPanelClosed();
+        const QString log = LogWindow(clip3s, list().logPath(list().idAt(0))).text();
+        QVERIFY2(log.contains("Output #0") && log.contains("time=00:00:0"), qPrintable(log));
+        QVERIFY(form->form()->lblTimeLeft->text().startsWith("Time left: "));
     }
 
     void disableAudioDropsTheAudioStream() {
@@ -294,6 +298,9 @@ private slots:
         const QString reason = list().note(list().idAt(0));
         QVERIFY2(reason.contains("Specified channel layout '5.1' is not supported"),
                  qPrintable(reason));
+        // The row's whole log, from the first line FFmpeg wrote to its last.
+        const QString log = LogWindow(clip1s, list().logPath(list().idAt(0))).text();
+        QVERIFY2(log.contains("Input #0") && log.contains("Conversion failed!"), qPrintable(log));
         // The failed item leaves nothing under its output name (short_New.flv, as the first
         // run wrote short.flv), and its log is its own.
         QCOMPARE(QDir(out->path()).entryList(QDir::Files), QStringList{"short.flv"});

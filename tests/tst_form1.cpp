@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
@@ -165,7 +166,9 @@ private slots:
             popup << (a->isSeparator() ? "-" : a->text());
         QCOMPARE(popup, (QStringList{"Convert Now!", "-", "Play Selected File", "-", "Video Clip",
                                      "-", "Add Files", "Remove Selected Item", "Clear All Items",
-                                     "-", "Capture Video From DV"}));
+                                     "-", "Capture Video From DV", "-", "Show Encoder Log"}));
+        // Where the files go, in the status bar.
+        QVERIFY(form->findChild<QLabel*>("lblOutput")->text().startsWith("Output: "));
         form->resize(1280, 800);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
