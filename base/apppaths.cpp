@@ -39,10 +39,18 @@ QString AppPathSlash() {
     return folder;
 }
 
-QString settingsFilePath() {
+bool programFolderIsPrivate() {
+    // An installed program folder is shared, whoever may write to it (root can write
+    // anywhere): the install lays a marker there.
     const QString folder = programFolder();
     const QFileInfo info(folder);
-    if (info.isDir() && info.isWritable())
+    return info.isDir() && info.isWritable() &&
+           !QFileInfo::exists(folder + QStringLiteral("/") + QLatin1String(kInstalledMarker));
+}
+
+QString settingsFilePath() {
+    const QString folder = programFolder();
+    if (programFolderIsPrivate())
         return folder + QStringLiteral("/settings.dat");
     const QString config = xdgFolder("XDG_CONFIG_HOME", ".config");
     QDir().mkpath(config);
@@ -51,8 +59,7 @@ QString settingsFilePath() {
 
 QString defaultOutputFolder() {
     const QString folder = programFolder();
-    const QFileInfo info(folder);
-    if (info.isDir() && info.isWritable())
+    if (programFolderIsPrivate())
         return folder;
     const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     if (!movies.isEmpty() && QFileInfo(movies).isDir())

@@ -11,8 +11,13 @@ void setProgramFolder(const QString& folder);
 // The program folder path ending in "/" (a root folder keeps its single "/").
 QString AppPathSlash();
 
+// Whether the program folder is this user's to write settings and outputs into: writable and
+// not an installed copy (the install lays kInstalledMarker into it).
+bool programFolderIsPrivate();
+inline constexpr const char* kInstalledMarker = ".installed";
+
 // settings.dat in the program folder, or in $XDG_CONFIG_HOME/clipvane/ when the program
-// folder is not writable (a system-wide install).
+// folder is not private (not writable, or installed system-wide).
 QString settingsFilePath();
 
 // Folder for the encoder's log files: $XDG_CACHE_HOME/clipvane (created on demand), or, when

@@ -270,6 +270,13 @@ private slots:
         QCOMPARE(settingsFilePath(), home.path() + "/clipvane/settings.dat");
         setProgramFolder(dir.path());
         QCOMPARE(settingsFilePath(), dir.path() + "/settings.dat");
+        // An installed folder is shared even where it can be written (as root can).
+        QTemporaryDir installed;
+        QFile marker(installed.filePath(kInstalledMarker));
+        QVERIFY(marker.open(QIODevice::WriteOnly));
+        setProgramFolder(installed.path());
+        QCOMPARE(settingsFilePath(), home.path() + "/clipvane/settings.dat");
+        QVERIFY(defaultOutputFolder() != installed.path());
         setProgramFolder(QString());
     }
 
