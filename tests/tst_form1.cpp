@@ -189,6 +189,7 @@ private slots:
             QDir(folder.path()).mkpath("skins");
             QFile::copy(QStringLiteral(CLIPVANE_BIN_DIR "/skins/frmmain.skn"),
                         folder.path() + "/skins/frmmain.skn");
+            writeSetting(settingsFilePath(), "set", "outputfolder", "/home/ana/Videos/Converted");
             auto shown = makeForm();
             shown->form()->ImageCombo1->setCurrentIndex(1);
             shown->ImageCombo1_Click();
