@@ -27,12 +27,12 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidgetItemIterator>
+#include <algorithm>
 
 namespace clipvane {
 
