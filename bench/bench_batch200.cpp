@@ -22,18 +22,6 @@ using namespace clipvane;
 namespace {
 constexpr int kCopies = 200;
 
-struct Quiet : DesktopServices, MessageBoxes {
-    void openFolder(const QString&) override {}
-    void shutdown() override {}
-    void showHelp(const QString&) override {}
-    void information(const QString&) override {}
-    void error(const QString& t) override { std::fprintf(stderr, "error: %s\n", qPrintable(t)); }
-    bool shutdownCountdown(int) override { return false; }
-    void warning(const QString& t) override {
-        std::fprintf(stderr, "warning: %s\n", qPrintable(t));
-    }
-};
-
 struct Snapshot {
     int fds = 0;
     int children = 0;
@@ -105,7 +93,7 @@ int main(int argc, char** argv) {
     OptionSheet sheet;
     prolist(sheet);
     applyProfilePick(sheet, 2);
-    Quiet quiet;
+    bench::Quiet quiet;
     BatchRun run(BatchRun::Environment{&list, &sheet, [] { return 2; }, &ChildTools::instance(),
                                        &quiet, &quiet});
 

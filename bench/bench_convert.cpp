@@ -18,20 +18,6 @@
 
 using namespace clipvane;
 
-namespace {
-struct Quiet : DesktopServices, MessageBoxes {
-    void openFolder(const QString&) override {}
-    void shutdown() override {}
-    void showHelp(const QString&) override {}
-    void information(const QString&) override {}
-    void error(const QString& t) override { std::fprintf(stderr, "error: %s\n", qPrintable(t)); }
-    bool shutdownCountdown(int) override { return false; }
-    void warning(const QString& t) override {
-        std::fprintf(stderr, "warning: %s\n", qPrintable(t));
-    }
-};
-} // namespace
-
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
@@ -74,7 +60,7 @@ int main(int argc, char** argv) {
         bench::runDirect(c);
     const double directMs = direct.elapsed();
 
-    Quiet quiet;
+    bench::Quiet quiet;
     BatchRun run(BatchRun::Environment{&list, &sheet, [] { return 2; }, &ChildTools::instance(),
                                        &quiet, &quiet});
     bench::LoopLatency latency;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "base/apppaths.h"
+#include "base/desktopservices.h"
+#include "base/messageboxes.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -42,6 +44,19 @@ inline double ownCpuSeconds() {
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
+
+// Messages and desktop requests of a benchmark's run: errors printed, nothing opened.
+struct Quiet : DesktopServices, MessageBoxes {
+    void openFolder(const QString&) override {}
+    void shutdown() override {}
+    void showHelp(const QString&) override {}
+    void information(const QString&) override {}
+    void error(const QString& t) override { std::fprintf(stderr, "error: %s\n", qPrintable(t)); }
+    bool shutdownCountdown(int) override { return false; }
+    void warning(const QString& t) override {
+        std::fprintf(stderr, "warning: %s\n", qPrintable(t));
+    }
+};
 
 // Measures how late a 10 ms timer fires: the longest the event loop was kept from running.
 class LoopLatency {

@@ -33,14 +33,19 @@ class TestPreviewX11 : public QObject {
         return double(lit) / double((shot.width() / 4 + 1) * (shot.height() / 4 + 1));
     }
 
+    QTemporaryDir clips;
+    QString clip; // 30 s of colour bars
+
 private slots:
+    void initTestCase() {
+        clip = clips.filePath("colour.avi");
+        QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"},
+                               {"-t", "30", "-c:v", "mpeg4"}));
+    }
+
     void playsInsideTheWindow() {
         if (QGuiApplication::platformName() != "xcb")
             QSKIP("needs an X server (scripts/test starts one)");
-        QTemporaryDir clips;
-        const QString clip = clips.filePath("colour.avi");
-        QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"},
-                               {"-t", "30", "-c:v", "mpeg4"}));
         test::ProgramFolder folder;
         test::RecordingDesktop desktop;
         test::RecordingMessages messages;
@@ -84,10 +89,6 @@ private slots:
         QFETCH(QString, leaveBy);
         if (QGuiApplication::platformName() != "xcb")
             QSKIP("needs an X server (scripts/test starts one)");
-        QTemporaryDir clips;
-        const QString clip = clips.filePath("colour.avi");
-        QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"},
-                               {"-t", "30", "-c:v", "mpeg4"}));
         test::ProgramFolder folder;
         test::RecordingMessages messages;
         Form1Services s;
