@@ -564,6 +564,8 @@ void Form1::lvwAudioTracks_DblClick() {
     Form2 dialog(*opening, &m_player, m_services.keys, &m_list, m_services.messages, this);
     dialog.Form_Load();
     dialog.exec();
+    // The preview's player has gone: no stale picture of it stays behind.
+    ui->Text2->update();
 }
 
 void Form1::videoclip_Click() {
@@ -604,6 +606,8 @@ void Form1::cmdPause_Click() {
 
 void Form1::cmdStop_Click() {
     m_preview.stop();
+    // Once the player has let go of the surface, it is black again.
+    QTimer::singleShot(PreviewPlayer::kQuitGraceMs, ui->Text2, qOverload<>(&QWidget::update));
 }
 
 void Form1::cmdBack_Click() {

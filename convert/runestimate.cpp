@@ -17,6 +17,8 @@ void RunEstimate::progress(double convertedSeconds, qint64 elapsedMs) {
 }
 
 std::optional<qint64> RunEstimate::secondsLeft() const {
+    if (m_total > 0 && m_converted >= static_cast<double>(m_total))
+        return 0; // all done, however quickly
     if (m_elapsedMs < kSettleMs || m_converted <= 0)
         return std::nullopt;
     const double speed = m_converted / (static_cast<double>(m_elapsedMs) / 1000.0);

@@ -77,6 +77,8 @@ private slots:
         QCOMPARE(form.playerState().position, paused);
         form.cmdStop_Click();
         QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 4000);
+        // No stale picture of the stopped player stays behind.
+        QTRY_VERIFY_WITH_TIMEOUT(litShare(surface) < 0.05, 4000);
     }
 
     void clipDialogPlaysInItsOwnSurface_data() {
