@@ -42,41 +42,12 @@ private slots:
             << "de_DE" << qint64(10500) << "262 frames (3 dropped) - 10,50 sec.";
         QTest::newRow("never grouped")
             << "en_US" << qint64(1234567) << "262 frames (3 dropped) - 1234.57 sec.";
-        QTest::newRow("start") << "C" << qint64(0) << "262 frames (3 dropped) - 0.00 sec.";
     }
     void statisticsLine() {
         QFETCH(QString, locale);
         QFETCH(qint64, milliseconds);
         QFETCH(QString, line);
         QCOMPARE(clipvane::statisticsLine({262, 3, milliseconds}, QLocale(locale)), line);
-    }
-
-    void nextFreeFileName_data() {
-        QTest::addColumn<QStringList>("existing");
-        QTest::addColumn<QString>("wanted");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("free") << QStringList{} << "dvcapture.avi"
-                              << "dvcapture.avi";
-        QTest::newRow("taken") << QStringList{"dvcapture.avi"} << "dvcapture.avi"
-                               << "dvcapture (2).avi";
-        QTest::newRow("two taken")
-            << QStringList{"dvcapture.avi", "dvcapture (2).avi"} << "dvcapture.avi"
-            << "dvcapture (3).avi";
-        QTest::newRow("numbered goes on") << QStringList{"dvcapture (2).avi"} << "dvcapture (2).avi"
-                                          << "dvcapture (3).avi";
-        QTest::newRow("no extension") << QStringList{"take"} << "take"
-                                      << "take (2)";
-    }
-    void nextFreeFileName() {
-        QFETCH(QStringList, existing);
-        QFETCH(QString, wanted);
-        QFETCH(QString, expected);
-        QTemporaryDir dir;
-        for (const QString& name : existing) {
-            QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
-        QCOMPARE(clipvane::nextFreeFileName(dir.filePath(wanted)), dir.filePath(expected));
     }
 
     void noDevicesNoFailure_data() {

@@ -37,13 +37,6 @@ private slots:
         keys.sent.clear();
     }
 
-    void nothingToOpen() {
-        list.clearAll();
-        QVERIFY(!ClipOpening::fromSelectedRow(list, 0));
-        list.append("/v/a.avi");
-        QVERIFY(!ClipOpening::fromSelectedRow(list, -1)); // no row chosen
-    }
-
     void loadsAFreshRow() {
         state.position = 9;
         auto s = open("0:00:00", "0:01:05", "0:01:05");
@@ -118,19 +111,6 @@ private slots:
         s->unload();
         QCOMPARE(keys.sent, QStringList{"mp.dll:500:81"});
         QVERIFY(!s->player().clockRunning());
-    }
-
-    void zeroLengthKeepsWorking() {
-        auto s = open("", "", "");
-        QCOMPARE(s->sliderMaximum(), 0);
-        QList<int> slider;
-        connect(&s->player(), &PreviewPlayer::sliderValueChanged, [&](int v) { slider << v; });
-        s->player().setStarter([](const QString&) { return qint64(0); });
-        s->player().play("");
-        s->player().tick();
-        QVERIFY(slider.isEmpty());
-        QVERIFY(!s->player().clockRunning());
-        QCOMPARE(s->ok(list), ClipSession::OkResult::Refused);
     }
 };
 

@@ -160,14 +160,6 @@ private slots:
         QCOMPARE(player->clockRunning(), running);
     }
 
-    void lastFramesOfAShortFileStartAtZero() {
-        player->play("/v/a.avi", "0:00:02");
-        player->lastFrames();
-        QVERIFY(started.last().contains(" -ss 0 -wid"));
-        QCOMPARE(state.position, 0);
-        QVERIFY(player->clockRunning());
-    }
-
     void aPlayerThatCannotStartLeavesTheClockRunning() {
         player->setStarter([](const QString&) { return qint64(0); });
         player->play("/v/a.avi", "0:00:05");

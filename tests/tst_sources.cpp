@@ -3,17 +3,15 @@
 #include "sources/sourcelist.h"
 #include "tests/support/testsupport.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QListView>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-#ifdef QT_WIDGETS_LIB
-#include <QComboBox>
-#include <QFileDialog>
-#include <QListView>
-#endif
 
 using namespace clipvane;
 
@@ -274,8 +272,7 @@ private slots:
     }
 
     // The open dialog's filters: each reads exactly as in the table and lists these names.
-    // Built with QtWidgets, a QFileDialog set up as the program's answers; otherwise the name
-    // filter is read as Qt reads it, display text then a trailing "(...)" of patterns.
+    // A QFileDialog set up as the program's shows and applies them.
     void dialogFilters_data() {
         QTest::addColumn<int>("filter");
         QTest::addColumn<QStringList>("listed");
@@ -293,7 +290,6 @@ private slots:
         for (const FilterEntry& f : openDialogFilters())
             descriptions << f.description;
         const QString nameFilter = openDialogNameFilters().at(filter);
-#ifdef QT_WIDGETS_LIB
         QFileDialog dialog(nullptr, QString(), names.path());
         dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
         dialog.setNameFilters(openDialogNameFilters());
@@ -311,18 +307,6 @@ private slots:
             return out;
         };
         QTRY_COMPARE(shown(), listed);
-#else
-        for (const QString& f : openDialogNameFilters())
-            texts << f.left(f.lastIndexOf('(')).simplified();
-        const QStringList patterns =
-            nameFilter.sliced(nameFilter.lastIndexOf('(') + 1).chopped(1).split(' ');
-        QStringList shown;
-        for (const QString& name : sampleNames)
-            if (QDir::match(patterns, name))
-                shown << name;
-        shown.sort();
-        QCOMPARE(shown, listed);
-#endif
         QCOMPARE(texts, descriptions);
     }
 
