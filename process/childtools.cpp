@@ -93,16 +93,16 @@ void ChildTools::setStopping(qint64 processId, bool stopping) {
         m_stopping.remove(processId);
 }
 
-void ChildTools::ensureEnds(qint64 processId, int graceMs) {
+void ChildTools::ensureEnds(qint64 processId, int graceMs, int termGraceMs) {
     QPointer<QProcess> child = m_children.value(processId);
     if (!child || child->state() == QProcess::NotRunning)
         return;
     setStopping(processId, true);
-    QTimer::singleShot(graceMs, this, [this, child, processId] {
+    QTimer::singleShot(graceMs, this, [this, child, processId, termGraceMs] {
         if (!child || child->state() == QProcess::NotRunning)
             return;
         signalGroup(processId, SIGTERM);
-        QTimer::singleShot(2000, this, [this, child, processId] {
+        QTimer::singleShot(termGraceMs, this, [this, child, processId] {
             if (child && child->state() != QProcess::NotRunning)
                 signalGroup(processId, SIGKILL);
         });

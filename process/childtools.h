@@ -58,9 +58,10 @@ public:
     void setStopping(qint64 processId, bool stopping);
     // Kills the groups of the tools being stopped; for the program's quick exit.
     void endStopping();
-    // A tool that has been asked to quit is terminated if it still runs after graceMs, and
-    // killed two seconds later: a player that misses its "q" is not left playing.
-    void ensureEnds(qint64 processId, int graceMs);
+    // A tool that has been asked to quit is terminated (its whole group) if it still runs
+    // after graceMs, and killed termGraceMs later: a tool that misses or ignores its "q" is
+    // not left running.
+    void ensureEnds(qint64 processId, int graceMs, int termGraceMs = 2000);
 
 private:
     ChildTools() = default;

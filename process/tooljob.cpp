@@ -3,8 +3,6 @@
 #include "process/childtools.h"
 #include "process/toollog.h"
 
-#include <csignal>
-
 namespace clipvane {
 namespace {
 constexpr qint64 kLogTailBytes = 16 * 1024;
@@ -12,15 +10,6 @@ constexpr qint64 kLogTailBytes = 16 * 1024;
 
 ToolJob::ToolJob(QObject* parent) : QObject(parent) {
     connect(&m_pollTimer, &QTimer::timeout, this, &ToolJob::poll);
-    m_killTimer.setSingleShot(true);
-    connect(&m_killTimer, &QTimer::timeout, this, [this] {
-        if (!isRunning())
-            return;
-        // First a terminate, then a kill.
-        ChildTools::instance().signalGroup(m_pid, m_escalation++ == 0 ? SIGTERM : SIGKILL);
-        if (m_escalation == 1)
-            m_killTimer.start(m_options.termGraceMs);
-    });
 }
 
 ToolJob::~ToolJob() {
@@ -53,11 +42,9 @@ void ToolJob::stop() {
     if (!isRunning())
         return;
     m_stopRequested = true;
-    m_escalation = 0;
-    ChildTools::instance().setStopping(m_pid, true);
     ToolKeys* keys = m_options.keys ? m_options.keys : &ChildTools::instance();
     keys->sendKey(m_pid, m_options.toolName, VK_Q);
-    m_killTimer.start(m_options.stopGraceMs);
+    ChildTools::instance().ensureEnds(m_pid, m_options.stopGraceMs, m_options.termGraceMs);
 }
 
 void ToolJob::poll() {
@@ -68,7 +55,6 @@ void ToolJob::poll() {
 
 void ToolJob::onFinished(int exitCode, QProcess::ExitStatus status) {
     m_pollTimer.stop();
-    m_killTimer.stop();
     if (m_process)
         disconnect(m_process, nullptr, this, nullptr);
     ToolJobResult result;

@@ -72,8 +72,6 @@ private:
     qint64 m_pid = 0;
     bool m_stopRequested = false;
     QTimer m_pollTimer;
-    QTimer m_killTimer;
-    int m_escalation = 0;
 };
 
 } // namespace clipvane
