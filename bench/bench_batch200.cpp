@@ -76,12 +76,9 @@ void print(const char* when, const Snapshot& s) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    QTemporaryDir out;
-    bench::useProgramFolder(dir.path());
-    qputenv("XDG_CACHE_HOME", dir.filePath("cache").toUtf8());
-    writeSetting(settingsFilePath(), "set", "outputfolder", out.path());
-    writeSetting(settingsFilePath(), "set", "existedfile", "0");
+    bench::Workspace space("0");
+    QTemporaryDir& dir = space.dir;
+    QTemporaryDir& out = space.out;
 
     const QString clip = dir.filePath("tiny.avi");
     if (!bench::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-f", "lavfi", "-i",

@@ -20,12 +20,9 @@ using namespace clipvane;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    QTemporaryDir out;
-    bench::useProgramFolder(dir.path());
-    qputenv("XDG_CACHE_HOME", dir.filePath("cache").toUtf8());
-    writeSetting(settingsFilePath(), "set", "outputfolder", out.path());
-    writeSetting(settingsFilePath(), "set", "existedfile", "1");
+    bench::Workspace space("1");
+    QTemporaryDir& dir = space.dir;
+    QTemporaryDir& out = space.out;
 
     SourceList list;
     OptionSheet sheet;

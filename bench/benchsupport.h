@@ -3,11 +3,13 @@
 #include "base/apppaths.h"
 #include "base/desktopservices.h"
 #include "base/messageboxes.h"
+#include "settings/settingsfile.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <sys/resource.h>
@@ -26,6 +28,19 @@ inline void useProgramFolder(const QString& dir) {
     QFile::link(QStringLiteral(CLIPVANE_BIN_DIR "/fp.dll"), dir + "/fp.dll");
     setProgramFolder(dir);
 }
+
+// A conversion benchmark's private program folder, encoder logs and output folder, with the
+// existing-file policy given.
+struct Workspace {
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    explicit Workspace(const char* existedFile) {
+        useProgramFolder(dir.path());
+        qputenv("XDG_CACHE_HOME", dir.filePath("cache").toUtf8());
+        writeSetting(settingsFilePath(), "set", "outputfolder", out.path());
+        writeSetting(settingsFilePath(), "set", "existedfile", QLatin1String(existedFile));
+    }
+};
 
 // Runs a command to its end without an event loop (the baseline).
 inline void runDirect(const QStringList& args) {
