@@ -63,15 +63,8 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     ui->splitterRight->setStretchFactor(1, 0);
     ui->splitterRight->setSizes({240, 460});
 
-    // The video surface is a native child window the player draws into.
-    // Only the surface itself is native: native ancestors would show black where dialogs were.
-    ui->Text2->setAttribute(Qt::WA_DontCreateNativeAncestors);
-    ui->Text2->setAttribute(Qt::WA_NativeWindow);
-    ui->Text2->setAutoFillBackground(true);
-    QPalette black = ui->Text2->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    ui->Text2->setPalette(black);
-    m_preview.setSurface(static_cast<qint64>(ui->Text2->winId()));
+    // The player draws into Text2.
+    m_preview.setSurface(makeVideoSurface(ui->Text2));
     ui->Slider1->installEventFilter(this);
     ui->Slider1->setTracking(true);
 

@@ -17,15 +17,9 @@ Form2::Form2(const ClipOpening& opening, PlayerState* player, ToolKeys* keys, So
     ui->setupUi(this);
     setModal(true);
 
-    // The video surface: a native black window the player draws into.
-    ui->Text4->setAttribute(Qt::WA_DontCreateNativeAncestors);
-    ui->Text4->setAttribute(Qt::WA_NativeWindow);
-    ui->Text4->setAutoFillBackground(true);
-    QPalette black = ui->Text4->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    ui->Text4->setPalette(black);
+    // The dialog's own player draws into Text4.
     PreviewPlayer& p = m_session.player();
-    p.setSurface(static_cast<qint64>(ui->Text4->winId()));
+    p.setSurface(makeVideoSurface(ui->Text4));
 
     // The sliders act when the mouse lets go of them; keys move only the slider.
     for (QSlider* s : {ui->Slider1, ui->Slider2, ui->Slider3})
