@@ -3,7 +3,6 @@
 #include "app/form6.h"
 #include "app/openvideodialog.h"
 #include "process/childtools.h"
-#include "process/process.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -52,12 +51,10 @@ int main(int argc, char** argv) {
     services.openFiles = [](QWidget* parent, const QString& startFolder) {
         return clipvane::showOpenVideoDialog(parent, startFolder);
     };
-    // Closing the window ends the program at once, whatever wait is under way; a running
-    // encoder is left to finish its file.
+    // Closing the window ends the program at once, whatever wait is under way. A probe under
+    // way and an encoder being cancelled end with us; a converting encoder is left to finish
+    // its file.
     services.endProcess = [] {
-        // A probe under way and an encoder being cancelled end with us; a converting encoder
-        // is left to finish its file.
-        clipvane::Process::endAllRunning();
         clipvane::ChildTools::instance().endStopping();
         std::fflush(nullptr);
         _exit(0);

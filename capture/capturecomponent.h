@@ -18,9 +18,6 @@ struct CaptureStatistics {
 struct CameraRange {
     int minimum = 0;
     int maximum = 0;
-    int step = 1;
-    int defaultValue = 0;
-    int flags = 0;
 };
 
 // The capture component the capture window talks to: the list of capture devices, the one

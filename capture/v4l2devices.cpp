@@ -103,8 +103,7 @@ std::optional<CameraRange> cameraControlRange(const QString& node, int property)
     if ((query.flags & (V4L2_CTRL_FLAG_DISABLED | V4L2_CTRL_FLAG_READ_ONLY)) ||
         query.type != V4L2_CTRL_TYPE_INTEGER || query.minimum > query.maximum)
         return std::nullopt;
-    return CameraRange{query.minimum, query.maximum, query.step, query.default_value,
-                       static_cast<int>(query.flags)};
+    return CameraRange{query.minimum, query.maximum};
 }
 
 std::optional<int> cameraControlValue(const QString& node, int property) {

@@ -281,7 +281,6 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     item->job = job;
     m_inFlight.push_back(std::move(owned));
     connect(job, &ToolJob::started, this, [this, item](qint64 pid) {
-        m_encoderPid = pid;
         item->track = 10;
         showLeastAdvanced();
         emit encoderStarted(pid);
@@ -446,7 +445,6 @@ void BatchRun::Command1_Click() {
     if (m_inFlight.empty())
         return;
     stopInFlight();
-    emit busyChanged(false);
     if (m_env.messages)
         m_env.messages->error(QStringLiteral("Conversion Canceled by the user!"));
     endRunEarly();

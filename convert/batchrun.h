@@ -55,13 +55,10 @@ public:
     bool isRunning() const { return m_running; }
     bool waitingForProbes() const { return m_waitingForProbes; }
     bool panelVisible() const { return m_panelVisible; }
-    QString frameCaption() const { return m_frameCaption; }
     int trackProgress() const { return m_track; }
     int totalProgress() const { return m_total; }
-    qint64 elapsedSeconds() const { return m_elapsed; }
     QString elapsedText() const;
     bool timerRunning() const { return m_timer2.isActive(); }
-    qint64 encoderProcessId() const { return m_encoderPid; }
 
     static constexpr const char* kFrameCaption = "Progress....";
     // How long a cancelled encoder has to stop after "q" before it is terminated.
@@ -136,7 +133,6 @@ private:
     int m_total = 0;
     int m_completedShare = 0;
     qint64 m_elapsed = 0;
-    qint64 m_encoderPid = 0;
 
     // This run.
     RunSettings m_settings;

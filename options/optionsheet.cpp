@@ -52,10 +52,6 @@ bool OptionSheet::addRow(const QString& category, const QString& caption, const 
     return true;
 }
 
-bool OptionSheet::hasRow(const QString& category, const QString& caption) const {
-    return row(category, caption) != nullptr;
-}
-
 bool OptionSheet::clearChoices(const QString& category, const QString& caption) {
     Row* r = findRow(category, caption);
     if (!r)

@@ -35,7 +35,6 @@ public:
     bool addCategory(const QString& name);
     bool hasCategory(const QString& name) const;
     bool addRow(const QString& category, const QString& caption, const QString& value, Kind kind);
-    bool hasRow(const QString& category, const QString& caption) const;
     bool clearChoices(const QString& category, const QString& caption);
     bool addChoice(const QString& category, const QString& caption, const QString& choice);
     bool setValue(const QString& category, const QString& caption, const QString& value);

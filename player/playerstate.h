@@ -11,7 +11,6 @@ struct PlayerState {
     qint64 position = 0; // seconds, advanced by the preview clock
     qint64 length = 0;   // seconds
     QString selectedSourcePath;
-    QString commandLine;
 };
 
 } // namespace clipvane

@@ -66,10 +66,10 @@ void PreviewPlayer::quitPlayer() {
 }
 
 void PreviewPlayer::startPlayer(std::optional<qint64> offset, const QString& optionText) {
-    m_state->commandLine =
+    const QString commandLine =
         playerCommandLine(programFolder(), offset, m_windowId, optionText, currentSourcePath());
     // A player that cannot start is skipped silently; the clock runs all the same.
-    const qint64 pid = m_starter ? m_starter(m_state->commandLine) : 0;
+    const qint64 pid = m_starter ? m_starter(commandLine) : 0;
     if (pid == 0)
         return;
     m_state->playerProcessId = pid;
@@ -83,7 +83,6 @@ void PreviewPlayer::setClockRunning(bool running) {
         m_timer1.start();
     else
         m_timer1.stop();
-    emit clockRunningChanged(running);
 }
 
 void PreviewPlayer::showPosition() {

@@ -80,7 +80,6 @@ public:
         m_state->length = length;
     }
     const PlayerState& state() const { return *m_state; }
-    QString lastCommandLine() const { return m_state->commandLine; }
 
     // How far before the end Last Frames starts: at the very end the player shows nothing.
     static constexpr qint64 kLastFramesLead = 3;
@@ -91,7 +90,6 @@ signals:
     void clockTextChanged(const QString& text); // LblCurTime
     void sliderValueChanged(int value);         // Slider1
     void totalTextChanged(const QString& text); // SkinLabel10
-    void clockRunningChanged(bool running);     // Timer1 on or off
     // A player was started: the program folder is now its working folder.
     void playerStarted(qint64 processId);
 

@@ -61,12 +61,8 @@ void ToolJob::onFinished(int exitCode, QProcess::ExitStatus status) {
     result.crashed = status != QProcess::NormalExit;
     result.exitCode = exitCode;
     result.stopRequested = m_stopRequested;
-    result.logPath = m_options.logFile;
-    if (!m_options.logFile.isEmpty()) {
-        const QByteArray tail = readFileTail(m_options.logFile, kLogTailBytes);
-        result.lastLines = lastLogLines(tail);
-        result.errorLines = errorLines(tail);
-    }
+    if (!m_options.logFile.isEmpty())
+        result.errorLines = errorLines(readFileTail(m_options.logFile, kLogTailBytes));
     emit finished(result);
 }
 

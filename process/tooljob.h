@@ -17,8 +17,6 @@ struct ToolJobResult {
     int exitCode = 0;           // the signal's number when crashed
     bool crashed = false;       // killed by a signal (including our own hard stop)
     bool stopRequested = false; // stop() was called before it ended
-    QString logPath;
-    QString lastLines;  // the log's last lines
     QString errorLines; // the log's lines that say what went wrong
     bool succeeded() const { return !crashed && exitCode == 0; }
 };
@@ -55,7 +53,6 @@ public:
 
     bool isRunning() const;
     qint64 processId() const { return m_pid; }
-    QString logPath() const { return m_options.logFile; }
 
 signals:
     void started(qint64 processId);

@@ -8,12 +8,6 @@ QString SourceList::caption(int column) {
     return column >= 0 && column < ColumnCount ? QString::fromLatin1(captions[column]) : QString();
 }
 
-int SourceList::designWidth(int column) {
-    // Widths in twips; 15 twips make a pixel at 96 dpi.
-    static const int twips[ColumnCount] = {8025, 2090, 1870, 1940, 1658, 2540, 1834};
-    return column >= 0 && column < ColumnCount ? twips[column] / 15 : 0;
-}
-
 bool SourceList::centred(int column) {
     return column == End || column == Size;
 }

@@ -19,8 +19,7 @@ public:
     explicit SourceList(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
     static QString caption(int column);
-    // Design widths in pixels at 96 dpi, and whether the column is centred.
-    static int designWidth(int column);
+    // Whether the column is centred.
     static bool centred(int column);
 
     Id append(const QString& path); // a new row at the end; duplicates allowed

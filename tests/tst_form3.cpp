@@ -41,7 +41,7 @@ public:
     CaptureStatistics statistics() const override { return {262, 3, 10500}; }
     QString errorText() const override { return error; }
     std::optional<CameraRange> cameraRange(int p) const override {
-        return p == Zoom ? std::optional<CameraRange>({100, 500, 10, 200, 0}) : std::nullopt;
+        return p == Zoom ? std::optional<CameraRange>({100, 500}) : std::nullopt;
     }
     int cameraValue(int p) const override { return p == Zoom ? 250 : 0; }
     bool setCameraValue(int p, int v) override {

@@ -1,7 +1,6 @@
 #include "base/textvalues.h"
 #include "process/childtools.h"
 #include "process/commandline.h"
-#include "process/process.h"
 #include "sources/mediaprobe.h"
 #include "tests/support/testsupport.h"
 
@@ -220,25 +219,45 @@ private slots:
     }
 
     // A tool's own children end with it.
-    void endsProcessGroup_data() {
-        QTest::addColumn<bool>("all");
-        QTest::newRow("Abort") << false;
-        QTest::newRow("endAllRunning") << true;
+    // A probe's tool and whatever it started end when its row goes, and at the quick exit
+    // that closing the window makes.
+    void endsToolGroup_data() {
+        QTest::addColumn<bool>("quickExit");
+        QTest::newRow("row removed") << false;
+        QTest::newRow("quick exit") << true;
     }
-    void endsProcessGroup() {
-        QFETCH(bool, all);
-        auto p = NewProcess("/bin/sh -c " + quoteArgument("sleep 300 & echo $!; sleep 300"));
-        p->setAsync(true);
-        p->Launch();
-        const qint64 shell = p->processId();
-        QTRY_VERIFY(p->StdOut().endsWith('\n'));
-        const qint64 spawned = p->StdOut().trimmed().toLongLong();
-        QVERIFY(test::processAlive(spawned));
-        if (all)
-            Process::endAllRunning();
-        else
-            p->Abort(0);
-        QTRY_VERIFY(!test::processAlive(shell) && !test::processAlive(spawned));
+    void endsToolGroup() {
+        QFETCH(bool, quickExit);
+        test::ProgramFolder folder;
+        const QString pids = dir.filePath("pids");
+        QFile::remove(pids);
+        const QString player = dir.filePath("hanging-mplayer");
+        QFile script(player);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nsleep 300 &\necho $$ $! > '" + pids.toUtf8() + "'\nwait\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+        qputenv("CLIPVANE_MPLAYER", player.toLocal8Bit());
+        SourceList list;
+        QList<qint64> spawned;
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY(QFileInfo(pids).size() > 0);
+            QFile f(pids);
+            f.open(QIODevice::ReadOnly);
+            for (const QByteArray& pid : f.readAll().trimmed().split(' '))
+                spawned << pid.toLongLong();
+            for (const qint64 pid : spawned)
+                QVERIFY(test::processAlive(pid));
+            if (quickExit)
+                ChildTools::instance().endStopping();
+            else
+                list.removeAt(0);
+        });
+        addvideofiles(list, {dir.filePath("a.mpg")}, 1);
+        qputenv("CLIPVANE_MPLAYER", "");
+        QCOMPARE(spawned.size(), 2);
+        for (const qint64 pid : spawned)
+            QTRY_VERIFY(!test::processAlive(pid));
     }
 };
 
