@@ -241,8 +241,8 @@ void Form1::connectHandlers() {
         }
         panel->setVisible(visible);
     });
-    connect(&m_batch, &BatchRun::frameCaptionChanged, ui->Frame14, &QGroupBox::setTitle);
-    connect(&m_batch, &BatchRun::trackProgressChanged, ui->prgTrackProgress,
+    connect(&m_batch, &BatchRun::panelCaptionChanged, ui->Frame14, &QGroupBox::setTitle);
+    connect(&m_batch, &BatchRun::itemProgressChanged, ui->prgTrackProgress,
             &QProgressBar::setValue);
     connect(&m_batch, &BatchRun::totalProgressChanged, ui->prgTotalProgress,
             &QProgressBar::setValue);
@@ -270,7 +270,7 @@ void Form1::Form_Load() {
     ui->ImageCombo1->clear();
     const QList<ProfileEntry>& catalogue = profileCatalogue();
     for (int i = 0; i < catalogue.size(); ++i) {
-        if (catalogue.at(i).hasPicture)
+        if (catalogue.at(i).isHeading)
             ui->ImageCombo1->addItem(ImageList1.value(4), catalogue.at(i).caption);
         else
             ui->ImageCombo1->addItem(catalogue.at(i).caption);
@@ -303,7 +303,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::prolist() {
-    clipvane::prolist(m_sheet);
+    clipvane::fillOptionSheet(m_sheet);
 }
 
 void Form1::ImageCombo1_Click() {
@@ -311,20 +311,20 @@ void Form1::ImageCombo1_Click() {
 }
 
 void Form1::addvideofile(const QString& path) {
-    clipvane::addvideofile(m_list, path);
+    clipvane::appendAndProbe(m_list, path);
 }
 
 void Form1::AddFiles_Click() {
     const QStringList chosen =
         m_services.openFiles ? m_services.openFiles(this, m_dialogFolder) : QStringList();
-    const SelectFileInfo info = GetSelectedFiles(chosen);
-    if (info.count > 0)
+    const ChosenFiles info = splitChosenPaths(chosen);
+    if (!info.names.isEmpty())
         m_dialogFolder = info.folder;
     QStringList paths;
-    for (int i = 0; i < info.count; ++i)
-        paths.append(info.folder + info.names.at(i));
+    for (const QString& name : info.names)
+        paths.append(info.folder + name);
     // Examined several at a time; a batch started meanwhile waits for the whole choice.
-    clipvane::addvideofiles(m_list, paths, clipvane::probeParallelism());
+    clipvane::appendAndProbe(m_list, paths, clipvane::probeParallelism());
 }
 
 int Form1::selectedRow() const {
@@ -350,8 +350,8 @@ void Form1::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
                !matchesDropEnding(path);
     });
     // Examined several at a time; a batch started meanwhile waits for the whole drop.
-    clipvane::addvideofiles(m_list, QStringList(paths.cbegin(), refused),
-                            clipvane::probeParallelism());
+    clipvane::appendAndProbe(m_list, QStringList(paths.cbegin(), refused),
+                             clipvane::probeParallelism());
     if (refused != paths.cend()) {
         if (m_services.messages)
             m_services.messages->information(QStringLiteral("Only Video files are allowed!"));
@@ -394,12 +394,13 @@ void Form1::BurnNow_Click() {
     if (!m_batch.canStart())
         return;
     if (m_player.playerProcessId != 0 && m_services.keys)
-        m_services.keys->sendKey(m_player.playerProcessId, QLatin1String(kPlayerTool), VK_Q);
-    m_batch.BurnNow();
+        m_services.keys->sendKey(m_player.playerProcessId, QLatin1String(kPlayerTool),
+                                 ToolKey::Quit);
+    m_batch.start();
 }
 
 void Form1::Command1_Click() {
-    m_batch.Command1_Click();
+    m_batch.cancel();
 }
 
 void Form1::ShowHelp() {

@@ -48,10 +48,10 @@ Form3::Form3(QWidget* parent, CaptureComponent* component, SaveFileChooser choos
     connect(ui->Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
     connect(ui->Command4, &QPushButton::clicked, this, &Form3::Command4_Click);
-    connect(&m_timer1, &QTimer::timeout, this, &Form3::Timer1_Timer);
+    connect(&m_clock, &QTimer::timeout, this, &Form3::Timer1_Timer);
     connect(m_vcx, &CaptureComponent::liveFrame, this, &Form3::showLiveFrame);
 
-    m_timer1.start(500);
+    m_clock.start(500);
 }
 
 Form3::~Form3() = default;
@@ -163,7 +163,7 @@ void Form3::Command4_Click() {
 }
 
 void Form3::done(int result) {
-    m_timer1.stop();
+    m_clock.stop();
     m_vcx->setLivePicture(false);
     m_vcx->stopRecording();
     m_vcx->setConnected(false);

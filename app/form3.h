@@ -44,7 +44,7 @@ public:
     Ui::Form3* form() const { return ui.get(); }
     CaptureComponent* component() const { return m_vcx; }
     QSlider* slider(int index) const;
-    QTimer& timer1() { return m_timer1; }
+    QTimer& timer1() { return m_clock; }
 
 protected:
     // However the window goes (Exit, the close box, Escape): a recording is finished first
@@ -61,7 +61,7 @@ private:
     std::unique_ptr<CaptureComponent> m_ownComponent;
     CaptureComponent* m_vcx;
     SaveFileChooser m_chooseFile;
-    QTimer m_timer1;
+    QTimer m_clock;
     bool m_recording = false; // what the buttons show
 };
 

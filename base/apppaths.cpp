@@ -32,7 +32,7 @@ void setProgramFolder(const QString& folder) {
     folderOverride() = folder;
 }
 
-QString AppPathSlash() {
+QString programFolderWithSlash() {
     QString folder = programFolder();
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');

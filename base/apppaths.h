@@ -9,7 +9,7 @@ QString programFolder();
 void setProgramFolder(const QString& folder);
 
 // The program folder path ending in "/" (a root folder keeps its single "/").
-QString AppPathSlash();
+QString programFolderWithSlash();
 
 // Whether the program folder is this user's to write settings and outputs into: writable and
 // not an installed copy (the install lays kInstalledMarker into it).

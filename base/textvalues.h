@@ -5,6 +5,9 @@
 
 namespace clipvane {
 
+// The text without the space characters at its ends (tabs and other blanks stay).
+QString trimSpaces(const QString& text);
+
 // The leading number of a text, as the program reads numbers from settings: leading blanks
 // are skipped, then an optional sign, digits and one decimal point are taken; empty or
 // non-numeric text gives 0.

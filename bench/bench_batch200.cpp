@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
 
     SourceList list;
     OptionSheet sheet;
-    prolist(sheet);
+    fillOptionSheet(sheet);
     applyProfilePick(sheet, 2);
     bench::Quiet quiet;
     BatchRun run(BatchRun::Environment{&list, &sheet, [] { return 2; }, &ChildTools::instance(),
@@ -98,11 +98,11 @@ int main(int argc, char** argv) {
     QElapsedTimer wall;
     wall.start();
     for (int i = 0; i < kCopies; ++i)
-        addvideofile(list, clip);
+        appendAndProbe(list, clip);
     const double addMs = wall.restart();
     QEventLoop untilDone;
     QObject::connect(&run, &BatchRun::runFinished, &untilDone, &QEventLoop::quit);
-    run.BurnNow();
+    run.start();
     if (run.isRunning())
         untilDone.exec();
     // Let deferred deletions run, as the program's own event loop would.

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
 
     SourceList list;
     OptionSheet sheet;
-    prolist(sheet);
+    fillOptionSheet(sheet);
     applyProfilePick(sheet, 2);
     for (int i = 0; i < 6; ++i) {
         const QString path = dir.filePath(QStringLiteral("movie%1.avi").arg(i));
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
                             "-i", "sine=frequency=440", "-t", "10", "-c:v", "mpeg4", "-c:a",
                             "libmp3lame", path}))
             return 1;
-        addvideofile(list, path);
+        appendAndProbe(list, path);
     }
 
     // The same command lines, run directly one after another.
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         in.profileCaption = profileCatalogue().at(1).caption;
         readEncoderOptions(sheet, in);
         in.outputFolder = out.path();
-        in.existedFile = "1";
+        in.overwrite = true;
         commands << splitCommandLine(std::get<EncoderCommand>(buildEncoderCommand(in)).commandLine);
     }
     QElapsedTimer direct;
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         batch.start();
         QEventLoop untilDone;
         QObject::connect(&run, &BatchRun::runFinished, &untilDone, &QEventLoop::quit);
-        run.BurnNow();
+        run.start();
         if (run.isRunning())
             untilDone.exec();
         batchMs[parallel] = batch.elapsed();

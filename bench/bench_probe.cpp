@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     QElapsedTimer direct;
     direct.start();
     for (const QString& f : files)
-        bench::runDirect(splitCommandLine(identifyCommandLine(AppPathSlash(), f)));
+        bench::runDirect(splitCommandLine(identifyCommandLine(programFolderWithSlash(), f)));
     const double directMs = direct.elapsed();
 
     // Each way fills a list of its own; both must find the same sizes and lengths.
@@ -44,9 +44,9 @@ int main(int argc, char** argv) {
         clock.start();
         if (parallel == 1) {
             for (const QString& f : files)
-                addvideofile(list, f);
+                appendAndProbe(list, f);
         } else {
-            addvideofiles(list, files, parallel);
+            appendAndProbe(list, files, parallel);
         }
         lateness = latency.worstLatenessMs();
         return static_cast<double>(clock.elapsed());
@@ -73,10 +73,10 @@ int main(int argc, char** argv) {
                 count, filled, same);
     std::printf("  identify commands run directly   : %8.0f ms\n", directMs);
     std::printf(
-        "  addvideofile, one after another  : %8.0f ms  (worst event-loop lateness %lld ms)\n",
+        "  appendAndProbe, one file at a time: %8.0f ms  (worst event-loop lateness %lld ms)\n",
         singleMs, static_cast<long long>(singleLate));
     std::printf(
-        "  addvideofiles, %2d at a time      : %8.0f ms  (worst event-loop lateness %lld ms)\n",
+        "  appendAndProbe, %2d at a time      : %8.0f ms  (worst event-loop lateness %lld ms)\n",
         parallel, severalMs, static_cast<long long>(severalLate));
     std::printf("  ratio, several at a time / one after another: %.2f\n", severalMs / singleMs);
     return filled == count && same == count ? 0 : 1;

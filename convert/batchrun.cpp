@@ -55,9 +55,9 @@ void tidyLogs(const QString& folder, int keptRuns) {
 } // namespace
 
 BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m_env(env) {
-    m_timer2.setObjectName(QStringLiteral("Timer2"));
-    m_timer2.setInterval(1000);
-    connect(&m_timer2, &QTimer::timeout, this, &BatchRun::Timer2_Timer);
+    m_elapsedClock.setObjectName(QStringLiteral("elapsedClock"));
+    m_elapsedClock.setInterval(1000);
+    connect(&m_elapsedClock, &QTimer::timeout, this, &BatchRun::onElapsedTick);
     if (m_env.list) {
         connect(m_env.list, &SourceList::probesFinished, this, [this] {
             // Let the file being added finish its own steps (and a further file its probe)
@@ -76,7 +76,7 @@ QString BatchRun::elapsedText() const {
     return timeText(m_elapsed);
 }
 
-void BatchRun::Timer2_Timer() {
+void BatchRun::onElapsedTick() {
     ++m_elapsed;
     emit elapsedTextChanged(elapsedText());
 }
@@ -86,11 +86,11 @@ void BatchRun::setPanelVisible(bool visible) {
     emit panelVisibleChanged(visible);
 }
 
-void BatchRun::setTrack(int value) {
-    if (m_track == value)
+void BatchRun::setItemProgress(int value) {
+    if (m_itemProgress == value)
         return;
-    m_track = value;
-    emit trackProgressChanged(value);
+    m_itemProgress = value;
+    emit itemProgressChanged(value);
 }
 
 void BatchRun::setTotal(int value) {
@@ -100,16 +100,16 @@ void BatchRun::setTotal(int value) {
     emit totalProgressChanged(value);
 }
 
-void BatchRun::setFrameCaption(const QString& caption) {
-    m_frameCaption = caption;
-    emit frameCaptionChanged(caption);
+void BatchRun::setPanelCaption(const QString& caption) {
+    m_panelCaption = caption;
+    emit panelCaptionChanged(caption);
 }
 
 bool BatchRun::canStart() const {
     return !m_running && m_env.list && m_env.list->count() > 0;
 }
 
-void BatchRun::BurnNow() {
+void BatchRun::start() {
     if (!canStart())
         return;
     // What would fail every item is said once, before anything starts.
@@ -123,7 +123,7 @@ void BatchRun::BurnNow() {
         }
     }
     m_running = true;
-    setFrameCaption(QLatin1String(kFrameCaption));
+    setPanelCaption(QLatin1String(kPanelCaption));
     setPanelVisible(true);
     m_completedShare = 0;
     emit busyChanged(true);
@@ -142,18 +142,18 @@ void BatchRun::beginItems() {
     tidyLogs(cacheFolder(), kKeptRunLogs);
     m_elapsed = 0;
     emit elapsedTextChanged(elapsedText());
-    m_timer2.start();
+    m_elapsedClock.start();
 
     // The rows of this run, fixed now. A row removed meanwhile is skipped.
-    m_ids.clear();
+    m_identifyLines.clear();
     for (int row = 0; row < m_env.list->count(); ++row)
-        m_ids.push_back(m_env.list->idAt(row));
+        m_identifyLines.push_back(m_env.list->idAt(row));
     m_next = 0;
-    m_visited = 0;
+    m_itemsTried = 0;
     m_failed = 0;
-    m_written.clear();
+    m_reservedOutputs.clear();
     qint64 total = 0;
-    for (SourceList::Id id : m_ids) {
+    for (SourceList::Id id : m_identifyLines) {
         const std::optional<qint64> start = parseTimeText(m_env.list->text(id, SourceList::Start));
         const std::optional<qint64> end = parseTimeText(m_env.list->text(id, SourceList::End));
         if (start && end && *end > *start)
@@ -173,15 +173,15 @@ int BatchRun::parallelNow() const {
 }
 
 void BatchRun::startNextItem() {
-    while (m_running && m_next < m_ids.size() &&
+    while (m_running && m_next < m_identifyLines.size() &&
            static_cast<int>(m_inFlight.size()) < parallelNow()) {
-        const SourceList::Id id = m_ids[m_next++];
+        const SourceList::Id id = m_identifyLines[m_next++];
         if (!m_env.list->contains(id))
             continue;
         if (startItem(id) == ItemStart::StopRun)
             return;
     }
-    if (m_running && m_inFlight.empty() && m_next >= m_ids.size())
+    if (m_running && m_inFlight.empty() && m_next >= m_identifyLines.size())
         complete();
 }
 
@@ -215,7 +215,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
         endRunEarly();
         return ItemStart::StopRun;
     }
-    ++m_visited;
+    ++m_itemsTried;
 
     EncoderInputs in;
     in.programFolder = programFolder();
@@ -230,10 +230,10 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
         return ItemStart::Skipped;
     }
     in.outputFolder = m_settings.outputFolder;
-    in.existedFile = m_settings.existedFile;
+    in.overwrite = m_settings.overwrite;
     in.threadCount = m_settings.threads;
     // Outputs written and outputs being written: no two items of a batch share a file.
-    in.writtenByBatch = m_written;
+    in.writtenByBatch = m_reservedOutputs;
 
     const EncoderCommandResult built = buildEncoderCommand(in);
     if (const auto* error = std::get_if<EncoderCommandError>(&built)) {
@@ -258,8 +258,8 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     item->outputExisted = QFileInfo::exists(command.outputPath);
     item->clipSeconds = command.clipSeconds;
     list.setLogPath(id, QString());
-    m_written.append(command.outputPath); // reserved now, given back if the item fails
-    setFrameCaption(QLatin1String(kFrameCaption) + input + QStringLiteral(" To ") +
+    m_reservedOutputs.append(command.outputPath); // reserved now, given back if the item fails
+    setPanelCaption(QLatin1String(kPanelCaption) + input + QStringLiteral(" To ") +
                     command.outputPath);
     list.setText(id, SourceList::Status, QStringLiteral("Processing"));
     list.setNote(id, QString());
@@ -281,7 +281,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     item->job = job;
     m_inFlight.push_back(std::move(owned));
     connect(job, &ToolJob::started, this, [this, item](qint64 pid) {
-        item->track = 10;
+        item->progress = 10;
         showLeastAdvanced();
         emit encoderStarted(pid);
     });
@@ -291,7 +291,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
             [this, item](const ToolJobResult& r) { onItemFinished(item, r); });
     if (!job->start(command.commandLine, options)) {
         job->deleteLater();
-        m_written.removeOne(item->output);
+        m_reservedOutputs.removeOne(item->output);
         failItem(id, QStringLiteral("The encoder tool could not be started."));
         removeInFlight(item);
         return ItemStart::Skipped;
@@ -304,8 +304,8 @@ void BatchRun::showLeastAdvanced() {
     // The current-item bar follows the item furthest behind.
     int least = 100;
     for (const auto& item : m_inFlight)
-        least = std::min(least, item->track);
-    setTrack(least);
+        least = std::min(least, item->progress);
+    setItemProgress(least);
 }
 
 void BatchRun::removeInFlight(Item* item) {
@@ -323,10 +323,11 @@ void BatchRun::onPolled(Item* item, std::optional<double> reportedSeconds) {
     if (reportedSeconds && item->clipSeconds > 0) {
         item->reported = true;
         item->reportedSeconds = std::min(*reportedSeconds, static_cast<double>(item->clipSeconds));
-        item->track = std::max(item->track, trackProgressFor(*reportedSeconds, item->clipSeconds));
-    } else if (!item->reported && ++item->passes >= item->clipSeconds / 3) {
-        item->passes = 0;
-        item->track = std::min(item->track + 1, 83);
+        item->progress =
+            std::max(item->progress, itemProgressFor(*reportedSeconds, item->clipSeconds));
+    } else if (!item->reported && ++item->pollsSinceStep >= item->clipSeconds / 3) {
+        item->pollsSinceStep = 0;
+        item->progress = std::min(item->progress + 1, 83);
     }
     showLeastAdvanced();
     showTimeLeft();
@@ -389,7 +390,7 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
         if (!item->errorLines.isEmpty())
             reason += QLatin1Char('\n') + item->errorLines;
         failItem(item->id, reason);
-        m_written.removeOne(item->output);
+        m_reservedOutputs.removeOne(item->output);
         // What this item wrote is broken; a file that was there before it started is not ours
         // to remove (an overwrite wrote under a hidden name, so the old file is whole).
         if (item->encodePath != item->output || !item->outputExisted)
@@ -399,7 +400,7 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
     removeInFlight(item);
     showTimeLeft();
     if (m_inFlight.empty())
-        setTrack(100);
+        setItemProgress(100);
     else
         showLeastAdvanced();
 
@@ -432,7 +433,7 @@ void BatchRun::stopInFlight() {
     m_inFlight.clear();
 }
 
-void BatchRun::Command1_Click() {
+void BatchRun::cancel() {
     if (!m_running)
         return;
     if (m_waitingForProbes) {
@@ -451,9 +452,9 @@ void BatchRun::Command1_Click() {
 }
 
 void BatchRun::endRunEarly() {
-    m_timer2.stop();
+    m_elapsedClock.stop();
     emit busyChanged(false);
-    setTrack(0);
+    setItemProgress(0);
     setTotal(0);
     setPanelVisible(false);
     m_running = false;
@@ -461,7 +462,7 @@ void BatchRun::endRunEarly() {
 }
 
 void BatchRun::complete() {
-    m_timer2.stop();
+    m_elapsedClock.stop();
     setTotal(100);
     emit busyChanged(false);
     // A shutdown the user can still stop: a minute's countdown with Cancel first.
@@ -477,11 +478,11 @@ void BatchRun::complete() {
                 done + QLatin1Char('\n') +
                 QStringLiteral("%1 of %2 %3 failed. Hover over a failed row to see why.")
                     .arg(m_failed)
-                    .arg(m_visited)
-                    .arg(m_visited == 1 ? QStringLiteral("file") : QStringLiteral("files")));
+                    .arg(m_itemsTried)
+                    .arg(m_itemsTried == 1 ? QStringLiteral("file") : QStringLiteral("files")));
         }
     }
-    setTrack(0);
+    setItemProgress(0);
     setTotal(0);
     setPanelVisible(false);
     m_completedShare = 0;

@@ -26,7 +26,7 @@ class MessageBoxes;
 // Convert Now: converts every source item, top to bottom, one encoder run at a time, and
 // keeps the progress panel, the row statuses and the user informed.
 //
-// The run is driven by signals: BurnNow() starts it and returns, and each item starts when
+// The run is driven by signals: start() starts it and returns, and each item starts when
 // an encoder before it has finished. Up to "parallel" items convert at once (one unless the
 // settings say more). Nothing waits in a nested loop, so a dialog or
 // message box opened meanwhile never holds the batch up.
@@ -48,19 +48,19 @@ public:
     bool canStart() const;
     // Starts a run over the list and returns; ignored while a run is going. When files are
     // still being examined the run begins once they all have been.
-    void BurnNow();
-    // The Cancel button: stops the running item and ends the run.
-    void Command1_Click();
+    void start();
+    // Cancel: stops every item under way and ends the run.
+    void cancel();
 
     bool isRunning() const { return m_running; }
     bool waitingForProbes() const { return m_waitingForProbes; }
     bool panelVisible() const { return m_panelVisible; }
-    int trackProgress() const { return m_track; }
+    int itemProgress() const { return m_itemProgress; }
     int totalProgress() const { return m_total; }
     QString elapsedText() const;
-    bool timerRunning() const { return m_timer2.isActive(); }
+    bool timerRunning() const { return m_elapsedClock.isActive(); }
 
-    static constexpr const char* kFrameCaption = "Progress....";
+    static constexpr const char* kPanelCaption = "Progress....";
     // How long a cancelled encoder has to stop after "q" before it is terminated.
     static constexpr int kStopGraceMs = 5000;
     // How many runs' encoder logs of earlier sessions are kept (this session's all stay).
@@ -69,8 +69,8 @@ public:
 
 signals:
     void panelVisibleChanged(bool visible);
-    void frameCaptionChanged(const QString& caption);
-    void trackProgressChanged(int value);
+    void panelCaptionChanged(const QString& caption);
+    void itemProgressChanged(int value);
     void totalProgressChanged(int value);
     void elapsedTextChanged(const QString& text);
     void busyChanged(bool busy);
@@ -93,9 +93,9 @@ private:
         QString errorLines;
         bool outputExisted = false;
         qint64 clipSeconds = 0;
-        int passes = 0;
+        int pollsSinceStep = 0;
         bool reported = false;
-        int track = 10;
+        int progress = 10;
         double reportedSeconds = 0;
         QPointer<ToolJob> job;
         QPointer<OutputCheck> check;
@@ -117,30 +117,30 @@ private:
     void endRunEarly(); // after a cancel or a missing input
     void failItem(SourceList::Id id, const QString& reason);
     QString nextLogPath();
-    void Timer2_Timer();
+    void onElapsedTick();
     void setPanelVisible(bool visible);
-    void setTrack(int value);
+    void setItemProgress(int value);
     void setTotal(int value);
-    void setFrameCaption(const QString& caption);
+    void setPanelCaption(const QString& caption);
 
     Environment m_env;
-    QTimer m_timer2;
+    QTimer m_elapsedClock;
     bool m_running = false;
     bool m_waitingForProbes = false;
     bool m_panelVisible = false;
-    QString m_frameCaption;
-    int m_track = 0;
+    QString m_panelCaption;
+    int m_itemProgress = 0;
     int m_total = 0;
     int m_completedShare = 0;
     qint64 m_elapsed = 0;
 
     // This run.
     RunSettings m_settings;
-    std::vector<SourceList::Id> m_ids;
+    std::vector<SourceList::Id> m_identifyLines;
     size_t m_next = 0;
-    int m_visited = 0;
+    int m_itemsTried = 0;
     int m_failed = 0;
-    QStringList m_written; // outputs this run has written or is writing
+    QStringList m_reservedOutputs; // outputs this run has written or is writing
     int m_runNumber = 0;
     std::vector<std::unique_ptr<Item>> m_inFlight;
     RunEstimate m_estimate;

@@ -141,7 +141,7 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     const QString sep = QStringLiteral("/");
     QString base = outputBaseName(in.inputPath);
     QString outputPath = folder + sep + base + *extension;
-    const bool keepName = !(in.existedFile.isEmpty() || in.existedFile == QLatin1String("0"));
+    const bool keepName = in.overwrite;
     // Overwriting may replace an older output, never the file being converted nor a file an
     // earlier item of this batch wrote.
     const auto isInput = [&](const QString& path) { return sameFile(path, in.inputPath); };

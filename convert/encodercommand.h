@@ -26,10 +26,10 @@ struct EncoderInputs {
     QString sampleRate;
     QString audioChannel;
     // Settings.
-    QString outputFolder; // where the output goes (the run resolves the default)
-    QString existedFile;  // "0" or empty: add "_New"; anything else: overwrite
+    QString outputFolder;   // where the output goes (the run resolves the default)
+    bool overwrite = false; // an existing output is replaced, or the new one takes a "_New" name
     double threadCount = 0;
-    // Outputs earlier items of the same batch wrote: never overwritten, whatever existedFile
+    // Outputs earlier items of the same batch wrote: never overwritten, whatever overwrite
     // says, so that two inputs with the same base name both survive.
     QStringList writtenByBatch;
 };

@@ -5,7 +5,7 @@
 
 namespace clipvane {
 
-int trackProgressFor(double reportedSeconds, qint64 clipSeconds) {
+int itemProgressFor(double reportedSeconds, qint64 clipSeconds) {
     if (clipSeconds <= 0)
         return 10;
     const double percent = reportedSeconds / static_cast<double>(clipSeconds) * 100.0;

@@ -98,7 +98,7 @@ std::optional<QString> OptionSheet::value(const QString& category, const QString
     return r->value;
 }
 
-void prolist(OptionSheet& sheet) {
+void fillOptionSheet(OptionSheet& sheet) {
     using Kind = OptionSheet::Kind;
     sheet.clear();
     sheet.addCategory(opt::General);

@@ -57,7 +57,7 @@ private:
 };
 
 // Builds the sheet from nothing with every encoding choice and its initial value.
-void prolist(OptionSheet& sheet);
+void fillOptionSheet(OptionSheet& sheet);
 
 // Category names and row captions used throughout the program.
 namespace opt {

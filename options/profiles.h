@@ -11,7 +11,7 @@ class OptionSheet;
 // The fixed catalogue of output profiles, in picker order (index 1 is the first entry).
 struct ProfileEntry {
     QString caption;
-    bool hasPicture;
+    bool isHeading;
 };
 const QList<ProfileEntry>& profileCatalogue();
 

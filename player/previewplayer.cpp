@@ -45,9 +45,9 @@ QString playerCommandLine(const QString& programFolder, std::optional<qint64> of
 PreviewPlayer::PreviewPlayer(PlayerState* state, ToolKeys* keys, PlayerOptionTexts options,
                              QObject* parent)
     : QObject(parent), m_state(state), m_keys(keys), m_options(std::move(options)) {
-    m_timer1.setObjectName(QStringLiteral("Timer1"));
-    m_timer1.setInterval(1000);
-    connect(&m_timer1, &QTimer::timeout, this, &PreviewPlayer::tick);
+    m_clock.setObjectName(QStringLiteral("previewClock"));
+    m_clock.setInterval(1000);
+    connect(&m_clock, &QTimer::timeout, this, &PreviewPlayer::tick);
     m_starter = [](const QString& commandLine) -> qint64 {
         ChildTools::StartOptions options;
         options.workingDirectory = programFolder(); // the player's working folder
@@ -60,7 +60,7 @@ void PreviewPlayer::quitPlayer() {
     if (m_state->playerProcessId == 0)
         return;
     if (m_keys)
-        m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), VK_Q);
+        m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), ToolKey::Quit);
     // A player busy elsewhere may miss its key; it is not left playing.
     ChildTools::instance().ensureEnds(m_state->playerProcessId, kQuitGraceMs);
 }
@@ -77,12 +77,12 @@ void PreviewPlayer::startPlayer(std::optional<qint64> offset, const QString& opt
 }
 
 void PreviewPlayer::setClockRunning(bool running) {
-    if (running == m_timer1.isActive())
+    if (running == m_clock.isActive())
         return;
     if (running)
-        m_timer1.start();
+        m_clock.start();
     else
-        m_timer1.stop();
+        m_clock.stop();
 }
 
 void PreviewPlayer::showPosition() {
@@ -121,8 +121,8 @@ void PreviewPlayer::tick() {
 
 void PreviewPlayer::pause() {
     if (m_keys && m_state->playerProcessId != 0)
-        m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), VK_SPACE);
-    setClockRunning(!m_timer1.isActive());
+        m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), ToolKey::Pause);
+    setClockRunning(!m_clock.isActive());
 }
 
 void PreviewPlayer::stop() {
@@ -134,12 +134,12 @@ void PreviewPlayer::stop() {
 
 void PreviewPlayer::back() {
     if (m_keys && m_state->playerProcessId != 0)
-        m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), VK_LEFT);
+        m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), ToolKey::Back);
 }
 
 void PreviewPlayer::forward() {
     if (m_keys && m_state->playerProcessId != 0)
-        m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), VK_RIGHT);
+        m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), ToolKey::Forward);
 }
 
 void PreviewPlayer::firstFrame() {

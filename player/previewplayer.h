@@ -71,7 +71,7 @@ public:
     // The clock's second.
     void tick();
 
-    bool clockRunning() const { return m_timer1.isActive(); }
+    bool clockRunning() const { return m_clock.isActive(); }
     // Ends the clock and the player, as leaving a window that shows one does.
     void quit();
     // Sets the clock without showing it (a window that opens afresh).
@@ -105,7 +105,7 @@ private:
     PlayerOptionTexts m_options;
     Starter m_starter;
     qint64 m_windowId = 0;
-    QTimer m_timer1;
+    QTimer m_clock;
     bool m_keepsOwnPath = false;
     QString m_ownPath;
 };

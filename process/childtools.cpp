@@ -8,19 +8,18 @@
 
 namespace clipvane {
 
-QByteArray terminalBytesForKey(int virtualKey) {
-    switch (virtualKey) {
-    case VK_SPACE:
+QByteArray terminalBytes(ToolKey key) {
+    switch (key) {
+    case ToolKey::Pause:
         return QByteArrayLiteral(" ");
-    case VK_LEFT:
+    case ToolKey::Back:
         return QByteArrayLiteral("\x1b[D");
-    case VK_RIGHT:
+    case ToolKey::Forward:
         return QByteArrayLiteral("\x1b[C");
-    case VK_Q:
+    case ToolKey::Quit:
         return QByteArrayLiteral("q");
-    default:
-        return {};
     }
+    return {};
 }
 
 ChildTools& ChildTools::instance() {
@@ -71,12 +70,9 @@ QProcess* ChildTools::find(qint64 processId, const QString& toolName) const {
     return child;
 }
 
-void ChildTools::sendKey(qint64 processId, const QString& toolName, int virtualKey) {
-    QProcess* child = find(processId, toolName);
-    const QByteArray bytes = terminalBytesForKey(virtualKey);
-    if (!child || bytes.isEmpty())
-        return;
-    child->write(bytes);
+void ChildTools::sendKey(qint64 processId, const QString& toolName, ToolKey key) {
+    if (QProcess* child = find(processId, toolName))
+        child->write(terminalBytes(key));
 }
 
 void ChildTools::signalGroup(qint64 processId, int signal) {

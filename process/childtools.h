@@ -9,14 +9,15 @@
 
 namespace clipvane {
 
-// Virtual-key codes the program sends to its tools.
-enum VirtualKey : int { VK_SPACE = 32, VK_LEFT = 37, VK_RIGHT = 39, VK_Q = 81 };
+// The keys the program sends to its tools (the player's and the encoder's own bindings give
+// them their meaning): space pauses, the arrows skip back and forward, q quits.
+enum class ToolKey { Pause, Back, Forward, Quit };
 
 inline constexpr const char* kPlayerTool = "mp.dll";
 inline constexpr const char* kEncoderTool = "fp.dll";
 
-// The bytes a terminal sends for a key, or empty for a key the tools do not know.
-QByteArray terminalBytesForKey(int virtualKey);
+// The bytes a terminal sends for a key.
+QByteArray terminalBytes(ToolKey key);
 
 // Sends key presses to tools the program started. Tests replace it with a recorder.
 class ToolKeys {
@@ -24,7 +25,7 @@ public:
     virtual ~ToolKeys() = default;
     // Sends the key to the live child with that process id whose program contains toolName.
     // An ended child, another program or a process id of 0 gets nothing.
-    virtual void sendKey(qint64 processId, const QString& toolName, int virtualKey) = 0;
+    virtual void sendKey(qint64 processId, const QString& toolName, ToolKey key) = 0;
 };
 
 // The tools (player, encoder) the program has started and still watches. Each is started
@@ -48,7 +49,7 @@ public:
     // The live child with that process id whose program contains toolName, or nullptr.
     QProcess* find(qint64 processId, const QString& toolName) const;
 
-    void sendKey(qint64 processId, const QString& toolName, int virtualKey) override;
+    void sendKey(qint64 processId, const QString& toolName, ToolKey key) override;
 
     // Each tool runs in a process group of its own (its id is the tool's process id), so a
     // stop reaches whatever the tool started too. Sends a signal to the group of a child that

@@ -43,7 +43,7 @@ void ToolJob::stop() {
         return;
     m_stopRequested = true;
     ToolKeys* keys = m_options.keys ? m_options.keys : &ChildTools::instance();
-    keys->sendKey(m_pid, m_options.toolName, VK_Q);
+    keys->sendKey(m_pid, m_options.toolName, ToolKey::Quit);
     ChildTools::instance().ensureEnds(m_pid, m_options.stopGraceMs, m_options.termGraceMs);
 }
 

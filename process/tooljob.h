@@ -17,7 +17,7 @@ struct ToolJobResult {
     int exitCode = 0;           // the signal's number when crashed
     bool crashed = false;       // killed by a signal (including our own hard stop)
     bool stopRequested = false; // stop() was called before it ended
-    QString errorLines; // the log's lines that say what went wrong
+    QString errorLines;         // the log's lines that say what went wrong
     bool succeeded() const { return !crashed && exitCode == 0; }
 };
 

@@ -36,7 +36,7 @@ QString Preferences::effectiveOutputFolder() const {
 }
 
 bool Preferences::overwriteExisting() const {
-    const QString v = existedFile();
+    const QString v = value(kExistedFile);
     return !(v.isEmpty() || v == QLatin1String("0"));
 }
 
@@ -72,24 +72,12 @@ BatchChoices Preferences::batchChoices() const {
     return c;
 }
 
-namespace {
-QString withoutSurroundingSpaces(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
-} // namespace
-
 Preferences::SaveResult Preferences::saveBatchChoices(const BatchChoices& choices) const {
     const double threads = leadingNumber(choices.threads);
     // FFmpeg refuses a negative count as it refuses too many.
     if (threads < 0 || threads > kMaxThreads)
         return SaveResult::ThreadRefused;
-    bool ok = setValue(kOutputFolder, withoutSurroundingSpaces(choices.outputFolder));
+    bool ok = setValue(kOutputFolder, trimSpaces(choices.outputFolder));
     ok = setValue(kExistedFile, QLatin1String(choices.overwrite ? "1" : "0")) && ok;
     ok = setValue(kAutoShut, QLatin1String(choices.autoShut ? "1" : "0")) && ok;
     // "-0" is stored as "0"; 2.5 stays 2.5.
@@ -101,7 +89,7 @@ Preferences::SaveResult Preferences::saveBatchChoices(const BatchChoices& choice
 RunSettings RunSettings::read(const Preferences& preferences) {
     RunSettings s;
     s.outputFolder = preferences.effectiveOutputFolder();
-    s.existedFile = preferences.existedFile();
+    s.overwrite = preferences.overwriteExisting();
     s.threads = preferences.threads();
     return s;
 }

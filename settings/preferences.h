@@ -42,9 +42,8 @@ public:
     // The folder converted files go to: the stored one (a relative one taken from the program
     // folder), or the default output folder.
     QString effectiveOutputFolder() const;
-    // "0" or empty: an existing output is kept and the new one takes a "_New" name; anything
-    // else: it is overwritten.
-    QString existedFile() const { return value(kExistedFile); }
+    // Whether an existing output is overwritten: the stored "0" or nothing keeps it (the new
+    // one takes a "_New" name); anything else overwrites it.
     bool overwriteExisting() const;
     // Whether the computer is shut down after a batch: only the text "1" says so.
     bool autoShut() const;
@@ -74,8 +73,8 @@ private:
 
 // The settings a batch run reads once, when it starts.
 struct RunSettings {
-    QString outputFolder; // resolved: never empty
-    QString existedFile;
+    QString outputFolder;   // resolved: never empty
+    bool overwrite = false; // existing outputs are replaced (or kept, the new file renamed)
     double threads = 0;
     static RunSettings read(const Preferences& preferences);
 };

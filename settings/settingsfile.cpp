@@ -1,5 +1,7 @@
 #include "settings/settingsfile.h"
 
+#include "base/textvalues.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -147,15 +149,8 @@ QString readSetting(const QString& filePath, const QString& section, const QStri
         return QString();
     QString k, raw;
     splitKeyLine(file.text.at(loc.keyLine), k, raw);
-    QString value = storedValue(raw);
     // Only the space character is trimmed here; tabs inside the quotes stay.
-    qsizetype b = 0;
-    qsizetype e = value.size();
-    while (b < e && value.at(b) == QLatin1Char(' '))
-        ++b;
-    while (e > b && value.at(e - 1) == QLatin1Char(' '))
-        --e;
-    return value.mid(b, e - b);
+    return trimSpaces(storedValue(raw));
 }
 
 bool writeSetting(const QString& filePath, const QString& section, const QString& key,

@@ -5,8 +5,8 @@
 
 namespace clipvane {
 
-SelectFileInfo GetSelectedFiles(const QStringList& selectedPaths) {
-    SelectFileInfo info;
+ChosenFiles splitChosenPaths(const QStringList& selectedPaths) {
+    ChosenFiles info;
     if (selectedPaths.isEmpty())
         return info;
     info.folder = QFileInfo(selectedPaths.first()).absolutePath();
@@ -21,7 +21,6 @@ SelectFileInfo GetSelectedFiles(const QStringList& selectedPaths) {
         info.names.append(dir == info.folder
                               ? fi.fileName()
                               : QDir(info.folder).relativeFilePath(fi.absoluteFilePath()));
-        ++info.count;
     }
     return info;
 }

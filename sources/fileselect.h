@@ -7,15 +7,14 @@ namespace clipvane {
 
 // The open-file dialog's answer split into its folder (ending in "/") and the chosen names,
 // in the dialog's order.
-struct SelectFileInfo {
-    int count = 0;
+struct ChosenFiles {
     QString folder;
     QStringList names;
 };
 
 // Splits the full paths an open-file dialog returned. An empty answer (a cancelled dialog)
-// gives count 0. A root folder is "/" (never "//").
-SelectFileInfo GetSelectedFiles(const QStringList& selectedPaths);
+// gives no names. A root folder is "/" (never "//").
+ChosenFiles splitChosenPaths(const QStringList& selectedPaths);
 
 // The dialog's title and its filter entries, as (description, patterns) pairs in order.
 inline constexpr const char* kOpenVideoTitle = "Open Video File";

@@ -208,7 +208,7 @@ private:
     Next m_next = nullptr;
 
     // What the tools said.
-    QString m_ids; // the identify output's ID_ lines, the latest when there are very many
+    QString m_identifyLines; // the identify output's ID_ lines, the latest when there are very many
     bool m_unreadable = false; // the prober ran and could not open the file as media
     bool m_guessed = false;    // the prober's duration was a guess from the bit rate
     bool m_guessOnly = false;  // and the packets could not replace it
@@ -235,14 +235,17 @@ void Probe::start() {
     m_deadline.start(m_timeoutMs);
     constexpr qsizetype kMaxIds = 64 * 1024;
     runTool(
-        identifyCommandLine(AppPathSlash(), m_toolPath),
+        identifyCommandLine(programFolderWithSlash(), m_toolPath),
         [this](QStringView line) {
             if (!line.startsWith(QLatin1String("ID_")))
                 return;
-            m_ids += line;
-            m_ids += QLatin1Char('\n');
-            if (m_ids.size() > kMaxIds)
-                m_ids.remove(0, m_ids.indexOf(QLatin1Char('\n'), m_ids.size() - kMaxIds / 2) + 1);
+            m_identifyLines += line;
+            m_identifyLines += QLatin1Char('\n');
+            if (m_identifyLines.size() > kMaxIds)
+                m_identifyLines.remove(
+                    0, m_identifyLines.indexOf(QLatin1Char('\n'),
+                                               m_identifyLines.size() - kMaxIds / 2) +
+                           1);
         },
         &Probe::afterIdentify);
 }
@@ -328,10 +331,10 @@ void Probe::toolEnded(bool started, int rc) {
 }
 
 void Probe::afterIdentify(const ToolRun& identify) {
-    m_out.identify = parseIdentifyOutput(m_ids);
+    m_out.identify = parseIdentifyOutput(m_identifyLines);
     m_out.identify.length.reset(); // decided below
     if (!identify.started) {
-        const QString player = AppPathSlash() + QStringLiteral("/mp.dll");
+        const QString player = programFolderWithSlash() + QStringLiteral("/mp.dll");
         m_out.note = QFileInfo::exists(player)
                          ? QStringLiteral("The player tool %1 could not be started.")
                                .arg(QDir::cleanPath(player))
@@ -451,8 +454,11 @@ void writeOutcome(SourceList& list, SourceList::Id id, const ProbeOutcome& outco
 }
 } // namespace
 
-QString identifyCommandLine(const QString& appPathSlash, const QString& filePath) {
-    return quoteIfNeeded(appPathSlash + QStringLiteral("/mp.dll")) +
+QString identifyCommandLine(const QString& folderWithSlash, const QString& filePath) {
+    // The folder already ends in "/": the doubled slash ("/prog//mp.dll") is the command text
+    // as it has always been written, and the tests hold it to that. The system reads "//" as
+    // one separator.
+    return quoteIfNeeded(folderWithSlash + QStringLiteral("/mp.dll")) +
            QStringLiteral(" -identify -benchmark -nosound -vo null -vf cropdetect -endpos 1 ") +
            quoteArgument(filePath);
 }
@@ -531,8 +537,8 @@ int probeParallelism() {
     return std::max(1, QThread::idealThreadCount());
 }
 
-QList<SourceList::Id> addvideofiles(SourceList& list, const QStringList& paths, int parallel,
-                                    int timeoutMs) {
+QList<SourceList::Id> appendAndProbe(SourceList& list, const QStringList& paths, int parallel,
+                                     int timeoutMs) {
     QList<SourceList::Id> ids;
     ids.reserve(paths.size());
     for (const QString& path : paths)
@@ -582,8 +588,8 @@ QList<SourceList::Id> addvideofiles(SourceList& list, const QStringList& paths, 
     return ids;
 }
 
-SourceList::Id addvideofile(SourceList& list, const QString& path, int timeoutMs) {
-    return addvideofiles(list, {path}, 1, timeoutMs).constFirst();
+SourceList::Id appendAndProbe(SourceList& list, const QString& path, int timeoutMs) {
+    return appendAndProbe(list, {path}, 1, timeoutMs).constFirst();
 }
 
 } // namespace clipvane

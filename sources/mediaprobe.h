@@ -10,9 +10,9 @@
 
 namespace clipvane {
 
-// The player tool's identify command for one file. appPathSlash is the program folder
+// The player tool's identify command for one file. folderWithSlash is the program folder
 // ending in "/"; the tool path is quoted only when the folder holds blanks or quotes.
-QString identifyCommandLine(const QString& appPathSlash, const QString& filePath);
+QString identifyCommandLine(const QString& folderWithSlash, const QString& filePath);
 
 // The prober's command for a file's container duration (one number, or N/A, on stdout).
 QString durationCommandLine(const QString& ffprobe, const QString& filePath);
@@ -65,10 +65,11 @@ int probeParallelism();
 // When a file cannot be read as a video (missing, a folder, empty, unreadable, sound only, of
 // no known length, a tool missing, no answer in time) End stays empty and the row's note says
 // why, in words for the user.
-QList<SourceList::Id> addvideofiles(SourceList& list, const QStringList& paths, int parallel,
-                                    int timeoutMs = kProbeTimeoutMs);
+QList<SourceList::Id> appendAndProbe(SourceList& list, const QStringList& paths, int parallel,
+                                     int timeoutMs = kProbeTimeoutMs);
 
-// addvideofiles for one file.
-SourceList::Id addvideofile(SourceList& list, const QString& path, int timeoutMs = kProbeTimeoutMs);
+// appendAndProbe for one file.
+SourceList::Id appendAndProbe(SourceList& list, const QString& path,
+                              int timeoutMs = kProbeTimeoutMs);
 
 } // namespace clipvane

@@ -119,7 +119,7 @@ private slots:
         list().setText(list().idAt(0), SourceList::Start, "0:00:01");
         list().setText(list().idAt(0), SourceList::End, "0:00:03");
         QStringList captions;
-        connect(&form->batch(), &BatchRun::frameCaptionChanged,
+        connect(&form->batch(), &BatchRun::panelCaptionChanged,
                 [&](const QString& c) { captions << c; });
         convertNow();
 
@@ -264,7 +264,7 @@ private slots:
         convertNow();
         QCOMPARE(statuses(), (QStringList{"OK", "Cancel", "Earlier"}));
         QCOMPARE(messages.shown, QStringList{"error:Conversion Canceled by the user!"});
-        QVERIFY(keys.sent.contains(QString("fp.dll:%1:81").arg(secondPid)));
+        QVERIFY(keys.sent.contains(QString("fp.dll:%1:quit").arg(secondPid)));
         QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(secondPid), 10000);
         QVERIFY(desktop.opened.isEmpty());
         checkPanelClosed();
@@ -461,7 +461,7 @@ private slots:
         QList<int> seen;
         connect(&form->batch(), &BatchRun::totalProgressChanged, [&](int v) { seen << v; });
         QList<int> track;
-        connect(&form->batch(), &BatchRun::trackProgressChanged, [&](int v) { track << v; });
+        connect(&form->batch(), &BatchRun::itemProgressChanged, [&](int v) { track << v; });
         convertNow();
         QCOMPARE(seen, values);
         QCOMPARE(track.first(), 10);
@@ -617,7 +617,7 @@ private slots:
         form->playerState().playerProcessId = 424242;
         form->addvideofile(clip1s);
         convertNow();
-        QCOMPARE(keys.sent.first(), QString("mp.dll:424242:81"));
+        QCOMPARE(keys.sent.first(), QString("mp.dll:424242:quit"));
     }
 };
 

@@ -109,7 +109,7 @@ private slots:
         keys.sent.clear();
         s->unload();
         s->unload();
-        QCOMPARE(keys.sent, QStringList{"mp.dll:500:81"});
+        QCOMPARE(keys.sent, QStringList{"mp.dll:500:quit"});
         QVERIFY(!s->player().clockRunning());
     }
 };

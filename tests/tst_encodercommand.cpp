@@ -37,7 +37,7 @@ EncoderInputs example() {
     in.sampleRate = "44100";
     in.audioChannel = "2";
     in.outputFolder = "/out";
-    in.existedFile = "0";
+    in.overwrite = false;
     in.threadCount = 2;
     return in;
 }
@@ -103,7 +103,7 @@ private slots:
                                     << "0"
                                     << " -acodec libmp3lame -n \"/out/holiday.flv\"";
         QTest::newRow("overwrite adds -y")
-            << "existedFile"
+            << "overwrite"
             << "1"
             << " -acodec libmp3lame -y -threads  2 \"/out/holiday.flv\"";
         QTest::newRow("ogg") << "audioCodec"
@@ -174,8 +174,8 @@ private slots:
             in.disableAudio = value;
         else if (field == "threads")
             in.threadCount = value.toDouble();
-        else if (field == "existedFile")
-            in.existedFile = value;
+        else if (field == "overwrite")
+            in.overwrite = value == "1";
         else if (field == "audioCodec")
             in.audioCodec = value;
         else if (field == "videoFramerate")
@@ -199,29 +199,25 @@ private slots:
     }
 
     void existingFiles_data() {
-        QTest::addColumn<QString>("existedFile");
+        QTest::addColumn<bool>("overwrite");
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QString>("output");
-        QTest::newRow("free") << "0" << QStringList{} << "/out/holiday.flv";
-        QTest::newRow("taken") << "0" << QStringList{"/out/holiday.flv"} << "/out/holiday_New.flv";
+        QTest::newRow("free") << false << QStringList{} << "/out/holiday.flv";
+        QTest::newRow("taken") << false << QStringList{"/out/holiday.flv"}
+                               << "/out/holiday_New.flv";
         QTest::newRow("twice taken")
-            << "0" << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
+            << false << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
             << "/out/holiday_New_New.flv";
-        QTest::newRow("empty setting means new name")
-            << "" << QStringList{"/out/holiday.flv"} << "/out/holiday_New.flv";
         QTest::newRow("overwrite keeps name")
-            << "1" << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
-        QTest::newRow("other value keeps name")
-            << "yes" << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
+            << true << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
     }
     void existingFiles() {
-        QFETCH(QString, existedFile);
+        QFETCH(bool, overwrite);
         QFETCH(QStringList, existing);
         QFETCH(QString, output);
         EncoderInputs in = example();
-        in.existedFile = existedFile;
+        in.overwrite = overwrite;
         const EncoderCommand c = build(in, QSet<QString>(existing.begin(), existing.end()));
-        const bool overwrite = existedFile != "0" && !existedFile.isEmpty();
         QCOMPARE(c.outputPath, output);
         // An existing file is replaced only after the conversion: the encoder writes beside it.
         const QString written =
@@ -232,31 +228,31 @@ private slots:
     }
 
     void earlierOutputsOfTheBatchAreNeverOverwritten_data() {
-        QTest::addColumn<QString>("existedFile");
+        QTest::addColumn<bool>("overwrite");
         QTest::addColumn<QStringList>("written");
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QString>("output");
         QTest::newRow("overwrite on, written by the batch")
-            << "1" << QStringList{"/out/holiday.flv"} << QStringList{"/out/holiday.flv"}
+            << true << QStringList{"/out/holiday.flv"} << QStringList{"/out/holiday.flv"}
             << "/out/holiday_New.flv";
         QTest::newRow("overwrite on, older _New file kept")
-            << "1" << QStringList{"/out/holiday.flv"}
+            << true << QStringList{"/out/holiday.flv"}
             << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
             << "/out/holiday_New_New.flv";
         QTest::newRow("overwrite on, only an older file")
-            << "1" << QStringList{} << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
+            << true << QStringList{} << QStringList{"/out/holiday.flv"} << "/out/holiday.flv";
         QTest::newRow("new names, written _New too")
-            << "0" << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
+            << false << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
             << QStringList{"/out/holiday.flv", "/out/holiday_New.flv"}
             << "/out/holiday_New_New.flv";
     }
     void earlierOutputsOfTheBatchAreNeverOverwritten() {
-        QFETCH(QString, existedFile);
+        QFETCH(bool, overwrite);
         QFETCH(QStringList, written);
         QFETCH(QStringList, existing);
         QFETCH(QString, output);
         EncoderInputs in = example();
-        in.existedFile = existedFile;
+        in.overwrite = overwrite;
         in.writtenByBatch = written;
         const EncoderCommand c = build(in, QSet<QString>(existing.begin(), existing.end()));
         QCOMPARE(c.outputPath, output);
@@ -297,7 +293,7 @@ private slots:
         EncoderInputs in = example();
         in.inputPath = dir.filePath("clip.flv");
         in.outputFolder = dir.path() + "/"; // the doubled slash must not hide the match
-        in.existedFile = "1";
+        in.overwrite = true;
         const EncoderCommand c = build(in);
         QCOMPARE(c.outputPath, dir.path() + "//clip_New.flv");
         QVERIFY(c.commandLine.contains(" -y"));
@@ -378,7 +374,7 @@ private slots:
 
     void readsOptionsFromTheSheet() {
         OptionSheet sheet;
-        prolist(sheet);
+        fillOptionSheet(sheet);
         applyProfilePick(sheet, 2);
         EncoderInputs in;
         QVERIFY(readEncoderOptions(sheet, in));
@@ -408,11 +404,11 @@ private slots:
     }
 
     void trackBar() {
-        QCOMPARE(trackProgressFor(0.0, 10), 10);
-        QCOMPARE(trackProgressFor(5.0, 10), 50);
-        QCOMPARE(trackProgressFor(10.0, 10), 99);
-        QCOMPARE(trackProgressFor(50.0, 10), 99);
-        QCOMPARE(trackProgressFor(3.0, 0), 10);
+        QCOMPARE(itemProgressFor(0.0, 10), 10);
+        QCOMPARE(itemProgressFor(5.0, 10), 50);
+        QCOMPARE(itemProgressFor(10.0, 10), 99);
+        QCOMPARE(itemProgressFor(50.0, 10), 99);
+        QCOMPARE(itemProgressFor(3.0, 0), 10);
         QCOMPARE(lastLogLines("a\nb\r\rc\n\n d \n", 2), QString("c\nd"));
     }
 
@@ -491,7 +487,7 @@ private slots:
             {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-f", "lavfi", "-i", "sine"},
             {"-t", "0.3", "-c:v", "mpeg4", "-c:a", "libmp3lame"}));
         OptionSheet sheet;
-        prolist(sheet);
+        fillOptionSheet(sheet);
         const QStringList rates = sheet.row("Audio Options", "Sample Rate")->choices;
         QCOMPARE(rates.size(), 7);
         for (const QString ext : {".flv", ".swf"}) {

@@ -410,7 +410,7 @@ private slots:
         QStringList order;
         connect(form->form()->exit, &QAction::triggered, [&] { order << keys.sent; });
         form->form()->exit->trigger();
-        QCOMPARE(keys.sent, QStringList{"mp.dll:4242:81"});
+        QCOMPARE(keys.sent, QStringList{"mp.dll:4242:quit"});
         QVERIFY(!form->preview().clockRunning());
         QCOMPARE(ended, 1);
     }

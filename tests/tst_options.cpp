@@ -21,7 +21,7 @@ class TestOptions : public QObject {
     }
 
 private slots:
-    void prolistBuildsTheTable_data() {
+    void fillOptionSheetBuildsTheTable_data() {
         QTest::addColumn<QString>("category");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<Kind>("kind");
@@ -54,7 +54,7 @@ private slots:
         row("Audio Options", "Disable Audio", Kind::List, false, "No", {"No", "Yes"});
         row("Audio Options", "A/V Sync", Kind::List, false, "Basic", {"Basic", "Default"});
     }
-    void prolistBuildsTheTable() {
+    void fillOptionSheetBuildsTheTable() {
         QFETCH(QString, category);
         QFETCH(QString, caption);
         QFETCH(Kind, kind);
@@ -62,7 +62,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QStringList, choices);
         OptionSheet sheet;
-        prolist(sheet);
+        fillOptionSheet(sheet);
         const OptionSheet::Row* row = sheet.row(category, caption);
         QVERIFY(row);
         QCOMPARE(row->kind, kind);
@@ -71,10 +71,10 @@ private slots:
         QCOMPARE(row->choices, choices);
     }
 
-    void prolistOrder() {
+    void fillOptionSheetOrder() {
         OptionSheet sheet;
         sheet.addCategory("Stale");
-        prolist(sheet);
+        fillOptionSheet(sheet);
         QStringList layout;
         for (const auto& c : sheet.categories()) {
             QStringList rows;
@@ -94,7 +94,7 @@ private slots:
 
     void missingRowsAreFailures() {
         OptionSheet sheet;
-        prolist(sheet);
+        fillOptionSheet(sheet);
         QVERIFY(!sheet.setValue("Video Options", "Nope", "1"));
         QVERIFY(!sheet.addChoice("Nope", "Video Size", "1"));
         QVERIFY(!sheet.value("Audio Options", "Video Size"));
@@ -112,7 +112,7 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, codec);
         OptionSheet sheet;
-        prolist(sheet);
+        fillOptionSheet(sheet);
         sheet.setValue("Audio Options", "Audio Channel", "1");
         sheet.setValue("Audio Options", "Disable Audio", "Yes");
         sheet.setValue("Audio Options", "A/V Sync", "Default");
@@ -139,7 +139,7 @@ private slots:
 
     void swfAfterFlvLeavesOneCodec() {
         OptionSheet sheet;
-        prolist(sheet);
+        fillOptionSheet(sheet);
         applyProfilePick(sheet, 2);
         applyProfilePick(sheet, 3);
         QCOMPARE(choices(sheet, "Video Options", "Video Codec"), QStringList{"SWF"});
@@ -155,7 +155,7 @@ private slots:
     void headerAndNoSelectionChangeNothing() {
         QFETCH(int, index);
         OptionSheet sheet;
-        prolist(sheet);
+        fillOptionSheet(sheet);
         applyProfilePick(sheet, 2);
         sheet.setValue("Video Options", "Video Bitrate", "1000");
         QSignalSpy values(&sheet, &OptionSheet::valueChanged);
@@ -195,8 +195,8 @@ private slots:
         QCOMPARE(outputExtension("Flash SWF(*.swf)"), std::optional<QString>(".swf"));
         QVERIFY(!outputExtension("Flash Video"));
         QCOMPARE(profileCatalogue().size(), 3);
-        QVERIFY(profileCatalogue().at(0).hasPicture);
-        QVERIFY(!profileCatalogue().at(1).hasPicture);
+        QVERIFY(profileCatalogue().at(0).isHeading);
+        QVERIFY(!profileCatalogue().at(1).isHeading);
     }
 };
 

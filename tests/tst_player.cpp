@@ -85,7 +85,7 @@ private slots:
         QCOMPARE(slider, QList<int>{2}); // 1.54 rounded
         // A second Play quits the first player before it starts another.
         player->play("/v/b.avi", "0:00:10");
-        QCOMPARE(keys.sent, QStringList{"mp.dll:1001:81"});
+        QCOMPARE(keys.sent, QStringList{"mp.dll:1001:quit"});
         QCOMPARE(state.playerProcessId, 1002);
     }
 
@@ -95,17 +95,17 @@ private slots:
         QTest::addColumn<bool>("clockRunning");
         QTest::addColumn<QString>("clockText");
         QTest::addColumn<int>("startedCount");
-        QTest::newRow("pause") << "pause" << QStringList{"mp.dll:1001:32"} << false << "<none>"
+        QTest::newRow("pause") << "pause" << QStringList{"mp.dll:1001:pause"} << false << "<none>"
                                << 1;
         QTest::newRow("pause twice resumes")
-            << "pause pause" << QStringList{"mp.dll:1001:32", "mp.dll:1001:32"} << true << "<none>"
-            << 1;
-        QTest::newRow("stop") << "stop" << QStringList{"mp.dll:1001:81"} << false << "" << 1;
+            << "pause pause" << QStringList{"mp.dll:1001:pause", "mp.dll:1001:pause"} << true
+            << "<none>" << 1;
+        QTest::newRow("stop") << "stop" << QStringList{"mp.dll:1001:quit"} << false << "" << 1;
         QTest::newRow("back and forward")
-            << "back forward" << QStringList{"mp.dll:1001:37", "mp.dll:1001:39"} << true << "<none>"
-            << 1;
+            << "back forward" << QStringList{"mp.dll:1001:back", "mp.dll:1001:forward"} << true
+            << "<none>" << 1;
         QTest::newRow("seek at 50: 32.5 halves to even")
-            << "seek50" << QStringList{"mp.dll:1001:81"} << true << "0:00:32" << 2;
+            << "seek50" << QStringList{"mp.dll:1001:quit"} << true << "0:00:32" << 2;
         QTest::newRow("seek at 100 stops the clock, starts nothing")
             << "seek100" << QStringList{} << false << "0:01:05" << 1;
     }

@@ -117,7 +117,7 @@ private slots:
         qputenv("CLIPVANE_FFPROBE", tag == "no length known" ? "/nonexistent/ffprobe" : "");
         NoPermissionOverride asAnyUser;
         SourceList list;
-        const auto id = addvideofile(list, dir.filePath(file), tag == "no answer" ? 1500 : 60000);
+        const auto id = appendAndProbe(list, dir.filePath(file), tag == "no answer" ? 1500 : 60000);
         const QString end = list.text(id, SourceList::End);
         QCOMPARE(list.text(id, SourceList::VideoTime), end);
         if (because.isEmpty()) {
@@ -165,7 +165,7 @@ private slots:
         });
         QElapsedTimer clock;
         clock.start();
-        const QList<SourceList::Id> ids = addvideofiles(list, paths, 4, 6000);
+        const QList<SourceList::Id> ids = appendAndProbe(list, paths, 4, 6000);
         QCOMPARE(list.pendingProbes(), 0);
         QCOMPARE(ids.size(), 20);
         if (clear) {
@@ -208,7 +208,7 @@ private slots:
         SourceList list;
         QElapsedTimer clock;
         clock.start();
-        const auto id = addvideofile(list, dir.filePath("a.mpg"), timeoutMs);
+        const auto id = appendAndProbe(list, dir.filePath("a.mpg"), timeoutMs);
         QVERIFY(clock.elapsed() < timeoutMs + 3000);
         QCOMPARE(list.text(id, SourceList::Size), QString(ends ? "64x48" : "64x0"));
         QCOMPARE(list.text(id, SourceList::End), QString(ends ? "0:00:10" : ""));
@@ -229,33 +229,39 @@ private slots:
     void endsToolGroup() {
         QFETCH(bool, quickExit);
         test::ProgramFolder folder;
-        const QString pids = dir.filePath("pids");
-        QFile::remove(pids);
-        const QString player = dir.filePath("hanging-mplayer");
+        // A player that starts a child of its own, says who they are, and never ends.
+        const QString pids = folder.path() + "/pids";
+        const QString player = folder.path() + "/hanging-mplayer";
         QFile script(player);
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nsleep 300 &\necho $$ $! > '" + pids.toUtf8() + "'\nwait\n");
+        script.write("#!/bin/sh\nsleep 300 &\necho $$ $! > '" + pids.toUtf8() + ".new'\nmv '" +
+                     pids.toUtf8() + ".new' '" + pids.toUtf8() + "'\nwait\n");
         script.close();
         QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
         qputenv("CLIPVANE_MPLAYER", player.toLocal8Bit());
         SourceList list;
         QList<qint64> spawned;
-        QTimer::singleShot(0, [&] {
-            QTRY_VERIFY(QFileInfo(pids).size() > 0);
+        bool allAlive = true;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
             QFile f(pids);
-            f.open(QIODevice::ReadOnly);
+            if (!f.open(QIODevice::ReadOnly))
+                return;
+            look.stop();
             for (const QByteArray& pid : f.readAll().trimmed().split(' '))
                 spawned << pid.toLongLong();
             for (const qint64 pid : spawned)
-                QVERIFY(test::processAlive(pid));
+                allAlive = allAlive && test::processAlive(pid);
             if (quickExit)
                 ChildTools::instance().endStopping();
             else
                 list.removeAt(0);
         });
-        addvideofiles(list, {dir.filePath("a.mpg")}, 1);
+        look.start(50);
+        appendAndProbe(list, {dir.filePath("a.mpg")}, 1, 30000);
         qputenv("CLIPVANE_MPLAYER", "");
         QCOMPARE(spawned.size(), 2);
+        QVERIFY(allAlive);
         for (const qint64 pid : spawned)
             QTRY_VERIFY(!test::processAlive(pid));
     }

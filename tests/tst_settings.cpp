@@ -280,7 +280,7 @@ private slots:
         setProgramFolder(QString());
     }
 
-    void appPathSlash_data() {
+    void folderWithSlash_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("expected");
         QTest::newRow("ordinary") << "/opt/clipvane"
@@ -290,11 +290,11 @@ private slots:
         QTest::newRow("already slashed") << "/opt/x/"
                                          << "/opt/x/";
     }
-    void appPathSlash() {
+    void folderWithSlash() {
         QFETCH(QString, folder);
         QFETCH(QString, expected);
         setProgramFolder(folder);
-        QCOMPARE(AppPathSlash(), expected);
+        QCOMPARE(programFolderWithSlash(), expected);
         setProgramFolder(QString());
     }
 
@@ -367,24 +367,38 @@ private slots:
         QCOMPARE(roundHalfEven(value), expected);
     }
 
-    void parallelFromTheFile_data() {
+    // How a run reads the stored texts: files at once, and whether existing outputs are
+    // overwritten (only an empty text or "0" keeps them).
+    void typedValuesFromTheFile_data() {
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("parallel");
+        QTest::addColumn<int>("value");
         const int cores = Preferences::maxParallel();
-        QTest::newRow("missing") << QString() << 1;
-        QTest::newRow("all cores") << QString::number(cores) << cores;
-        QTest::newRow("more than the cores") << QString::number(cores + 1) << 1;
-        QTest::newRow("fraction") << "1.5" << 1;
-        QTest::newRow("words") << "two" << 1;
+        QTest::newRow("parallel missing") << "parallel" << QString() << 1;
+        QTest::newRow("all cores") << "parallel" << QString::number(cores) << cores;
+        QTest::newRow("more than the cores") << "parallel" << QString::number(cores + 1) << 1;
+        QTest::newRow("fraction") << "parallel"
+                                  << "1.5" << 1;
+        QTest::newRow("words") << "parallel"
+                               << "two" << 1;
+        QTest::newRow("existedfile missing") << "existedfile" << QString() << 0;
+        QTest::newRow("existedfile 0") << "existedfile"
+                                       << "0" << 0;
+        QTest::newRow("existedfile 1") << "existedfile"
+                                       << "1" << 1;
+        QTest::newRow("existedfile other") << "existedfile"
+                                           << "yes" << 1;
     }
-    void parallelFromTheFile() {
+    void typedValuesFromTheFile() {
+        QFETCH(QString, key);
         QFETCH(QString, stored);
-        QFETCH(int, parallel);
+        QFETCH(int, value);
         QTemporaryDir dir;
         const Preferences preferences(dir.filePath("settings.dat"));
         if (!stored.isNull())
-            preferences.setValue(Preferences::kParallel, stored);
-        QCOMPARE(preferences.parallel(), parallel);
+            preferences.setValue(qPrintable(key), stored);
+        QCOMPARE(key == "parallel" ? preferences.parallel() : int(preferences.overwriteExisting()),
+                 value);
     }
 };
 

@@ -105,7 +105,7 @@ private slots:
     void probesRealFile() {
         test::ProgramFolder folder;
         SourceList list;
-        addvideofile(list, clip);
+        appendAndProbe(list, clip);
         QCOMPARE(row(list, 0),
                  (QStringList{clip, "0:00:00", "0:00:03", "640x480", "FMP4", "", "0:00:03"}));
     }
@@ -122,7 +122,7 @@ private slots:
         QFile::remove(path);
         QVERIFY(QFile::copy(clip, path));
         SourceList list;
-        addvideofile(list, path);
+        appendAndProbe(list, path);
         QCOMPARE(list.textAt(0, SourceList::FileName), path);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("640x480"));
         QCOMPARE(list.textAt(0, SourceList::VideoTime), QString("0:00:03"));
@@ -147,7 +147,7 @@ private slots:
         if (kind == "notool")
             QFile::remove(folder.path() + "/mp.dll");
         SourceList list;
-        addvideofile(list, kind == "notool" ? clip : path);
+        appendAndProbe(list, kind == "notool" ? clip : path);
         QCOMPARE(list.count(), 1);
         const QStringList r = row(list, 0);
         QCOMPARE((QStringList{r[1], r[2], r[3], r[4], r[5], r[6]}),
@@ -161,7 +161,7 @@ private slots:
         SourceList list;
         QElapsedTimer clock;
         clock.start();
-        addvideofile(list, fifo, 1000);
+        appendAndProbe(list, fifo, 1000);
         QVERIFY(clock.elapsed() < 10000);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0"));
         QFile::remove(fifo);
@@ -174,7 +174,7 @@ private slots:
             path, {"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100", "-t", "3"},
             {"-c:a", "libmp3lame"}));
         SourceList list;
-        addvideofile(list, path);
+        appendAndProbe(list, path);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0"));
         QCOMPARE(list.textAt(0, SourceList::Format), QString());
         QCOMPARE(list.textAt(0, SourceList::Start), QString("0:00:00"));
@@ -197,7 +197,7 @@ private slots:
             else
                 list.removeAt(1);
         });
-        addvideofile(list, clip);
+        appendAndProbe(list, clip);
         QCOMPARE(list.count(), clear ? 0 : 1);
         if (!clear)
             QCOMPARE(row(list, 0), (QStringList{"/earlier.avi", "", "", "", "", "", ""}));
@@ -244,8 +244,8 @@ private slots:
         QFETCH(int, count);
         QFETCH(QString, folder);
         QFETCH(QStringList, names);
-        const SelectFileInfo info = GetSelectedFiles(answer);
-        QCOMPARE(info.count, count);
+        const ChosenFiles info = splitChosenPaths(answer);
+        QCOMPARE(info.names.size(), count);
         QCOMPARE(info.folder, folder);
         QCOMPARE(info.names, names);
     }

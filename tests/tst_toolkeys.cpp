@@ -51,11 +51,10 @@ private slots:
     }
 
     void keyBytes() {
-        QCOMPARE(terminalBytesForKey(VK_SPACE), QByteArray(" "));
-        QCOMPARE(terminalBytesForKey(VK_LEFT), QByteArray("\x1b[D"));
-        QCOMPARE(terminalBytesForKey(VK_RIGHT), QByteArray("\x1b[C"));
-        QCOMPARE(terminalBytesForKey(VK_Q), QByteArray("q"));
-        QCOMPARE(terminalBytesForKey(13), QByteArray());
+        QCOMPARE(terminalBytes(ToolKey::Pause), QByteArray(" "));
+        QCOMPARE(terminalBytes(ToolKey::Back), QByteArray("\x1b[D"));
+        QCOMPARE(terminalBytes(ToolKey::Forward), QByteArray("\x1b[C"));
+        QCOMPARE(terminalBytes(ToolKey::Quit), QByteArray("q"));
     }
 
     void playerQuitsOnQ() {
@@ -72,27 +71,27 @@ private slots:
                 player->kill();
         });
         QSignalSpy finished(player, &QProcess::finished);
-        auto send = [&](int key) {
+        auto send = [&](ToolKey key) {
             const qsizetype mark = out.lastIndexOf("A:"); // the position before the key
             ChildTools::instance().sendKey(pid, kPlayerTool, key);
             return std::max<qsizetype>(mark, 0);
         };
         QTRY_VERIFY_WITH_TIMEOUT(out.contains("A:"), 10000); // playing
 
-        qsizetype mark = send(VK_SPACE);
+        qsizetype mark = send(ToolKey::Pause);
         QVERIFY(!out.contains("PAUSE"));
         QTRY_VERIFY_WITH_TIMEOUT(out.indexOf("=====  PAUSE  =====", mark) >= 0, 5000);
         mark = out.size();
-        send(VK_SPACE);
+        send(ToolKey::Pause);
         QTRY_VERIFY_WITH_TIMEOUT(out.indexOf("A:", mark) >= 0, 5000); // playing again
         // An arrow seeks 10 seconds; playback alone cannot jump 5 seconds between lines.
-        mark = send(VK_RIGHT);
+        mark = send(ToolKey::Forward);
         QTRY_VERIFY_WITH_TIMEOUT(positionJumps(out.mid(mark), 5.0), 5000);
-        mark = send(VK_LEFT);
+        mark = send(ToolKey::Back);
         QTRY_VERIFY_WITH_TIMEOUT(positionJumps(out.mid(mark), -5.0), 5000);
 
         QVERIFY(test::processAlive(pid));
-        ChildTools::instance().sendKey(pid, kPlayerTool, VK_Q);
+        ChildTools::instance().sendKey(pid, kPlayerTool, ToolKey::Quit);
         QVERIFY(finished.wait(10000));
         QVERIFY(!ChildTools::instance().find(pid, kPlayerTool));
     }
@@ -110,7 +109,7 @@ private slots:
         QTest::qWait(500);
         QElapsedTimer clock;
         clock.start();
-        ChildTools::instance().sendKey(pid, kEncoderTool, VK_Q);
+        ChildTools::instance().sendKey(pid, kEncoderTool, ToolKey::Quit);
         QVERIFY(finished.wait(10000));
         QVERIFY(clock.elapsed() < 10000);
         QCOMPARE(finished.at(0).at(0).toInt(), 0);
@@ -123,8 +122,8 @@ private slots:
         const qint64 pid = player->processId();
         QTest::qWait(300);
         // The player is not the encoder, and nobody has id 0.
-        ChildTools::instance().sendKey(pid, kEncoderTool, VK_Q);
-        ChildTools::instance().sendKey(0, kPlayerTool, VK_Q);
+        ChildTools::instance().sendKey(pid, kEncoderTool, ToolKey::Quit);
+        ChildTools::instance().sendKey(0, kPlayerTool, ToolKey::Quit);
         QVERIFY(!ChildTools::instance().find(pid, kEncoderTool));
         QVERIFY(!ChildTools::instance().find(0, kPlayerTool));
         QTest::qWait(500);
@@ -138,11 +137,11 @@ private slots:
         other->kill();
 
         QSignalSpy finished(player, &QProcess::finished);
-        ChildTools::instance().sendKey(pid, kPlayerTool, VK_Q);
+        ChildTools::instance().sendKey(pid, kPlayerTool, ToolKey::Quit);
         QVERIFY(finished.wait(10000));
         // Once ended, the id reaches nothing, and sending is harmless.
         QTRY_VERIFY(!ChildTools::instance().find(pid, kPlayerTool));
-        ChildTools::instance().sendKey(pid, kPlayerTool, VK_Q);
+        ChildTools::instance().sendKey(pid, kPlayerTool, ToolKey::Quit);
     }
 
     void unstartableToolGivesNothing() {

@@ -87,4 +87,9 @@ bool processAlive(qint64 pid) {
     return close >= 0 && close + 2 < text.size() && text.at(close + 2) != 'Z';
 }
 
+QString keyRecord(qint64 pid, const QString& tool, ToolKey key) {
+    static const char* names[] = {"pause", "back", "forward", "quit"};
+    return QStringLiteral("%1:%2:%3").arg(tool).arg(pid).arg(names[static_cast<int>(key)]);
+}
+
 } // namespace clipvane::test

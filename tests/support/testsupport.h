@@ -91,11 +91,14 @@ public:
     RecordingDesktop* desktop = nullptr;
 };
 
+// "mp.dll:1001:quit": a key press as the recorders below note it.
+QString keyRecord(qint64 pid, const QString& tool, ToolKey key);
+
 // Records key presses and sends them nowhere (for players whose processes are made up).
 class KeyLog : public ToolKeys {
 public:
-    void sendKey(qint64 pid, const QString& tool, int key) override {
-        sent.append(QStringLiteral("%1:%2:%3").arg(tool).arg(pid).arg(key));
+    void sendKey(qint64 pid, const QString& tool, ToolKey key) override {
+        sent.append(keyRecord(pid, tool, key));
     }
     QStringList sent;
 };
@@ -103,8 +106,8 @@ public:
 // Records key presses and passes them on to the real tools.
 class RecordingKeys : public ToolKeys {
 public:
-    void sendKey(qint64 pid, const QString& tool, int key) override {
-        sent.append(QStringLiteral("%1:%2:%3").arg(tool).arg(pid).arg(key));
+    void sendKey(qint64 pid, const QString& tool, ToolKey key) override {
+        sent.append(keyRecord(pid, tool, key));
         ChildTools::instance().sendKey(pid, tool, key);
     }
     QStringList sent;
