@@ -1,7 +1,7 @@
 #include "app/desktop.h"
-#include "app/form1.h"
-#include "app/form6.h"
+#include "app/mainwindow.h"
 #include "app/openvideodialog.h"
+#include "app/programicon.h"
 #include "process/childtools.h"
 
 #include <QApplication>
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     UnattendedDesktop unattendedDesktop;
     clipvane::QtMessageBoxes messages;
     PrintedMessages printedMessages;
-    clipvane::Form1Services services;
+    clipvane::MainWindowServices services;
     services.desktop = unattended ? &unattendedDesktop : &desktop;
     services.messages = unattended ? &printedMessages : &messages;
     services.keys = &clipvane::ChildTools::instance();
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
         _exit(0);
     };
 
-    clipvane::Form1 form(services);
+    clipvane::MainWindow form(services);
     messages.setParent(&form);
     form.Form_Load();
     form.show();

@@ -33,15 +33,16 @@ public:
 
     // Loading: the texts, the sliders' ranges and values, the caption.
     void load();
-    QString startText() const { return m_start; }    // Text1
-    QString endText() const { return m_end; }        // Text2
-    QString clipText() const { return m_clip; }      // Text3
-    qint64 sliderMaximum() const { return m_total; } // Slider1 and Slider2
+    // The start, end and clip length as H:MM:SS, and the range of both time sliders.
+    QString startText() const { return m_start; }
+    QString endText() const { return m_end; }
+    QString clipText() const { return m_clip; }
+    qint64 sliderMaximum() const { return m_total; }
     qint64 startSliderValue() const { return m_startValue; }
     qint64 endSliderValue() const { return m_endValue; }
     QString caption() const;
 
-    // A slider let go: its time becomes the start (Slider1) or end (Slider2) text.
+    // A time slider let go: its time becomes the start or end text.
     void startSliderReleased(qint64 seconds);
     void endSliderReleased(qint64 seconds);
 

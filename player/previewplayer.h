@@ -87,9 +87,11 @@ public:
     static constexpr int kQuitGraceMs = 1500;
 
 signals:
-    void clockTextChanged(const QString& text); // LblCurTime
-    void sliderValueChanged(int value);         // Slider1
-    void totalTextChanged(const QString& text); // SkinLabel10
+    // The position as H:MM:SS (empty after Stop), the position in percent of the length for
+    // the position slider, and "Total time:" with the length.
+    void clockTextChanged(const QString& text);
+    void sliderValueChanged(int value);
+    void totalTextChanged(const QString& text);
     // A player was started: the program folder is now its working folder.
     void playerStarted(qint64 processId);
 

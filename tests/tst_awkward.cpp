@@ -1,9 +1,9 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "base/apppaths.h"
 #include "base/textvalues.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
-#include "ui_form1.h"
+#include "ui_mainwindow.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -29,7 +29,7 @@ class TestAwkward : public QObject {
     test::RecordingDesktop desktop;
     test::RecordingMessages messages;
     test::RecordingKeys keys;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
     QHash<QString, SourceList::Id> ids;
     QHash<QString, QString> probedEnd; // End as the probe wrote it, before any trimming
 
@@ -84,12 +84,12 @@ private slots:
 
         folder = std::make_unique<test::ProgramFolder>();
         QVERIFY(folder->isValid());
-        Form1Services s;
+        MainWindowServices s;
         s.desktop = &desktop;
         s.messages = &messages;
         s.keys = &keys;
         s.endProcess = [] {};
-        form = std::make_unique<Form1>(s);
+        form = std::make_unique<MainWindow>(s);
         form->Form_Load();
         form->show();
         writeSetting(settingsFilePath(), "set", "outputfolder", out.path());

@@ -1,13 +1,13 @@
-#include "app/form1.h"
-#include "app/form2.h"
-#include "app/logwindow.h"
-#include "app/propertysheetwidget.h"
+#include "app/clipdialog.h"
+#include "app/encoderlogdialog.h"
+#include "app/mainwindow.h"
+#include "app/optionsheetwidget.h"
 #include "base/apppaths.h"
 #include "settings/settingsfile.h"
 #include "sources/mediaprobe.h"
 #include "tests/support/testsupport.h"
-#include "ui_form1.h"
-#include "ui_form2.h"
+#include "ui_clipdialog.h"
+#include "ui_mainwindow.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -34,7 +34,7 @@ class TestBatchRun : public QObject {
     test::RecordingDesktop desktop;
     test::RecordingMessages messages;
     test::RecordingKeys keys;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
     QStringList dialogAnswer;
 
     void setSetting(const char* key, const QString& value) {
@@ -87,13 +87,13 @@ private slots:
             desktop.events.append("message:" + text);
         };
         keys.sent.clear();
-        Form1Services s;
+        MainWindowServices s;
         s.desktop = &desktop;
         s.messages = &messages;
         s.keys = &keys;
         s.endProcess = [] {};
         s.openFiles = [this](QWidget*, const QString&) { return dialogAnswer; };
-        form = std::make_unique<Form1>(s);
+        form = std::make_unique<MainWindow>(s);
         form->Form_Load();
         form->show();
         setSetting("outputfolder", out->path());
@@ -148,7 +148,7 @@ private slots:
         QCOMPARE(desktop.opened, QStringList{out->path()});
         QCOMPARE(desktop.shutdowns, 0);
         checkPanelClosed();
-        const QString log = LogWindow(clip3s, list().logPath(list().idAt(0))).text();
+        const QString log = EncoderLogDialog(clip3s, list().logPath(list().idAt(0))).text();
         QVERIFY2(log.contains("Output #0") && log.contains("time=00:00:0"), qPrintable(log));
         QVERIFY(form->form()->lblTimeLeft->text().startsWith("Time left: "));
     }
@@ -299,7 +299,7 @@ private slots:
         QVERIFY2(reason.contains("Specified channel layout '5.1' is not supported"),
                  qPrintable(reason));
         // The row's whole log, from the first line FFmpeg wrote to its last.
-        const QString log = LogWindow(clip1s, list().logPath(list().idAt(0))).text();
+        const QString log = EncoderLogDialog(clip1s, list().logPath(list().idAt(0))).text();
         QVERIFY2(log.contains("Input #0") && log.contains("Conversion failed!"), qPrintable(log));
         // The failed item leaves nothing under its output name (short_New.flv, as the first
         // run wrote short.flv), and its log is its own.
@@ -404,7 +404,7 @@ private slots:
     }
 
     void anOpenOptionEditorIsCommitted() {
-        PropertySheetWidget* grid = form->form()->PS1;
+        OptionSheetWidget* grid = form->form()->PS1;
         QTreeWidgetItem* row = grid->itemFor("Video Options", "Video Bitrate");
         QVERIFY(row);
         grid->setCurrentItem(row, 1); // the grid edits the current value at once
@@ -527,7 +527,7 @@ private slots:
         view->setCurrentIndex(view->model()->index(0, 0));
         QString caption;
         QTimer::singleShot(0, form.get(), [&] {
-            auto* dialog = qobject_cast<Form2*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<ClipDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             caption = dialog->windowTitle();
             dialog->form()->Slider1->setValue(1);

@@ -1,10 +1,10 @@
 // The preview under a real X server: MPlayer draws into the window's own video surface.
-#include "app/form1.h"
-#include "app/form2.h"
+#include "app/clipdialog.h"
+#include "app/mainwindow.h"
 #include "process/childtools.h"
 #include "tests/support/testsupport.h"
-#include "ui_form1.h"
-#include "ui_form2.h"
+#include "ui_clipdialog.h"
+#include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -49,12 +49,12 @@ private slots:
         test::ProgramFolder folder;
         test::RecordingDesktop desktop;
         test::RecordingMessages messages;
-        Form1Services s;
+        MainWindowServices s;
         s.desktop = &desktop;
         s.messages = &messages;
         s.keys = &ChildTools::instance();
         s.endProcess = [] {};
-        Form1 form(s);
+        MainWindow form(s);
         form.Form_Load();
         form.resize(1280, 800);
         form.show();
@@ -93,11 +93,11 @@ private slots:
             QSKIP("needs an X server (scripts/test starts one)");
         test::ProgramFolder folder;
         test::RecordingMessages messages;
-        Form1Services s;
+        MainWindowServices s;
         s.messages = &messages;
         s.keys = &ChildTools::instance();
         s.endProcess = [] {};
-        Form1 form(s);
+        MainWindow form(s);
         form.Form_Load();
         form.show();
         form.addvideofile(clip);
@@ -105,7 +105,7 @@ private slots:
         qint64 player = 0;
         double lit = 0;
         QTimer::singleShot(0, &form, [&] {
-            auto* dialog = qobject_cast<Form2*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<ClipDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             dialog->cmdPlay_Click();

@@ -1,9 +1,10 @@
-#include "app/form6.h"
-#include "app/frmset.h"
+#include "app/aboutdialog.h"
+#include "app/programicon.h"
+#include "app/settingsdialog.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
-#include "ui_form6.h"
-#include "ui_frmset.h"
+#include "ui_aboutdialog.h"
+#include "ui_settingsdialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -20,12 +21,12 @@ class TestSettingsDialog : public QObject {
     QStringList pickerStarts;
     std::optional<QString> pickerAnswer;
 
-    std::unique_ptr<Frmset> openDialog() {
+    std::unique_ptr<SettingsDialog> openDialog() {
         auto picker = [this](QWidget*, const QString& start) {
             pickerStarts << start;
             return pickerAnswer;
         };
-        auto d = std::make_unique<Frmset>(nullptr, picker, &messages);
+        auto d = std::make_unique<SettingsDialog>(nullptr, picker, &messages);
         d->Form_Load();
         d->show();
         return d;
@@ -82,7 +83,7 @@ private slots:
         if (!settings.isNull())
             put(file, settings);
         auto d = openDialog();
-        Ui::Frmset* ui = d->form();
+        Ui::SettingsDialog* ui = d->form();
         QCOMPARE(QStringList({ui->Text2->text(), QString::number(ui->Option2->isChecked()),
                               QString::number(ui->Check1->isChecked()), ui->Text1->text()})
                      .join('|'),
@@ -171,12 +172,12 @@ private slots:
             put(folder.path() + "/skins/frmmain.skn", skin);
         }
         auto d = openDialog();
-        Form6 about;
+        AboutDialog about;
         about.Form_Load();
         about.show();
         QCOMPARE(d->styleSheet().toUtf8(), skin);
         QCOMPARE(about.styleSheet().toUtf8(), skin);
-        Ui::Form6* ui = about.form();
+        Ui::AboutDialog* ui = about.form();
         QCOMPARE(about.windowTitle(), "About");
         QCOMPARE(ui->SkinLabel1->text(), "Thank you for using Clipvane");
         QCOMPARE(ui->SkinLabel4->text(),

@@ -1,12 +1,12 @@
 // Test helper: opens the main window with the program's real exit, starts converting the
 // file given as argument 1 into folder argument 2, prints the encoder's process id as soon as
 // it runs, and closes the window mid-batch.
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "base/apppaths.h"
 #include "process/childtools.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
-#include "ui_form1.h"
+#include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
                            QString::fromLocal8Bit(argv[2]));
     clipvane::test::RecordingDesktop desktop;
     clipvane::test::RecordingMessages messages;
-    clipvane::Form1Services services;
+    clipvane::MainWindowServices services;
     services.desktop = &desktop;
     services.messages = &messages;
     services.keys = &clipvane::ChildTools::instance();
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         std::fflush(nullptr);
         _exit(0);
     };
-    clipvane::Form1 form(services);
+    clipvane::MainWindow form(services);
     form.Form_Load();
     form.form()->ImageCombo1->setCurrentIndex(1);
     form.ImageCombo1_Click();

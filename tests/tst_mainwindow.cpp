@@ -1,11 +1,11 @@
 #include "app/desktop.h"
-#include "app/form1.h"
-#include "app/propertysheetwidget.h"
+#include "app/mainwindow.h"
+#include "app/optionsheetwidget.h"
 #include "base/apppaths.h"
 #include "options/profiles.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
-#include "ui_form1.h"
+#include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -22,7 +22,7 @@
 
 using namespace clipvane;
 
-class TestForm1 : public QObject {
+class TestMainWindow : public QObject {
     Q_OBJECT
 
     test::RecordingDesktop desktop;
@@ -32,8 +32,8 @@ class TestForm1 : public QObject {
     QStringList dialogFolders;
     int ended = 0;
 
-    std::unique_ptr<Form1> makeForm() {
-        Form1Services s;
+    std::unique_ptr<MainWindow> makeForm() {
+        MainWindowServices s;
         s.desktop = &desktop;
         s.messages = &messages;
         s.keys = &keys;
@@ -42,11 +42,11 @@ class TestForm1 : public QObject {
             return dialogAnswer;
         };
         s.endProcess = [this] { ++ended; };
-        auto form = std::make_unique<Form1>(s);
+        auto form = std::make_unique<MainWindow>(s);
         form->Form_Load();
         return form;
     }
-    static QString value(Form1& f, const QString& cat, const QString& row) {
+    static QString value(MainWindow& f, const QString& cat, const QString& row) {
         return f.sheet().value(cat, row).value_or("<missing>");
     }
 
@@ -83,7 +83,7 @@ private slots:
             f.write(settings);
         }
         auto form = makeForm();
-        Ui::Form1* ui = form->form();
+        Ui::MainWindow* ui = form->form();
         QCOMPARE(form->windowTitle(), QString("Clipvane 2.50"));
         QCOMPARE(ui->ImageCombo1->count(), 3);
         QCOMPARE(ui->ImageCombo1->itemText(1), QString("Flash Video Movie(*.flv)"));
@@ -144,7 +144,7 @@ private slots:
     void windowLayout() {
         test::ProgramFolder folder;
         auto form = makeForm();
-        Ui::Form1* ui = form->form();
+        Ui::MainWindow* ui = form->form();
         QStringList headers;
         for (int c = 0; c < ui->lvwAudioTracks->model()->columnCount(); ++c)
             headers << ui->lvwAudioTracks->model()->headerData(c, Qt::Horizontal).toString();
@@ -355,7 +355,7 @@ private slots:
 
     void pictureBordersFollowThePointer() {
         auto form = makeForm();
-        Ui::Form1* ui = form->form();
+        Ui::MainWindow* ui = form->form();
         const auto framed = [&] {
             QStringList on;
             for (QToolButton* p : {ui->Image1, ui->Image2, ui->Image9, ui->Image11})
@@ -487,7 +487,7 @@ private slots:
         test::ProgramFolder folder;
         auto form = makeForm();
         form->show();
-        PropertySheetWidget* grid = form->form()->PS1;
+        OptionSheetWidget* grid = form->form()->PS1;
         QTreeWidgetItem* rate = grid->itemFor("Audio Options", "Sample Rate");
         const QModelIndex index = grid->indexFromItem(rate, 1);
         QWidget* editor = grid->itemDelegate()->createEditor(grid->viewport(), {}, index);
@@ -546,5 +546,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm1)
-#include "tst_form1.moc"
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -7,7 +7,7 @@
 #include <optional>
 
 namespace Ui {
-class Frmset;
+class SettingsDialog;
 }
 
 namespace clipvane {
@@ -25,26 +25,26 @@ std::optional<QString> pickFolder(QWidget* parent, const QString& startFolder);
 // shutdown after a batch, and the encoder's thread count. Each opening reads settings.dat
 // afresh (Form_Load); only OK writes it. Without a picker it uses pickFolder, without message
 // boxes real ones over the dialog.
-class Frmset : public QDialog {
+class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit Frmset(QWidget* parent = nullptr, FolderPicker picker = {},
-                    MessageBoxes* messages = nullptr);
-    ~Frmset() override;
+    explicit SettingsDialog(QWidget* parent = nullptr, FolderPicker picker = {},
+                            MessageBoxes* messages = nullptr);
+    ~SettingsDialog() override;
 
     void Form_Load();
     void Command1_Click(); // OK
     void Command2_Click(); // Cancel
     void Command4_Click(); // Browse...
 
-    Ui::Frmset* form() const { return ui.get(); }
+    Ui::SettingsDialog* form() const { return ui.get(); }
 
 protected:
     // Escape and the close box leave as Cancel does.
     void reject() override;
 
 private:
-    std::unique_ptr<Ui::Frmset> ui;
+    std::unique_ptr<Ui::SettingsDialog> ui;
     FolderPicker m_picker;
     std::unique_ptr<MessageBoxes> m_ownMessages;
     MessageBoxes* m_messages;

@@ -1,9 +1,9 @@
-#include "app/form3.h"
+#include "app/capturedialog.h"
 
 #include "app/skin.h"
 #include "capture/capturetext.h"
 #include "capture/linuxcapture.h"
-#include "ui_form3.h"
+#include "ui_capturedialog.h"
 
 #include <QFileDialog>
 #include <QMouseEvent>
@@ -23,8 +23,9 @@ QString showSaveDialog(QWidget* parent, const QString& current) {
 
 } // namespace
 
-Form3::Form3(QWidget* parent, CaptureComponent* component, SaveFileChooser chooseFile)
-    : QDialog(parent), ui(std::make_unique<Ui::Form3>()),
+CaptureDialog::CaptureDialog(QWidget* parent, CaptureComponent* component,
+                             SaveFileChooser chooseFile)
+    : QDialog(parent), ui(std::make_unique<Ui::CaptureDialog>()),
       m_ownComponent(component ? nullptr : std::make_unique<LinuxCapture>()),
       m_vcx(component ? component : m_ownComponent.get()),
       m_chooseFile(chooseFile ? std::move(chooseFile) : SaveFileChooser(showSaveDialog)) {
@@ -42,21 +43,21 @@ Form3::Form3(QWidget* parent, CaptureComponent* component, SaveFileChooser choos
     for (int i = 0; i < 4; ++i)
         slider(i)->installEventFilter(this);
 
-    connect(ui->Combo1, &QComboBox::currentIndexChanged, this, &Form3::Combo1_Click);
-    connect(ui->Command5, &QPushButton::clicked, this, &Form3::Command5_Click);
-    connect(ui->Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
-    connect(ui->Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
-    connect(ui->Command4, &QPushButton::clicked, this, &Form3::Command4_Click);
-    connect(&m_clock, &QTimer::timeout, this, &Form3::Timer1_Timer);
-    connect(m_vcx, &CaptureComponent::liveFrame, this, &Form3::showLiveFrame);
+    connect(ui->Combo1, &QComboBox::currentIndexChanged, this, &CaptureDialog::Combo1_Click);
+    connect(ui->Command5, &QPushButton::clicked, this, &CaptureDialog::Command5_Click);
+    connect(ui->Command3, &QPushButton::clicked, this, &CaptureDialog::Command3_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, &CaptureDialog::Command1_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &CaptureDialog::Command2_Click);
+    connect(ui->Command4, &QPushButton::clicked, this, &CaptureDialog::Command4_Click);
+    connect(&m_clock, &QTimer::timeout, this, &CaptureDialog::Timer1_Timer);
+    connect(m_vcx, &CaptureComponent::liveFrame, this, &CaptureDialog::showLiveFrame);
 
     m_clock.start(500);
 }
 
-Form3::~Form3() = default;
+CaptureDialog::~CaptureDialog() = default;
 
-QSlider* Form3::slider(int index) const {
+QSlider* CaptureDialog::slider(int index) const {
     switch (index) {
     case 0:
         return ui->Slider_0;
@@ -69,7 +70,7 @@ QSlider* Form3::slider(int index) const {
     }
 }
 
-void Form3::Form_Load() {
+void CaptureDialog::Form_Load() {
     applySkin(this);
     {
         const QSignalBlocker quiet(ui->Combo1);
@@ -89,7 +90,7 @@ void Form3::Form_Load() {
     Combo1_Click();
 }
 
-void Form3::Combo1_Click() {
+void CaptureDialog::Combo1_Click() {
     const int index = ui->Combo1->currentIndex();
     if (index < 0)
         return;
@@ -107,7 +108,7 @@ void Form3::Combo1_Click() {
     }
 }
 
-bool Form3::eventFilter(QObject* watched, QEvent* event) {
+bool CaptureDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* released = static_cast<QMouseEvent*>(event);
         for (int i = 0; i < 4; ++i) {
@@ -120,24 +121,24 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void Form3::Slider_Click(int index) {
+void CaptureDialog::Slider_Click(int index) {
     if (slider(index)->isEnabled())
         m_vcx->setCameraValue(index, slider(index)->value());
 }
 
-void Form3::Command5_Click() {
+void CaptureDialog::Command5_Click() {
     const QString chosen = m_chooseFile(this, ui->Text1->text());
     if (!chosen.isEmpty())
         ui->Text1->setText(chosen);
 }
 
-void Form3::Command3_Click() {
+void CaptureDialog::Command3_Click() {
     if (ui->Combo1->count() == 0)
         return;
     m_vcx->setLivePicture(true);
 }
 
-void Form3::Command1_Click() {
+void CaptureDialog::Command1_Click() {
     if (ui->Combo1->count() == 0)
         return;
     m_vcx->setFileName(ui->Text1->text());
@@ -152,17 +153,17 @@ void Form3::Command1_Click() {
     showRecording();
 }
 
-void Form3::Command2_Click() {
+void CaptureDialog::Command2_Click() {
     m_vcx->stopRecording();
     showIdle();
 }
 
-void Form3::Command4_Click() {
+void CaptureDialog::Command4_Click() {
     m_vcx->stopRecording();
     accept();
 }
 
-void Form3::done(int result) {
+void CaptureDialog::done(int result) {
     m_clock.stop();
     m_vcx->setLivePicture(false);
     m_vcx->stopRecording();
@@ -171,7 +172,7 @@ void Form3::done(int result) {
     QDialog::done(result);
 }
 
-void Form3::Timer1_Timer() {
+void CaptureDialog::Timer1_Timer() {
     if (!m_vcx->isRecording()) {
         // A recording that ended by itself: back to idle, and say why.
         if (m_recording) {
@@ -184,7 +185,7 @@ void Form3::Timer1_Timer() {
     ui->Label2->setText(statisticsLine(m_vcx->statistics()));
 }
 
-void Form3::showIdle() {
+void CaptureDialog::showIdle() {
     m_recording = false;
     const bool any = ui->Combo1->count() > 0;
     ui->Command1->setEnabled(any);
@@ -192,7 +193,7 @@ void Form3::showIdle() {
     ui->Combo1->setEnabled(true);
 }
 
-void Form3::showRecording() {
+void CaptureDialog::showRecording() {
     m_recording = true;
     ui->Command1->setEnabled(false);
     ui->Command3->setEnabled(false);
@@ -200,7 +201,7 @@ void Form3::showRecording() {
     ui->Combo1->setEnabled(false);
 }
 
-void Form3::showLiveFrame(const QByteArray& rgb24, int width, int height) {
+void CaptureDialog::showLiveFrame(const QByteArray& rgb24, int width, int height) {
     if (width <= 0 || height <= 0 || rgb24.size() < qsizetype(width) * height * 3)
         return;
     const QImage picture(reinterpret_cast<const uchar*>(rgb24.constData()), width, height,

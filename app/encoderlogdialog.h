@@ -7,10 +7,10 @@ class QPlainTextEdit;
 namespace clipvane {
 
 // A read-only window with the whole encoder log of one converted row.
-class LogWindow : public QDialog {
+class EncoderLogDialog : public QDialog {
     Q_OBJECT
 public:
-    LogWindow(const QString& inputPath, const QString& logPath, QWidget* parent = nullptr);
+    EncoderLogDialog(const QString& inputPath, const QString& logPath, QWidget* parent = nullptr);
     QString text() const;
 
     // More than this of a log is shown from its end.

@@ -1,8 +1,8 @@
-#include "app/form2.h"
+#include "app/clipdialog.h"
 
 #include "app/skin.h"
 #include "base/messageboxes.h"
-#include "ui_form2.h"
+#include "ui_clipdialog.h"
 
 #include <QCloseEvent>
 #include <QTimer>
@@ -10,9 +10,9 @@
 
 namespace clipvane {
 
-Form2::Form2(const ClipOpening& opening, PlayerState* player, ToolKeys* keys, SourceList* list,
-             MessageBoxes* messages, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::Form2>()), m_session(opening, player, keys),
+ClipDialog::ClipDialog(const ClipOpening& opening, PlayerState* player, ToolKeys* keys,
+                       SourceList* list, MessageBoxes* messages, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::ClipDialog>()), m_session(opening, player, keys),
       m_list(list), m_messages(messages), m_lengthText(opening.lengthText) {
     ui->setupUi(this);
     setModal(true);
@@ -25,15 +25,15 @@ Form2::Form2(const ClipOpening& opening, PlayerState* player, ToolKeys* keys, So
     for (QSlider* s : {ui->Slider1, ui->Slider2, ui->Slider3})
         s->installEventFilter(this);
 
-    connect(ui->Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
-    connect(ui->cmdPlay, &QPushButton::clicked, this, &Form2::cmdPlay_Click);
-    connect(ui->cmdPause, &QPushButton::clicked, this, &Form2::cmdPause_Click);
-    connect(ui->cmdStop, &QPushButton::clicked, this, &Form2::cmdStop_Click);
-    connect(ui->cmdBack, &QPushButton::clicked, this, &Form2::cmdBack_Click);
-    connect(ui->cmdForward, &QPushButton::clicked, this, &Form2::cmdForward_Click);
-    connect(ui->Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
-    connect(ui->Command5, &QPushButton::clicked, this, &Form2::Command5_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, &ClipDialog::Command1_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &ClipDialog::Command2_Click);
+    connect(ui->cmdPlay, &QPushButton::clicked, this, &ClipDialog::cmdPlay_Click);
+    connect(ui->cmdPause, &QPushButton::clicked, this, &ClipDialog::cmdPause_Click);
+    connect(ui->cmdStop, &QPushButton::clicked, this, &ClipDialog::cmdStop_Click);
+    connect(ui->cmdBack, &QPushButton::clicked, this, &ClipDialog::cmdBack_Click);
+    connect(ui->cmdForward, &QPushButton::clicked, this, &ClipDialog::cmdForward_Click);
+    connect(ui->Command4, &QPushButton::clicked, this, &ClipDialog::Command4_Click);
+    connect(ui->Command5, &QPushButton::clicked, this, &ClipDialog::Command5_Click);
     connect(&p, &PreviewPlayer::clockTextChanged, ui->LblCurTime, &QLabel::setText);
     connect(&p, &PreviewPlayer::totalTextChanged, ui->SkinLabel10, &QLabel::setText);
     connect(&p, &PreviewPlayer::sliderValueChanged, this, [this](int value) {
@@ -42,17 +42,17 @@ Form2::Form2(const ClipOpening& opening, PlayerState* player, ToolKeys* keys, So
     });
 }
 
-Form2::~Form2() {
+ClipDialog::~ClipDialog() {
     m_session.unload();
 }
 
-void Form2::showTexts() {
+void ClipDialog::showTexts() {
     ui->Text1->setText(m_session.startText());
     ui->Text2->setText(m_session.endText());
     ui->Text3->setText(m_session.clipText());
 }
 
-void Form2::Form_Load() {
+void ClipDialog::Form_Load() {
     applySkin(this);
     m_session.load();
     showTexts();
@@ -64,34 +64,34 @@ void Form2::Form_Load() {
     setWindowTitle(m_session.caption());
 }
 
-bool Form2::eventFilter(QObject* watched, QEvent* event) {
+bool ClipDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
         // After the slider itself has taken the release.
         if (watched == ui->Slider1)
-            QTimer::singleShot(0, this, &Form2::Slider1_MouseUp);
+            QTimer::singleShot(0, this, &ClipDialog::Slider1_MouseUp);
         else if (watched == ui->Slider2)
-            QTimer::singleShot(0, this, &Form2::Slider2_MouseUp);
+            QTimer::singleShot(0, this, &ClipDialog::Slider2_MouseUp);
         else if (watched == ui->Slider3)
-            QTimer::singleShot(0, this, &Form2::Slider3_MouseUp);
+            QTimer::singleShot(0, this, &ClipDialog::Slider3_MouseUp);
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void Form2::Slider1_MouseUp() {
+void ClipDialog::Slider1_MouseUp() {
     m_session.startSliderReleased(ui->Slider1->value());
     showTexts();
 }
 
-void Form2::Slider2_MouseUp() {
+void ClipDialog::Slider2_MouseUp() {
     m_session.endSliderReleased(ui->Slider2->value());
     showTexts();
 }
 
-void Form2::Slider3_MouseUp() {
+void ClipDialog::Slider3_MouseUp() {
     m_session.player().seek(ui->Slider3->value());
 }
 
-void Form2::Command1_Click() {
+void ClipDialog::Command1_Click() {
     if (m_session.ok(*m_list) == ClipSession::OkResult::Refused) {
         if (m_messages)
             m_messages->error(QLatin1String(ClipSession::kRefusal));
@@ -100,46 +100,46 @@ void Form2::Command1_Click() {
     accept();
 }
 
-void Form2::Command2_Click() {
+void ClipDialog::Command2_Click() {
     m_session.unload();
     QDialog::reject();
 }
 
-void Form2::reject() {
+void ClipDialog::reject() {
     // Escape leaves the dialog as Cancel does.
     Command2_Click();
 }
 
-void Form2::closeEvent(QCloseEvent* event) {
+void ClipDialog::closeEvent(QCloseEvent* event) {
     m_session.unload();
     QDialog::closeEvent(event);
 }
 
-void Form2::cmdPlay_Click() {
+void ClipDialog::cmdPlay_Click() {
     m_session.player().play(m_lengthText);
 }
 
-void Form2::cmdPause_Click() {
+void ClipDialog::cmdPause_Click() {
     m_session.player().pause();
 }
 
-void Form2::cmdStop_Click() {
+void ClipDialog::cmdStop_Click() {
     m_session.player().stop();
 }
 
-void Form2::cmdBack_Click() {
+void ClipDialog::cmdBack_Click() {
     m_session.player().back();
 }
 
-void Form2::cmdForward_Click() {
+void ClipDialog::cmdForward_Click() {
     m_session.player().forward();
 }
 
-void Form2::Command4_Click() {
+void ClipDialog::Command4_Click() {
     m_session.player().firstFrame();
 }
 
-void Form2::Command5_Click() {
+void ClipDialog::Command5_Click() {
     m_session.player().lastFrames();
 }
 

@@ -1,10 +1,10 @@
-#include "app/frmset.h"
+#include "app/settingsdialog.h"
 
 #include "app/desktop.h"
 #include "app/skin.h"
 #include "base/messageboxes.h"
 #include "settings/preferences.h"
-#include "ui_frmset.h"
+#include "ui_settingsdialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -20,8 +20,8 @@ std::optional<QString> pickFolder(QWidget* parent, const QString& startFolder) {
     return QDir::toNativeSeparators(folder);
 }
 
-Frmset::Frmset(QWidget* parent, FolderPicker picker, MessageBoxes* messages)
-    : QDialog(parent), ui(std::make_unique<Ui::Frmset>()),
+SettingsDialog::SettingsDialog(QWidget* parent, FolderPicker picker, MessageBoxes* messages)
+    : QDialog(parent), ui(std::make_unique<Ui::SettingsDialog>()),
       m_picker(picker ? std::move(picker) : FolderPicker(pickFolder)), m_messages(messages) {
     ui->setupUi(this);
     setModal(true);
@@ -29,14 +29,14 @@ Frmset::Frmset(QWidget* parent, FolderPicker picker, MessageBoxes* messages)
         m_ownMessages = std::make_unique<QtMessageBoxes>(this);
         m_messages = m_ownMessages.get();
     }
-    connect(ui->Command1, &QPushButton::clicked, this, &Frmset::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Frmset::Command2_Click);
-    connect(ui->Command4, &QPushButton::clicked, this, &Frmset::Command4_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, &SettingsDialog::Command1_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &SettingsDialog::Command2_Click);
+    connect(ui->Command4, &QPushButton::clicked, this, &SettingsDialog::Command4_Click);
 }
 
-Frmset::~Frmset() = default;
+SettingsDialog::~SettingsDialog() = default;
 
-void Frmset::Form_Load() {
+void SettingsDialog::Form_Load() {
     applySkin(this);
     const BatchChoices c = Preferences().batchChoices();
     ui->Text2->setText(c.outputFolder);
@@ -48,7 +48,7 @@ void Frmset::Form_Load() {
     ui->SpinParallel->setValue(c.parallel);
 }
 
-void Frmset::Command1_Click() {
+void SettingsDialog::Command1_Click() {
     BatchChoices c;
     c.outputFolder = ui->Text2->text();
     c.overwrite = !ui->Option1->isChecked();
@@ -72,15 +72,15 @@ void Frmset::Command1_Click() {
     accept();
 }
 
-void Frmset::Command2_Click() {
+void SettingsDialog::Command2_Click() {
     QDialog::reject();
 }
 
-void Frmset::reject() {
+void SettingsDialog::reject() {
     Command2_Click();
 }
 
-void Frmset::Command4_Click() {
+void SettingsDialog::Command4_Click() {
     if (const std::optional<QString> folder = m_picker(this, ui->Text2->text().trimmed()))
         ui->Text2->setText(*folder);
 }

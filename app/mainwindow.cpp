@@ -1,10 +1,10 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 
-#include "app/form2.h"
-#include "app/form3.h"
-#include "app/form6.h"
-#include "app/frmset.h"
-#include "app/logwindow.h"
+#include "app/aboutdialog.h"
+#include "app/capturedialog.h"
+#include "app/clipdialog.h"
+#include "app/encoderlogdialog.h"
+#include "app/settingsdialog.h"
 #include "app/skin.h"
 #include "base/apppaths.h"
 #include "base/desktopservices.h"
@@ -16,7 +16,7 @@
 #include "settings/preferences.h"
 #include "sources/fileselect.h"
 #include "sources/mediaprobe.h"
-#include "ui_form1.h"
+#include "ui_mainwindow.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -36,8 +36,8 @@
 
 namespace clipvane {
 
-Form1::Form1(const Form1Services& services, QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()), m_services(services),
+MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), m_services(services),
       m_batch(BatchRun::Environment{&m_list, &m_sheet,
                                     [this] { return ui->ImageCombo1->currentIndex() + 1; },
                                     services.keys, services.desktop, services.messages}),
@@ -113,9 +113,9 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     ui->Picture4->hide();
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-void Form1::buildImageList() {
+void MainWindow::buildImageList() {
     QStyle* s = style();
     // Pictures for the tool strip and the picker; picture 5 marks the Flash Video family.
     ImageList1 = {
@@ -147,7 +147,7 @@ void bindButton(QAbstractButton* button, QAction* action) {
 }
 } // namespace
 
-void Form1::buildPopupMenu() {
+void MainWindow::buildPopupMenu() {
     // The context menu shows the menu bar's commands, some under captions of its own: each
     // entry runs its command's action and follows its enabled state.
     popupmenu1 = new QMenu(this);
@@ -174,23 +174,24 @@ void Form1::buildPopupMenu() {
     popupmenu1->addSeparator();
     m_showLog = popupmenu1->addAction(QStringLiteral("Show Encoder Log"));
     m_showLog->setObjectName(QStringLiteral("ShowEncoderLog"));
-    connect(m_showLog, &QAction::triggered, this, &Form1::ShowEncoderLog_Click);
+    connect(m_showLog, &QAction::triggered, this, &MainWindow::ShowEncoderLog_Click);
 }
 
-void Form1::connectHandlers() {
+void MainWindow::connectHandlers() {
     // One action per command; the menu bar holds them, the tool strip and the context menu
     // run them.
-    connect(ui->AddFiles, &QAction::triggered, this, &Form1::AddFiles_Click);
-    connect(ui->RemoveSelectedFile, &QAction::triggered, this, &Form1::RemoveSelectedFile_Click);
-    connect(ui->ClearAllFiles, &QAction::triggered, this, &Form1::ClearAllFiles_Click);
-    connect(ui->BurnNow, &QAction::triggered, this, &Form1::BurnNow_Click);
-    connect(ui->play, &QAction::triggered, this, &Form1::cmdPlay_Click);
-    connect(ui->videoclip, &QAction::triggered, this, &Form1::videoclip_Click);
-    connect(ui->options, &QAction::triggered, this, &Form1::options_Click);
-    connect(ui->Capture, &QAction::triggered, this, &Form1::Capture_Click);
-    connect(ui->About, &QAction::triggered, this, &Form1::About_Click);
-    connect(ui->helphelp, &QAction::triggered, this, &Form1::ShowHelp);
-    connect(ui->exit, &QAction::triggered, this, &Form1::exit_Click);
+    connect(ui->AddFiles, &QAction::triggered, this, &MainWindow::AddFiles_Click);
+    connect(ui->RemoveSelectedFile, &QAction::triggered, this,
+            &MainWindow::RemoveSelectedFile_Click);
+    connect(ui->ClearAllFiles, &QAction::triggered, this, &MainWindow::ClearAllFiles_Click);
+    connect(ui->BurnNow, &QAction::triggered, this, &MainWindow::BurnNow_Click);
+    connect(ui->play, &QAction::triggered, this, &MainWindow::cmdPlay_Click);
+    connect(ui->videoclip, &QAction::triggered, this, &MainWindow::videoclip_Click);
+    connect(ui->options, &QAction::triggered, this, &MainWindow::options_Click);
+    connect(ui->Capture, &QAction::triggered, this, &MainWindow::Capture_Click);
+    connect(ui->About, &QAction::triggered, this, &MainWindow::About_Click);
+    connect(ui->helphelp, &QAction::triggered, this, &MainWindow::ShowHelp);
+    connect(ui->exit, &QAction::triggered, this, &MainWindow::exit_Click);
     bindButton(ui->Image1, ui->AddFiles);
     bindButton(ui->Image2, ui->RemoveSelectedFile);
     bindButton(ui->Image9, ui->ClearAllFiles);
@@ -199,24 +200,25 @@ void Form1::connectHandlers() {
     bindButton(ui->Image8, ui->helphelp);
     bindButton(ui->Image7, ui->exit);
     // Picker, list, progress panel.
-    connect(ui->ImageCombo1, &QComboBox::activated, this, &Form1::ImageCombo1_Click);
+    connect(ui->ImageCombo1, &QComboBox::activated, this, &MainWindow::ImageCombo1_Click);
     connect(ui->lvwAudioTracks, &SourceListView::filesDropped, this,
-            &Form1::lvwAudioTracks_OLEDragDrop);
+            &MainWindow::lvwAudioTracks_OLEDragDrop);
     connect(ui->lvwAudioTracks, &SourceListView::mousePressed, this,
-            &Form1::lvwAudioTracks_MouseDown);
-    connect(ui->Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(ui->lvwAudioTracks, &QAbstractItemView::clicked, this, &Form1::lvwAudioTracks_Click);
+            &MainWindow::lvwAudioTracks_MouseDown);
+    connect(ui->Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(ui->lvwAudioTracks, &QAbstractItemView::clicked, this,
+            &MainWindow::lvwAudioTracks_Click);
     connect(ui->lvwAudioTracks, &QAbstractItemView::doubleClicked, this,
-            &Form1::lvwAudioTracks_DblClick);
+            &MainWindow::lvwAudioTracks_DblClick);
 
     // The preview: the buttons run the player's operations, the window shows its clock.
-    connect(ui->cmdPlay, &QPushButton::clicked, this, &Form1::cmdPlay_Click);
-    connect(ui->cmdPause, &QPushButton::clicked, this, &Form1::cmdPause_Click);
-    connect(ui->cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
-    connect(ui->cmdBack, &QPushButton::clicked, this, &Form1::cmdBack_Click);
-    connect(ui->cmdForward, &QPushButton::clicked, this, &Form1::cmdForward_Click);
-    connect(ui->Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    connect(ui->Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(ui->cmdPlay, &QPushButton::clicked, this, &MainWindow::cmdPlay_Click);
+    connect(ui->cmdPause, &QPushButton::clicked, this, &MainWindow::cmdPause_Click);
+    connect(ui->cmdStop, &QPushButton::clicked, this, &MainWindow::cmdStop_Click);
+    connect(ui->cmdBack, &QPushButton::clicked, this, &MainWindow::cmdBack_Click);
+    connect(ui->cmdForward, &QPushButton::clicked, this, &MainWindow::cmdForward_Click);
+    connect(ui->Command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
+    connect(ui->Command5, &QPushButton::clicked, this, &MainWindow::Command5_Click);
     connect(&m_preview, &PreviewPlayer::clockTextChanged, ui->LblCurTime, &QLabel::setText);
     connect(&m_preview, &PreviewPlayer::totalTextChanged, ui->SkinLabel10, &QLabel::setText);
     connect(&m_preview, &PreviewPlayer::sliderValueChanged, this, [this](int value) {
@@ -257,11 +259,11 @@ void Form1::connectHandlers() {
     });
 }
 
-void Form1::updateCommandStates() {
+void MainWindow::updateCommandStates() {
     // Every command is available; those that need rows say nothing when there are none.
 }
 
-void Form1::Form_Load() {
+void MainWindow::Form_Load() {
     // 1. Skin.
     applySkin(this);
     // 2-3. The picker's pictures come from ImageList1; the progress panel starts hidden.
@@ -286,7 +288,7 @@ void Form1::Form_Load() {
     updateStatusBar();
 }
 
-void Form1::Form_Unload() {
+void MainWindow::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
@@ -295,26 +297,26 @@ void Form1::Form_Unload() {
         Preferences().setProfile(index + 1);
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     Form_Unload();
     event->accept();
     if (m_services.endProcess)
         m_services.endProcess();
 }
 
-void Form1::prolist() {
+void MainWindow::prolist() {
     clipvane::fillOptionSheet(m_sheet);
 }
 
-void Form1::ImageCombo1_Click() {
+void MainWindow::ImageCombo1_Click() {
     applyProfilePick(m_sheet, ui->ImageCombo1->currentIndex() + 1);
 }
 
-void Form1::addvideofile(const QString& path) {
+void MainWindow::addvideofile(const QString& path) {
     clipvane::appendAndProbe(m_list, path);
 }
 
-void Form1::AddFiles_Click() {
+void MainWindow::AddFiles_Click() {
     const QStringList chosen =
         m_services.openFiles ? m_services.openFiles(this, m_dialogFolder) : QStringList();
     const ChosenFiles info = splitChosenPaths(chosen);
@@ -327,22 +329,22 @@ void Form1::AddFiles_Click() {
     clipvane::appendAndProbe(m_list, paths, clipvane::probeParallelism());
 }
 
-int Form1::selectedRow() const {
+int MainWindow::selectedRow() const {
     const QModelIndex current = ui->lvwAudioTracks->currentIndex();
     if (!current.isValid() || !ui->lvwAudioTracks->selectionModel()->isRowSelected(current.row()))
         return -1;
     return current.row();
 }
 
-void Form1::RemoveSelectedFile_Click() {
+void MainWindow::RemoveSelectedFile_Click() {
     m_list.removeAt(selectedRow());
 }
 
-void Form1::ClearAllFiles_Click() {
+void MainWindow::ClearAllFiles_Click() {
     m_list.clearAll();
 }
 
-void Form1::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
+void MainWindow::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
     // The first refused name ends the drop: only the files before it are added. A folder or a
     // web address is refused like any other name that is not a video file.
     const auto refused = std::find_if(paths.cbegin(), paths.cend(), [](const QString& path) {
@@ -360,7 +362,7 @@ void Form1::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
     unsetCursor();
 }
 
-void Form1::lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globalPos) {
+void MainWindow::lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globalPos) {
     if (button != Qt::RightButton)
         return;
     const int row = selectedRow();
@@ -368,18 +370,18 @@ void Form1::lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globa
     popupmenu1->popup(globalPos);
 }
 
-void Form1::ShowEncoderLog_Click() {
+void MainWindow::ShowEncoderLog_Click() {
     const int row = selectedRow();
     if (row < 0)
         return;
     const QString log = m_list.logPath(m_list.idAt(row));
     if (!QFileInfo::exists(log))
         return;
-    LogWindow window(m_list.textAt(row, SourceList::FileName), log, this);
+    EncoderLogDialog window(m_list.textAt(row, SourceList::FileName), log, this);
     window.exec();
 }
 
-void Form1::updateStatusBar() {
+void MainWindow::updateStatusBar() {
     const Preferences preferences;
     m_outputStatus->setText(QStringLiteral("Output: %1 \u00b7 %2")
                                 .arg(QDir::toNativeSeparators(preferences.effectiveOutputFolder()),
@@ -388,7 +390,7 @@ void Form1::updateStatusBar() {
                                          : QStringLiteral("keep existing files")));
 }
 
-void Form1::BurnNow_Click() {
+void MainWindow::BurnNow_Click() {
     // An option still being edited counts: the run reads the sheet as the user sees it.
     ui->PS1->commitOpenEditor();
     if (!m_batch.canStart())
@@ -399,29 +401,29 @@ void Form1::BurnNow_Click() {
     m_batch.start();
 }
 
-void Form1::Command1_Click() {
+void MainWindow::Command1_Click() {
     m_batch.cancel();
 }
 
-void Form1::ShowHelp() {
+void MainWindow::ShowHelp() {
     if (m_services.desktop)
         m_services.desktop->showHelp(programFolder() + QStringLiteral("/help.html"));
 }
 
-void Form1::exit_Click() {
+void MainWindow::exit_Click() {
     // The preview quits and its clock stops before the window unloads.
     m_preview.quit();
     close();
 }
 
-void Form1::Image_MouseMove(QToolButton* picture) {
+void MainWindow::Image_MouseMove(QToolButton* picture) {
     picture->setProperty("framed", true);
     picture->setAutoRaise(false);
     picture->style()->unpolish(picture);
     picture->style()->polish(picture);
 }
 
-void Form1::Picture3_MouseMove() {
+void MainWindow::Picture3_MouseMove() {
     for (QToolButton* picture : std::as_const(m_pictures)) {
         if (!pictureFramed(picture))
             continue;
@@ -432,11 +434,11 @@ void Form1::Picture3_MouseMove() {
     }
 }
 
-bool Form1::pictureFramed(const QToolButton* picture) const {
+bool MainWindow::pictureFramed(const QToolButton* picture) const {
     return picture->property("framed").toBool();
 }
 
-void Form1::Picture4_MouseDown(Qt::MouseButton button, const QPoint& posInPanel) {
+void MainWindow::Picture4_MouseDown(Qt::MouseButton button, const QPoint& posInPanel) {
     if (button != Qt::LeftButton)
         return;
     m_dragging = true;
@@ -444,7 +446,7 @@ void Form1::Picture4_MouseDown(Qt::MouseButton button, const QPoint& posInPanel)
     grabMouse(); // the release ends the drag wherever the pointer is
 }
 
-void Form1::Form_MouseMove(const QPoint& posInWindow) {
+void MainWindow::Form_MouseMove(const QPoint& posInWindow) {
     if (!m_dragging)
         return;
     QWidget* panel = ui->Picture4;
@@ -458,34 +460,34 @@ void Form1::Form_MouseMove(const QPoint& posInWindow) {
     panel->move(topLeft);
 }
 
-void Form1::Form_MouseUp() {
+void MainWindow::Form_MouseUp() {
     if (!m_dragging)
         return;
     m_dragging = false;
     releaseMouse();
 }
 
-void Form1::mouseMoveEvent(QMouseEvent* event) {
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     Form_MouseMove(event->position().toPoint());
     QMainWindow::mouseMoveEvent(event);
 }
 
-void Form1::mouseReleaseEvent(QMouseEvent* event) {
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     Form_MouseUp();
     QMainWindow::mouseReleaseEvent(event);
 }
 
-void Form1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_fitted) {
         m_fitted = true;
-        QTimer::singleShot(0, this, &Form1::fitOptionsPane);
+        QTimer::singleShot(0, this, &MainWindow::fitOptionsPane);
     }
 }
 
-void Form1::fitOptionsPane() {
+void MainWindow::fitOptionsPane() {
     // The whole option sheet in sight; the picture takes the rest of the column.
-    PropertySheetWidget* grid = ui->PS1;
+    OptionSheetWidget* grid = ui->PS1;
     QTreeWidgetItem* last = nullptr;
     for (QTreeWidgetItemIterator it(grid); *it; ++it)
         last = *it;
@@ -501,7 +503,7 @@ void Form1::fitOptionsPane() {
     ui->splitterRight->setSizes({total - options, options});
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_outputStatus && event->type() == QEvent::MouseButtonRelease) {
         options_Click();
         return true;
@@ -523,11 +525,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     // The slider seeks when the mouse lets go of it, whether it was dragged or clicked.
     if (watched == ui->Slider1 && event->type() == QEvent::MouseButtonRelease)
-        QTimer::singleShot(0, this, &Form1::Slider1_MouseUp);
+        QTimer::singleShot(0, this, &MainWindow::Slider1_MouseUp);
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::lvwAudioTracks_Click() {
+void MainWindow::lvwAudioTracks_Click() {
     const int row = selectedRow();
     if (m_list.count() == 0 || row < 0)
         return;
@@ -545,7 +547,7 @@ void Form1::lvwAudioTracks_Click() {
     m_sheet.setValue(opt::OutputDuration, opt::StopTime, end);
 }
 
-void Form1::lvwAudioTracks_DblClick() {
+void MainWindow::lvwAudioTracks_DblClick() {
     if (m_list.count() == 0)
         return;
     // The preview ends before the dialog's own player starts.
@@ -555,37 +557,37 @@ void Form1::lvwAudioTracks_DblClick() {
         return;
     m_player.position = 0;
     m_player.length = 0;
-    Form2 dialog(*opening, &m_player, m_services.keys, &m_list, m_services.messages, this);
+    ClipDialog dialog(*opening, &m_player, m_services.keys, &m_list, m_services.messages, this);
     dialog.Form_Load();
     dialog.exec();
     // The preview's player has gone: no stale picture of it stays behind.
     ui->Text2->update();
 }
 
-void Form1::videoclip_Click() {
+void MainWindow::videoclip_Click() {
     lvwAudioTracks_DblClick();
 }
 
-void Form1::options_Click() {
-    Frmset dialog(this, {}, m_services.messages);
+void MainWindow::options_Click() {
+    SettingsDialog dialog(this, {}, m_services.messages);
     dialog.Form_Load();
     dialog.exec();
     updateStatusBar();
 }
 
-void Form1::Capture_Click() {
-    Form3 capture(this);
+void MainWindow::Capture_Click() {
+    CaptureDialog capture(this);
     capture.Form_Load();
     capture.exec();
 }
 
-void Form1::About_Click() {
-    Form6 about(this);
+void MainWindow::About_Click() {
+    AboutDialog about(this);
     about.Form_Load();
     about.exec();
 }
 
-void Form1::cmdPlay_Click() {
+void MainWindow::cmdPlay_Click() {
     const int row = selectedRow();
     // With no row chosen there is nothing to play (never an empty or stale path).
     if (m_list.count() == 0 || row < 0)
@@ -594,41 +596,41 @@ void Form1::cmdPlay_Click() {
                    m_list.textAt(row, SourceList::VideoTime));
 }
 
-void Form1::cmdPause_Click() {
+void MainWindow::cmdPause_Click() {
     m_preview.pause();
 }
 
-void Form1::cmdStop_Click() {
+void MainWindow::cmdStop_Click() {
     m_preview.stop();
     // Once the player has let go of the surface, it is black again.
     QTimer::singleShot(PreviewPlayer::kQuitGraceMs, ui->Text2, qOverload<>(&QWidget::update));
 }
 
-void Form1::cmdBack_Click() {
+void MainWindow::cmdBack_Click() {
     m_preview.back();
 }
 
-void Form1::cmdForward_Click() {
+void MainWindow::cmdForward_Click() {
     m_preview.forward();
 }
 
-void Form1::Command4_Click() {
+void MainWindow::Command4_Click() {
     m_preview.firstFrame();
 }
 
-void Form1::Command5_Click() {
+void MainWindow::Command5_Click() {
     m_preview.lastFrames();
 }
 
-void Form1::Slider1_MouseUp() {
+void MainWindow::Slider1_MouseUp() {
     m_preview.seek(ui->Slider1->value());
 }
 
-void Form1::Timer1_Timer() {
+void MainWindow::Timer1_Timer() {
     m_preview.tick();
 }
 
-void Form1::addStartupFiles(const QStringList& paths) {
+void MainWindow::addStartupFiles(const QStringList& paths) {
     QStringList skipped;
     bool first = true;
     m_list.beginProbe(); // a batch started meanwhile waits for all of them

@@ -1,4 +1,4 @@
-#include "app/propertysheetwidget.h"
+#include "app/optionsheetwidget.h"
 
 #include "options/optionsheet.h"
 
@@ -12,9 +12,9 @@ namespace {
 constexpr int kCategoryRole = Qt::UserRole + 1;
 constexpr int kCaptionRole = Qt::UserRole + 2;
 
-class ValueDelegate : public QStyledItemDelegate {
+class OptionValueDelegate : public QStyledItemDelegate {
 public:
-    ValueDelegate(PropertySheetWidget* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+    OptionValueDelegate(OptionSheetWidget* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -56,21 +56,21 @@ private:
         return m_grid->sheet()->row(first.data(kCategoryRole).toString(),
                                     first.data(kCaptionRole).toString());
     }
-    PropertySheetWidget* m_grid;
+    OptionSheetWidget* m_grid;
 };
 
 } // namespace
 
-PropertySheetWidget::PropertySheetWidget(QWidget* parent) : QTreeWidget(parent) {
+OptionSheetWidget::OptionSheetWidget(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(2);
     setHeaderLabels({tr("Property"), tr("Value")});
-    setItemDelegate(new ValueDelegate(this));
+    setItemDelegate(new OptionValueDelegate(this));
     setEditTriggers(QAbstractItemView::AllEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    connect(this, &QTreeWidget::itemChanged, this, &PropertySheetWidget::onItemChanged);
+    connect(this, &QTreeWidget::itemChanged, this, &OptionSheetWidget::onItemChanged);
 }
 
-void PropertySheetWidget::commitOpenEditor() {
+void OptionSheetWidget::commitOpenEditor() {
     if (state() != QAbstractItemView::EditingState)
         return;
     QWidget* editor = indexWidget(currentIndex());
@@ -80,27 +80,26 @@ void PropertySheetWidget::commitOpenEditor() {
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-void PropertySheetWidget::bind(OptionSheet* sheet) {
+void OptionSheetWidget::bind(OptionSheet* sheet) {
     if (m_sheet)
         m_sheet->disconnect(this);
     m_sheet = sheet;
     if (m_sheet) {
-        connect(m_sheet, &OptionSheet::structureChanged, this, &PropertySheetWidget::rebuild);
-        connect(m_sheet, &OptionSheet::valueChanged, this, &PropertySheetWidget::refreshRow);
-        connect(m_sheet, &OptionSheet::choicesChanged, this, &PropertySheetWidget::refreshRow);
+        connect(m_sheet, &OptionSheet::structureChanged, this, &OptionSheetWidget::rebuild);
+        connect(m_sheet, &OptionSheet::valueChanged, this, &OptionSheetWidget::refreshRow);
+        connect(m_sheet, &OptionSheet::choicesChanged, this, &OptionSheetWidget::refreshRow);
     }
     rebuild();
 }
 
-void PropertySheetWidget::applyPresentation() {
+void OptionSheetWidget::applyPresentation() {
     expandAll();
     setAlternatingRowColors(true);
     header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     header()->setStretchLastSection(true);
 }
 
-QTreeWidgetItem* PropertySheetWidget::itemFor(const QString& category,
-                                              const QString& caption) const {
+QTreeWidgetItem* OptionSheetWidget::itemFor(const QString& category, const QString& caption) const {
     for (int i = 0; i < topLevelItemCount(); ++i) {
         QTreeWidgetItem* cat = topLevelItem(i);
         if (cat->text(0) != category)
@@ -113,7 +112,7 @@ QTreeWidgetItem* PropertySheetWidget::itemFor(const QString& category,
     return nullptr;
 }
 
-void PropertySheetWidget::rebuild() {
+void OptionSheetWidget::rebuild() {
     m_updating = true;
     const bool expanded = topLevelItemCount() == 0 || isExpanded(model()->index(0, 0));
     clear();
@@ -144,7 +143,7 @@ void PropertySheetWidget::rebuild() {
     }
 }
 
-void PropertySheetWidget::refreshRow(const QString& category, const QString& caption) {
+void OptionSheetWidget::refreshRow(const QString& category, const QString& caption) {
     QTreeWidgetItem* item = itemFor(category, caption);
     const OptionSheet::Row* row = m_sheet ? m_sheet->row(category, caption) : nullptr;
     if (!item || !row)
@@ -170,7 +169,7 @@ void PropertySheetWidget::refreshRow(const QString& category, const QString& cap
     m_updating = false;
 }
 
-void PropertySheetWidget::onItemChanged(QTreeWidgetItem* item, int column) {
+void OptionSheetWidget::onItemChanged(QTreeWidgetItem* item, int column) {
     if (m_updating || !m_sheet || column != 1)
         return;
     const QString category = item->data(0, kCategoryRole).toString();

@@ -17,7 +17,7 @@ class QToolButton;
 class QLabel;
 
 namespace Ui {
-class Form1;
+class MainWindow;
 }
 
 namespace clipvane {
@@ -27,7 +27,7 @@ class MessageBoxes;
 class ToolKeys;
 
 // What the main window needs from outside; tests pass recorders.
-struct Form1Services {
+struct MainWindowServices {
     DesktopServices* desktop = nullptr;
     MessageBoxes* messages = nullptr;
     ToolKeys* keys = nullptr;
@@ -39,11 +39,11 @@ struct Form1Services {
 
 // The main window. Handlers carry the names of the controls and events they serve; each
 // reads the widgets, calls the logic and shows the result.
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Form1(const Form1Services& services, QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(const MainWindowServices& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Load steps, run once while the window is still hidden.
     void Form_Load();
@@ -98,7 +98,7 @@ public:
     void Form_MouseUp();
     bool panelDragging() const { return m_dragging; }
 
-    Ui::Form1* form() const { return ui.get(); }
+    Ui::MainWindow* form() const { return ui.get(); }
     SourceList& sources() { return m_list; }
     OptionSheet& sheet() { return m_sheet; }
     PlayerState& playerState() { return m_player; }
@@ -121,8 +121,8 @@ private:
     void fitOptionsPane();
     int selectedRow() const;
 
-    std::unique_ptr<Ui::Form1> ui;
-    Form1Services m_services;
+    std::unique_ptr<Ui::MainWindow> ui;
+    MainWindowServices m_services;
     OptionSheet m_sheet;
     SourceList m_list;
     PlayerState m_player;

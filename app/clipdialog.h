@@ -6,7 +6,7 @@
 #include <memory>
 
 namespace Ui {
-class Form2;
+class ClipDialog;
 }
 
 namespace clipvane {
@@ -16,12 +16,12 @@ class MessageBoxes;
 // The clip time dialog: the start and end of the stretch of one file to convert, chosen with
 // two sliders while the file plays in the dialog's own player. Handlers read the widgets,
 // call the ClipSession and show its answer.
-class Form2 : public QDialog {
+class ClipDialog : public QDialog {
     Q_OBJECT
 public:
-    Form2(const ClipOpening& opening, PlayerState* player, ToolKeys* keys, SourceList* list,
-          MessageBoxes* messages, QWidget* parent = nullptr);
-    ~Form2() override;
+    ClipDialog(const ClipOpening& opening, PlayerState* player, ToolKeys* keys, SourceList* list,
+               MessageBoxes* messages, QWidget* parent = nullptr);
+    ~ClipDialog() override;
 
     void Form_Load();
     void Slider1_MouseUp();
@@ -37,7 +37,7 @@ public:
     void Command4_Click();
     void Command5_Click();
 
-    Ui::Form2* form() const { return ui.get(); }
+    Ui::ClipDialog* form() const { return ui.get(); }
     ClipSession& session() { return m_session; }
 
 protected:
@@ -48,7 +48,7 @@ protected:
 private:
     void showTexts();
 
-    std::unique_ptr<Ui::Form2> ui;
+    std::unique_ptr<Ui::ClipDialog> ui;
     ClipSession m_session;
     SourceList* m_list;
     MessageBoxes* m_messages;

@@ -9,10 +9,10 @@ class OptionSheet;
 // PS1: a two-level property grid over an OptionSheet. Categories expand to show their rows;
 // list rows are edited with a drop-down of their choices, text rows with a line edit, and
 // locked rows not at all. Every edit goes straight into the sheet.
-class PropertySheetWidget : public QTreeWidget {
+class OptionSheetWidget : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit PropertySheetWidget(QWidget* parent = nullptr);
+    explicit OptionSheetWidget(QWidget* parent = nullptr);
 
     void bind(OptionSheet* sheet);
     OptionSheet* sheet() const { return m_sheet; }
@@ -32,4 +32,4 @@ private:
 };
 
 } // namespace clipvane
-using clipvane::PropertySheetWidget;
+using clipvane::OptionSheetWidget;

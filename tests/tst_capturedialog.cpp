@@ -1,8 +1,8 @@
-#include "app/form3.h"
+#include "app/capturedialog.h"
 #include "capture/capturecomponent.h"
 #include "capture/linuxcapture.h"
 #include "tests/support/testsupport.h"
-#include "ui_form3.h"
+#include "ui_capturedialog.h"
 
 #include <QApplication>
 #include <QRegularExpression>
@@ -56,7 +56,7 @@ public:
 };
 } // namespace
 
-class TestForm3 : public QObject {
+class TestCaptureDialog : public QObject {
     Q_OBJECT
     QTemporaryDir tmp;
 
@@ -65,9 +65,9 @@ private slots:
 
     void noDevice() {
         LinuxCapture none(nullptr, tmp.path());
-        Form3 w(nullptr, &none);
+        CaptureDialog w(nullptr, &none);
         w.Form_Load();
-        Ui::Form3* ui = w.form();
+        Ui::CaptureDialog* ui = w.form();
         QCOMPARE(w.windowTitle(), QString("Capture Video From DV"));
         QCOMPARE(ui->Combo1->count(), 0);
         for (QPushButton* b : {ui->Command1, ui->Command2, ui->Command3})
@@ -82,7 +82,7 @@ private slots:
 
     void onlyZoomSupported() {
         FakeCapture fake;
-        Form3 w(nullptr, &fake);
+        CaptureDialog w(nullptr, &fake);
         w.Form_Load();
         QCOMPARE(fake.calls.mid(0, 2), (QStringList{"connected=0", "connected=1"}));
         QCOMPARE(fake.index, 0);
@@ -111,7 +111,7 @@ private slots:
         QFETCH(QString, shown);
         FakeCapture fake;
         QString offered;
-        Form3 w(nullptr, &fake, [&](QWidget*, const QString& current) {
+        CaptureDialog w(nullptr, &fake, [&](QWidget*, const QString& current) {
             offered = current;
             return answer;
         });
@@ -135,8 +135,8 @@ private slots:
         FakeCapture fake;
         fake.startSucceeds = course != "refused";
         fake.error = "why";
-        Form3 w(nullptr, &fake);
-        Ui::Form3* ui = w.form();
+        CaptureDialog w(nullptr, &fake);
+        Ui::CaptureDialog* ui = w.form();
         w.Form_Load();
         w.show();
         w.Command1_Click();
@@ -182,8 +182,8 @@ private slots:
     void syntheticDevice() {
         qputenv("CLIPVANE_CAPTURE_TEST_DEVICE", "Test Camera");
         LinuxCapture capture(nullptr, tmp.path());
-        Form3 w(nullptr, &capture);
-        Ui::Form3* ui = w.form();
+        CaptureDialog w(nullptr, &capture);
+        Ui::CaptureDialog* ui = w.form();
         w.Form_Load();
         QCOMPARE(ui->Combo1->currentText(), QString("Test Camera"));
         for (QPushButton* b : {ui->Command1, ui->Command2, ui->Command3})
@@ -219,5 +219,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm3)
-#include "tst_form3.moc"
+QTEST_MAIN(TestCaptureDialog)
+#include "tst_capturedialog.moc"

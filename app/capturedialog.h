@@ -8,7 +8,7 @@
 class QSlider;
 
 namespace Ui {
-class Form3;
+class CaptureDialog;
 }
 
 namespace clipvane {
@@ -22,14 +22,14 @@ using SaveFileChooser = std::function<QString(QWidget* parent, const QString& cu
 // picture and the recording's statistics, and offers the camera's pan, tilt, roll and zoom.
 // Every device request goes to the capture component; handlers read the widgets, call it and
 // show its answer.
-class Form3 : public QDialog {
+class CaptureDialog : public QDialog {
     Q_OBJECT
 public:
     // component: nullptr makes the window use a LinuxCapture of its own. chooseFile: empty
     // means the real save dialog.
-    explicit Form3(QWidget* parent = nullptr, CaptureComponent* component = nullptr,
-                   SaveFileChooser chooseFile = {});
-    ~Form3() override;
+    explicit CaptureDialog(QWidget* parent = nullptr, CaptureComponent* component = nullptr,
+                           SaveFileChooser chooseFile = {});
+    ~CaptureDialog() override;
 
     void Form_Load();
     void Combo1_Click();
@@ -41,7 +41,7 @@ public:
     void Command4_Click(); // Exit
     void Timer1_Timer();
 
-    Ui::Form3* form() const { return ui.get(); }
+    Ui::CaptureDialog* form() const { return ui.get(); }
     CaptureComponent* component() const { return m_vcx; }
     QSlider* slider(int index) const;
     QTimer& timer1() { return m_clock; }
@@ -57,7 +57,7 @@ private:
     void showRecording();
     void showLiveFrame(const QByteArray& rgb24, int width, int height);
 
-    std::unique_ptr<Ui::Form3> ui;
+    std::unique_ptr<Ui::CaptureDialog> ui;
     std::unique_ptr<CaptureComponent> m_ownComponent;
     CaptureComponent* m_vcx;
     SaveFileChooser m_chooseFile;

@@ -1,4 +1,4 @@
-#include "app/logwindow.h"
+#include "app/encoderlogdialog.h"
 
 #include "app/skin.h"
 #include "process/toollog.h"
@@ -11,7 +11,8 @@
 
 namespace clipvane {
 
-LogWindow::LogWindow(const QString& inputPath, const QString& logPath, QWidget* parent)
+EncoderLogDialog::EncoderLogDialog(const QString& inputPath, const QString& logPath,
+                                   QWidget* parent)
     : QDialog(parent), m_view(new QPlainTextEdit(this)) {
     setWindowTitle(QStringLiteral("Encoder Log  -  ") + QFileInfo(inputPath).fileName());
     m_view->setObjectName(QStringLiteral("txtLog"));
@@ -32,7 +33,7 @@ LogWindow::LogWindow(const QString& inputPath, const QString& logPath, QWidget* 
     applySkin(this);
 }
 
-QString LogWindow::text() const {
+QString EncoderLogDialog::text() const {
     return m_view->toPlainText();
 }
 
