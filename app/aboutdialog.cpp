@@ -8,23 +8,20 @@
 namespace clipvane {
 
 AboutDialog::AboutDialog(QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::AboutDialog>()) {
-    ui->setupUi(this);
+    : QDialog(parent), m_ui(std::make_unique<Ui::AboutDialog>()) {
+    m_ui->setupUi(this);
     setModal(true);
+    applySkin(this);
     // The close box is the only way out.
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    ui->Image1->setPixmap(programIcon().pixmap(96, 96));
-    QFont heading = ui->SkinLabel1->font();
+    m_ui->iconLabel->setPixmap(programIcon().pixmap(96, 96));
+    QFont heading = m_ui->thanksLabel->font();
     heading.setBold(true);
     if (heading.pointSizeF() > 0)
         heading.setPointSizeF(heading.pointSizeF() * 1.3);
-    ui->SkinLabel1->setFont(heading);
+    m_ui->thanksLabel->setFont(heading);
 }
 
 AboutDialog::~AboutDialog() = default;
-
-void AboutDialog::Form_Load() {
-    applySkin(this);
-}
 
 } // namespace clipvane

@@ -18,12 +18,10 @@ public:
     explicit AboutDialog(QWidget* parent = nullptr);
     ~AboutDialog() override;
 
-    void Form_Load();
-
-    Ui::AboutDialog* form() const { return ui.get(); }
+    Ui::AboutDialog* ui() const { return m_ui.get(); }
 
 private:
-    std::unique_ptr<Ui::AboutDialog> ui;
+    std::unique_ptr<Ui::AboutDialog> m_ui;
 };
 
 } // namespace clipvane

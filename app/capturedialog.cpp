@@ -21,184 +21,187 @@ QString showSaveDialog(QWidget* parent, const QString& current) {
                                             QFileDialog::DontResolveSymlinks);
 }
 
+constexpr CaptureComponent::CameraProperty kCameraProperties[] = {
+    CaptureComponent::Pan, CaptureComponent::Tilt, CaptureComponent::Roll, CaptureComponent::Zoom};
+
 } // namespace
 
-CaptureDialog::CaptureDialog(QWidget* parent, CaptureComponent* component,
-                             SaveFileChooser chooseFile)
-    : QDialog(parent), ui(std::make_unique<Ui::CaptureDialog>()),
-      m_ownComponent(component ? nullptr : std::make_unique<LinuxCapture>()),
-      m_vcx(component ? component : m_ownComponent.get()),
+CaptureDialog::CaptureDialog(QWidget* parent, CaptureComponent* capture, SaveFileChooser chooseFile)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CaptureDialog>()),
+      m_ownCapture(capture ? nullptr : std::make_unique<LinuxCapture>()),
+      m_capture(capture ? capture : m_ownCapture.get()),
       m_chooseFile(chooseFile ? std::move(chooseFile) : SaveFileChooser(showSaveDialog)) {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     setModal(true);
-    ui->Text1->setText(defaultCaptureFile());
+    applySkin(this);
+    m_ui->captureFileEdit->setText(defaultCaptureFile());
 
     // The picture area is black until the live picture comes.
-    ui->vcx->setAutoFillBackground(true);
-    QPalette black = ui->vcx->palette();
+    m_ui->livePictureLabel->setAutoFillBackground(true);
+    QPalette black = m_ui->livePictureLabel->palette();
     black.setColor(QPalette::Window, Qt::black);
-    ui->vcx->setPalette(black);
+    m_ui->livePictureLabel->setPalette(black);
 
     // The camera sliders send their value when clicked; keys move only the slider.
-    for (int i = 0; i < 4; ++i)
-        slider(i)->installEventFilter(this);
+    for (const auto property : kCameraProperties)
+        cameraSlider(property)->installEventFilter(this);
 
-    connect(ui->Combo1, &QComboBox::currentIndexChanged, this, &CaptureDialog::Combo1_Click);
-    connect(ui->Command5, &QPushButton::clicked, this, &CaptureDialog::Command5_Click);
-    connect(ui->Command3, &QPushButton::clicked, this, &CaptureDialog::Command3_Click);
-    connect(ui->Command1, &QPushButton::clicked, this, &CaptureDialog::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &CaptureDialog::Command2_Click);
-    connect(ui->Command4, &QPushButton::clicked, this, &CaptureDialog::Command4_Click);
-    connect(&m_clock, &QTimer::timeout, this, &CaptureDialog::Timer1_Timer);
-    connect(m_vcx, &CaptureComponent::liveFrame, this, &CaptureDialog::showLiveFrame);
+    connect(m_ui->deviceCombo, &QComboBox::currentIndexChanged, this, &CaptureDialog::selectDevice);
+    connect(m_ui->browseButton, &QPushButton::clicked, this, &CaptureDialog::browseCaptureFile);
+    connect(m_ui->previewButton, &QPushButton::clicked, this, &CaptureDialog::showLivePicture);
+    connect(m_ui->startCaptureButton, &QPushButton::clicked, this, &CaptureDialog::startCapture);
+    connect(m_ui->stopCaptureButton, &QPushButton::clicked, this, &CaptureDialog::stopCapture);
+    connect(m_ui->exitButton, &QPushButton::clicked, this, &CaptureDialog::exitCapture);
+    connect(&m_statisticsTimer, &QTimer::timeout, this, &CaptureDialog::refreshStatistics);
+    connect(m_capture, &CaptureComponent::liveFrame, this, &CaptureDialog::showLiveFrame);
 
-    m_clock.start(500);
+    m_statisticsTimer.start(500);
 }
 
 CaptureDialog::~CaptureDialog() = default;
 
-QSlider* CaptureDialog::slider(int index) const {
-    switch (index) {
-    case 0:
-        return ui->Slider_0;
-    case 1:
-        return ui->Slider_1;
-    case 2:
-        return ui->Slider_2;
-    default:
-        return ui->Slider_3;
+QSlider* CaptureDialog::cameraSlider(CaptureComponent::CameraProperty property) const {
+    switch (property) {
+    case CaptureComponent::Pan:
+        return m_ui->panSlider;
+    case CaptureComponent::Tilt:
+        return m_ui->tiltSlider;
+    case CaptureComponent::Roll:
+        return m_ui->rollSlider;
+    case CaptureComponent::Zoom:
+        break;
     }
+    return m_ui->zoomSlider;
 }
 
-void CaptureDialog::Form_Load() {
-    applySkin(this);
+void CaptureDialog::loadDevices() {
     {
-        const QSignalBlocker quiet(ui->Combo1);
-        ui->Combo1->clear();
-        for (int i = 0; i < m_vcx->deviceCount(); ++i)
-            ui->Combo1->addItem(m_vcx->deviceName(i));
+        const QSignalBlocker quiet(m_ui->deviceCombo);
+        m_ui->deviceCombo->clear();
+        for (int i = 0; i < m_capture->deviceCount(); ++i)
+            m_ui->deviceCombo->addItem(m_capture->deviceName(i));
     }
-    const bool any = ui->Combo1->count() > 0;
-    for (QPushButton* b : {ui->Command1, ui->Command2, ui->Command3})
+    const bool any = m_ui->deviceCombo->count() > 0;
+    for (QPushButton* b : {m_ui->startCaptureButton, m_ui->stopCaptureButton, m_ui->previewButton})
         b->setEnabled(any);
     if (!any)
         return;
     {
-        const QSignalBlocker quiet(ui->Combo1);
-        ui->Combo1->setCurrentIndex(0);
+        const QSignalBlocker quiet(m_ui->deviceCombo);
+        m_ui->deviceCombo->setCurrentIndex(0);
     }
-    Combo1_Click();
+    selectDevice();
 }
 
-void CaptureDialog::Combo1_Click() {
-    const int index = ui->Combo1->currentIndex();
+void CaptureDialog::selectDevice() {
+    const int index = m_ui->deviceCombo->currentIndex();
     if (index < 0)
         return;
-    m_vcx->setConnected(false);
-    m_vcx->setDeviceIndex(index);
-    m_vcx->setConnected(true);
-    for (int i = 0; i < 4; ++i) {
-        QSlider* s = slider(i);
-        const auto range = m_vcx->cameraRange(i);
+    m_capture->setConnected(false);
+    m_capture->setDeviceIndex(index);
+    m_capture->setConnected(true);
+    for (const auto property : kCameraProperties) {
+        QSlider* s = cameraSlider(property);
+        const auto range = m_capture->cameraRange(property);
         s->setEnabled(range.has_value());
         if (!range)
             continue;
         s->setRange(range->minimum, range->maximum);
-        s->setValue(m_vcx->cameraValue(i));
+        s->setValue(m_capture->cameraValue(property));
     }
 }
 
 bool CaptureDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* released = static_cast<QMouseEvent*>(event);
-        for (int i = 0; i < 4; ++i) {
-            QSlider* s = slider(i);
+        for (const auto property : kCameraProperties) {
+            QSlider* s = cameraSlider(property);
             // A click: let go over the slider. Handled once the slider has taken the release.
             if (watched == s && s->rect().contains(released->position().toPoint()))
-                QTimer::singleShot(0, this, [this, i] { Slider_Click(i); });
+                QTimer::singleShot(0, this, [this, property] { applyCameraControl(property); });
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void CaptureDialog::Slider_Click(int index) {
-    if (slider(index)->isEnabled())
-        m_vcx->setCameraValue(index, slider(index)->value());
+void CaptureDialog::applyCameraControl(CaptureComponent::CameraProperty property) {
+    if (cameraSlider(property)->isEnabled())
+        m_capture->setCameraValue(property, cameraSlider(property)->value());
 }
 
-void CaptureDialog::Command5_Click() {
-    const QString chosen = m_chooseFile(this, ui->Text1->text());
+void CaptureDialog::browseCaptureFile() {
+    const QString chosen = m_chooseFile(this, m_ui->captureFileEdit->text());
     if (!chosen.isEmpty())
-        ui->Text1->setText(chosen);
+        m_ui->captureFileEdit->setText(chosen);
 }
 
-void CaptureDialog::Command3_Click() {
-    if (ui->Combo1->count() == 0)
+void CaptureDialog::showLivePicture() {
+    if (m_ui->deviceCombo->count() == 0)
         return;
-    m_vcx->setLivePicture(true);
+    m_capture->setLivePicture(true);
 }
 
-void CaptureDialog::Command1_Click() {
-    if (ui->Combo1->count() == 0)
+void CaptureDialog::startCapture() {
+    if (m_ui->deviceCombo->count() == 0)
         return;
-    m_vcx->setFileName(ui->Text1->text());
-    m_vcx->setLivePicture(true);
-    if (!m_vcx->startRecording()) {
+    m_capture->setFileName(m_ui->captureFileEdit->text());
+    m_capture->setLivePicture(true);
+    if (!m_capture->startRecording()) {
         showIdle();
-        ui->Label2->setText(m_vcx->errorText());
+        m_ui->statisticsLabel->setText(m_capture->errorText());
         return;
     }
     // The file actually recorded into: an existing one is never overwritten.
-    ui->Text1->setText(m_vcx->fileName());
+    m_ui->captureFileEdit->setText(m_capture->fileName());
     showRecording();
 }
 
-void CaptureDialog::Command2_Click() {
-    m_vcx->stopRecording();
+void CaptureDialog::stopCapture() {
+    m_capture->stopRecording();
     showIdle();
 }
 
-void CaptureDialog::Command4_Click() {
-    m_vcx->stopRecording();
+void CaptureDialog::exitCapture() {
+    m_capture->stopRecording();
     accept();
 }
 
 void CaptureDialog::done(int result) {
-    m_clock.stop();
-    m_vcx->setLivePicture(false);
-    m_vcx->stopRecording();
-    m_vcx->setConnected(false);
+    m_statisticsTimer.stop();
+    m_capture->setLivePicture(false);
+    m_capture->stopRecording();
+    m_capture->setConnected(false);
     m_recording = false;
     QDialog::done(result);
 }
 
-void CaptureDialog::Timer1_Timer() {
-    if (!m_vcx->isRecording()) {
+void CaptureDialog::refreshStatistics() {
+    if (!m_capture->isRecording()) {
         // A recording that ended by itself: back to idle, and say why.
         if (m_recording) {
             showIdle();
-            if (!m_vcx->errorText().isEmpty())
-                ui->Label2->setText(m_vcx->errorText());
+            if (!m_capture->errorText().isEmpty())
+                m_ui->statisticsLabel->setText(m_capture->errorText());
         }
         return;
     }
-    ui->Label2->setText(statisticsLine(m_vcx->statistics()));
+    m_ui->statisticsLabel->setText(statisticsLine(m_capture->statistics()));
 }
 
 void CaptureDialog::showIdle() {
     m_recording = false;
-    const bool any = ui->Combo1->count() > 0;
-    ui->Command1->setEnabled(any);
-    ui->Command3->setEnabled(any);
-    ui->Combo1->setEnabled(true);
+    const bool any = m_ui->deviceCombo->count() > 0;
+    m_ui->startCaptureButton->setEnabled(any);
+    m_ui->previewButton->setEnabled(any);
+    m_ui->deviceCombo->setEnabled(true);
 }
 
 void CaptureDialog::showRecording() {
     m_recording = true;
-    ui->Command1->setEnabled(false);
-    ui->Command3->setEnabled(false);
+    m_ui->startCaptureButton->setEnabled(false);
+    m_ui->previewButton->setEnabled(false);
     // The device cannot change under a recording.
-    ui->Combo1->setEnabled(false);
+    m_ui->deviceCombo->setEnabled(false);
 }
 
 void CaptureDialog::showLiveFrame(const QByteArray& rgb24, int width, int height) {
@@ -206,8 +209,8 @@ void CaptureDialog::showLiveFrame(const QByteArray& rgb24, int width, int height
         return;
     const QImage picture(reinterpret_cast<const uchar*>(rgb24.constData()), width, height,
                          width * 3, QImage::Format_RGB888);
-    ui->vcx->setPixmap(QPixmap::fromImage(
-        picture.scaled(ui->vcx->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    m_ui->livePictureLabel->setPixmap(QPixmap::fromImage(picture.scaled(
+        m_ui->livePictureLabel->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 } // namespace clipvane

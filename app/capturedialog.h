@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/capturecomponent.h"
+
 #include <QDialog>
 #include <QTimer>
 #include <functional>
@@ -13,38 +15,39 @@ class CaptureDialog;
 
 namespace clipvane {
 
-class CaptureComponent;
-
 // Browse's save dialog: the window and the path shown; the chosen file, empty when cancelled.
 using SaveFileChooser = std::function<QString(QWidget* parent, const QString& current)>;
 
 // The capture window: records from a capture device into an AVI file, shows the device's live
 // picture and the recording's statistics, and offers the camera's pan, tilt, roll and zoom.
-// Every device request goes to the capture component; handlers read the widgets, call it and
+// Every device request goes to the capture component; slots read the widgets, call it and
 // show its answer.
 class CaptureDialog : public QDialog {
     Q_OBJECT
 public:
-    // component: nullptr makes the window use a LinuxCapture of its own. chooseFile: empty
+    // capture: nullptr makes the window use a LinuxCapture of its own. chooseFile: empty
     // means the real save dialog.
-    explicit CaptureDialog(QWidget* parent = nullptr, CaptureComponent* component = nullptr,
+    explicit CaptureDialog(QWidget* parent = nullptr, CaptureComponent* capture = nullptr,
                            SaveFileChooser chooseFile = {});
     ~CaptureDialog() override;
 
-    void Form_Load();
-    void Combo1_Click();
-    void Slider_Click(int index);
-    void Command5_Click(); // Browse...
-    void Command3_Click(); // Preview
-    void Command1_Click(); // Start capture
-    void Command2_Click(); // Stop capture
-    void Command4_Click(); // Exit
-    void Timer1_Timer();
+    // Lists the devices and connects the first.
+    void loadDevices();
 
-    Ui::CaptureDialog* form() const { return ui.get(); }
-    CaptureComponent* component() const { return m_vcx; }
-    QSlider* slider(int index) const;
-    QTimer& timer1() { return m_clock; }
+    Ui::CaptureDialog* ui() const { return m_ui.get(); }
+    CaptureComponent* capture() const { return m_capture; }
+    QSlider* cameraSlider(CaptureComponent::CameraProperty property) const;
+    QTimer& statisticsTimer() { return m_statisticsTimer; }
+
+public slots:
+    void selectDevice();
+    void applyCameraControl(CaptureComponent::CameraProperty property);
+    void browseCaptureFile();
+    void showLivePicture();
+    void startCapture();
+    void stopCapture();
+    void exitCapture();
+    void refreshStatistics();
 
 protected:
     // However the window goes (Exit, the close box, Escape): a recording is finished first
@@ -57,11 +60,11 @@ private:
     void showRecording();
     void showLiveFrame(const QByteArray& rgb24, int width, int height);
 
-    std::unique_ptr<Ui::CaptureDialog> ui;
-    std::unique_ptr<CaptureComponent> m_ownComponent;
-    CaptureComponent* m_vcx;
+    std::unique_ptr<Ui::CaptureDialog> m_ui;
+    std::unique_ptr<CaptureComponent> m_ownCapture;
+    CaptureComponent* m_capture;
     SaveFileChooser m_chooseFile;
-    QTimer m_clock;
+    QTimer m_statisticsTimer;
     bool m_recording = false; // what the buttons show
 };
 

@@ -14,8 +14,8 @@ namespace clipvane {
 class MessageBoxes;
 
 // The clip time dialog: the start and end of the stretch of one file to convert, chosen with
-// two sliders while the file plays in the dialog's own player. Handlers read the widgets,
-// call the ClipSession and show its answer.
+// two sliders while the file plays in the dialog's own player. Slots read the widgets, call
+// the ClipSession and show its answer.
 class ClipDialog : public QDialog {
     Q_OBJECT
 public:
@@ -23,36 +23,33 @@ public:
                MessageBoxes* messages, QWidget* parent = nullptr);
     ~ClipDialog() override;
 
-    void Form_Load();
-    void Slider1_MouseUp();
-    void Slider2_MouseUp();
-    void Slider3_MouseUp();
-    void Command1_Click(); // OK
-    void Command2_Click(); // Cancel
-    void cmdPlay_Click();
-    void cmdPause_Click();
-    void cmdStop_Click();
-    void cmdBack_Click();
-    void cmdForward_Click();
-    void Command4_Click();
-    void Command5_Click();
+    // The opening row's times, the sliders' range and the caption.
+    void loadClip();
 
-    Ui::ClipDialog* form() const { return ui.get(); }
+    Ui::ClipDialog* ui() const { return m_ui.get(); }
     ClipSession& session() { return m_session; }
+
+public slots:
+    // OK (and Enter): a start at or after the end is refused and the dialog stays open;
+    // otherwise the times go to the row.
+    void accept() override;
+    // Cancel, Escape and the close box: nothing is written.
+    void reject() override;
+    void onStartSliderReleased();
+    void onEndSliderReleased();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void showTexts();
+    void showTimes();
 
-    std::unique_ptr<Ui::ClipDialog> ui;
+    std::unique_ptr<Ui::ClipDialog> m_ui;
     ClipSession m_session;
     SourceList* m_list;
     MessageBoxes* m_messages;
-    QString m_lengthText;
+    QString m_videoTime; // the file's length, as the row shows it
 };
 
 } // namespace clipvane

@@ -15,7 +15,7 @@ EncoderLogDialog::EncoderLogDialog(const QString& inputPath, const QString& logP
                                    QWidget* parent)
     : QDialog(parent), m_view(new QPlainTextEdit(this)) {
     setWindowTitle(QStringLiteral("Encoder Log  -  ") + QFileInfo(inputPath).fileName());
-    m_view->setObjectName(QStringLiteral("txtLog"));
+    m_view->setObjectName(QStringLiteral("logView"));
     m_view->setReadOnly(true);
     m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

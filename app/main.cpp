@@ -60,22 +60,22 @@ int main(int argc, char** argv) {
         _exit(0);
     };
 
-    clipvane::MainWindow form(services);
-    messages.setParent(&form);
-    form.Form_Load();
-    form.show();
+    clipvane::MainWindow window(services);
+    messages.setParent(&window);
+    window.loadSettings();
+    window.show();
     // The files named on the command line (QApplication has taken out the options it reads),
     // once the window has painted.
-    QTimer::singleShot(0, &form, [&form, unattended] {
-        form.addStartupFiles(QCoreApplication::arguments().mid(1));
+    QTimer::singleShot(0, &window, [&window, unattended] {
+        window.addStartupFiles(QCoreApplication::arguments().mid(1));
         if (!unattended)
             return;
-        clipvane::BatchRun& batch = form.batch();
-        QObject::connect(&batch, &clipvane::BatchRun::runFinished, &form, &QWidget::close,
+        clipvane::BatchRun& batch = window.batch();
+        QObject::connect(&batch, &clipvane::BatchRun::runFinished, &window, &QWidget::close,
                          Qt::QueuedConnection);
-        form.BurnNow_Click();
+        window.convertAll();
         if (!batch.isRunning())
-            form.close();
+            window.close();
     });
     return app.exec();
 }

@@ -20,13 +20,10 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -37,88 +34,85 @@
 namespace clipvane {
 
 MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), m_services(services),
-      m_batch(BatchRun::Environment{&m_list, &m_sheet,
-                                    [this] { return ui->ImageCombo1->currentIndex() + 1; },
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_services(services),
+      m_batch(BatchRun::Environment{&m_sources, &m_sheet,
+                                    [this] { return m_ui->profileCombo->currentIndex() + 1; },
                                     services.keys, services.desktop, services.messages}),
-      m_preview(&m_player, services.keys, PlayerOptionTexts::preview()),
+      m_preview(&m_playerState, services.keys, PlayerOptionTexts::preview()),
       m_dialogFolder(QDir::currentPath()) {
-    ui->setupUi(this);
-    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_ui->setupUi(this);
 
-    ui->lvwAudioTracks->setModel(&m_list);
+    QTreeView* list = m_ui->sourceListView;
+    list->setModel(&m_sources);
     // Every column in sight: the short columns fit their texts, the file name takes the rest.
-    QHeaderView* header = ui->lvwAudioTracks->header();
+    QHeaderView* header = list->header();
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(60);
     for (int c = 0; c < SourceList::ColumnCount; ++c)
         header->setSectionResizeMode(c, c == SourceList::FileName ? QHeaderView::Stretch
                                                                   : QHeaderView::ResizeToContents);
-    ui->lvwAudioTracks->setContextMenuPolicy(Qt::NoContextMenu);
-    ui->splitterMain->setStretchFactor(0, 3);
-    ui->splitterMain->setStretchFactor(1, 2);
-    ui->splitterMain->setSizes({840, 440});
-    // The picture takes what the option sheet leaves; the user can move the divide.
-    ui->splitterRight->setStretchFactor(0, 1);
-    ui->splitterRight->setStretchFactor(1, 0);
-    ui->splitterRight->setSizes({240, 460});
-
-    // The player draws into Text2.
-    m_preview.setSurface(makeVideoSurface(ui->Text2));
-    ui->Slider1->installEventFilter(this);
-    ui->Slider1->setTracking(true);
-
-    ui->PS1->bind(&m_sheet);
-    ui->prgTrackProgress->setRange(0, 100);
-    ui->prgTotalProgress->setRange(0, 100);
-
-    buildImageList();
-    buildPopupMenu();
-    connectHandlers();
-    updateCommandStates();
-
-    // The strip's pictures: a border while the pointer is on them, a tooltip naming the key.
-    m_pictures = {ui->Image1, ui->Image2,  ui->Image7, ui->Image8,
-                  ui->Image9, ui->Image10, ui->Image11};
-    const QList<QPair<QToolButton*, QAction*>> keyOf = {
-        {ui->Image1, ui->AddFiles},      {ui->Image2, ui->RemoveSelectedFile},
-        {ui->Image9, ui->ClearAllFiles}, {ui->Image10, ui->options},
-        {ui->Image11, ui->BurnNow},      {ui->Image8, ui->helphelp},
-        {ui->Image7, ui->exit}};
-    for (const auto& [picture, action] : keyOf) {
-        picture->setMouseTracking(true);
-        picture->installEventFilter(this);
-        picture->setToolTip(picture->toolTip() + QStringLiteral(" (") +
-                            action->shortcut().toString(QKeySequence::NativeText) +
-                            QLatin1Char(')'));
-    }
-    ui->Picture3->setMouseTracking(true);
-    ui->Picture3->installEventFilter(this);
-    ui->lvwAudioTracks->installEventFilter(this);
-
+    list->setContextMenuPolicy(Qt::NoContextMenu);
     // Long paths are cut in the middle, where they differ least; the tooltip has them whole.
-    ui->lvwAudioTracks->setTextElideMode(Qt::ElideMiddle);
+    list->setTextElideMode(Qt::ElideMiddle);
+    list->installEventFilter(this);
+    m_ui->splitterMain->setStretchFactor(0, 3);
+    m_ui->splitterMain->setStretchFactor(1, 2);
+    m_ui->splitterMain->setSizes({840, 440});
+    // The picture takes what the option sheet leaves; the user can move the divide.
+    m_ui->splitterRight->setStretchFactor(0, 1);
+    m_ui->splitterRight->setStretchFactor(1, 0);
+    m_ui->splitterRight->setSizes({240, 460});
+
+    m_ui->previewPlayer->setPlayer(&m_preview);
+    m_ui->optionSheetView->bind(&m_sheet);
+    m_ui->progressPanel->bind(&m_batch);
+
+    buildIcons();
+    buildContextMenu();
+    connectActions();
+
+    // The strip's buttons: a border while the pointer is on them, a tooltip naming the key.
+    m_toolButtons = {m_ui->addFilesButton, m_ui->removeFileButton, m_ui->exitButton,
+                     m_ui->helpButton,     m_ui->clearAllButton,   m_ui->settingsButton,
+                     m_ui->convertButton};
+    const QList<QPair<QToolButton*, QAction*>> keyOf = {
+        {m_ui->addFilesButton, m_ui->actionAddFiles},
+        {m_ui->removeFileButton, m_ui->actionRemoveFile},
+        {m_ui->clearAllButton, m_ui->actionClearAll},
+        {m_ui->settingsButton, m_ui->actionSettings},
+        {m_ui->convertButton, m_ui->actionConvert},
+        {m_ui->helpButton, m_ui->actionHelp},
+        {m_ui->exitButton, m_ui->actionExit}};
+    for (const auto& [button, action] : keyOf) {
+        button->setMouseTracking(true);
+        button->installEventFilter(this);
+        button->setToolTip(button->toolTip() + QStringLiteral(" (") +
+                           action->shortcut().toString(QKeySequence::NativeText) +
+                           QLatin1Char(')'));
+    }
+    m_ui->toolStrip->setMouseTracking(true);
+    m_ui->toolStrip->installEventFilter(this);
+
     // Where the files go, in the status bar; a click opens the settings.
     m_outputStatus = new QLabel(this);
-    m_outputStatus->setObjectName(QStringLiteral("lblOutput"));
+    m_outputStatus->setObjectName(QStringLiteral("outputStatusLabel"));
     m_outputStatus->setCursor(Qt::PointingHandCursor);
     m_outputStatus->setToolTip(QStringLiteral("Click to change the output settings"));
     m_outputStatus->installEventFilter(this);
     statusBar()->addWidget(m_outputStatus, 1);
 
     // The progress panel floats over the window, where the user drags it.
-    ui->centralLayout->removeWidget(ui->Picture4);
-    ui->Picture4->setParent(ui->centralwidget);
-    ui->Picture4->installEventFilter(this);
-    ui->Picture4->hide();
+    m_ui->centralLayout->removeWidget(m_ui->progressPanel);
+    m_ui->progressPanel->setParent(m_ui->centralwidget);
+    m_ui->progressPanel->hide();
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::buildImageList() {
+void MainWindow::buildIcons() {
     QStyle* s = style();
-    // Pictures for the tool strip and the picker; picture 5 marks the Flash Video family.
-    ImageList1 = {
+    // Pictures for the tool strip and the picker's headings.
+    m_icons = {
         s->standardIcon(QStyle::SP_FileDialogNewFolder),
         s->standardIcon(QStyle::SP_TrashIcon),
         s->standardIcon(QStyle::SP_DialogResetButton),
@@ -128,129 +122,96 @@ void MainWindow::buildImageList() {
         s->standardIcon(QStyle::SP_DialogCloseButton),
         s->standardIcon(QStyle::SP_DialogApplyButton),
     };
-    ui->Image1->setIcon(ImageList1.at(0));
-    ui->Image2->setIcon(ImageList1.at(1));
-    ui->Image9->setIcon(ImageList1.at(2));
-    ui->Image10->setIcon(ImageList1.at(3));
-    ui->Image11->setIcon(ImageList1.at(7));
-    ui->Image8->setIcon(ImageList1.at(5));
-    ui->Image7->setIcon(ImageList1.at(6));
+    m_ui->addFilesButton->setIcon(m_icons.at(0));
+    m_ui->removeFileButton->setIcon(m_icons.at(1));
+    m_ui->clearAllButton->setIcon(m_icons.at(2));
+    m_ui->settingsButton->setIcon(m_icons.at(3));
+    m_ui->convertButton->setIcon(m_icons.at(7));
+    m_ui->helpButton->setIcon(m_icons.at(5));
+    m_ui->exitButton->setIcon(m_icons.at(6));
 }
 
 namespace {
-// A tool strip picture runs its command's action and follows its enabled state.
+// A control that runs an action's command follows the action's enabled state.
+void followAction(QObject* control, QAction* action) {
+    const auto follow = [control, action] {
+        if (auto* widget = qobject_cast<QWidget*>(control))
+            widget->setEnabled(action->isEnabled());
+        else if (auto* entry = qobject_cast<QAction*>(control))
+            entry->setEnabled(action->isEnabled());
+    };
+    QObject::connect(action, &QAction::changed, control, follow);
+    follow();
+}
+
+// A tool strip button runs its command's action.
 void bindButton(QAbstractButton* button, QAction* action) {
     QObject::connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
-    QObject::connect(action, &QAction::changed, button,
-                     [button, action] { button->setEnabled(action->isEnabled()); });
-    button->setEnabled(action->isEnabled());
+    followAction(button, action);
 }
 } // namespace
 
-void MainWindow::buildPopupMenu() {
+void MainWindow::buildContextMenu() {
     // The context menu shows the menu bar's commands, some under captions of its own: each
-    // entry runs its command's action and follows its enabled state.
-    popupmenu1 = new QMenu(this);
-    popupmenu1->setObjectName(QStringLiteral("popupmenu1"));
+    // entry runs its command's action.
+    m_contextMenu = new QMenu(this);
+    m_contextMenu->setObjectName(QStringLiteral("contextMenu"));
     auto add = [this](const char* name, QAction* command, const QString& text) {
-        QAction* entry = popupmenu1->addAction(text);
+        QAction* entry = m_contextMenu->addAction(text);
         entry->setObjectName(QLatin1String(name));
         connect(entry, &QAction::triggered, command, &QAction::trigger);
-        connect(command, &QAction::changed, entry,
-                [entry, command] { entry->setEnabled(command->isEnabled()); });
-        entry->setEnabled(command->isEnabled());
+        followAction(entry, command);
     };
-    add("convertnow1", ui->BurnNow, QStringLiteral("Convert Now!"));
-    popupmenu1->addSeparator();
-    add("PlaySelectedFile", ui->play, QStringLiteral("Play Selected File"));
-    popupmenu1->addSeparator();
-    add("cuttime", ui->videoclip, QStringLiteral("Video Clip"));
-    popupmenu1->addSeparator();
-    add("AddFiless", ui->AddFiles, QStringLiteral("Add Files"));
-    add("RemoveSelectedItem", ui->RemoveSelectedFile, QStringLiteral("Remove Selected Item"));
-    add("ClearAllItems", ui->ClearAllFiles, QStringLiteral("Clear All Items"));
-    popupmenu1->addSeparator();
-    add("Capture1", ui->Capture, QStringLiteral("Capture Video From DV"));
-    popupmenu1->addSeparator();
-    m_showLog = popupmenu1->addAction(QStringLiteral("Show Encoder Log"));
-    m_showLog->setObjectName(QStringLiteral("ShowEncoderLog"));
-    connect(m_showLog, &QAction::triggered, this, &MainWindow::ShowEncoderLog_Click);
+    add("contextConvert", m_ui->actionConvert, QStringLiteral("Convert Now!"));
+    m_contextMenu->addSeparator();
+    add("contextPlay", m_ui->actionPlay, QStringLiteral("Play Selected File"));
+    m_contextMenu->addSeparator();
+    add("contextClip", m_ui->actionClip, QStringLiteral("Video Clip"));
+    m_contextMenu->addSeparator();
+    add("contextAddFiles", m_ui->actionAddFiles, QStringLiteral("Add Files"));
+    add("contextRemoveItem", m_ui->actionRemoveFile, QStringLiteral("Remove Selected Item"));
+    add("contextClearAll", m_ui->actionClearAll, QStringLiteral("Clear All Items"));
+    m_contextMenu->addSeparator();
+    add("contextCapture", m_ui->actionCapture, QStringLiteral("Capture Video From DV"));
+    m_contextMenu->addSeparator();
+    m_showLogAction = m_contextMenu->addAction(QStringLiteral("Show Encoder Log"));
+    m_showLogAction->setObjectName(QStringLiteral("contextShowEncoderLog"));
+    connect(m_showLogAction, &QAction::triggered, this, &MainWindow::showEncoderLog);
 }
 
-void MainWindow::connectHandlers() {
+void MainWindow::connectActions() {
     // One action per command; the menu bar holds them, the tool strip and the context menu
     // run them.
-    connect(ui->AddFiles, &QAction::triggered, this, &MainWindow::AddFiles_Click);
-    connect(ui->RemoveSelectedFile, &QAction::triggered, this,
-            &MainWindow::RemoveSelectedFile_Click);
-    connect(ui->ClearAllFiles, &QAction::triggered, this, &MainWindow::ClearAllFiles_Click);
-    connect(ui->BurnNow, &QAction::triggered, this, &MainWindow::BurnNow_Click);
-    connect(ui->play, &QAction::triggered, this, &MainWindow::cmdPlay_Click);
-    connect(ui->videoclip, &QAction::triggered, this, &MainWindow::videoclip_Click);
-    connect(ui->options, &QAction::triggered, this, &MainWindow::options_Click);
-    connect(ui->Capture, &QAction::triggered, this, &MainWindow::Capture_Click);
-    connect(ui->About, &QAction::triggered, this, &MainWindow::About_Click);
-    connect(ui->helphelp, &QAction::triggered, this, &MainWindow::ShowHelp);
-    connect(ui->exit, &QAction::triggered, this, &MainWindow::exit_Click);
-    bindButton(ui->Image1, ui->AddFiles);
-    bindButton(ui->Image2, ui->RemoveSelectedFile);
-    bindButton(ui->Image9, ui->ClearAllFiles);
-    bindButton(ui->Image10, ui->options);
-    bindButton(ui->Image11, ui->BurnNow);
-    bindButton(ui->Image8, ui->helphelp);
-    bindButton(ui->Image7, ui->exit);
-    // Picker, list, progress panel.
-    connect(ui->ImageCombo1, &QComboBox::activated, this, &MainWindow::ImageCombo1_Click);
-    connect(ui->lvwAudioTracks, &SourceListView::filesDropped, this,
-            &MainWindow::lvwAudioTracks_OLEDragDrop);
-    connect(ui->lvwAudioTracks, &SourceListView::mousePressed, this,
-            &MainWindow::lvwAudioTracks_MouseDown);
-    connect(ui->Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
-    connect(ui->lvwAudioTracks, &QAbstractItemView::clicked, this,
-            &MainWindow::lvwAudioTracks_Click);
-    connect(ui->lvwAudioTracks, &QAbstractItemView::doubleClicked, this,
-            &MainWindow::lvwAudioTracks_DblClick);
+    connect(m_ui->actionAddFiles, &QAction::triggered, this, &MainWindow::addFiles);
+    connect(m_ui->actionRemoveFile, &QAction::triggered, this, &MainWindow::removeSelectedFile);
+    connect(m_ui->actionClearAll, &QAction::triggered, this, &MainWindow::clearFiles);
+    connect(m_ui->actionConvert, &QAction::triggered, this, &MainWindow::convertAll);
+    connect(m_ui->actionPlay, &QAction::triggered, this, &MainWindow::playSelected);
+    connect(m_ui->actionClip, &QAction::triggered, this, &MainWindow::editClip);
+    connect(m_ui->actionSettings, &QAction::triggered, this, &MainWindow::showSettings);
+    connect(m_ui->actionCapture, &QAction::triggered, this, &MainWindow::showCapture);
+    connect(m_ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(m_ui->actionHelp, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(m_ui->actionExit, &QAction::triggered, this, &MainWindow::quit);
+    bindButton(m_ui->addFilesButton, m_ui->actionAddFiles);
+    bindButton(m_ui->removeFileButton, m_ui->actionRemoveFile);
+    bindButton(m_ui->clearAllButton, m_ui->actionClearAll);
+    bindButton(m_ui->settingsButton, m_ui->actionSettings);
+    bindButton(m_ui->convertButton, m_ui->actionConvert);
+    bindButton(m_ui->helpButton, m_ui->actionHelp);
+    bindButton(m_ui->exitButton, m_ui->actionExit);
 
-    // The preview: the buttons run the player's operations, the window shows its clock.
-    connect(ui->cmdPlay, &QPushButton::clicked, this, &MainWindow::cmdPlay_Click);
-    connect(ui->cmdPause, &QPushButton::clicked, this, &MainWindow::cmdPause_Click);
-    connect(ui->cmdStop, &QPushButton::clicked, this, &MainWindow::cmdStop_Click);
-    connect(ui->cmdBack, &QPushButton::clicked, this, &MainWindow::cmdBack_Click);
-    connect(ui->cmdForward, &QPushButton::clicked, this, &MainWindow::cmdForward_Click);
-    connect(ui->Command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
-    connect(ui->Command5, &QPushButton::clicked, this, &MainWindow::Command5_Click);
-    connect(&m_preview, &PreviewPlayer::clockTextChanged, ui->LblCurTime, &QLabel::setText);
-    connect(&m_preview, &PreviewPlayer::totalTextChanged, ui->SkinLabel10, &QLabel::setText);
-    connect(&m_preview, &PreviewPlayer::sliderValueChanged, this, [this](int value) {
-        if (!ui->Slider1->isSliderDown()) // the user's hand wins over the clock
-            ui->Slider1->setValue(value);
-    });
+    connect(m_ui->profileCombo, &QComboBox::activated, this, &MainWindow::applySelectedProfile);
+    SourceListView* list = m_ui->sourceListView;
+    connect(list, &SourceListView::filesDropped, this, &MainWindow::addDroppedFiles);
+    connect(list, &SourceListView::rightButtonPressed, this, &MainWindow::showContextMenu);
+    connect(list, &QAbstractItemView::clicked, this, &MainWindow::selectSource);
+    connect(list, &QAbstractItemView::doubleClicked, this, &MainWindow::editClip);
+    connect(m_ui->progressPanel, &ProgressPanel::cancelRequested, this,
+            &MainWindow::cancelConversion);
+    connect(m_ui->previewPlayer, &PlayerWidget::playRequested, this, &MainWindow::playSelected);
     connect(&m_preview, &PreviewPlayer::playerStarted, this,
             [this] { m_dialogFolder = programFolder(); });
-
-    connect(&m_batch, &BatchRun::panelVisibleChanged, this, [this](bool visible) {
-        QWidget* panel = ui->Picture4;
-        if (visible) {
-            panel->adjustSize();
-            // Centred the first time; where the user left it after that.
-            if (!m_panelPlaced) {
-                m_panelPlaced = true;
-                const QSize area = ui->centralwidget->size();
-                panel->move((area.width() - panel->width()) / 2,
-                            (area.height() - panel->height()) / 2);
-            }
-            panel->raise();
-        }
-        panel->setVisible(visible);
-    });
-    connect(&m_batch, &BatchRun::panelCaptionChanged, ui->Frame14, &QGroupBox::setTitle);
-    connect(&m_batch, &BatchRun::itemProgressChanged, ui->prgTrackProgress,
-            &QProgressBar::setValue);
-    connect(&m_batch, &BatchRun::totalProgressChanged, ui->prgTotalProgress,
-            &QProgressBar::setValue);
-    connect(&m_batch, &BatchRun::elapsedTextChanged, ui->SkinLabel2, &QLabel::setText);
-    connect(&m_batch, &BatchRun::timeLeftChanged, ui->lblTimeLeft, &QLabel::setText);
-    connect(&m_batch, &BatchRun::autoShutChanged, ui->lblAutoShut, &QWidget::setVisible);
     connect(&m_batch, &BatchRun::busyChanged, this, [this](bool busy) {
         if (busy)
             setCursor(Qt::WaitCursor);
@@ -259,92 +220,78 @@ void MainWindow::connectHandlers() {
     });
 }
 
-void MainWindow::updateCommandStates() {
-    // Every command is available; those that need rows say nothing when there are none.
-}
-
-void MainWindow::Form_Load() {
-    // 1. Skin.
+void MainWindow::loadSettings() {
     applySkin(this);
-    // 2-3. The picker's pictures come from ImageList1; the progress panel starts hidden.
-    ui->Picture4->setVisible(false);
-    // 4. The profile catalogue; entry 1 carries picture 5.
-    ui->ImageCombo1->clear();
-    const QList<ProfileEntry>& catalogue = profileCatalogue();
-    for (int i = 0; i < catalogue.size(); ++i) {
-        if (catalogue.at(i).isHeading)
-            ui->ImageCombo1->addItem(ImageList1.value(4), catalogue.at(i).caption);
+    // The profile catalogue; its headings carry a picture.
+    m_ui->profileCombo->clear();
+    for (const ProfileEntry& entry : profileCatalogue()) {
+        if (entry.isHeading)
+            m_ui->profileCombo->addItem(m_icons.value(4), entry.caption);
         else
-            ui->ImageCombo1->addItem(catalogue.at(i).caption);
+            m_ui->profileCombo->addItem(entry.caption);
     }
-    // 5. The last profile.
+    // The picker numbers its entries from 1 in settings.dat; -1 selects nothing.
     const int index = profileIndexFromSetting(Preferences().profile());
-    ui->ImageCombo1->setCurrentIndex(index - 1);
-    // 6-7. The option sheet, then the restored profile's values.
-    prolist();
-    ImageCombo1_Click();
-    // 8. Presentation of the sheet.
-    ui->PS1->applyPresentation();
+    m_ui->profileCombo->setCurrentIndex(index - 1);
+    fillOptionSheet(m_sheet);
+    applySelectedProfile();
+    m_ui->optionSheetView->applyPresentation();
     updateStatusBar();
 }
 
-void MainWindow::Form_Unload() {
-    if (m_unloaded)
+void MainWindow::saveSettings() {
+    if (m_settingsSaved)
         return;
-    m_unloaded = true;
-    const int index = ui->ImageCombo1->currentIndex();
+    m_settingsSaved = true;
+    const int index = m_ui->profileCombo->currentIndex();
     if (index >= 0)
         Preferences().setProfile(index + 1);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    Form_Unload();
+    saveSettings();
     event->accept();
     if (m_services.endProcess)
         m_services.endProcess();
 }
 
-void MainWindow::prolist() {
-    clipvane::fillOptionSheet(m_sheet);
+void MainWindow::applySelectedProfile() {
+    applyProfilePick(m_sheet, m_ui->profileCombo->currentIndex() + 1);
 }
 
-void MainWindow::ImageCombo1_Click() {
-    applyProfilePick(m_sheet, ui->ImageCombo1->currentIndex() + 1);
+void MainWindow::addFile(const QString& path) {
+    appendAndProbe(m_sources, path);
 }
 
-void MainWindow::addvideofile(const QString& path) {
-    clipvane::appendAndProbe(m_list, path);
-}
-
-void MainWindow::AddFiles_Click() {
+void MainWindow::addFiles() {
     const QStringList chosen =
         m_services.openFiles ? m_services.openFiles(this, m_dialogFolder) : QStringList();
-    const ChosenFiles info = splitChosenPaths(chosen);
-    if (!info.names.isEmpty())
-        m_dialogFolder = info.folder;
+    const ChosenFiles files = splitChosenPaths(chosen);
+    if (!files.names.isEmpty())
+        m_dialogFolder = files.folder;
     QStringList paths;
-    for (const QString& name : info.names)
-        paths.append(info.folder + name);
+    for (const QString& name : files.names)
+        paths.append(files.folder + name);
     // Examined several at a time; a batch started meanwhile waits for the whole choice.
-    clipvane::appendAndProbe(m_list, paths, clipvane::probeParallelism());
+    appendAndProbe(m_sources, paths, probeParallelism());
 }
 
 int MainWindow::selectedRow() const {
-    const QModelIndex current = ui->lvwAudioTracks->currentIndex();
-    if (!current.isValid() || !ui->lvwAudioTracks->selectionModel()->isRowSelected(current.row()))
+    const QModelIndex current = m_ui->sourceListView->currentIndex();
+    if (!current.isValid() || !m_ui->sourceListView->selectionModel()->isRowSelected(current.row()))
         return -1;
     return current.row();
 }
 
-void MainWindow::RemoveSelectedFile_Click() {
-    m_list.removeAt(selectedRow());
+void MainWindow::removeSelectedFile() {
+    m_sources.removeAt(selectedRow());
 }
 
-void MainWindow::ClearAllFiles_Click() {
-    m_list.clearAll();
+void MainWindow::clearFiles() {
+    m_sources.clearAll();
 }
 
-void MainWindow::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
+void MainWindow::addDroppedFiles(const QStringList& paths) {
     // The first refused name ends the drop: only the files before it are added. A folder or a
     // web address is refused like any other name that is not a video file.
     const auto refused = std::find_if(paths.cbegin(), paths.cend(), [](const QString& path) {
@@ -352,8 +299,7 @@ void MainWindow::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
                !matchesDropEnding(path);
     });
     // Examined several at a time; a batch started meanwhile waits for the whole drop.
-    clipvane::appendAndProbe(m_list, QStringList(paths.cbegin(), refused),
-                             clipvane::probeParallelism());
+    appendAndProbe(m_sources, QStringList(paths.cbegin(), refused), probeParallelism());
     if (refused != paths.cend()) {
         if (m_services.messages)
             m_services.messages->information(QStringLiteral("Only Video files are allowed!"));
@@ -362,23 +308,22 @@ void MainWindow::lvwAudioTracks_OLEDragDrop(const QStringList& paths) {
     unsetCursor();
 }
 
-void MainWindow::lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globalPos) {
-    if (button != Qt::RightButton)
-        return;
+void MainWindow::showContextMenu(const QPoint& globalPos) {
     const int row = selectedRow();
-    m_showLog->setEnabled(row >= 0 && QFileInfo::exists(m_list.logPath(m_list.idAt(row))));
-    popupmenu1->popup(globalPos);
+    m_showLogAction->setEnabled(row >= 0 &&
+                                QFileInfo::exists(m_sources.logPath(m_sources.idAt(row))));
+    m_contextMenu->popup(globalPos);
 }
 
-void MainWindow::ShowEncoderLog_Click() {
+void MainWindow::showEncoderLog() {
     const int row = selectedRow();
     if (row < 0)
         return;
-    const QString log = m_list.logPath(m_list.idAt(row));
+    const QString log = m_sources.logPath(m_sources.idAt(row));
     if (!QFileInfo::exists(log))
         return;
-    EncoderLogDialog window(m_list.textAt(row, SourceList::FileName), log, this);
-    window.exec();
+    EncoderLogDialog dialog(m_sources.textAt(row, SourceList::FileName), log, this);
+    dialog.exec();
 }
 
 void MainWindow::updateStatusBar() {
@@ -390,104 +335,65 @@ void MainWindow::updateStatusBar() {
                                          : QStringLiteral("keep existing files")));
 }
 
-void MainWindow::BurnNow_Click() {
+void MainWindow::convertAll() {
     // An option still being edited counts: the run reads the sheet as the user sees it.
-    ui->PS1->commitOpenEditor();
+    m_ui->optionSheetView->commitOpenEditor();
     if (!m_batch.canStart())
         return;
-    if (m_player.playerProcessId != 0 && m_services.keys)
-        m_services.keys->sendKey(m_player.playerProcessId, QLatin1String(kPlayerTool),
+    if (m_playerState.playerProcessId != 0 && m_services.keys)
+        m_services.keys->sendKey(m_playerState.playerProcessId, QLatin1String(kPlayerTool),
                                  ToolKey::Quit);
     m_batch.start();
 }
 
-void MainWindow::Command1_Click() {
+void MainWindow::cancelConversion() {
     m_batch.cancel();
 }
 
-void MainWindow::ShowHelp() {
+void MainWindow::showHelp() {
     if (m_services.desktop)
         m_services.desktop->showHelp(programFolder() + QStringLiteral("/help.html"));
 }
 
-void MainWindow::exit_Click() {
-    // The preview quits and its clock stops before the window unloads.
+void MainWindow::quit() {
+    // The preview quits and its clock stops before the window closes.
     m_preview.quit();
     close();
 }
 
-void MainWindow::Image_MouseMove(QToolButton* picture) {
-    picture->setProperty("framed", true);
-    picture->setAutoRaise(false);
-    picture->style()->unpolish(picture);
-    picture->style()->polish(picture);
+void MainWindow::highlightToolButton(QToolButton* button) {
+    button->setProperty("framed", true);
+    button->setAutoRaise(false);
+    button->style()->unpolish(button);
+    button->style()->polish(button);
 }
 
-void MainWindow::Picture3_MouseMove() {
-    for (QToolButton* picture : std::as_const(m_pictures)) {
-        if (!pictureFramed(picture))
+void MainWindow::clearToolButtonHighlights() {
+    for (QToolButton* button : std::as_const(m_toolButtons)) {
+        if (!isToolButtonHighlighted(button))
             continue;
-        picture->setProperty("framed", false);
-        picture->setAutoRaise(true);
-        picture->style()->unpolish(picture);
-        picture->style()->polish(picture);
+        button->setProperty("framed", false);
+        button->setAutoRaise(true);
+        button->style()->unpolish(button);
+        button->style()->polish(button);
     }
 }
 
-bool MainWindow::pictureFramed(const QToolButton* picture) const {
-    return picture->property("framed").toBool();
-}
-
-void MainWindow::Picture4_MouseDown(Qt::MouseButton button, const QPoint& posInPanel) {
-    if (button != Qt::LeftButton)
-        return;
-    m_dragging = true;
-    m_grab = posInPanel;
-    grabMouse(); // the release ends the drag wherever the pointer is
-}
-
-void MainWindow::Form_MouseMove(const QPoint& posInWindow) {
-    if (!m_dragging)
-        return;
-    QWidget* panel = ui->Picture4;
-    QWidget* area = ui->centralwidget;
-    QPoint topLeft = area->mapFrom(this, posInWindow) - m_grab;
-    // However far it is dragged, the caption strip stays in the window, so the panel (and
-    // its Cancel button) can always be taken back.
-    constexpr int kStrip = 24;
-    topLeft.setX(std::clamp(topLeft.x(), 2 * kStrip - panel->width(), area->width() - 2 * kStrip));
-    topLeft.setY(std::clamp(topLeft.y(), 0, std::max(0, area->height() - kStrip)));
-    panel->move(topLeft);
-}
-
-void MainWindow::Form_MouseUp() {
-    if (!m_dragging)
-        return;
-    m_dragging = false;
-    releaseMouse();
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent* event) {
-    Form_MouseMove(event->position().toPoint());
-    QMainWindow::mouseMoveEvent(event);
-}
-
-void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
-    Form_MouseUp();
-    QMainWindow::mouseReleaseEvent(event);
+bool MainWindow::isToolButtonHighlighted(const QToolButton* button) const {
+    return button->property("framed").toBool();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!m_fitted) {
-        m_fitted = true;
+    if (!m_optionsPaneFitted) {
+        m_optionsPaneFitted = true;
         QTimer::singleShot(0, this, &MainWindow::fitOptionsPane);
     }
 }
 
 void MainWindow::fitOptionsPane() {
     // The whole option sheet in sight; the picture takes the rest of the column.
-    OptionSheetWidget* grid = ui->PS1;
+    OptionSheetWidget* grid = m_ui->optionSheetView;
     QTreeWidgetItem* last = nullptr;
     for (QTreeWidgetItemIterator it(grid); *it; ++it)
         last = *it;
@@ -496,46 +402,39 @@ void MainWindow::fitOptionsPane() {
     grid->scrollToTop();
     const int contents = grid->visualItemRect(last).bottom() + 1 + grid->header()->height() +
                          2 * grid->frameWidth() + 2;
-    const int chrome = ui->fraOptions->height() - grid->height();
-    const int total = ui->splitterRight->height() - ui->splitterRight->handleWidth();
+    const int chrome = m_ui->optionsGroup->height() - grid->height();
+    const int total = m_ui->splitterRight->height() - m_ui->splitterRight->handleWidth();
     const int options =
-        std::min(contents + chrome, total - ui->fraPreview->minimumSizeHint().height());
-    ui->splitterRight->setSizes({total - options, options});
+        std::min(contents + chrome, total - m_ui->previewGroup->minimumSizeHint().height());
+    m_ui->splitterRight->setSizes({total - options, options});
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_outputStatus && event->type() == QEvent::MouseButtonRelease) {
-        options_Click();
+        showSettings();
         return true;
     }
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        if (auto* picture = qobject_cast<QToolButton*>(watched); m_pictures.contains(picture))
-            Image_MouseMove(picture);
-        else if (watched == ui->Picture3 && event->type() == QEvent::MouseMove)
-            Picture3_MouseMove();
+        if (auto* button = qobject_cast<QToolButton*>(watched); m_toolButtons.contains(button))
+            highlightToolButton(button);
+        else if (watched == m_ui->toolStrip && event->type() == QEvent::MouseMove)
+            clearToolButtonHighlights();
     }
-    if (watched == ui->Picture4 && event->type() == QEvent::MouseButtonPress) {
-        auto* press = static_cast<QMouseEvent*>(event);
-        Picture4_MouseDown(press->button(), press->position().toPoint());
-    }
-    if (watched == ui->lvwAudioTracks && event->type() == QEvent::KeyPress &&
+    if (watched == m_ui->sourceListView && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
-        RemoveSelectedFile_Click(); // as users expect of a list
+        removeSelectedFile(); // as users expect of a list
         return true;
     }
-    // The slider seeks when the mouse lets go of it, whether it was dragged or clicked.
-    if (watched == ui->Slider1 && event->type() == QEvent::MouseButtonRelease)
-        QTimer::singleShot(0, this, &MainWindow::Slider1_MouseUp);
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::lvwAudioTracks_Click() {
+void MainWindow::selectSource() {
     const int row = selectedRow();
-    if (m_list.count() == 0 || row < 0)
+    if (m_sources.count() == 0 || row < 0)
         return;
-    const QString path = m_list.textAt(row, SourceList::FileName);
-    const QString start = m_list.textAt(row, SourceList::Start);
-    const QString end = m_list.textAt(row, SourceList::End);
+    const QString path = m_sources.textAt(row, SourceList::FileName);
+    const QString start = m_sources.textAt(row, SourceList::Start);
+    const QString end = m_sources.textAt(row, SourceList::End);
     m_preview.setSourcePath(path);
     m_sheet.setValue(opt::General, opt::ItemName, path);
     // The clip's length, where both ends are times.
@@ -547,93 +446,56 @@ void MainWindow::lvwAudioTracks_Click() {
     m_sheet.setValue(opt::OutputDuration, opt::StopTime, end);
 }
 
-void MainWindow::lvwAudioTracks_DblClick() {
-    if (m_list.count() == 0)
+void MainWindow::editClip() {
+    if (m_sources.count() == 0)
         return;
     // The preview ends before the dialog's own player starts.
     m_preview.quit();
-    const std::optional<ClipOpening> opening = ClipOpening::fromSelectedRow(m_list, selectedRow());
+    const std::optional<ClipOpening> opening =
+        ClipOpening::fromSelectedRow(m_sources, selectedRow());
     if (!opening)
         return;
-    m_player.position = 0;
-    m_player.length = 0;
-    ClipDialog dialog(*opening, &m_player, m_services.keys, &m_list, m_services.messages, this);
-    dialog.Form_Load();
+    m_playerState.position = 0;
+    m_playerState.length = 0;
+    ClipDialog dialog(*opening, &m_playerState, m_services.keys, &m_sources, m_services.messages,
+                      this);
+    dialog.loadClip();
     dialog.exec();
     // The preview's player has gone: no stale picture of it stays behind.
-    ui->Text2->update();
+    m_ui->previewPlayer->videoSurface()->update();
 }
 
-void MainWindow::videoclip_Click() {
-    lvwAudioTracks_DblClick();
-}
-
-void MainWindow::options_Click() {
+void MainWindow::showSettings() {
     SettingsDialog dialog(this, {}, m_services.messages);
-    dialog.Form_Load();
+    dialog.loadSettings();
     dialog.exec();
     updateStatusBar();
 }
 
-void MainWindow::Capture_Click() {
+void MainWindow::showCapture() {
     CaptureDialog capture(this);
-    capture.Form_Load();
+    capture.loadDevices();
     capture.exec();
 }
 
-void MainWindow::About_Click() {
+void MainWindow::showAbout() {
     AboutDialog about(this);
-    about.Form_Load();
     about.exec();
 }
 
-void MainWindow::cmdPlay_Click() {
+void MainWindow::playSelected() {
     const int row = selectedRow();
     // With no row chosen there is nothing to play (never an empty or stale path).
-    if (m_list.count() == 0 || row < 0)
+    if (m_sources.count() == 0 || row < 0)
         return;
-    m_preview.play(m_list.textAt(row, SourceList::FileName),
-                   m_list.textAt(row, SourceList::VideoTime));
-}
-
-void MainWindow::cmdPause_Click() {
-    m_preview.pause();
-}
-
-void MainWindow::cmdStop_Click() {
-    m_preview.stop();
-    // Once the player has let go of the surface, it is black again.
-    QTimer::singleShot(PreviewPlayer::kQuitGraceMs, ui->Text2, qOverload<>(&QWidget::update));
-}
-
-void MainWindow::cmdBack_Click() {
-    m_preview.back();
-}
-
-void MainWindow::cmdForward_Click() {
-    m_preview.forward();
-}
-
-void MainWindow::Command4_Click() {
-    m_preview.firstFrame();
-}
-
-void MainWindow::Command5_Click() {
-    m_preview.lastFrames();
-}
-
-void MainWindow::Slider1_MouseUp() {
-    m_preview.seek(ui->Slider1->value());
-}
-
-void MainWindow::Timer1_Timer() {
-    m_preview.tick();
+    m_preview.play(m_sources.textAt(row, SourceList::FileName),
+                   m_sources.textAt(row, SourceList::VideoTime));
 }
 
 void MainWindow::addStartupFiles(const QStringList& paths) {
     QStringList skipped;
     bool first = true;
-    m_list.beginProbe(); // a batch started meanwhile waits for all of them
+    m_sources.beginProbe(); // a batch started meanwhile waits for all of them
     for (const QString& path : paths) {
         const QFileInfo info(path); // a relative name is taken from the current folder
         if (!info.isFile()) {
@@ -643,9 +505,9 @@ void MainWindow::addStartupFiles(const QStringList& paths) {
         if (first)
             m_dialogFolder = info.absolutePath(); // as after choosing them with Add Files
         first = false;
-        addvideofile(info.absoluteFilePath());
+        addFile(info.absoluteFilePath());
     }
-    m_list.endProbe();
+    m_sources.endProbe();
     if (!skipped.isEmpty() && m_services.messages)
         m_services.messages->warning(QStringLiteral("Only files can be added. Not added:\n") +
                                      skipped.join(QLatin1Char('\n')));

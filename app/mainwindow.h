@@ -12,9 +12,10 @@
 #include <functional>
 #include <memory>
 
+class QAction;
+class QLabel;
 class QMenu;
 class QToolButton;
-class QLabel;
 
 namespace Ui {
 class MainWindow;
@@ -33,113 +34,95 @@ struct MainWindowServices {
     ToolKeys* keys = nullptr;
     // The open-file dialog, opened in startFolder: the chosen paths, or none when cancelled.
     std::function<QStringList(QWidget* parent, const QString& startFolder)> openFiles;
-    // Ends the program once the window has unloaded.
+    // Ends the program once the window has saved its settings.
     std::function<void()> endProcess;
 };
 
-// The main window. Handlers carry the names of the controls and events they serve; each
-// reads the widgets, calls the logic and shows the result.
+// The main window: the video list, the profile picker and option sheet, the preview, and the
+// commands of the menu bar, the tool strip and the list's context menu (one QAction each).
+// Each slot reads the widgets, calls the logic and shows the result.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(const MainWindowServices& services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Load steps, run once while the window is still hidden.
-    void Form_Load();
-    // Unload steps: remembers the selected profile.
-    void Form_Unload();
+    // Restores the last profile and fills the option sheet; run once before the window shows.
+    void loadSettings();
+    // Remembers the selected profile; run once as the window closes.
+    void saveSettings();
 
-    void prolist();
-    void ImageCombo1_Click();
-    void addvideofile(const QString& path);
-
-    void AddFiles_Click();
     // The files named on the command line, added as Add Files adds them; the rest are named
     // in one message.
     void addStartupFiles(const QStringList& paths);
-    void RemoveSelectedFile_Click();
-    void ClearAllFiles_Click();
-    void lvwAudioTracks_OLEDragDrop(const QStringList& paths);
-    void lvwAudioTracks_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
-    void BurnNow_Click();
-    void Command1_Click();
-    // The list's click (mouse only): the item page and the preview's file.
-    void lvwAudioTracks_Click();
-    // The list's double-click and "Video Clip": the clip dialog for the chosen row.
-    void lvwAudioTracks_DblClick();
-    void videoclip_Click();
-    void options_Click(); // the settings dialog
-    // The context menu's "Show Encoder Log": the chosen row's log of its last conversion.
-    void ShowEncoderLog_Click();
+    // Adds one file and examines it (the list's own way in, as a drop of one file).
+    void addFile(const QString& path);
     // The status bar: where converted files go and what happens to files already there.
     void updateStatusBar();
-    void Capture_Click(); // the capture window
-    void About_Click();
-    // The preview player.
-    void cmdPlay_Click();
-    void cmdPause_Click();
-    void cmdStop_Click();
-    void cmdBack_Click();
-    void cmdForward_Click();
-    void Command4_Click();
-    void Command5_Click();
-    void Slider1_MouseUp();
-    void Timer1_Timer();
-    void ShowHelp();
-    void exit_Click();
-    // The tool strip's hover border: on over a picture, all off over the strip itself.
-    void Image_MouseMove(QToolButton* picture);
-    void Picture3_MouseMove();
-    bool pictureFramed(const QToolButton* picture) const;
-    // Dragging the progress panel with the left button.
-    void Picture4_MouseDown(Qt::MouseButton button, const QPoint& posInPanel);
-    void Form_MouseMove(const QPoint& posInWindow);
-    void Form_MouseUp();
-    bool panelDragging() const { return m_dragging; }
 
-    Ui::MainWindow* form() const { return ui.get(); }
-    SourceList& sources() { return m_list; }
+    Ui::MainWindow* ui() const { return m_ui.get(); }
+    SourceList& sources() { return m_sources; }
     OptionSheet& sheet() { return m_sheet; }
-    PlayerState& playerState() { return m_player; }
+    PlayerState& playerState() { return m_playerState; }
     BatchRun& batch() { return m_batch; }
     PreviewPlayer& preview() { return m_preview; }
-    QMenu* popupMenu() const { return popupmenu1; }
+    QMenu* contextMenu() const { return m_contextMenu; }
+    bool isToolButtonHighlighted(const QToolButton* button) const;
+
+public slots:
+    void applySelectedProfile();
+    void addFiles();
+    void removeSelectedFile();
+    void clearFiles();
+    void addDroppedFiles(const QStringList& paths);
+    void showContextMenu(const QPoint& globalPos);
+    // A click on a row (mouse only): the item page and the preview's file.
+    void selectSource();
+    // The list's double-click and "Video Clip": the clip dialog for the chosen row.
+    void editClip();
+    void convertAll();
+    void cancelConversion();
+    void showSettings();
+    // The chosen row's encoder log of its last conversion.
+    void showEncoderLog();
+    void showCapture();
+    void showAbout();
+    void showHelp();
+    void quit();
+    void playSelected();
+    // The tool strip's hover border: on over a button, all off over the strip itself.
+    void highlightToolButton(QToolButton* button);
+    void clearToolButtonHighlights();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void buildImageList();
-    void buildPopupMenu();
-    void connectHandlers();
-    void updateCommandStates();
+    void buildIcons();
+    void buildContextMenu();
+    void connectActions();
     void fitOptionsPane();
     int selectedRow() const;
 
-    std::unique_ptr<Ui::MainWindow> ui;
+    std::unique_ptr<Ui::MainWindow> m_ui;
     MainWindowServices m_services;
     OptionSheet m_sheet;
-    SourceList m_list;
-    PlayerState m_player;
+    SourceList m_sources;
+    PlayerState m_playerState;
     BatchRun m_batch;
     PreviewPlayer m_preview;
-    QList<QIcon> ImageList1;
-    QMenu* popupmenu1 = nullptr;
-    bool m_unloaded = false;
-    bool m_fitted = false;
-    bool m_dragging = false;
-    QPoint m_grab; // where in the panel the drag took hold
-    bool m_panelPlaced = false;
-    QList<QToolButton*> m_pictures;
+    QList<QIcon> m_icons;
+    QMenu* m_contextMenu = nullptr;
+    QAction* m_showLogAction = nullptr;
+    bool m_settingsSaved = false;
+    bool m_optionsPaneFitted = false;
+    QList<QToolButton*> m_toolButtons;
     QLabel* m_outputStatus = nullptr;
-    QAction* m_showLog = nullptr;
     // The folder the open-file dialog opens in: where the program was started, then the
-    // folder of the last selection; starting a player moves it to the program folder.
+    // folder of the last selection; starting a player moves it to the program folder (the
+    // player's working folder, which the dialog has always followed).
     QString m_dialogFolder;
 };
 

@@ -21,45 +21,45 @@ std::optional<QString> pickFolder(QWidget* parent, const QString& startFolder) {
 }
 
 SettingsDialog::SettingsDialog(QWidget* parent, FolderPicker picker, MessageBoxes* messages)
-    : QDialog(parent), ui(std::make_unique<Ui::SettingsDialog>()),
+    : QDialog(parent), m_ui(std::make_unique<Ui::SettingsDialog>()),
       m_picker(picker ? std::move(picker) : FolderPicker(pickFolder)), m_messages(messages) {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     setModal(true);
+    applySkin(this);
     if (!m_messages) {
         m_ownMessages = std::make_unique<QtMessageBoxes>(this);
         m_messages = m_ownMessages.get();
     }
-    connect(ui->Command1, &QPushButton::clicked, this, &SettingsDialog::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &SettingsDialog::Command2_Click);
-    connect(ui->Command4, &QPushButton::clicked, this, &SettingsDialog::Command4_Click);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &SettingsDialog::accept);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &SettingsDialog::reject);
+    connect(m_ui->browseButton, &QPushButton::clicked, this, &SettingsDialog::browseOutputFolder);
 }
 
 SettingsDialog::~SettingsDialog() = default;
 
-void SettingsDialog::Form_Load() {
-    applySkin(this);
+void SettingsDialog::loadSettings() {
     const BatchChoices c = Preferences().batchChoices();
-    ui->Text2->setText(c.outputFolder);
-    ui->Option1->setChecked(!c.overwrite);
-    ui->Option2->setChecked(c.overwrite);
-    ui->Check1->setChecked(c.autoShut);
-    ui->Text1->setText(c.threads);
-    ui->SpinParallel->setMaximum(Preferences::maxParallel());
-    ui->SpinParallel->setValue(c.parallel);
+    m_ui->outputFolderEdit->setText(c.outputFolder);
+    m_ui->keepExistingRadio->setChecked(!c.overwrite);
+    m_ui->overwriteRadio->setChecked(c.overwrite);
+    m_ui->autoShutdownCheck->setChecked(c.autoShut);
+    m_ui->threadsEdit->setText(c.threads);
+    m_ui->parallelSpin->setMaximum(Preferences::maxParallel());
+    m_ui->parallelSpin->setValue(c.parallel);
 }
 
-void SettingsDialog::Command1_Click() {
+void SettingsDialog::accept() {
     BatchChoices c;
-    c.outputFolder = ui->Text2->text();
-    c.overwrite = !ui->Option1->isChecked();
-    c.autoShut = ui->Check1->isChecked();
-    c.threads = ui->Text1->text();
-    c.parallel = ui->SpinParallel->value();
+    c.outputFolder = m_ui->outputFolderEdit->text();
+    c.overwrite = !m_ui->keepExistingRadio->isChecked();
+    c.autoShut = m_ui->autoShutdownCheck->isChecked();
+    c.threads = m_ui->threadsEdit->text();
+    c.parallel = m_ui->parallelSpin->value();
     const Preferences preferences;
     switch (preferences.saveBatchChoices(c)) {
     case Preferences::SaveResult::ThreadRefused:
         m_messages->error(QLatin1String(Preferences::kThreadError));
-        ui->Text1->setFocus();
+        m_ui->threadsEdit->setFocus();
         return;
     case Preferences::SaveResult::WriteFailed:
         // The dialog stays open: the user can try again or leave with Cancel.
@@ -69,20 +69,13 @@ void SettingsDialog::Command1_Click() {
     case Preferences::SaveResult::Saved:
         break;
     }
-    accept();
+    QDialog::accept();
 }
 
-void SettingsDialog::Command2_Click() {
-    QDialog::reject();
-}
-
-void SettingsDialog::reject() {
-    Command2_Click();
-}
-
-void SettingsDialog::Command4_Click() {
-    if (const std::optional<QString> folder = m_picker(this, ui->Text2->text().trimmed()))
-        ui->Text2->setText(*folder);
+void SettingsDialog::browseOutputFolder() {
+    if (const std::optional<QString> folder =
+            m_picker(this, m_ui->outputFolderEdit->text().trimmed()))
+        m_ui->outputFolderEdit->setText(*folder);
 }
 
 } // namespace clipvane

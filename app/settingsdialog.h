@@ -22,9 +22,9 @@ using FolderPicker =
 std::optional<QString> pickFolder(QWidget* parent, const QString& startFolder);
 
 // The settings dialog "Video Options": output folder, what to do with an existing output,
-// shutdown after a batch, and the encoder's thread count. Each opening reads settings.dat
-// afresh (Form_Load); only OK writes it. Without a picker it uses pickFolder, without message
-// boxes real ones over the dialog.
+// shutdown after a batch, the encoder's thread count and how many files convert at once.
+// Each opening reads settings.dat afresh (loadSettings); only OK writes it. Without a picker
+// it uses pickFolder, without message boxes real ones over the dialog.
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -32,19 +32,18 @@ public:
                             MessageBoxes* messages = nullptr);
     ~SettingsDialog() override;
 
-    void Form_Load();
-    void Command1_Click(); // OK
-    void Command2_Click(); // Cancel
-    void Command4_Click(); // Browse...
+    void loadSettings();
 
-    Ui::SettingsDialog* form() const { return ui.get(); }
+    Ui::SettingsDialog* ui() const { return m_ui.get(); }
 
-protected:
-    // Escape and the close box leave as Cancel does.
-    void reject() override;
+public slots:
+    // OK: a refused thread count or a failed write is said in a message, and the dialog
+    // stays open; otherwise the choices are saved.
+    void accept() override;
+    void browseOutputFolder();
 
 private:
-    std::unique_ptr<Ui::SettingsDialog> ui;
+    std::unique_ptr<Ui::SettingsDialog> m_ui;
     FolderPicker m_picker;
     std::unique_ptr<MessageBoxes> m_ownMessages;
     MessageBoxes* m_messages;

@@ -40,7 +40,8 @@ void SourceListView::dropEvent(QDropEvent* event) {
 
 void SourceListView::mousePressEvent(QMouseEvent* event) {
     QTreeView::mousePressEvent(event);
-    emit mousePressed(event->button(), event->globalPosition().toPoint());
+    if (event->button() == Qt::RightButton)
+        emit rightButtonPressed(event->globalPosition().toPoint());
 }
 
 } // namespace clipvane

@@ -5,7 +5,8 @@
 
 namespace clipvane {
 
-// The source list's view: reports dropped files and right-button presses to its window.
+// The source list's view: reports dropped files and right-button presses (where the context
+// menu opens) to its window.
 class SourceListView : public QTreeView {
     Q_OBJECT
 public:
@@ -13,7 +14,7 @@ public:
 
 signals:
     void filesDropped(const QStringList& paths);
-    void mousePressed(Qt::MouseButton button, const QPoint& globalPos);
+    void rightButtonPressed(const QPoint& globalPos);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

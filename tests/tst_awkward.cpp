@@ -90,15 +90,15 @@ private slots:
         s.keys = &keys;
         s.endProcess = [] {};
         form = std::make_unique<MainWindow>(s);
-        form->Form_Load();
+        form->loadSettings();
         form->show();
         writeSetting(settingsFilePath(), "set", "outputfolder", out.path());
-        form->form()->ImageCombo1->setCurrentIndex(1); // FLV
-        form->ImageCombo1_Click();
+        form->ui()->profileCombo->setCurrentIndex(1); // FLV
+        form->applySelectedProfile();
 
         for (const QString& line : made) {
             const QString file = line.section('\t', 0, 0);
-            form->addvideofile(media.filePath(file));
+            form->addFile(media.filePath(file));
             ids.insert(file, list().idAt(list().count() - 1));
             probedEnd.insert(file, cell(file, SourceList::End));
         }
@@ -107,7 +107,7 @@ private slots:
         list().setText(ids["ten-hours.avi"], SourceList::End, "0:00:20");
 
         QSignalSpy ended(&form->batch(), &BatchRun::runFinished);
-        form->BurnNow_Click();
+        form->convertAll();
         if (form->batch().isRunning())
             QVERIFY(ended.wait(600000));
     }

@@ -8,6 +8,7 @@
 #include "tests/support/testsupport.h"
 #include "ui_clipdialog.h"
 #include "ui_mainwindow.h"
+#include "ui_progresspanel.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -41,8 +42,8 @@ class TestBatchRun : public QObject {
         writeSetting(settingsFilePath(), "set", key, value);
     }
     void pickProfile(int index) {
-        form->form()->ImageCombo1->setCurrentIndex(index - 1);
-        form->ImageCombo1_Click();
+        form->ui()->profileCombo->setCurrentIndex(index - 1);
+        form->applySelectedProfile();
     }
     SourceList& list() { return form->sources(); }
     QStringList statuses() {
@@ -52,16 +53,16 @@ class TestBatchRun : public QObject {
         return s;
     }
     void checkPanelClosed() {
-        QVERIFY(!form->form()->Picture4->isVisible());
-        QCOMPARE(form->form()->prgTrackProgress->value(), 0);
-        QCOMPARE(form->form()->prgTotalProgress->value(), 0);
+        QVERIFY(!form->ui()->progressPanel->isVisible());
+        QCOMPARE(form->ui()->progressPanel->ui()->itemProgressBar->value(), 0);
+        QCOMPARE(form->ui()->progressPanel->ui()->totalProgressBar->value(), 0);
         QVERIFY(!form->batch().isRunning());
         QVERIFY(!form->batch().timerRunning());
     }
     // Convert Now, then wait until the run has ended.
     void convertNow() {
         QSignalSpy ended(&form->batch(), &BatchRun::runFinished);
-        form->BurnNow_Click();
+        form->convertAll();
         if (form->batch().isRunning())
             QVERIFY(ended.wait(180000));
     }
@@ -94,7 +95,7 @@ private slots:
         s.endProcess = [] {};
         s.openFiles = [this](QWidget*, const QString&) { return dialogAnswer; };
         form = std::make_unique<MainWindow>(s);
-        form->Form_Load();
+        form->loadSettings();
         form->show();
         setSetting("outputfolder", out->path());
         pickProfile(2);
@@ -115,7 +116,7 @@ private slots:
         QFETCH(int, profile);
         QFETCH(QString, container);
         pickProfile(profile);
-        form->addvideofile(clip3s);
+        form->addFile(clip3s);
         list().setText(list().idAt(0), SourceList::Start, "0:00:01");
         list().setText(list().idAt(0), SourceList::End, "0:00:03");
         QStringList captions;
@@ -150,12 +151,12 @@ private slots:
         checkPanelClosed();
         const QString log = EncoderLogDialog(clip3s, list().logPath(list().idAt(0))).text();
         QVERIFY2(log.contains("Output #0") && log.contains("time=00:00:0"), qPrintable(log));
-        QVERIFY(form->form()->lblTimeLeft->text().startsWith("Time left: "));
+        QVERIFY(form->ui()->progressPanel->ui()->timeLeftLabel->text().startsWith("Time left: "));
     }
 
     void disableAudioDropsTheAudioStream() {
         form->sheet().setValue("Audio Options", "Disable Audio", "Yes");
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         QCOMPARE(statuses(), QStringList{"OK"});
         const QJsonObject probe = test::probeMedia(out->path() + "/short.flv");
@@ -195,12 +196,12 @@ private slots:
             message = "The output folder " + blocker.fileName() +
                       "/sub cannot be created or written. Choose another under Video Settings.";
         }
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         QCOMPARE(messages.shown, QStringList{"warning:" + message});
         QCOMPARE(statuses(), QStringList{""});
         QVERIFY(desktop.opened.isEmpty());
-        QVERIFY(!form->form()->Picture4->isVisible());
+        QVERIFY(!form->ui()->progressPanel->isVisible());
     }
 
     void existingOutput_data() {
@@ -221,7 +222,7 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old contents");
         old.close();
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         QCOMPARE(statuses(), QStringList{"OK"});
         const QJsonObject probe = test::probeMedia(out->path() + "/" + written);
@@ -234,11 +235,11 @@ private slots:
     }
 
     void missingInputEndsTheRun() {
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         const QString missing = clips.filePath("gone.avi");
         QFile::copy(clip1s, missing);
-        form->addvideofile(missing);
-        form->addvideofile(clip1s);
+        form->addFile(missing);
+        form->addFile(clip1s);
         QFile::remove(missing);
         convertNow();
         QCOMPARE(statuses(), (QStringList{"OK", "", ""}));
@@ -250,7 +251,7 @@ private slots:
 
     void cancelDuringSecondItem() {
         for (int i = 0; i < 3; ++i)
-            form->addvideofile(clip3s);
+            form->addFile(clip3s);
         list().setText(list().idAt(2), SourceList::Status, "Earlier");
         setSetting("existedfile", "0");
         qint64 secondPid = 0;
@@ -258,7 +259,7 @@ private slots:
         connect(&form->batch(), &BatchRun::encoderStarted, [&](qint64 pid) {
             if (++started == 2) {
                 secondPid = pid;
-                form->form()->Command1->click();
+                form->ui()->progressPanel->ui()->cancelButton->click();
             }
         });
         convertNow();
@@ -268,9 +269,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(secondPid), 10000);
         QVERIFY(desktop.opened.isEmpty());
         checkPanelClosed();
-        const QString clock = form->form()->SkinLabel2->text();
+        const QString clock = form->ui()->progressPanel->ui()->convertingTimeLabel->text();
         QTest::qWait(1200);
-        QCOMPARE(form->form()->SkinLabel2->text(), clock); // the clock stopped too
+        QCOMPARE(form->ui()->progressPanel->ui()->convertingTimeLabel->text(),
+                 clock); // the clock stopped too
     }
 
     void failingEncoderIsAFailNotOK() {
@@ -279,9 +281,9 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not a video at all\n");
         f.close();
-        form->addvideofile(broken);
+        form->addFile(broken);
         list().setText(list().idAt(0), SourceList::End, "0:00:02");
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         QCOMPARE(statuses(), (QStringList{"Fail", "OK"}));
         const QString note = list().note(list().idAt(0));
@@ -290,9 +292,9 @@ private slots:
                                              "Hover over a failed row to see why."});
 
         // Audio the encoder refuses (six channels of MP3, from a hand-edited value).
-        form->ClearAllFiles_Click();
+        form->clearFiles();
         form->sheet().setValue("Audio Options", "Audio Channel", "6");
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         QCOMPARE(statuses(), QStringList{"Fail"});
         const QString reason = list().note(list().idAt(0));
@@ -323,7 +325,7 @@ private slots:
         old.write("older output");
         old.close();
         form->sheet().setValue("Audio Options", "Audio Channel", "6");
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         QCOMPARE(statuses(), QStringList{"Fail"});
         QVERIFY(old.open(QIODevice::ReadOnly));
@@ -340,7 +342,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         qputenv("XDG_CACHE_HOME", blocker.fileName().toUtf8());
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         qputenv("XDG_CACHE_HOME", cache);
         QCOMPARE(statuses(), QStringList{"OK"});
@@ -352,8 +354,8 @@ private slots:
         setSetting("existedfile", "1");
         const QString mkv = clips.filePath("short.mkv");
         QVERIFY(test::makeStandardClip(mkv, 1.0, "320x240"));
-        form->addvideofile(clip1s);
-        form->addvideofile(mkv);
+        form->addFile(clip1s);
+        form->addFile(mkv);
         convertNow();
         QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
         for (const char* name : {"/short.flv", "/short_New.flv"})
@@ -365,8 +367,8 @@ private slots:
     }
 
     void aModalDialogDoesNotHoldTheBatch() {
-        form->addvideofile(clip1s);
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
+        form->addFile(clip1s);
         QStringList seenWhileOpen;
         bool opened = false;
         connect(&form->batch(), &BatchRun::encoderStarted, form.get(), [&](qint64) {
@@ -394,9 +396,9 @@ private slots:
     void convertNowDuringAProbeWaitsForIt() {
         // Convert Now pressed while the first of two chosen files is still being examined.
         QSignalSpy ended(&form->batch(), &BatchRun::runFinished);
-        QTimer::singleShot(0, form.get(), [this] { form->BurnNow_Click(); });
+        QTimer::singleShot(0, form.get(), [this] { form->convertAll(); });
         dialogAnswer = {clip1s, clip3s};
-        form->AddFiles_Click();
+        form->addFiles();
         QVERIFY(form->batch().waitingForProbes() || form->batch().isRunning());
         QVERIFY(ended.wait(120000));
         QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
@@ -404,14 +406,14 @@ private slots:
     }
 
     void anOpenOptionEditorIsCommitted() {
-        OptionSheetWidget* grid = form->form()->PS1;
+        OptionSheetWidget* grid = form->ui()->optionSheetView;
         QTreeWidgetItem* row = grid->itemFor("Video Options", "Video Bitrate");
         QVERIFY(row);
         grid->setCurrentItem(row, 1); // the grid edits the current value at once
         auto* editor = qobject_cast<QComboBox*>(grid->indexWidget(grid->currentIndex()));
         QVERIFY(editor);
         editor->setCurrentText("768");
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         QCOMPARE(form->sheet().value("Video Options", "Video Bitrate").value_or(""),
                  QString("768"));
@@ -421,7 +423,7 @@ private slots:
     void hostileFileNameConverts() {
         const QString name = clips.filePath("a \"b\" $HOME;rm ñ映.avi");
         QVERIFY(QFile::copy(clip1s, name));
-        form->addvideofile(name);
+        form->addFile(name);
         convertNow();
         QCOMPARE(statuses(), QStringList{"OK"});
         const QJsonObject probe = test::probeMedia(out->path() + "/a \"b\" $HOME;rm ñ映.flv");
@@ -439,7 +441,7 @@ private slots:
         messages.countdownRunsOut = runsOut;
         QList<bool> notices;
         connect(&form->batch(), &BatchRun::autoShutChanged, [&](bool on) { notices << on; });
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         QCOMPARE(notices, QList<bool>{true});
         QCOMPARE(messages.shown.first(), QString("countdown:60"));
@@ -457,7 +459,7 @@ private slots:
         QFETCH(int, items);
         QFETCH(QList<int>, values);
         for (int i = 0; i < items; ++i)
-            form->addvideofile(clip1s);
+            form->addFile(clip1s);
         QList<int> seen;
         connect(&form->batch(), &BatchRun::totalProgressChanged, [&](int v) { seen << v; });
         QList<int> track;
@@ -478,14 +480,14 @@ private slots:
     void rowsRemovedDuringRun() {
         QFETCH(bool, clearAll);
         for (int i = 0; i < 3; ++i)
-            form->addvideofile(clip1s);
+            form->addFile(clip1s);
         bool done = false;
         connect(&form->batch(), &BatchRun::encoderStarted, [&](qint64) {
             if (done)
                 return;
             done = true;
             if (clearAll)
-                form->ClearAllFiles_Click();
+                form->clearFiles();
             else
                 list().removeAt(1);
         });
@@ -521,21 +523,21 @@ private slots:
     }
 
     void clipDialogTrimsTheConversion() {
-        form->addvideofile(clip3s);
+        form->addFile(clip3s);
         const QString videoTime = list().textAt(0, SourceList::VideoTime);
-        QTreeView* view = form->form()->lvwAudioTracks;
+        QTreeView* view = form->ui()->sourceListView;
         view->setCurrentIndex(view->model()->index(0, 0));
         QString caption;
         QTimer::singleShot(0, form.get(), [&] {
             auto* dialog = qobject_cast<ClipDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             caption = dialog->windowTitle();
-            dialog->form()->Slider1->setValue(1);
-            dialog->Slider1_MouseUp();
-            dialog->form()->Slider2->setValue(3);
-            dialog->Slider2_MouseUp();
-            QCOMPARE(dialog->form()->Text3->text(), QString("0:00:02"));
-            dialog->form()->Command1->click();
+            dialog->ui()->startSlider->setValue(1);
+            dialog->onStartSliderReleased();
+            dialog->ui()->endSlider->setValue(3);
+            dialog->onEndSliderReleased();
+            QCOMPARE(dialog->ui()->clipTimeEdit->text(), QString("0:00:02"));
+            dialog->ui()->okButton->click();
         });
         emit view->doubleClicked(view->model()->index(0, 0));
         QCOMPARE(caption, "Clip Time  -  " + clip3s);
@@ -572,7 +574,7 @@ private slots:
             inputs = {broken, clip3s};
         }
         for (const QString& input : inputs)
-            form->addvideofile(input);
+            form->addFile(input);
         if (scenario == "failure")
             list().setText(list().idAt(0), SourceList::End, "0:00:02");
         QList<qint64> pids;
@@ -584,7 +586,8 @@ private slots:
                 alive += test::processAlive(p);
             most = std::max(most, alive);
             if (scenario == "cancel" && pids.size() == 2)
-                QTimer::singleShot(0, form->form()->Command1, &QPushButton::click);
+                QTimer::singleShot(0, form->ui()->progressPanel->ui()->cancelButton,
+                                   &QPushButton::click);
         });
         convertNow();
         QVERIFY(most <= 2);
@@ -610,12 +613,12 @@ private slots:
         convertNow();
         QVERIFY(messages.shown.isEmpty());
         QVERIFY(desktop.events.isEmpty());
-        QVERIFY(!form->form()->Picture4->isVisible());
+        QVERIFY(!form->ui()->progressPanel->isVisible());
     }
 
     void playerIsToldToQuitFirst() {
         form->playerState().playerProcessId = 424242;
-        form->addvideofile(clip1s);
+        form->addFile(clip1s);
         convertNow();
         QCOMPARE(keys.sent.first(), QString("mp.dll:424242:quit"));
     }

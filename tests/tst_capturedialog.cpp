@@ -66,29 +66,29 @@ private slots:
     void noDevice() {
         LinuxCapture none(nullptr, tmp.path());
         CaptureDialog w(nullptr, &none);
-        w.Form_Load();
-        Ui::CaptureDialog* ui = w.form();
+        w.loadDevices();
+        Ui::CaptureDialog* ui = w.ui();
         QCOMPARE(w.windowTitle(), QString("Capture Video From DV"));
-        QCOMPARE(ui->Combo1->count(), 0);
-        for (QPushButton* b : {ui->Command1, ui->Command2, ui->Command3})
+        QCOMPARE(ui->deviceCombo->count(), 0);
+        for (QPushButton* b : {ui->startCaptureButton, ui->stopCaptureButton, ui->previewButton})
             QVERIFY(!b->isEnabled());
-        QCOMPARE(ui->Slider_0->minimum(), -180);
-        QCOMPARE(ui->Slider_3->maximum(), 600);
-        w.Command1_Click();
-        w.Timer1_Timer();
-        QCOMPARE(ui->Label2->text(), QString("00:00:00"));
-        QVERIFY(ui->Text1->text().endsWith("/dvcapture.avi"));
+        QCOMPARE(ui->panSlider->minimum(), -180);
+        QCOMPARE(ui->zoomSlider->maximum(), 600);
+        w.startCapture();
+        w.refreshStatistics();
+        QCOMPARE(ui->statisticsLabel->text(), QString("00:00:00"));
+        QVERIFY(ui->captureFileEdit->text().endsWith("/dvcapture.avi"));
     }
 
     void onlyZoomSupported() {
         FakeCapture fake;
         CaptureDialog w(nullptr, &fake);
-        w.Form_Load();
+        w.loadDevices();
         QCOMPARE(fake.calls.mid(0, 2), (QStringList{"connected=0", "connected=1"}));
         QCOMPARE(fake.index, 0);
-        for (int i = 0; i < 3; ++i)
-            QVERIFY(!w.slider(i)->isEnabled());
-        QSlider* zoom = w.slider(3);
+        for (const auto p : {FakeCapture::Pan, FakeCapture::Tilt, FakeCapture::Roll})
+            QVERIFY(!w.cameraSlider(p)->isEnabled());
+        QSlider* zoom = w.cameraSlider(FakeCapture::Zoom);
         QVERIFY(zoom->isEnabled());
         QCOMPARE((QList<int>{zoom->minimum(), zoom->maximum(), zoom->value()}),
                  (QList<int>{100, 500, 250}));
@@ -115,11 +115,11 @@ private slots:
             offered = current;
             return answer;
         });
-        w.Form_Load();
-        w.form()->Text1->setText("/videos/before.avi");
-        w.Command5_Click();
+        w.loadDevices();
+        w.ui()->captureFileEdit->setText("/videos/before.avi");
+        w.browseCaptureFile();
         QCOMPARE(offered, QString("/videos/before.avi"));
-        QCOMPARE(w.form()->Text1->text(), shown);
+        QCOMPARE(w.ui()->captureFileEdit->text(), shown);
     }
 
     // The buttons follow the recording: started, stopped, refused or ended by itself.
@@ -136,39 +136,39 @@ private slots:
         fake.startSucceeds = course != "refused";
         fake.error = "why";
         CaptureDialog w(nullptr, &fake);
-        Ui::CaptureDialog* ui = w.form();
-        w.Form_Load();
+        Ui::CaptureDialog* ui = w.ui();
+        w.loadDevices();
         w.show();
-        w.Command1_Click();
-        QCOMPARE(fake.file, ui->Text1->text());
+        w.startCapture();
+        QCOMPARE(fake.file, ui->captureFileEdit->text());
         QVERIFY(fake.live);
         const auto recordingShown = [&] {
-            return !ui->Command1->isEnabled() && !ui->Command3->isEnabled() &&
-                   !ui->Combo1->isEnabled() && ui->Command2->isEnabled();
+            return !ui->startCaptureButton->isEnabled() && !ui->previewButton->isEnabled() &&
+                   !ui->deviceCombo->isEnabled() && ui->stopCaptureButton->isEnabled();
         };
         const auto idleShown = [&] {
-            return ui->Command1->isEnabled() && ui->Command3->isEnabled() &&
-                   ui->Combo1->isEnabled() && ui->Command2->isEnabled();
+            return ui->startCaptureButton->isEnabled() && ui->previewButton->isEnabled() &&
+                   ui->deviceCombo->isEnabled() && ui->stopCaptureButton->isEnabled();
         };
         if (course == "refused") {
             QVERIFY(idleShown());
-            QCOMPARE(ui->Label2->text(), QString("why"));
+            QCOMPARE(ui->statisticsLabel->text(), QString("why"));
             return;
         }
         QVERIFY(recordingShown());
-        w.Timer1_Timer();
-        QCOMPARE(ui->Label2->text(),
+        w.refreshStatistics();
+        QCOMPARE(ui->statisticsLabel->text(),
                  QString("262 frames (3 dropped) - %1 sec.").arg(QLocale().toString(10.5, 'f', 2)));
         if (course == "stopped") {
-            w.Command2_Click();
+            w.stopCapture();
             QVERIFY(idleShown());
-            w.Timer1_Timer(); // the line keeps its last text
-            QVERIFY(ui->Label2->text().startsWith("262 frames"));
+            w.refreshStatistics(); // the line keeps its last text
+            QVERIFY(ui->statisticsLabel->text().startsWith("262 frames"));
         } else if (course == "ended") {
             fake.recording = false;
-            w.Timer1_Timer();
+            w.refreshStatistics();
             QVERIFY(idleShown());
-            QCOMPARE(ui->Label2->text(), QString("why"));
+            QCOMPARE(ui->statisticsLabel->text(), QString("why"));
         } else {
             w.close();
             QVERIFY(!fake.recording);
@@ -183,29 +183,29 @@ private slots:
         qputenv("CLIPVANE_CAPTURE_TEST_DEVICE", "Test Camera");
         LinuxCapture capture(nullptr, tmp.path());
         CaptureDialog w(nullptr, &capture);
-        Ui::CaptureDialog* ui = w.form();
-        w.Form_Load();
-        QCOMPARE(ui->Combo1->currentText(), QString("Test Camera"));
-        for (QPushButton* b : {ui->Command1, ui->Command2, ui->Command3})
+        Ui::CaptureDialog* ui = w.ui();
+        w.loadDevices();
+        QCOMPARE(ui->deviceCombo->currentText(), QString("Test Camera"));
+        for (QPushButton* b : {ui->startCaptureButton, ui->stopCaptureButton, ui->previewButton})
             QVERIFY(b->isEnabled());
-        for (int i = 0; i < 4; ++i)
-            QVERIFY(!w.slider(i)->isEnabled());
+        for (QSlider* s : {ui->panSlider, ui->tiltSlider, ui->rollSlider, ui->zoomSlider})
+            QVERIFY(!s->isEnabled());
 
         QFile existing(tmp.filePath("dvcapture.avi"));
         QVERIFY(existing.open(QIODevice::WriteOnly));
         existing.write("keep");
         existing.close();
-        ui->Text1->setText(existing.fileName());
+        ui->captureFileEdit->setText(existing.fileName());
         w.show();
-        w.Command1_Click();
-        QCOMPARE(ui->Text1->text(), tmp.filePath("dvcapture (2).avi"));
+        w.startCapture();
+        QCOMPARE(ui->captureFileEdit->text(), tmp.filePath("dvcapture (2).avi"));
         const qint64 pid = capture.processId();
         const QRegularExpression line(
             "^[1-9]\\d* frames \\(\\d+ dropped\\) - \\d+[.,]\\d\\d sec\\.$");
-        QTRY_VERIFY_WITH_TIMEOUT(line.match(ui->Label2->text()).hasMatch() &&
-                                     !ui->Label2->text().startsWith("0 "),
+        QTRY_VERIFY_WITH_TIMEOUT(line.match(ui->statisticsLabel->text()).hasMatch() &&
+                                     !ui->statisticsLabel->text().startsWith("0 "),
                                  5000);
-        QTRY_VERIFY(!ui->vcx->pixmap().isNull());
+        QTRY_VERIFY(!ui->livePictureLabel->pixmap().isNull());
         QTest::qWait(1000);
 
         w.close();

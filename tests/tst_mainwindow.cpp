@@ -1,11 +1,18 @@
+#include "app/aboutdialog.h"
+#include "app/capturedialog.h"
 #include "app/desktop.h"
 #include "app/mainwindow.h"
 #include "app/optionsheetwidget.h"
+#include "app/playerwidget.h"
+#include "app/progresspanel.h"
+#include "app/settingsdialog.h"
 #include "base/apppaths.h"
+#include "capture/linuxcapture.h"
 #include "options/profiles.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
 #include "ui_mainwindow.h"
+#include "ui_playerwidget.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -43,7 +50,7 @@ class TestMainWindow : public QObject {
         };
         s.endProcess = [this] { ++ended; };
         auto form = std::make_unique<MainWindow>(s);
-        form->Form_Load();
+        form->loadSettings();
         return form;
     }
     static QString value(MainWindow& f, const QString& cat, const QString& row) {
@@ -83,18 +90,20 @@ private slots:
             f.write(settings);
         }
         auto form = makeForm();
-        Ui::MainWindow* ui = form->form();
+        Ui::MainWindow* ui = form->ui();
         QCOMPARE(form->windowTitle(), QString("Clipvane 2.50"));
-        QCOMPARE(ui->ImageCombo1->count(), 3);
-        QCOMPARE(ui->ImageCombo1->itemText(1), QString("Flash Video Movie(*.flv)"));
-        QVERIFY(!ui->ImageCombo1->itemIcon(0).isNull());
-        QCOMPARE(ui->ImageCombo1->currentIndex(), selected);
+        QCOMPARE(ui->profileCombo->count(), 3);
+        QCOMPARE(ui->profileCombo->itemText(1), QString("Flash Video Movie(*.flv)"));
+        QVERIFY(!ui->profileCombo->itemIcon(0).isNull());
+        QCOMPARE(ui->profileCombo->currentIndex(), selected);
         QCOMPARE(value(*form, "Video Options", "Video Codec"), codec);
-        QVERIFY(!ui->Picture4->isVisible());
-        QVERIFY(ui->PS1->itemFor("Audio Options", "Sample Rate"));
-        QCOMPARE(ui->PS1->itemFor("Video Options", "Video Codec")->text(1), codec);
-        QVERIFY(!(ui->PS1->itemFor("General", "Item Name")->flags() & Qt::ItemIsEditable));
-        QVERIFY(ui->PS1->itemFor("Audio Options", "Sample Rate")->flags() & Qt::ItemIsEditable);
+        QVERIFY(!ui->progressPanel->isVisible());
+        QVERIFY(ui->optionSheetView->itemFor("Audio Options", "Sample Rate"));
+        QCOMPARE(ui->optionSheetView->itemFor("Video Options", "Video Codec")->text(1), codec);
+        QVERIFY(
+            !(ui->optionSheetView->itemFor("General", "Item Name")->flags() & Qt::ItemIsEditable));
+        QVERIFY(ui->optionSheetView->itemFor("Audio Options", "Sample Rate")->flags() &
+                Qt::ItemIsEditable);
     }
 
     void unloadWritesProfileOnlyWhenSelected() {
@@ -108,8 +117,8 @@ private slots:
         writeSetting(folder.settingsFile(), "set", "thread", "2");
         {
             auto form = makeForm();
-            form->form()->ImageCombo1->setCurrentIndex(2);
-            form->form()->ImageCombo1->activated(2);
+            form->ui()->profileCombo->setCurrentIndex(2);
+            form->ui()->profileCombo->activated(2);
             QCOMPARE(value(*form, "Video Options", "Video Codec"), QString("SWF"));
             form->close();
         }
@@ -138,51 +147,84 @@ private slots:
         auto form = makeForm();
         form->show();
         QCOMPARE(!form->styleSheet().isEmpty(), styled);
-        QCOMPARE(form->form()->ImageCombo1->count(), 3); // start-up went on
+        QCOMPARE(form->ui()->profileCombo->count(), 3); // start-up went on
+    }
+
+    // Every "#name" of the shipped skin names a widget of a window: a renamed widget would
+    // otherwise quietly lose its look.
+    void skinSelectorsNameWidgets() {
+        QFile skin(QStringLiteral(CLIPVANE_BIN_DIR "/skins/frmmain.skn"));
+        QVERIFY(skin.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(skin.readAll());
+        auto form = makeForm();
+        QTemporaryDir noDevices;
+        LinuxCapture none(nullptr, noDevices.path());
+        CaptureDialog capture(nullptr, &none);
+        SettingsDialog settings;
+        AboutDialog about;
+        const QList<QWidget*> windows{form.get(), &capture, &settings, &about};
+        QStringList selectors;
+        // (Colours are "#" and hex digits too.)
+        static const QRegularExpression selector(QStringLiteral("#([A-Za-z_][A-Za-z0-9_]*)"));
+        static const QRegularExpression colour(QStringLiteral("^[0-9a-fA-F]{3,8}$"));
+        for (auto it = selector.globalMatch(text); it.hasNext();) {
+            const QString name = it.next().captured(1);
+            if (!colour.match(name).hasMatch())
+                selectors << name;
+        }
+        QVERIFY(!selectors.isEmpty());
+        for (const QString& name : std::as_const(selectors)) {
+            const bool found = std::any_of(windows.cbegin(), windows.cend(), [&](QWidget* w) {
+                return w->objectName() == name || w->findChild<QWidget*>(name);
+            });
+            QVERIFY2(found, qPrintable("#" + name));
+        }
     }
 
     void windowLayout() {
         test::ProgramFolder folder;
         auto form = makeForm();
-        Ui::MainWindow* ui = form->form();
+        Ui::MainWindow* ui = form->ui();
         QStringList headers;
-        for (int c = 0; c < ui->lvwAudioTracks->model()->columnCount(); ++c)
-            headers << ui->lvwAudioTracks->model()->headerData(c, Qt::Horizontal).toString();
+        for (int c = 0; c < ui->sourceListView->model()->columnCount(); ++c)
+            headers << ui->sourceListView->model()->headerData(c, Qt::Horizontal).toString();
         QCOMPARE(headers, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status",
                                        "Video Time"}));
-        QCOMPARE((QStringList{ui->Label1->text(), ui->Label2->text(), ui->Label9->text(),
-                              ui->Label10->text(), ui->Label11->text(), ui->Label8->text(),
-                              ui->Label7->text()}),
-                 (QStringList{"Add Files", "Remove File", "Clear All", "Settings", "CONVERT NOW",
-                              "Help", "EXIT"}));
-        QCOMPARE(ui->fraVideoList->title(), QString("Video List"));
-        QCOMPARE(ui->fraPreview->title(), QString("Privew"));
-        QCOMPARE(ui->ClearAllFiles->shortcut(), QKeySequence("Ctrl+C"));
-        QCOMPARE(ui->BurnNow->text(), QString("Convert Now!"));
-        QCOMPARE(ui->BurnNow->shortcut(), QKeySequence("Ctrl+N"));
-        QCOMPARE(ui->file->title(), QString("File(&F)"));
+        QCOMPARE(
+            (QStringList{ui->addFilesLabel->text(), ui->removeFileLabel->text(),
+                         ui->clearAllLabel->text(), ui->settingsLabel->text(),
+                         ui->convertLabel->text(), ui->helpLabel->text(), ui->exitLabel->text()}),
+            (QStringList{"Add Files", "Remove File", "Clear All", "Settings", "CONVERT NOW", "Help",
+                         "EXIT"}));
+        QCOMPARE(ui->videoListGroup->title(), QString("Video List"));
+        QCOMPARE(ui->previewGroup->title(), QString("Privew"));
+        QCOMPARE(ui->actionClearAll->shortcut(), QKeySequence("Ctrl+C"));
+        QCOMPARE(ui->actionConvert->text(), QString("Convert Now!"));
+        QCOMPARE(ui->actionConvert->shortcut(), QKeySequence("Ctrl+N"));
+        QCOMPARE(ui->menuFile->title(), QString("File(&F)"));
         QStringList popup;
-        for (QAction* a : form->popupMenu()->actions())
+        for (QAction* a : form->contextMenu()->actions())
             popup << (a->isSeparator() ? "-" : a->text());
         QCOMPARE(popup, (QStringList{"Convert Now!", "-", "Play Selected File", "-", "Video Clip",
                                      "-", "Add Files", "Remove Selected Item", "Clear All Items",
                                      "-", "Capture Video From DV", "-", "Show Encoder Log"}));
         // Where the files go, in the status bar.
-        QVERIFY(form->findChild<QLabel*>("lblOutput")->text().startsWith("Output: "));
+        QVERIFY(form->findChild<QLabel*>("outputStatusLabel")->text().startsWith("Output: "));
         form->resize(1280, 800);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         // Every column in sight, the file name the widest; the whole option sheet too.
-        QHeaderView* header = ui->lvwAudioTracks->header();
+        QHeaderView* header = ui->sourceListView->header();
         const int last = SourceList::ColumnCount - 1;
         QVERIFY(header->sectionViewportPosition(last) + header->sectionSize(last) <=
-                ui->lvwAudioTracks->viewport()->width());
+                ui->sourceListView->viewport()->width());
         for (int c = 1; c <= last; ++c)
             QVERIFY(header->sectionSize(0) > header->sectionSize(c));
-        QTreeWidgetItem* lastOption = ui->PS1->itemFor("Audio Options", "A/V Sync");
+        QTreeWidgetItem* lastOption = ui->optionSheetView->itemFor("Audio Options", "A/V Sync");
         QVERIFY(lastOption);
-        QVERIFY(ui->PS1->viewport()->rect().contains(ui->PS1->visualItemRect(lastOption)));
-        QVERIFY(ui->Text2->height() >= 200);
+        QVERIFY(ui->optionSheetView->viewport()->rect().contains(
+            ui->optionSheetView->visualItemRect(lastOption)));
+        QVERIFY(form->ui()->previewPlayer->videoSurface()->height() >= 200);
         const QString shot = qEnvironmentVariable("CLIPVANE_SCREENSHOT");
         if (!shot.isEmpty()) {
             // A picture for the README: skinned, with a profile and a few rows.
@@ -191,8 +233,8 @@ private slots:
                         folder.path() + "/skins/frmmain.skn");
             writeSetting(settingsFilePath(), "set", "outputfolder", "/home/ana/Videos/Converted");
             auto shown = makeForm();
-            shown->form()->ImageCombo1->setCurrentIndex(1);
-            shown->ImageCombo1_Click();
+            shown->ui()->profileCombo->setCurrentIndex(1);
+            shown->applySelectedProfile();
             const char* rows[][7] = {{"/home/ana/Videos/holiday.2010.avi", "0:00:00", "0:03:12",
                                       "640x480", "XVID", "OK", "0:03:12"},
                                      {"/home/ana/Videos/birthday party.mp4", "0:00:15", "0:01:40",
@@ -216,9 +258,9 @@ private slots:
         auto form = makeForm();
         const QStringList chosen = {"/nowhere/c.mp4", "/nowhere/a.avi", "/nowhere/b.mkv"};
         dialogAnswer = chosen;
-        form->AddFiles_Click();
+        form->addFiles();
         dialogAnswer.clear(); // a cancelled dialog
-        form->AddFiles_Click();
+        form->addFiles();
         SourceList& list = form->sources();
         QCOMPARE(list.count(), 3);
         QCOMPARE((QStringList{list.textAt(0, 0), list.textAt(1, 0), list.textAt(2, 0)}), chosen);
@@ -244,32 +286,33 @@ private slots:
         };
         const QStringList fresh = page();
         // An empty list, then a row nobody chose: nothing changes, nothing plays.
-        form->lvwAudioTracks_Click();
-        form->cmdPlay_Click();
+        form->selectSource();
+        form->playSelected();
         const auto id = form->sources().append("/v/a.avi");
         form->sources().setText(id, SourceList::Start, "0:00:10");
         form->sources().setText(id, SourceList::End, "0:01:05");
         form->sources().setText(id, SourceList::VideoTime, "0:01:05");
-        form->lvwAudioTracks_Click();
-        form->cmdPlay_Click();
+        form->selectSource();
+        form->playSelected();
         QCOMPARE(page(), fresh);
         QVERIFY(started.isEmpty());
 
-        QTreeView* view = form->form()->lvwAudioTracks;
+        QTreeView* view = form->ui()->sourceListView;
         view->setCurrentIndex(view->model()->index(0, 0));
-        form->lvwAudioTracks_Click();
+        form->selectSource();
         const QStringList shown{"/v/a.avi", "0:00:55", "0:00:10", "0:01:05"};
         QCOMPARE(page(), shown);
-        form->cmdPlay_Click();
+        form->playSelected();
         QCOMPARE(started.size(), 1);
         QVERIFY(started.first().endsWith("\"/v/a.avi\""));
-        QCOMPARE(form->form()->SkinLabel10->text(), QString("Total time:0:01:05"));
+        QCOMPARE(form->ui()->previewPlayer->ui()->totalTimeLabel->text(),
+                 QString("Total time:0:01:05"));
         // Once a player has started, the open-file dialog opens in the program folder.
-        form->AddFiles_Click();
+        form->addFiles();
         QCOMPARE(dialogFolders.last(), folder.path());
         // The page is the last click's: later changes and removal leave it as it was.
         form->sources().setText(id, SourceList::Start, "0:01:00");
-        form->RemoveSelectedFile_Click();
+        form->removeSelectedFile();
         QCOMPARE(form->sources().count(), 0);
         QCOMPARE(page(), shown);
     }
@@ -278,16 +321,16 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("entry");
         const QList<QStringList> commands = {
-            {"add", "AddFiles", "Image1", "AddFiless", "Ctrl+A"},
-            {"remove", "RemoveSelectedFile", "Image2", "RemoveSelectedItem", "Ctrl+R"},
-            {"clear", "ClearAllFiles", "Image9", "ClearAllItems", "Ctrl+C"},
-            {"play", "play", "", "PlaySelectedFile", "Ctrl+P"},
-            {"help", "helphelp", "Image8", "", "F1"},
-            {"exit", "exit", "Image7", "", "Ctrl+X"},
-            {"settings", "options", "Image10", "", "Ctrl+S"},
-            {"clip", "videoclip", "", "cuttime", "Ctrl+V"},
-            {"about", "About", "", "", ""},
-            {"capture", "Capture", "", "Capture1", ""},
+            {"add", "actionAddFiles", "addFilesButton", "contextAddFiles", "Ctrl+A"},
+            {"remove", "actionRemoveFile", "removeFileButton", "contextRemoveItem", "Ctrl+R"},
+            {"clear", "actionClearAll", "clearAllButton", "contextClearAll", "Ctrl+C"},
+            {"play", "actionPlay", "playButton", "contextPlay", "Ctrl+P"},
+            {"help", "actionHelp", "helpButton", "", "F1"},
+            {"exit", "actionExit", "exitButton", "", "Ctrl+X"},
+            {"settings", "actionSettings", "settingsButton", "", "Ctrl+S"},
+            {"clip", "actionClip", "", "contextClip", "Ctrl+V"},
+            {"about", "actionAbout", "", "", ""},
+            {"capture", "actionCapture", "", "contextCapture", ""},
         };
         for (const QStringList& c : commands)
             for (int i = 1; i < c.size(); ++i)
@@ -308,7 +351,7 @@ private slots:
             const auto id = form->sources().append(name);
             form->sources().setText(id, SourceList::VideoTime, "0:00:05");
         }
-        QTreeView* view = form->form()->lvwAudioTracks;
+        QTreeView* view = form->ui()->sourceListView;
         view->setCurrentIndex(view->model()->index(0, 0));
         form->show();
         QApplication::setActiveWindow(form.get());
@@ -324,8 +367,8 @@ private slots:
         });
         if (entry.startsWith("Ctrl") || entry == "F1")
             QTest::keySequence(view, QKeySequence(entry));
-        else if (auto* picture = form->findChild<QToolButton*>(entry))
-            picture->click();
+        else if (auto* button = form->findChild<QAbstractButton*>(entry))
+            button->click();
         else if (auto* action = form->findChild<QAction*>(entry))
             action->trigger();
         else
@@ -355,19 +398,20 @@ private slots:
 
     void pictureBordersFollowThePointer() {
         auto form = makeForm();
-        Ui::MainWindow* ui = form->form();
+        Ui::MainWindow* ui = form->ui();
         const auto framed = [&] {
             QStringList on;
-            for (QToolButton* p : {ui->Image1, ui->Image2, ui->Image9, ui->Image11})
-                if (form->pictureFramed(p))
+            for (QToolButton* p :
+                 {ui->addFilesButton, ui->removeFileButton, ui->clearAllButton, ui->convertButton})
+                if (form->isToolButtonHighlighted(p))
                     on << p->objectName();
             return on;
         };
-        QTest::mouseMove(ui->Image1);
-        form->Image_MouseMove(ui->Image1);
-        form->Image_MouseMove(ui->Image2); // straight from one picture to the next
-        QCOMPARE(framed(), (QStringList{"Image1", "Image2"}));
-        form->Picture3_MouseMove();
+        QTest::mouseMove(ui->addFilesButton);
+        form->highlightToolButton(ui->addFilesButton);
+        form->highlightToolButton(ui->removeFileButton); // straight from one picture to the next
+        QCOMPARE(framed(), (QStringList{"addFilesButton", "removeFileButton"}));
+        form->clearToolButtonHighlights();
         QCOMPARE(framed(), QStringList{});
     }
 
@@ -376,29 +420,37 @@ private slots:
         form->resize(1280, 800);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QWidget* panel = form->form()->Picture4;
+        ProgressPanel* panel = form->ui()->progressPanel;
+        QWidget* area = form->ui()->centralwidget;
         panel->show();
         panel->move(100, 100);
         const QSize size = panel->size();
-        form->Picture4_MouseDown(Qt::RightButton, {10, 10});
-        QVERIFY(!form->panelDragging());
-        form->Picture4_MouseDown(Qt::LeftButton, {10, 10});
-        QVERIFY(form->panelDragging());
-        const QPoint central = form->form()->centralwidget->mapTo(form.get(), QPoint(0, 0));
-        form->Form_MouseMove(central + QPoint(300, 200));
+        // The caption strip of the panel, and where the pointer goes, in the area's terms.
+        const QPoint grip(10, 10);
+        const auto moveTo = [&](QPoint inArea) {
+            QMouseEvent move(QEvent::MouseMove, panel->mapFrom(area, inArea),
+                             area->mapToGlobal(inArea), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(panel, &move);
+        };
+        QTest::mousePress(panel, Qt::RightButton, {}, grip);
+        QVERIFY(!panel->isDragging());
+        QTest::mouseRelease(panel, Qt::RightButton, {}, grip);
+        QTest::mousePress(panel, Qt::LeftButton, {}, grip);
+        QVERIFY(panel->isDragging());
+        moveTo({300, 200});
         QCOMPARE(panel->pos(), QPoint(290, 190));
         // Dragged far out, it keeps its caption strip in the window.
-        form->Form_MouseMove({-5000, -5000});
-        QVERIFY(panel->geometry().right() >= 24 && panel->y() >= 0);
-        form->Form_MouseMove({5000, 5000});
-        QVERIFY(panel->x() <= form->form()->centralwidget->width() - 24);
-        QVERIFY(panel->y() <= form->form()->centralwidget->height() - 24);
+        moveTo({-5000, -5000});
+        QVERIFY(panel->geometry().right() >= ProgressPanel::kGripStrip && panel->y() >= 0);
+        moveTo({5000, 5000});
+        QVERIFY(panel->x() <= area->width() - ProgressPanel::kGripStrip);
+        QVERIFY(panel->y() <= area->height() - ProgressPanel::kGripStrip);
         QCOMPARE(panel->size(), size);
-        // A release outside the window ends the drag: the mouse is the window's meanwhile.
-        QTest::mouseRelease(form.get(), Qt::LeftButton, {}, QPoint(-50, -50));
-        QVERIFY(!form->panelDragging());
+        // A release outside the window ends the drag: the mouse is the panel's meanwhile.
+        QTest::mouseRelease(panel, Qt::LeftButton, {}, panel->mapFrom(area, QPoint(-50, -50)));
+        QVERIFY(!panel->isDragging());
         const QPoint rest = panel->pos();
-        form->Form_MouseMove(central + QPoint(10, 10));
+        moveTo({10, 10});
         QCOMPARE(panel->pos(), rest);
     }
 
@@ -408,8 +460,8 @@ private slots:
         form->preview().setStarter([](const QString&) { return qint64(4242); });
         form->preview().play("/v/a.avi", "0:00:05");
         QStringList order;
-        connect(form->form()->exit, &QAction::triggered, [&] { order << keys.sent; });
-        form->form()->exit->trigger();
+        connect(form->ui()->actionExit, &QAction::triggered, [&] { order << keys.sent; });
+        form->ui()->actionExit->trigger();
         QCOMPARE(keys.sent, QStringList{"mp.dll:4242:quit"});
         QVERIFY(!form->preview().clockRunning());
         QCOMPARE(ended, 1);
@@ -418,7 +470,7 @@ private slots:
     void deleteKeyRemovesTheRow() {
         auto form = makeForm();
         form->sources().append("/v/a.avi");
-        QTreeView* view = form->form()->lvwAudioTracks;
+        QTreeView* view = form->ui()->sourceListView;
         view->setCurrentIndex(view->model()->index(0, 0));
         QTest::keyClick(view, Qt::Key_Delete);
         QCOMPARE(form->sources().count(), 0);
@@ -428,11 +480,11 @@ private slots:
     // its command is the test above).
     void entriesFollowTheirCommand() {
         auto form = makeForm();
-        auto* entry = form->popupMenu()->findChild<QAction*>("AddFiless");
-        form->form()->AddFiles->setEnabled(false);
-        QVERIFY(!entry->isEnabled() && !form->form()->Image1->isEnabled());
-        form->form()->AddFiles->setEnabled(true);
-        QVERIFY(entry->isEnabled() && form->form()->Image1->isEnabled());
+        auto* entry = form->contextMenu()->findChild<QAction*>("contextAddFiles");
+        form->ui()->actionAddFiles->setEnabled(false);
+        QVERIFY(!entry->isEnabled() && !form->ui()->addFilesButton->isEnabled());
+        form->ui()->actionAddFiles->setEnabled(true);
+        QVERIFY(entry->isEnabled() && form->ui()->addFilesButton->isEnabled());
     }
 
     void messageBoxesShowPlainText() {
@@ -456,14 +508,14 @@ private slots:
         QTemporaryDir dir;
         QDir(dir.path()).mkdir("movie.avi"); // a folder with a video ending
         auto form = makeForm();
-        form->lvwAudioTracks_OLEDragDrop({"/v/x.avi", "/v/y.txt", "/v/z.avi"});
+        form->addDroppedFiles({"/v/x.avi", "/v/y.txt", "/v/z.avi"});
         QCOMPARE(form->sources().count(), 1);
         QCOMPARE(form->sources().textAt(0, 0), QString("/v/x.avi"));
         QCOMPARE(messages.shown, QStringList{"info:Only Video files are allowed!"});
-        form->lvwAudioTracks_OLEDragDrop({"/v/m.QT", dir.filePath("movie.avi"), "/v/n.avi"});
+        form->addDroppedFiles({"/v/m.QT", dir.filePath("movie.avi"), "/v/n.avi"});
         QCOMPARE(form->sources().count(), 2);
         QCOMPARE(messages.shown.size(), 2);
-        form->lvwAudioTracks_OLEDragDrop({"https://example.org/clip.avi"});
+        form->addDroppedFiles({"https://example.org/clip.avi"});
         QCOMPARE(form->sources().count(), 2);
         QCOMPARE(messages.shown.size(), 3);
     }
@@ -473,13 +525,13 @@ private slots:
         auto form = makeForm();
         for (const char* p : {"/a.avi", "/b.avi", "/c.avi"})
             form->sources().append(p);
-        form->RemoveSelectedFile_Click(); // nothing selected
+        form->removeSelectedFile(); // nothing selected
         QCOMPARE(form->sources().count(), 3);
-        form->form()->lvwAudioTracks->setCurrentIndex(form->sources().index(1, 0));
-        form->RemoveSelectedFile_Click();
+        form->ui()->sourceListView->setCurrentIndex(form->sources().index(1, 0));
+        form->removeSelectedFile();
         QCOMPARE(form->sources().count(), 2);
         QCOMPARE(form->sources().textAt(1, 0), QString("/c.avi"));
-        form->ClearAllFiles_Click();
+        form->clearFiles();
         QCOMPARE(form->sources().count(), 0);
     }
 
@@ -487,7 +539,7 @@ private slots:
         test::ProgramFolder folder;
         auto form = makeForm();
         form->show();
-        OptionSheetWidget* grid = form->form()->PS1;
+        OptionSheetWidget* grid = form->ui()->optionSheetView;
         QTreeWidgetItem* rate = grid->itemFor("Audio Options", "Sample Rate");
         const QModelIndex index = grid->indexFromItem(rate, 1);
         QWidget* editor = grid->itemDelegate()->createEditor(grid->viewport(), {}, index);
@@ -513,9 +565,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         form->sources().append("/a.avi");
         form->sources().append("/b.avi");
-        form->form()->lvwAudioTracks->setFocus();
-        form->form()->lvwAudioTracks->setCurrentIndex(form->sources().index(0, 0));
-        QTest::keyClick(form->form()->lvwAudioTracks, Qt::Key_C, Qt::ControlModifier);
+        form->ui()->sourceListView->setFocus();
+        form->ui()->sourceListView->setCurrentIndex(form->sources().index(0, 0));
+        QTest::keyClick(form->ui()->sourceListView, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(form->sources().count(), 0);
         QVERIFY(messages.shown.isEmpty());
     }
@@ -541,7 +593,7 @@ private slots:
     void helpGoesToProgramFolder() {
         test::ProgramFolder folder;
         auto form = makeForm();
-        form->form()->helphelp->trigger();
+        form->ui()->actionHelp->trigger();
         QCOMPARE(desktop.helps, QStringList{folder.path() + "/help.html"});
     }
 };

@@ -1,10 +1,12 @@
 // The preview under a real X server: MPlayer draws into the window's own video surface.
 #include "app/clipdialog.h"
 #include "app/mainwindow.h"
+#include "app/playerwidget.h"
 #include "process/childtools.h"
 #include "tests/support/testsupport.h"
 #include "ui_clipdialog.h"
 #include "ui_mainwindow.h"
+#include "ui_playerwidget.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -55,27 +57,27 @@ private slots:
         s.keys = &ChildTools::instance();
         s.endProcess = [] {};
         MainWindow form(s);
-        form.Form_Load();
+        form.loadSettings();
         form.resize(1280, 800);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.addvideofile(clip);
-        form.form()->lvwAudioTracks->setCurrentIndex(form.sources().index(0, 0));
-        QWidget* surface = form.form()->Text2;
+        form.addFile(clip);
+        form.ui()->sourceListView->setCurrentIndex(form.sources().index(0, 0));
+        QWidget* surface = form.ui()->previewPlayer->videoSurface();
         QTRY_VERIFY_WITH_TIMEOUT(litShare(surface) < 0.05, 5000); // black before anything plays
 
-        form.cmdPlay_Click();
+        form.playSelected();
         const qint64 player = form.playerState().playerProcessId;
         QVERIFY(player > 0);
         QTRY_VERIFY_WITH_TIMEOUT(litShare(surface) > 0.5, 15000);
 
         // Pause stops the clock; Stop ends the player.
         QTRY_VERIFY_WITH_TIMEOUT(form.playerState().position >= 1, 5000);
-        form.cmdPause_Click();
+        form.ui()->previewPlayer->pause();
         const qint64 paused = form.playerState().position;
         QTest::qWait(1500);
         QCOMPARE(form.playerState().position, paused);
-        form.cmdStop_Click();
+        form.ui()->previewPlayer->stop();
         QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 4000);
         // No stale picture of the stopped player stays behind.
         QTRY_VERIFY_WITH_TIMEOUT(litShare(surface) < 0.05, 4000);
@@ -98,27 +100,28 @@ private slots:
         s.keys = &ChildTools::instance();
         s.endProcess = [] {};
         MainWindow form(s);
-        form.Form_Load();
+        form.loadSettings();
         form.show();
-        form.addvideofile(clip);
-        form.form()->lvwAudioTracks->setCurrentIndex(form.sources().index(0, 0));
+        form.addFile(clip);
+        form.ui()->sourceListView->setCurrentIndex(form.sources().index(0, 0));
         qint64 player = 0;
         double lit = 0;
         QTimer::singleShot(0, &form, [&] {
             auto* dialog = qobject_cast<ClipDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
-            dialog->cmdPlay_Click();
+            dialog->ui()->clipPlayer->ui()->playButton->click();
             player = form.playerState().playerProcessId;
-            QTRY_VERIFY_WITH_TIMEOUT((lit = litShare(dialog->form()->Text4)) > 0.5, 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (lit = litShare(dialog->ui()->clipPlayer->videoSurface())) > 0.5, 15000);
             if (leaveBy == "ok")
-                dialog->form()->Command1->click();
+                dialog->ui()->okButton->click();
             else if (leaveBy == "cancel")
-                dialog->form()->Command2->click();
+                dialog->ui()->cancelButton->click();
             else
                 dialog->close();
         });
-        form.videoclip_Click();
+        form.editClip();
         QVERIFY2(lit > 0.5, qPrintable(QString::number(lit)));
         QVERIFY(player > 0);
         QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(player), 4000);

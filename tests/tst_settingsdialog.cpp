@@ -27,7 +27,7 @@ class TestSettingsDialog : public QObject {
             return pickerAnswer;
         };
         auto d = std::make_unique<SettingsDialog>(nullptr, picker, &messages);
-        d->Form_Load();
+        d->loadSettings();
         d->show();
         return d;
     }
@@ -51,8 +51,8 @@ private slots:
     // Loading shows the stored settings; OK checks the thread count and writes all four keys.
     void loadAndOk_data() {
         QTest::addColumn<QByteArray>("settings"); // null: no file
-        QTest::addColumn<QString>("edit");        // "Text1=..." or "Text2=..."
-        QTest::addColumn<QString>("shown");       // Text2|Option2|Check1|Text1
+        QTest::addColumn<QString>("edit");        // "threadsEdit=..." or "outputFolderEdit=..."
+        QTest::addColumn<QString>("shown");       // folder|overwrite|shutdown|threads
         QTest::addColumn<QString>("stored");      // after OK; empty: refused
         const QByteArray all("[set]\noutputfolder=/srv/v\nexistedfile=1\nautoshut=1\nthread=4\n");
         const QString shown = "/srv/v|1|1|4";
@@ -64,14 +64,14 @@ private slots:
             << QByteArray("[set]\nexistedfile=0.0\nautoshut=1.0\nthread=x\n") << ""
             << "<pf>|1|0|x"
             << "<pf>|1|0|0";
-        QTest::newRow("9") << all << "Text1=9" << shown << "";
-        QTest::newRow("-2") << all << "Text1=-2" << shown << "";
-        QTest::newRow("8") << all << "Text1=8" << shown << "/srv/v|1|1|8";
-        QTest::newRow("3abc") << all << "Text1=3abc" << shown << "/srv/v|1|1|3";
-        QTest::newRow("2.5") << all << "Text1=2.5" << shown << "/srv/v|1|1|2.5";
-        QTest::newRow("-0") << all << "Text1=-0" << shown << "/srv/v|1|1|0";
+        QTest::newRow("9") << all << "threadsEdit=9" << shown << "";
+        QTest::newRow("-2") << all << "threadsEdit=-2" << shown << "";
+        QTest::newRow("8") << all << "threadsEdit=8" << shown << "/srv/v|1|1|8";
+        QTest::newRow("3abc") << all << "threadsEdit=3abc" << shown << "/srv/v|1|1|3";
+        QTest::newRow("2.5") << all << "threadsEdit=2.5" << shown << "/srv/v|1|1|2.5";
+        QTest::newRow("-0") << all << "threadsEdit=-0" << shown << "/srv/v|1|1|0";
         QTest::newRow("spaced, missing folder")
-            << all << "Text2=  /nowhere/a b  " << shown << "/nowhere/a b|1|1|4";
+            << all << "outputFolderEdit=  /nowhere/a b  " << shown << "/nowhere/a b|1|1|4";
     }
     void loadAndOk() {
         QFETCH(QByteArray, settings);
@@ -83,16 +83,18 @@ private slots:
         if (!settings.isNull())
             put(file, settings);
         auto d = openDialog();
-        Ui::SettingsDialog* ui = d->form();
-        QCOMPARE(QStringList({ui->Text2->text(), QString::number(ui->Option2->isChecked()),
-                              QString::number(ui->Check1->isChecked()), ui->Text1->text()})
+        Ui::SettingsDialog* ui = d->ui();
+        QCOMPARE(QStringList({ui->outputFolderEdit->text(),
+                              QString::number(ui->overwriteRadio->isChecked()),
+                              QString::number(ui->autoShutdownCheck->isChecked()),
+                              ui->threadsEdit->text()})
                      .join('|'),
                  shown.replace("<pf>", folder.path()));
-        QCOMPARE(ui->Option1->isChecked(), !ui->Option2->isChecked());
+        QCOMPARE(ui->keepExistingRadio->isChecked(), !ui->overwriteRadio->isChecked());
         if (!edit.isEmpty())
             d->findChild<QLineEdit*>(edit.section('=', 0, 0))->setText(edit.section('=', 1));
         const QByteArray before = contents(file);
-        d->Command1_Click();
+        QTest::mouseClick(d->ui()->okButton, Qt::LeftButton);
         if (stored.isEmpty()) {
             QCOMPARE(messages.shown, QStringList{"error:Thread error!"});
             QVERIFY(d->isVisible());
@@ -130,19 +132,19 @@ private slots:
         if (!answer.isNull())
             pickerAnswer = answer;
         auto d = openDialog();
-        d->form()->Text1->setText("5");
-        d->form()->Check1->setChecked(true);
+        d->ui()->threadsEdit->setText("5");
+        d->ui()->autoShutdownCheck->setChecked(true);
         if (how == "cancel")
-            d->Command2_Click();
+            QTest::mouseClick(d->ui()->cancelButton, Qt::LeftButton);
         else if (how == "close")
             d->close();
         else if (how == "escape")
             QTest::keyClick(d.get(), Qt::Key_Escape);
         else
-            d->Command4_Click();
+            QTest::mouseClick(d->ui()->browseButton, Qt::LeftButton);
         QCOMPARE(d->isVisible(), how == "browse");
         QCOMPARE(pickerStarts, how == "browse" ? QStringList{"/a"} : QStringList());
-        QCOMPARE(d->form()->Text2->text(), folderShown);
+        QCOMPARE(d->ui()->outputFolderEdit->text(), folderShown);
         QCOMPARE(contents(folder.settingsFile()), settings);
         QCOMPARE(messages.shown, QStringList());
     }
@@ -152,7 +154,7 @@ private slots:
         test::ProgramFolder folder;
         QVERIFY(QDir().mkdir(folder.settingsFile()));
         auto d = openDialog();
-        d->Command1_Click();
+        QTest::mouseClick(d->ui()->okButton, Qt::LeftButton);
         QCOMPARE(messages.shown, QStringList{"error:The settings could not be saved to " +
                                              folder.settingsFile() + "."});
         QVERIFY(d->isVisible());
@@ -173,21 +175,20 @@ private slots:
         }
         auto d = openDialog();
         AboutDialog about;
-        about.Form_Load();
         about.show();
         QCOMPARE(d->styleSheet().toUtf8(), skin);
         QCOMPARE(about.styleSheet().toUtf8(), skin);
-        Ui::AboutDialog* ui = about.form();
+        Ui::AboutDialog* ui = about.ui();
         QCOMPARE(about.windowTitle(), "About");
-        QCOMPARE(ui->SkinLabel1->text(), "Thank you for using Clipvane");
-        QCOMPARE(ui->SkinLabel4->text(),
+        QCOMPARE(ui->thanksLabel->text(), "Thank you for using Clipvane");
+        QCOMPARE(ui->mplayerCreditLabel->text(),
                  "This product includes software developed by the MPlayer Project.\n\n"
                  "This product includes software developed by the FFMpeg Project.");
-        QCOMPARE(ui->SkinLabel5->text(),
-                 "MPlayer is licensed under the GUN General Public License Version 2.\n"
-                 "FFmpeg is licensed under the GUN General Public License.");
+        QCOMPARE(ui->licenseLabel->text(),
+                 "MPlayer is licensed under the GNU General Public License Version 2.\n"
+                 "FFmpeg is licensed under the GNU General Public License.");
         QVERIFY(about.findChildren<QAbstractButton*>().isEmpty());
-        QVERIFY(!ui->Image1->pixmap().isNull());
+        QVERIFY(!ui->iconLabel->pixmap().isNull());
         installProgramIcon();
         QVERIFY(!QApplication::windowIcon().availableSizes().isEmpty());
     }

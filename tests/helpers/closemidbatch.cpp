@@ -31,17 +31,17 @@ int main(int argc, char** argv) {
         _exit(0);
     };
     clipvane::MainWindow form(services);
-    form.Form_Load();
-    form.form()->ImageCombo1->setCurrentIndex(1);
-    form.ImageCombo1_Click();
+    form.loadSettings();
+    form.ui()->profileCombo->setCurrentIndex(1);
+    form.applySelectedProfile();
     form.show();
-    form.addvideofile(QString::fromLocal8Bit(argv[1]));
+    form.addFile(QString::fromLocal8Bit(argv[1]));
     QObject::connect(&form.batch(), &clipvane::BatchRun::encoderStarted, [&](qint64 pid) {
         std::printf("%lld\n", static_cast<long long>(pid));
         std::fflush(stdout);
         QTimer::singleShot(0, &form, [&] { form.close(); });
     });
-    form.BurnNow_Click();
+    form.convertAll();
     app.exec();
     return 3; // the run must not get here: closing ends the program at once
 }

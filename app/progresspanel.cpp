@@ -1,0 +1,70 @@
+#include "app/progresspanel.h"
+
+#include "convert/batchrun.h"
+#include "ui_progresspanel.h"
+
+#include <QMouseEvent>
+#include <algorithm>
+
+namespace clipvane {
+
+ProgressPanel::ProgressPanel(QWidget* parent)
+    : QFrame(parent), m_ui(std::make_unique<Ui::ProgressPanel>()) {
+    m_ui->setupUi(this);
+    m_ui->itemProgressBar->setRange(0, 100);
+    m_ui->totalProgressBar->setRange(0, 100);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &ProgressPanel::cancelRequested);
+    hide();
+}
+
+ProgressPanel::~ProgressPanel() = default;
+
+void ProgressPanel::bind(BatchRun* run) {
+    connect(run, &BatchRun::panelVisibleChanged, this, &ProgressPanel::showForRun);
+    connect(run, &BatchRun::panelCaptionChanged, m_ui->progressGroup, &QGroupBox::setTitle);
+    connect(run, &BatchRun::itemProgressChanged, m_ui->itemProgressBar, &QProgressBar::setValue);
+    connect(run, &BatchRun::totalProgressChanged, m_ui->totalProgressBar, &QProgressBar::setValue);
+    connect(run, &BatchRun::elapsedTextChanged, m_ui->convertingTimeLabel, &QLabel::setText);
+    connect(run, &BatchRun::timeLeftChanged, m_ui->timeLeftLabel, &QLabel::setText);
+    connect(run, &BatchRun::autoShutChanged, m_ui->shutdownNoticeLabel, &QWidget::setVisible);
+}
+
+void ProgressPanel::showForRun(bool visible) {
+    if (visible) {
+        adjustSize();
+        if (!m_placed && parentWidget()) {
+            m_placed = true;
+            const QSize area = parentWidget()->size();
+            move((area.width() - width()) / 2, (area.height() - height()) / 2);
+        }
+        raise();
+    }
+    setVisible(visible);
+}
+
+void ProgressPanel::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return QFrame::mousePressEvent(event);
+    m_dragging = true;
+    m_dragOffset = event->position().toPoint();
+    grabMouse(); // the release ends the drag wherever the pointer is
+}
+
+void ProgressPanel::mouseMoveEvent(QMouseEvent* event) {
+    QWidget* area = parentWidget();
+    if (!m_dragging || !area)
+        return QFrame::mouseMoveEvent(event);
+    QPoint topLeft = area->mapFromGlobal(event->globalPosition().toPoint()) - m_dragOffset;
+    topLeft.setX(std::clamp(topLeft.x(), 2 * kGripStrip - width(), area->width() - 2 * kGripStrip));
+    topLeft.setY(std::clamp(topLeft.y(), 0, std::max(0, area->height() - kGripStrip)));
+    move(topLeft);
+}
+
+void ProgressPanel::mouseReleaseEvent(QMouseEvent* event) {
+    if (!m_dragging)
+        return QFrame::mouseReleaseEvent(event);
+    m_dragging = false;
+    releaseMouse();
+}
+
+} // namespace clipvane
