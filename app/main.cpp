@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     // way and an encoder being cancelled end with us; a converting encoder is left to finish
     // its file.
     services.endProcess = [] {
-        clipvane::ChildTools::instance().endStopping();
+        clipvane::ChildTools::instance().endAtQuickExit();
         std::fflush(nullptr);
         _exit(0);
     };

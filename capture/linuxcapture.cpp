@@ -2,13 +2,12 @@
 
 #include "capture/capturetext.h"
 #include "capture/v4l2devices.h"
+#include "process/toolpaths.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <csignal>
-#include <sys/prctl.h>
-#include <unistd.h>
 
 namespace clipvane {
 namespace {
@@ -16,13 +15,7 @@ namespace {
 constexpr qsizetype kLiveFrameBytes =
     qsizetype(LinuxCapture::kLiveWidth) * LinuxCapture::kLiveHeight * 3;
 constexpr qsizetype kMaxReportLine = 64 * 1024;
-constexpr int kStartTimeoutMs = 5000;
 constexpr int kAbandonMs = 2000; // after a kill: a process stuck in its driver is left behind
-
-QString ffmpegProgram() {
-    const QString configured = qEnvironmentVariable("CLIPVANE_FFMPEG");
-    return configured.isEmpty() ? QStringLiteral("ffmpeg") : configured;
-}
 
 // FFmpeg's complaint without the "[v4l2 @ 0x5581…] " that names its source.
 QString plainComplaint(const QByteArray& line) {
@@ -44,31 +37,25 @@ LinuxCapture::LinuxCapture(QObject* parent, const QString& devFolder) : CaptureC
 
 LinuxCapture::~LinuxCapture() {
     // Normally the window has stopped everything already. Here no event loop may run any
-    // more, so the wait for FFmpeg to finish the file blocks (reading its pipes meanwhile,
-    // so that it never stalls on a full one).
+    // more, so the wait for FFmpeg to finish the file blocks.
     m_resume.stop();
-    QProcess* p = m_process;
-    if (!p)
+    ToolProcess* tool = m_process.get();
+    if (!tool)
         return;
-    disconnect(p, nullptr, this, nullptr);
-    if (p->state() != QProcess::NotRunning) {
-        if (m_processRecords) {
-            p->write("q");
-            if (!p->waitForFinished(m_quitGraceMs)) {
-                p->terminate();
-                p->waitForFinished(m_terminateGraceMs);
-            }
-        }
-        if (p->state() != QProcess::NotRunning) {
-            p->kill();
-            p->waitForFinished(kAbandonMs);
+    disconnect(tool, nullptr, this, nullptr);
+    if (tool->isRunning() && m_processRecords) {
+        tool->write("q");
+        if (!tool->waitForEnd(m_quitGraceMs)) {
+            tool->signalGroup(SIGTERM);
+            tool->waitForEnd(m_terminateGraceMs);
         }
     }
-    if (p->state() != QProcess::NotRunning) {
-        // Stuck in its driver: let it go rather than wait for ever in QProcess's destructor.
-        p->setParent(nullptr);
-        connect(p, &QProcess::finished, p, &QObject::deleteLater);
+    if (tool->isRunning()) {
+        tool->kill();
+        tool->waitForEnd(kAbandonMs);
     }
+    // Stuck in its driver: let it go rather than wait for ever.
+    tool->abandon();
 }
 
 QString LinuxCapture::deviceName(int index) const {
@@ -82,7 +69,7 @@ const LinuxCapture::Device* LinuxCapture::connectedDevice() const {
 }
 
 qint64 LinuxCapture::processId() const {
-    return m_process ? m_process->processId() : 0;
+    return m_process && m_process->isRunning() ? m_process->processId() : 0;
 }
 
 void LinuxCapture::setConnected(bool connected) {
@@ -192,87 +179,66 @@ bool LinuxCapture::startProcess(bool record, const QString& file) {
     args +=
         QStringList{"-map", "0:v", "-vf", live, "-pix_fmt", "rgb24", "-f", "rawvideo", "pipe:1"};
 
-    auto* p = new QProcess(this);
-    p->setProgram(ffmpegProgram());
-    p->setArguments(args);
-    const pid_t self = ::getpid();
-    p->setChildProcessModifier([self] {
-        // Should this program die, FFmpeg is interrupted, which it answers by finishing
-        // its files.
-        ::prctl(PR_SET_PDEATHSIG, SIGINT);
-        if (::getppid() != self)
-            ::_exit(127);
-    });
-    connect(p, &QProcess::readyReadStandardOutput, this, &LinuxCapture::onStandardOutput);
-    connect(p, &QProcess::readyReadStandardError, this, &LinuxCapture::onStandardError);
-    connect(p, &QProcess::finished, this, &LinuxCapture::onFinished);
+    auto tool = std::make_unique<ToolProcess>();
+    connect(tool.get(), &ToolProcess::outputRead, this, &LinuxCapture::onStandardOutput);
+    connect(tool.get(), &ToolProcess::errorRead, this, &LinuxCapture::onStandardError);
+    connect(tool.get(), &ToolProcess::finished, this, &LinuxCapture::onFinished);
+    ToolProcess::Options options;
+    options.keysOnStdin = true; // "q" finishes the file
+    options.standardOutput = ToolProcess::Channel::Keep;
+    options.standardError = ToolProcess::Channel::Keep;
+    options.keepBytes = 0; // read as it comes
+    // Should this program die, FFmpeg is interrupted, which it answers by finishing its files.
+    options.deathSignal = SIGINT;
+    options.quitGraceMs = m_quitGraceMs;
+    options.termGraceMs = m_terminateGraceMs;
     m_frames.clear();
     m_reports.clear();
     m_lastComplaint.clear();
-    p->start(QIODevice::ReadWrite);
-    if (!p->waitForStarted(kStartTimeoutMs)) {
+    args.prepend(ffmpegProgram());
+    if (!tool->start(args, options)) {
         if (record)
-            m_error =
-                tr("FFmpeg (%1) could not be started: %2").arg(p->program(), p->errorString());
-        disconnect(p, nullptr, this, nullptr);
-        delete p;
+            m_error = tr("FFmpeg (%1) could not be started.").arg(ffmpegProgram());
         return false;
     }
-    m_process = p;
+    m_process = std::move(tool);
     m_processRecords = record;
     m_ending = false;
     return true;
 }
 
 void LinuxCapture::endProcess(bool finishFile) {
-    QPointer<QProcess> p = m_process;
-    if (!p)
+    ToolProcess* tool = m_process.get();
+    if (!tool)
         return;
     m_ending = true;
-    if (p->state() != QProcess::NotRunning) {
+    if (tool->isRunning()) {
         QEventLoop loop;
-        connect(p, &QProcess::finished, &loop, &QEventLoop::quit);
-        QTimer escalate;
-        escalate.setSingleShot(true);
-        int stage = 0;
-        connect(&escalate, &QTimer::timeout, &loop, [&] {
-            if (!p || stage == 3)
-                return loop.quit();
-            if (stage == 0) {
-                p->terminate(); // FFmpeg finishes its files on this too
-                escalate.start(m_terminateGraceMs);
-            } else {
-                p->kill();
-                escalate.start(kAbandonMs);
-            }
-            stage = stage == 0 ? 1 : 3;
-        });
-        if (finishFile) {
-            p->write("q");
-            escalate.start(m_quitGraceMs);
-        } else {
-            p->kill();
-            stage = 3;
-            escalate.start(kAbandonMs);
-        }
+        connect(tool, &ToolProcess::finished, &loop, &QEventLoop::quit);
+        // "q", then terminate (FFmpeg finishes its files on this too), then kill.
+        if (finishFile)
+            tool->stop();
+        else
+            tool->kill();
+        QTimer abandon;
+        abandon.setSingleShot(true);
+        connect(&abandon, &QTimer::timeout, &loop, &QEventLoop::quit);
+        abandon.start((finishFile ? m_quitGraceMs + m_terminateGraceMs : 0) + kAbandonMs);
         // Clicks wait until FFmpeg has gone; painting and timers go on.
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    if (p && m_process == p) {
+    if (m_process.get() == tool) {
         // Not finished after a kill: stuck in the device's driver. Left behind.
-        disconnect(p, nullptr, this, nullptr);
-        p->setParent(nullptr);
-        connect(p, &QProcess::finished, p, &QObject::deleteLater);
-        m_process = nullptr;
+        disconnect(tool, nullptr, this, nullptr);
+        tool->abandon();
+        m_process.reset();
         m_recording = false;
         m_ending = false;
     }
 }
 
-void LinuxCapture::onStandardOutput() {
-    if (!m_process)
-        return;
-    m_frames += m_process->readAllStandardOutput();
+void LinuxCapture::onStandardOutput(const QByteArray& piece) {
+    m_frames += piece;
     const qsizetype whole = m_frames.size() / kLiveFrameBytes;
     if (whole == 0)
         return;
@@ -283,10 +249,8 @@ void LinuxCapture::onStandardOutput() {
         emit liveFrame(newest, kLiveWidth, kLiveHeight);
 }
 
-void LinuxCapture::onStandardError() {
-    if (!m_process)
-        return;
-    m_reports += m_process->readAllStandardError();
+void LinuxCapture::onStandardError(const QByteArray& piece) {
+    m_reports += piece;
     qsizetype start = 0;
     for (qsizetype end; (end = m_reports.indexOf('\n', start)) >= 0; start = end + 1)
         takeReportLine(m_reports.mid(start, end - start).trimmed());
@@ -316,18 +280,13 @@ void LinuxCapture::takeReportLine(const QByteArray& line) {
         m_statistics = m_report; // a report is complete
 }
 
-void LinuxCapture::onFinished() {
-    QProcess* p = m_process;
-    if (!p)
+void LinuxCapture::onFinished(const ToolExit& exit) {
+    if (!m_process)
         return;
-    onStandardOutput();
-    onStandardError();
     const bool recorded = m_processRecords;
     const bool expected = m_ending;
-    const int exitCode = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
-    disconnect(p, nullptr, this, nullptr);
-    p->deleteLater();
-    m_process = nullptr;
+    // Deleted once its own signal has returned.
+    m_process.release()->deleteLater();
     m_processRecords = false;
     m_ending = false;
     if (!recorded)
@@ -335,8 +294,8 @@ void LinuxCapture::onFinished() {
     m_recording = false;
     if (!expected) {
         const QString why = !m_lastComplaint.isEmpty() ? m_lastComplaint
-                            : exitCode < 0             ? tr("FFmpeg crashed.")
-                                           : tr("FFmpeg ended (exit code %1).").arg(exitCode);
+                            : exit.crashed             ? tr("FFmpeg crashed.")
+                                           : tr("FFmpeg ended (exit code %1).").arg(exit.exitCode);
         m_error = tr("Recording stopped: %1").arg(why);
     }
 }

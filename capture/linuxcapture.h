@@ -2,11 +2,12 @@
 
 #include "capture/capturecomponent.h"
 
+#include "process/toolprocess.h"
 #include <QList>
-#include <QPointer>
-#include <QProcess>
+
 #include <QStringList>
 #include <QTimer>
+#include <memory>
 
 namespace clipvane {
 
@@ -70,9 +71,9 @@ private:
     const Device* connectedDevice() const;
     bool startProcess(bool record, const QString& file);
     void endProcess(bool finishFile);
-    void onStandardOutput();
-    void onStandardError();
-    void onFinished();
+    void onStandardOutput(const QByteArray& piece);
+    void onStandardError(const QByteArray& piece);
+    void onFinished(const ToolExit& exit);
     void takeReportLine(const QByteArray& line);
     void resumeLivePicture();
 
@@ -82,7 +83,7 @@ private:
     bool m_live = false;
     QString m_fileName;
 
-    QPointer<QProcess> m_process;
+    std::unique_ptr<ToolProcess> m_process;
     bool m_processRecords = false;
     bool m_ending = false;
     bool m_recording = false;

@@ -6,8 +6,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 
 namespace clipvane {
 namespace {
@@ -55,22 +57,9 @@ QString judgeOutput(const QByteArray& probeJson, qint64 clipSeconds) {
     return QString();
 }
 
-OutputCheck::OutputCheck(QObject* parent) : QObject(parent) {
-    m_timeout.setSingleShot(true);
-    connect(&m_timeout, &QTimer::timeout, this, [this] {
-        if (m_prober)
-            m_prober->kill();
-        done(QString()); // a prober that hangs says nothing against the file
-    });
-}
+OutputCheck::OutputCheck(QObject* parent) : QObject(parent) {}
 
-OutputCheck::~OutputCheck() {
-    if (m_prober) {
-        m_prober->disconnect(this);
-        m_prober->kill();
-        m_prober->waitForFinished(1000);
-    }
-}
+OutputCheck::~OutputCheck() = default;
 
 void OutputCheck::start(const QString& outputPath, qint64 clipSeconds) {
     m_path = outputPath;
@@ -84,41 +73,48 @@ void OutputCheck::start(const QString& outputPath, qint64 clipSeconds) {
         });
         return;
     }
-    auto* prober = new QProcess(this);
-    m_prober = prober;
-    prober->setProgram(ffprobeProgram());
-    prober->setArguments(
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-         QStringLiteral("v:0"), QStringLiteral("-count_packets"), QStringLiteral("-show_entries"),
-         QStringLiteral("stream=nb_read_packets,r_frame_rate:format=duration"),
-         QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("--"), outputPath});
-    prober->setStandardInputFile(QProcess::nullDevice());
-    prober->setStandardErrorFile(QProcess::nullDevice());
-    connect(prober, &QProcess::finished, this, [this, prober](int code, QProcess::ExitStatus st) {
-        const QByteArray json = prober->readAllStandardOutput();
-        prober->deleteLater();
-        if (st != QProcess::NormalExit || code != 0) {
+    m_prober = std::make_unique<ToolProcess>();
+    connect(m_prober.get(), &ToolProcess::finished, this, [this](const ToolExit& exit) {
+        if (exit.timedOut) {
+            done(QString()); // a prober that hangs says nothing against the file
+            return;
+        }
+        if (!exit.succeeded()) {
             // The prober could not read it at all: the file is not a playable video.
             done(QStringLiteral("The output cannot be read back: it is not a complete video."));
             return;
         }
-        done(judgeOutput(json, m_clipSeconds));
+        done(judgeOutput(m_prober->output(), m_clipSeconds));
     });
-    connect(prober, &QProcess::errorOccurred, this, [this, prober](QProcess::ProcessError e) {
-        if (e != QProcess::FailedToStart)
-            return;
-        prober->deleteLater();
-        done(QString()); // no prober here: the non-empty file stands
-    });
-    m_timeout.start(kTimeoutMs);
-    prober->start();
+    ToolProcess::Options options;
+    options.standardOutput = ToolProcess::Channel::Keep;
+    options.keepBytes = 1024 * 1024;
+    options.deathSignal = SIGKILL;
+    options.endsAtQuickExit = true;
+    options.timeLimitMs = kTimeoutMs;
+    const QStringList arguments{
+        ffprobeProgram(),
+        QStringLiteral("-v"),
+        QStringLiteral("error"),
+        QStringLiteral("-select_streams"),
+        QStringLiteral("v:0"),
+        QStringLiteral("-count_packets"),
+        QStringLiteral("-show_entries"),
+        QStringLiteral("stream=nb_read_packets,r_frame_rate:format=duration"),
+        QStringLiteral("-of"),
+        QStringLiteral("json"),
+        QStringLiteral("--"),
+        outputPath};
+    if (!m_prober->start(arguments, options)) {
+        // No prober here: the non-empty file stands.
+        QTimer::singleShot(0, this, [this] { done(QString()); });
+    }
 }
 
 void OutputCheck::done(const QString& failure) {
     if (m_done)
         return;
     m_done = true;
-    m_timeout.stop();
     emit finished(failure);
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "process/toolprocess.h"
+
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
-#include <QProcess>
 #include <QString>
-#include <QTimer>
+#include <memory>
 
 namespace clipvane {
 
@@ -35,10 +35,9 @@ signals:
 private:
     void done(const QString& failure);
 
-    QPointer<QProcess> m_prober;
+    std::unique_ptr<ToolProcess> m_prober;
     QString m_path;
     qint64 m_clipSeconds = 0;
-    QTimer m_timeout;
     bool m_done = false;
 };
 

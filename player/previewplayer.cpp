@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 
 namespace clipvane {
 
@@ -49,9 +50,14 @@ PreviewPlayer::PreviewPlayer(PlayerState* state, ToolKeys* keys, PlayerOptionTex
     m_clock.setInterval(1000);
     connect(&m_clock, &QTimer::timeout, this, &PreviewPlayer::tick);
     m_starter = [](const QString& commandLine) -> qint64 {
-        ChildTools::StartOptions options;
+        ToolProcess::Options options;
         options.workingDirectory = programFolder(); // the player's working folder
-        QProcess* player = ChildTools::instance().start(commandLine, options);
+        options.keysOnStdin = true;
+        options.toolName = QLatin1String(kPlayerTool);
+        // A player has nothing to finish: it ends with the program, however that ends.
+        options.deathSignal = SIGKILL;
+        options.endsAtQuickExit = true;
+        ToolProcess* player = ChildTools::instance().start(commandLine, options);
         return player ? player->processId() : 0;
     };
 }

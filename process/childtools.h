@@ -1,10 +1,10 @@
 #pragma once
 
+#include "process/toolprocess.h"
+
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QProcess>
-#include <QSet>
 #include <QString>
 
 namespace clipvane {
@@ -28,46 +28,38 @@ public:
     virtual void sendKey(qint64 processId, const QString& toolName, ToolKey key) = 0;
 };
 
-// The tools (player, encoder) the program has started and still watches. Each is started
-// from an argument list, never through a shell, with standard input as a pipe the program
-// keeps, so that key presses can be written to it.
+// Every tool the program runs, while it runs: key presses reach them by process id, and the
+// program's quick exit ends those that must not outlive it. It also starts and owns the tools
+// nobody else keeps (the players).
 class ChildTools : public QObject, public ToolKeys {
     Q_OBJECT
 public:
     static ChildTools& instance();
 
-    struct StartOptions {
-        QString workingDirectory;
-        QString stderrFile; // empty: standard error is discarded
-        bool discardStdout = true;
-    };
+    // Starts a tool that belongs here and is deleted some time after it ends; nullptr when
+    // it could not be started.
+    ToolProcess* start(const QString& commandLine, const ToolProcess::Options& options);
 
-    // Starts the tool described by command-line text. Returns the running process (owned
-    // here, deleted some time after it ends) or nullptr when it could not be started.
-    QProcess* start(const QString& commandLine, const StartOptions& options);
-
-    // The live child with that process id whose program contains toolName, or nullptr.
-    QProcess* find(qint64 processId, const QString& toolName) const;
+    // The live tool with that process id whose program contains toolName, or nullptr.
+    ToolProcess* find(qint64 processId, const QString& toolName) const;
 
     void sendKey(qint64 processId, const QString& toolName, ToolKey key) override;
 
-    // Each tool runs in a process group of its own (its id is the tool's process id), so a
-    // stop reaches whatever the tool started too. Sends a signal to the group of a child that
-    // still runs, or to the leftovers of one that has just ended.
-    void signalGroup(qint64 processId, int signal);
-    // A tool being stopped is ended at once if the program quits before it has stopped.
-    void setStopping(qint64 processId, bool stopping);
-    // Kills the groups of the tools being stopped; for the program's quick exit.
-    void endStopping();
     // A tool that has been asked to quit is terminated (its whole group) if it still runs
-    // after graceMs, and killed termGraceMs later: a tool that misses or ignores its "q" is
-    // not left running.
+    // after graceMs, and killed termGraceMs later.
     void ensureEnds(qint64 processId, int graceMs, int termGraceMs = 2000);
+
+    // Kills the groups of the tools that end with the program, and of those being stopped;
+    // for the program's quick exit. A converting encoder is left to finish its file.
+    void endAtQuickExit();
+
+    // Kept up to date by ToolProcess itself.
+    void remember(ToolProcess* tool);
+    void forget(ToolProcess* tool);
 
 private:
     ChildTools() = default;
-    QHash<qint64, QPointer<QProcess>> m_children;
-    QSet<qint64> m_stopping;
+    QHash<qint64, QPointer<ToolProcess>> m_tools;
 };
 
 } // namespace clipvane

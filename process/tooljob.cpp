@@ -10,41 +10,40 @@ constexpr qint64 kLogTailBytes = 16 * 1024;
 
 ToolJob::ToolJob(QObject* parent) : QObject(parent) {
     connect(&m_pollTimer, &QTimer::timeout, this, &ToolJob::poll);
+    connect(&m_tool, &ToolProcess::finished, this, &ToolJob::onFinished);
 }
 
-ToolJob::~ToolJob() {
-    if (m_process)
-        disconnect(m_process, nullptr, this, nullptr);
-}
+ToolJob::~ToolJob() = default;
 
 bool ToolJob::start(const QString& commandLine, const Options& options) {
     m_options = options;
-    m_stopRequested = false;
-    ChildTools::StartOptions start;
-    start.workingDirectory = options.workingDirectory;
-    start.stderrFile = options.logFile;
-    QProcess* process = ChildTools::instance().start(commandLine, start);
-    if (!process)
+    ToolProcess::Options tool;
+    tool.workingDirectory = options.workingDirectory;
+    tool.keysOnStdin = true;
+    tool.standardError = ToolProcess::Channel::File;
+    tool.errorFile = options.logFile;
+    tool.toolName = options.toolName;
+    tool.quitGraceMs = options.stopGraceMs;
+    tool.termGraceMs = options.termGraceMs;
+    if (!m_tool.start(commandLine, tool))
         return false;
-    m_process = process;
-    m_pid = process->processId();
-    connect(process, &QProcess::finished, this, &ToolJob::onFinished);
+    m_pid = m_tool.processId();
     m_pollTimer.start(options.pollMs);
     emit started(m_pid);
     return true;
 }
 
 bool ToolJob::isRunning() const {
-    return m_process && m_process->state() != QProcess::NotRunning;
+    return m_tool.isRunning();
 }
 
 void ToolJob::stop() {
     if (!isRunning())
         return;
-    m_stopRequested = true;
+    // The key goes the program's usual way to its tools (which tests record).
     ToolKeys* keys = m_options.keys ? m_options.keys : &ChildTools::instance();
     keys->sendKey(m_pid, m_options.toolName, ToolKey::Quit);
-    ChildTools::instance().ensureEnds(m_pid, m_options.stopGraceMs, m_options.termGraceMs);
+    m_tool.ensureEnds(m_options.stopGraceMs, m_options.termGraceMs);
 }
 
 void ToolJob::poll() {
@@ -53,14 +52,12 @@ void ToolJob::poll() {
     emit polled(lastReportedTime(readFileTail(m_options.logFile, kLogTailBytes)));
 }
 
-void ToolJob::onFinished(int exitCode, QProcess::ExitStatus status) {
+void ToolJob::onFinished(const ToolExit& exit) {
     m_pollTimer.stop();
-    if (m_process)
-        disconnect(m_process, nullptr, this, nullptr);
     ToolJobResult result;
-    result.crashed = status != QProcess::NormalExit;
-    result.exitCode = exitCode;
-    result.stopRequested = m_stopRequested;
+    result.crashed = exit.crashed;
+    result.exitCode = exit.exitCode;
+    result.stopRequested = exit.stopRequested;
     if (!m_options.logFile.isEmpty())
         result.errorLines = errorLines(readFileTail(m_options.logFile, kLogTailBytes));
     emit finished(result);

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "process/toolprocess.h"
+
 #include <QMetaType>
 #include <QObject>
-#include <QPointer>
-#include <QProcess>
 #include <QString>
 #include <QTimer>
 #include <optional>
@@ -21,15 +21,14 @@ struct ToolJobResult {
     bool succeeded() const { return !crashed && exitCode == 0; }
 };
 
-// One run of a long-running tool (the encoder, the recorder): started from command-line text
-// without a shell and with standard input as a pipe, its standard error written to a log
-// file, its progress read from the log's "time=" reports, and stopped with "q", then, should
-// it ignore that, terminated and at last killed, each after a grace period; the signals reach
-// the tool's whole process group. Connect to the signals before start(): every
-// signal may come from inside start() or from the event loop after it.
+// One encoder run: a ToolProcess with standard input as a pipe (for "q"), standard error
+// written to a log file, progress read from the log's "time=" reports, and a stop that sends
+// "q" and then, should the encoder ignore it, terminates and at last kills its group, each
+// after a grace period. Connect to the signals before start(): every signal may come from
+// inside start() or from the event loop after it.
 //
-// The process itself belongs to ChildTools, so destroying a job does not end its tool: a
-// closed window leaves a running encoder to finish its file.
+// The encoder does not die with the program: the window's quick exit leaves it to finish its
+// file.
 class ToolJob : public QObject {
     Q_OBJECT
 public:
@@ -62,12 +61,11 @@ signals:
 
 private:
     void poll();
-    void onFinished(int exitCode, QProcess::ExitStatus status);
+    void onFinished(const ToolExit& exit);
 
     Options m_options;
-    QPointer<QProcess> m_process;
+    ToolProcess m_tool;
     qint64 m_pid = 0;
-    bool m_stopRequested = false;
     QTimer m_pollTimer;
 };
 

@@ -23,4 +23,9 @@ QString ffprobeProgram() {
     return QStringLiteral("ffprobe");
 }
 
+QString ffmpegProgram() {
+    const QString configured = qEnvironmentVariable("CLIPVANE_FFMPEG");
+    return configured.isEmpty() ? QStringLiteral("ffmpeg") : configured;
+}
+
 } // namespace clipvane

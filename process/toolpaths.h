@@ -9,4 +9,8 @@ namespace clipvane {
 // runs ($CLIPVANE_FFMPEG) when it is there, else "ffprobe" on the search path.
 QString ffprobeProgram();
 
+// FFmpeg itself, for the tools that run it directly (the recorder): $CLIPVANE_FFMPEG when set,
+// else "ffmpeg" on the search path, as the encoder's launcher finds it.
+QString ffmpegProgram();
+
 } // namespace clipvane

@@ -2,16 +2,15 @@
 
 #include "base/apppaths.h"
 #include "base/textvalues.h"
-#include "process/childtools.h"
 #include "process/commandline.h"
 #include "process/toolpaths.h"
+#include "process/toolprocess.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -118,40 +117,60 @@ QString safeLink(const QString& path, QTemporaryDir& folder) {
     return link;
 }
 
-struct ToolRun {
-    bool started = false;
-    bool timedOut = false;
-    int rc = 0;
-    QString output; // the output, or its end when it was long
-};
-
-// Keeps the end of a tool's output: at most twice kKeep characters, cut at a line start.
-void appendTail(QString& tail, QStringView piece) {
-    constexpr qsizetype kKeep = 128 * 1024;
-    tail += piece;
-    if (tail.size() <= 2 * kKeep)
-        return;
-    qsizetype cut = tail.size() - kKeep;
-    const qsizetype lineEnd = tail.indexOf(QLatin1Char('\n'), cut);
-    if (lineEnd >= 0)
-        cut = lineEnd + 1;
-    else if (tail.at(cut).isLowSurrogate())
-        ++cut;
-    tail.remove(0, cut);
-}
-
 struct ProbeOutcome {
     IdentifyResult identify;
     QString note; // why the file cannot be converted, or empty
 };
 
-// One file's probe, run without waiting: the file check, the player's identify, then FFmpeg's
-// prober for the container's duration and, where the container records none or only guesses
-// one from the bit rate (a raw MPEG video stream, Matroska written to a pipe), the packets'
-// times, from the earliest to the end of the last. Each tool runs without a shell in a
-// process group of its own, with its output merged and read line by line as it arrives.
-// When the time limit passes (or stop() is called) the running tool's group is killed and
-// the probe decides with what it has. done is called from the event loop, never from start().
+// One tool of a probe: its ToolProcess, its output read line by line as it arrives, and the
+// end of its output (the number or the complaint the probe reads at the end).
+class ProbeTool {
+public:
+    using Ended = std::function<void(const ToolExit& exit, const QString& tail)>;
+
+    ProbeTool(const QString& commandLine, int timeLimitMs, LineSplitter::Handler onLine,
+              Ended ended)
+        : m_lines(onLine ? std::move(onLine) : [](QStringView) {}),
+          m_decoder(QStringDecoder::Utf8) {
+        QObject::connect(&m_tool, &ToolProcess::outputRead, [this](const QByteArray& bytes) {
+            m_lines.add(QString(m_decoder.decode(bytes)));
+        });
+        QObject::connect(&m_tool, &ToolProcess::finished, [this, ended](const ToolExit& exit) {
+            m_lines.finish();
+            ended(exit, QString::fromUtf8(m_tool.output()));
+        });
+        ToolProcess::Options options;
+        options.standardOutput = ToolProcess::Channel::Keep;
+        options.standardError = ToolProcess::Channel::Merge;
+        options.keepBytes = 128 * 1024;
+        // Closing the window ends the program at once; the tool and its children end too.
+        options.deathSignal = SIGKILL;
+        options.endsAtQuickExit = true;
+        options.timeLimitMs = timeLimitMs;
+        if (!m_tool.start(commandLine, options)) {
+            // Reported from the event loop, as every other end is.
+            QTimer::singleShot(0, &m_tool, [ended] {
+                ToolExit exit;
+                exit.started = false;
+                ended(exit, QString());
+            });
+        }
+    }
+    void kill() { m_tool.kill(); }
+    bool isRunning() const { return m_tool.isRunning(); }
+
+private:
+    ToolProcess m_tool;
+    LineSplitter m_lines;
+    QStringDecoder m_decoder;
+};
+
+// One file's probe, run without waiting: the file check, then, side by side, the player's
+// identify and FFmpeg's prober for the container's duration and, where the container records
+// none or only guesses one from the bit rate (a raw MPEG video stream, Matroska written to a
+// pipe), the packets' times, from the earliest to the end of the last. When the time limit
+// passes (or stop() is called) the running tools are ended and the probe decides with what it
+// has. done is called from the event loop, never from start().
 class Probe : public QObject {
 public:
     using Done = std::function<void(const ProbeOutcome&)>;
@@ -161,30 +180,23 @@ public:
         m_deadline.setSingleShot(true);
         connect(&m_deadline, &QTimer::timeout, this, &Probe::stop);
     }
-    ~Probe() override {
-        if (m_child)
-            m_child->disconnect(this);
-        killTool();
-        forgetGroup();
-    }
 
     void start();
     void stop() {
         m_expired = true;
-        killTool();
+        for (ProbeTool* tool : {m_player.get(), m_prober.get()})
+            if (tool)
+                tool->kill();
     }
     bool isDone() const { return m_finished; }
 
 private:
-    using Next = void (Probe::*)(const ToolRun&);
-    void runTool(const QString& commandLine, LineSplitter::Handler onLine, Next next);
-    void readOutput();
-    void toolEnded(bool started, int rc);
-    void killTool();
-    void forgetGroup();
-    void afterIdentify(const ToolRun& run);
-    void afterDuration(const ToolRun& run);
-    void afterPackets(const ToolRun& run);
+    void runProber(const QString& commandLine, LineSplitter::Handler onLine,
+                   void (Probe::*next)(const ToolExit&, const QString&));
+    void afterIdentify(const ToolExit& exit, const QString& output);
+    void afterDuration(const ToolExit& exit, const QString& output);
+    void afterPackets(const ToolExit& exit, const QString& output);
+    void proberDone();
     void decide();
     void finish();
 
@@ -197,18 +209,13 @@ private:
     QTimer m_deadline;
     bool m_expired = false;
     bool m_finished = false;
-
-    // The running tool.
-    QProcess* m_child = nullptr;
-    qint64 m_group = 0; // its process group while the quick exit is to end it
-    bool m_killed = false;
-    std::optional<LineSplitter> m_lines;
-    std::optional<QStringDecoder> m_decoder;
-    QString m_output;
-    Next m_next = nullptr;
+    std::unique_ptr<ProbeTool> m_player;
+    std::unique_ptr<ProbeTool> m_prober;
+    bool m_identified = false; // the player has answered and found a video
+    bool m_measured = false;   // the prober has answered
 
     // What the tools said.
-    QString m_identifyLines; // the identify output's ID_ lines, the latest when there are very many
+    QString m_identifyLines;   // the identify output's ID_ lines, the latest of very many
     bool m_unreadable = false; // the prober ran and could not open the file as media
     bool m_guessed = false;    // the prober's duration was a guess from the bit rate
     bool m_guessOnly = false;  // and the packets could not replace it
@@ -234,8 +241,8 @@ void Probe::start() {
     }
     m_deadline.start(m_timeoutMs);
     constexpr qsizetype kMaxIds = 64 * 1024;
-    runTool(
-        identifyCommandLine(programFolderWithSlash(), m_toolPath),
+    m_player = std::make_unique<ProbeTool>(
+        identifyCommandLine(programFolderWithSlash(), m_toolPath), 0,
         [this](QStringView line) {
             if (!line.startsWith(QLatin1String("ID_")))
                 return;
@@ -247,149 +254,87 @@ void Probe::start() {
                                                m_identifyLines.size() - kMaxIds / 2) +
                            1);
         },
-        &Probe::afterIdentify);
+        [this](const ToolExit& exit, const QString& output) { afterIdentify(exit, output); });
+    runProber(durationCommandLine(ffprobeProgram(), m_toolPath), {}, &Probe::afterDuration);
 }
 
-void Probe::runTool(const QString& commandLine, LineSplitter::Handler onLine, Next next) {
-    m_next = next;
-    m_killed = false;
-    m_output.clear();
-    m_lines.emplace(onLine ? std::move(onLine) : [](QStringView) {});
-    m_decoder.emplace(QStringDecoder::Utf8);
-    auto* child = new QProcess(this);
-    m_child = child;
-    const auto failed = [this, child] {
-        // Reported from the event loop: a start can fail inside QProcess::start.
-        QMetaObject::invokeMethod(
-            this,
-            [this, child] {
-                if (m_child == child)
-                    toolEnded(false, 0);
-            },
-            Qt::QueuedConnection);
-    };
-    QStringList args = splitCommandLine(commandLine);
-    if (args.isEmpty())
-        return failed();
-    child->setProcessChannelMode(QProcess::MergedChannels);
-    child->setProgram(args.takeFirst());
-    child->setArguments(args);
-    child->setStandardInputFile(QProcess::nullDevice());
-    // Runs in the child between fork and exec: a group of its own, led by the tool.
-    child->setChildProcessModifier([] { ::setpgid(0, 0); });
-    connect(child, &QProcess::readyRead, this, &Probe::readOutput);
-    connect(child, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
-        toolEnded(true, status == QProcess::NormalExit && !m_killed ? exitCode : 0);
-    });
-    connect(child, &QProcess::errorOccurred, this, [failed](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            failed();
-    });
-    child->start(QIODevice::ReadOnly);
-    if (m_child == child && child->state() != QProcess::NotRunning) {
-        // Closing the window ends the program at once; the tool and its children end too.
-        m_group = child->processId();
-        ChildTools::instance().setStopping(m_group, true);
-    }
+void Probe::runProber(const QString& commandLine, LineSplitter::Handler onLine,
+                      void (Probe::*next)(const ToolExit&, const QString&)) {
+    // The previous run's tool is still on the stack when its end calls here.
+    if (m_prober)
+        QTimer::singleShot(0, this, [old = m_prober.release()] { delete old; });
+    m_prober = std::make_unique<ProbeTool>(
+        commandLine, 0, std::move(onLine),
+        [this, next](const ToolExit& exit, const QString& output) { (this->*next)(exit, output); });
 }
 
-void Probe::readOutput() {
-    while (m_child) {
-        const QByteArray bytes = m_child->read(64 * 1024);
-        if (bytes.isEmpty())
-            return;
-        const QString piece = m_decoder->decode(bytes);
-        m_lines->add(piece);
-        appendTail(m_output, piece);
-    }
-}
-
-void Probe::forgetGroup() {
-    if (m_group > 0)
-        ChildTools::instance().setStopping(m_group, false);
-    m_group = 0;
-}
-
-void Probe::killTool() {
-    // Only while the group's leader has not been reaped: its id cannot have been reused.
-    if (!m_child || m_child->state() == QProcess::NotRunning)
-        return;
-    m_killed = true;
-    if (m_group > 0)
-        ::kill(static_cast<pid_t>(-m_group), SIGKILL);
-    m_child->kill();
-}
-
-void Probe::toolEnded(bool started, int rc) {
-    readOutput();
-    m_lines->finish();
-    // The leader has just been reaped: its group id must not be signalled any more.
-    forgetGroup();
-    m_child->disconnect(this);
-    std::exchange(m_child, nullptr)->deleteLater();
-    (this->*m_next)(ToolRun{started, m_killed, rc, std::exchange(m_output, {})});
-}
-
-void Probe::afterIdentify(const ToolRun& identify) {
+void Probe::afterIdentify(const ToolExit& identify, const QString& output) {
     m_out.identify = parseIdentifyOutput(m_identifyLines);
     m_out.identify.length.reset(); // decided below
+    const auto fail = [this](const QString& note) {
+        m_out.note = note;
+        if (m_prober)
+            m_prober->kill(); // its answer no longer matters
+        finish();
+    };
     if (!identify.started) {
         const QString player = programFolderWithSlash() + QStringLiteral("/mp.dll");
-        m_out.note = QFileInfo::exists(player)
-                         ? QStringLiteral("The player tool %1 could not be started.")
-                               .arg(QDir::cleanPath(player))
-                         : QStringLiteral("The player tool %1 is missing; reinstall Clipvane.")
-                               .arg(QDir::cleanPath(player));
-        return finish();
+        return fail(QFileInfo::exists(player)
+                        ? QStringLiteral("The player tool %1 could not be started.")
+                              .arg(QDir::cleanPath(player))
+                        : QStringLiteral("The player tool %1 is missing; reinstall Clipvane.")
+                              .arg(QDir::cleanPath(player)));
     }
-    if (identify.rc == 127) {
+    if (!identify.crashed && identify.exitCode == 127) {
         // The launcher could not run MPlayer and said why on its last line.
-        m_out.note = lastLine(identify.output);
-        if (m_out.note.isEmpty())
-            m_out.note = QStringLiteral("The player tool could not run MPlayer.");
-        return finish();
+        const QString why = lastLine(output);
+        return fail(why.isEmpty() ? QStringLiteral("The player tool could not run MPlayer.") : why);
     }
-    if (identify.timedOut) {
-        m_out.note = QStringLiteral("Clipvane gave up reading this file after %1 s: "
-                                    "it did not answer in time.")
-                         .arg((m_timeoutMs + 999) / 1000);
-        return finish();
+    if (m_expired && identify.crashed) {
+        return fail(QStringLiteral("Clipvane gave up reading this file after %1 s: "
+                                   "it did not answer in time.")
+                        .arg((m_timeoutMs + 999) / 1000));
     }
     if (!m_out.identify.hasVideo) {
-        m_out.note = m_out.identify.hasAudio
-                         ? QStringLiteral("This file holds sound only, no video picture.")
-                         : QStringLiteral("Clipvane could not read this file: it may not be a "
-                                          "video, or it may be damaged.");
-        return finish();
+        return fail(m_out.identify.hasAudio
+                        ? QStringLiteral("This file holds sound only, no video picture.")
+                        : QStringLiteral("Clipvane could not read this file: it may not be a "
+                                         "video, or it may be damaged."));
     }
-    if (m_expired)
-        return decide();
-    runTool(durationCommandLine(ffprobeProgram(), m_toolPath), {}, &Probe::afterDuration);
+    m_identified = true;
+    if (m_measured)
+        decide();
 }
 
-void Probe::afterDuration(const ToolRun& run) {
-    if (!run.started || run.timedOut)
-        return decide();
-    if (run.rc != 0) {
+void Probe::proberDone() {
+    m_measured = true;
+    if (m_identified)
+        decide();
+}
+
+void Probe::afterDuration(const ToolExit& run, const QString& output) {
+    if (!run.started || run.crashed || run.timedOut)
+        return proberDone();
+    if (run.exitCode != 0) {
         m_unreadable = true;
-        return decide();
+        return proberDone();
     }
-    m_guessed = run.output.contains(QLatin1String("Estimating duration from bitrate"));
+    m_guessed = output.contains(QLatin1String("Estimating duration from bitrate"));
     if (!m_guessed) {
         // The number is on a line of its own; messages (merged in) are not numbers.
         static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
-        const QStringList lines = run.output.split(lineEnd, Qt::SkipEmptyParts);
+        const QStringList lines = output.split(lineEnd, Qt::SkipEmptyParts);
         for (auto line = lines.crbegin(); line != lines.crend() && !m_seconds; ++line)
             m_seconds = strictNumber(*line);
         if (m_seconds > 0.0)
-            return decide();
+            return proberDone();
         m_seconds.reset();
     }
     if (m_expired) {
         m_guessOnly = m_guessed;
-        return decide();
+        return proberDone();
     }
-    runTool(
+    runProber(
         packetTimesCommandLine(ffprobeProgram(), m_toolPath),
         [this](QStringView line) {
             // pts,dts,duration; a raw stream's packets have only a dts.
@@ -410,12 +355,12 @@ void Probe::afterDuration(const ToolRun& run) {
         &Probe::afterPackets);
 }
 
-void Probe::afterPackets(const ToolRun& scan) {
-    if (scan.started && !scan.timedOut && scan.rc == 0 && m_first && m_last)
+void Probe::afterPackets(const ToolExit& scan, const QString&) {
+    if (scan.succeeded() && m_first && m_last)
         m_seconds = *m_last - *m_first;
     else
         m_guessOnly = m_guessed;
-    decide();
+    proberDone();
 }
 
 void Probe::decide() {
@@ -440,11 +385,20 @@ void Probe::decide() {
 }
 
 void Probe::finish() {
+    if (m_finished)
+        return;
     m_finished = true;
     m_deadline.stop();
-    m_linkFolder.reset();
     QMetaObject::invokeMethod(
-        this, [this] { m_done(m_out); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            // The tools are done with the file's link before its folder goes.
+            m_player.reset();
+            m_prober.reset();
+            m_linkFolder.reset();
+            m_done(m_out);
+        },
+        Qt::QueuedConnection);
 }
 
 void writeOutcome(SourceList& list, SourceList::Id id, const ProbeOutcome& outcome) {

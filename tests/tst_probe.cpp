@@ -253,7 +253,7 @@ private slots:
             for (const qint64 pid : spawned)
                 allAlive = allAlive && test::processAlive(pid);
             if (quickExit)
-                ChildTools::instance().endStopping();
+                ChildTools::instance().endAtQuickExit();
             else
                 list.removeAt(0);
         });

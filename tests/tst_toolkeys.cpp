@@ -18,10 +18,12 @@ class TestToolKeys : public QObject {
     QTemporaryDir dir;
     QString clip;
 
-    QProcess* startPlayer(const test::ProgramFolder& folder, bool watchOutput = false) {
-        ChildTools::StartOptions o;
+    ToolProcess* startPlayer(const test::ProgramFolder& folder, bool watchOutput = false) {
+        ToolProcess::Options o;
         o.workingDirectory = folder.path();
-        o.discardStdout = !watchOutput;
+        o.keysOnStdin = true;
+        if (watchOutput)
+            o.standardOutput = ToolProcess::Channel::Keep;
         // Unless really quiet, MPlayer reports pauses and its position ("A:  1.2 V:  1.2 ...").
         return ChildTools::instance().start(quoteArgument(folder.path() + "/mp.dll") +
                                                 (watchOutput ? " " : " -really-quiet ") +
@@ -59,18 +61,18 @@ private slots:
 
     void playerQuitsOnQ() {
         test::ProgramFolder folder;
-        QPointer<QProcess> player = startPlayer(folder, true);
+        QPointer<ToolProcess> player = startPlayer(folder, true);
         QVERIFY(player);
         const qint64 pid = player->processId();
         QByteArray out;
-        const auto reading = connect(player, &QProcess::readyReadStandardOutput, this,
-                                     [&] { out += player->readAllStandardOutput(); });
+        const auto reading = connect(player, &ToolProcess::outputRead, this,
+                                     [&](const QByteArray& piece) { out += piece; });
         const auto cleanup = qScopeGuard([&] {
             disconnect(reading);
             if (player)
                 player->kill();
         });
-        QSignalSpy finished(player, &QProcess::finished);
+        QSignalSpy finished(player, &ToolProcess::finished);
         auto send = [&](ToolKey key) {
             const qsizetype mark = out.lastIndexOf("A:"); // the position before the key
             ChildTools::instance().sendKey(pid, kPlayerTool, key);
@@ -98,26 +100,27 @@ private slots:
 
     void encoderStopsOnQ() {
         test::ProgramFolder folder;
-        ChildTools::StartOptions o;
-        QProcess* encoder =
+        ToolProcess::Options o;
+        o.keysOnStdin = true;
+        ToolProcess* encoder =
             ChildTools::instance().start(quoteArgument(folder.path() + "/fp.dll") +
                                              " -re -f lavfi -i testsrc=rate=25 -t 60 -f null -",
                                          o);
         QVERIFY(encoder);
         const qint64 pid = encoder->processId();
-        QSignalSpy finished(encoder, &QProcess::finished);
+        QSignalSpy finished(encoder, &ToolProcess::finished);
         QTest::qWait(500);
         QElapsedTimer clock;
         clock.start();
         ChildTools::instance().sendKey(pid, kEncoderTool, ToolKey::Quit);
         QVERIFY(finished.wait(10000));
         QVERIFY(clock.elapsed() < 10000);
-        QCOMPARE(finished.at(0).at(0).toInt(), 0);
+        QVERIFY(finished.at(0).at(0).value<ToolExit>().succeeded());
     }
 
     void wrongTargetsGetNothing() {
         test::ProgramFolder folder;
-        QProcess* player = startPlayer(folder);
+        ToolProcess* player = startPlayer(folder);
         QVERIFY(player);
         const qint64 pid = player->processId();
         QTest::qWait(300);
@@ -130,13 +133,12 @@ private slots:
         QVERIFY(test::processAlive(pid));
 
         // Another program the app started never receives keys meant for a tool.
-        ChildTools::StartOptions o;
-        QProcess* other = ChildTools::instance().start("/bin/sleep 30", o);
+        ToolProcess* other = ChildTools::instance().start("/bin/sleep 30", {});
         QVERIFY(other);
         QVERIFY(!ChildTools::instance().find(other->processId(), kPlayerTool));
         other->kill();
 
-        QSignalSpy finished(player, &QProcess::finished);
+        QSignalSpy finished(player, &ToolProcess::finished);
         ChildTools::instance().sendKey(pid, kPlayerTool, ToolKey::Quit);
         QVERIFY(finished.wait(10000));
         // Once ended, the id reaches nothing, and sending is harmless.
@@ -145,9 +147,8 @@ private slots:
     }
 
     void unstartableToolGivesNothing() {
-        ChildTools::StartOptions o;
-        QVERIFY(!ChildTools::instance().start("/nonexistent/fp.dll -i x", o));
-        QVERIFY(!ChildTools::instance().start("", o));
+        QVERIFY(!ChildTools::instance().start("/nonexistent/fp.dll -i x", {}));
+        QVERIFY(!ChildTools::instance().start("", {}));
     }
 };
 

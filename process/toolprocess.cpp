@@ -1,0 +1,246 @@
+#include "process/toolprocess.h"
+
+#include "process/childtools.h"
+#include "process/commandline.h"
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace clipvane {
+namespace {
+// Starting is fork and exec: quick, unless the machine is in trouble.
+constexpr int kStartTimeoutMs = 5000;
+} // namespace
+
+ToolProcess::ToolProcess(QObject* parent) : QObject(parent) {
+    m_timeLimit.setSingleShot(true);
+    connect(&m_timeLimit, &QTimer::timeout, this, [this] {
+        m_timedOut = true;
+        kill();
+    });
+    m_escalation.setSingleShot(true);
+    connect(&m_escalation, &QTimer::timeout, this, [this] {
+        if (!isRunning())
+            return;
+        signalGroup(m_nextSignal);
+        if (m_nextSignal == SIGTERM) {
+            if (m_suspended)
+                signalGroup(SIGCONT); // a stopped tool cannot act on its terminate
+            m_nextSignal = SIGKILL;
+            m_escalation.start(m_termGraceMs);
+        }
+    });
+}
+
+ToolProcess::~ToolProcess() {
+    ChildTools::instance().forget(this);
+    if (!m_process)
+        return;
+    m_process->disconnect(this);
+    if (isRunning()) {
+        signalGroup(SIGKILL);
+        m_process->kill();
+        m_process->waitForFinished(1000);
+    }
+}
+
+bool ToolProcess::start(const QString& commandLine, const Options& options) {
+    return start(splitCommandLine(commandLine), options);
+}
+
+bool ToolProcess::start(const QStringList& arguments, const Options& options) {
+    if (arguments.isEmpty() || m_process)
+        return false;
+    m_options = options;
+    auto* process = new QProcess(this);
+    m_program = arguments.first();
+    process->setProgram(m_program);
+    process->setArguments(arguments.mid(1));
+    if (!options.workingDirectory.isEmpty())
+        process->setWorkingDirectory(options.workingDirectory);
+    if (!options.keysOnStdin)
+        process->setStandardInputFile(QProcess::nullDevice());
+    if (options.standardOutput != Channel::Keep)
+        process->setStandardOutputFile(QProcess::nullDevice());
+    switch (options.standardError) {
+    case Channel::Keep:
+        break;
+    case Channel::Merge:
+        process->setProcessChannelMode(QProcess::MergedChannels);
+        break;
+    case Channel::File:
+        process->setStandardErrorFile(options.errorFile.isEmpty() ? QProcess::nullDevice()
+                                                                  : options.errorFile);
+        break;
+    case Channel::Discard:
+        process->setStandardErrorFile(QProcess::nullDevice());
+        break;
+    }
+    const int deathSignal = options.deathSignal;
+    const pid_t parent = ::getpid();
+    // Runs in the child between fork and exec: a group of its own, led by the tool, and the
+    // signal it gets should the program die (before this point, too).
+    process->setChildProcessModifier([deathSignal, parent] {
+        ::setpgid(0, 0);
+        if (deathSignal != 0) {
+            ::prctl(PR_SET_PDEATHSIG, deathSignal);
+            if (::getppid() != parent)
+                ::_exit(127);
+        }
+    });
+    connect(process, &QProcess::readyReadStandardOutput, this, &ToolProcess::readOutput);
+    connect(process, &QProcess::readyReadStandardError, this, &ToolProcess::readErrors);
+    connect(process, &QProcess::finished, this, &ToolProcess::onFinished);
+    const bool writes = options.keysOnStdin;
+    const bool reads = options.standardOutput == Channel::Keep ||
+                       options.standardError == Channel::Keep ||
+                       options.standardError == Channel::Merge;
+    process->start(writes && reads ? QIODevice::ReadWrite
+                   : writes        ? QIODevice::WriteOnly
+                                   : QIODevice::ReadOnly);
+    if (!process->waitForStarted(kStartTimeoutMs)) {
+        process->disconnect(this);
+        delete process;
+        return false;
+    }
+    m_process = process;
+    m_pid = process->processId();
+    ChildTools::instance().remember(this);
+    if (options.timeLimitMs > 0)
+        m_timeLimit.start(options.timeLimitMs);
+    return true;
+}
+
+bool ToolProcess::waitForEnd(int ms) {
+    if (!isRunning())
+        return true;
+    return m_process->waitForFinished(ms);
+}
+
+void ToolProcess::abandon() {
+    if (!m_process)
+        return;
+    ChildTools::instance().forget(this);
+    QProcess* process = m_process;
+    process->disconnect(this);
+    m_process = nullptr;
+    if (process->state() == QProcess::NotRunning) {
+        delete process;
+        return;
+    }
+    // Stuck (in a device's driver, say): it goes when it ends, if ever, without anyone
+    // waiting for it.
+    process->setParent(nullptr);
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+}
+
+bool ToolProcess::isRunning() const {
+    return m_process && m_process->state() != QProcess::NotRunning;
+}
+
+void ToolProcess::write(const QByteArray& bytes) {
+    if (isRunning() && m_options.keysOnStdin)
+        m_process->write(bytes);
+}
+
+void ToolProcess::stop() {
+    if (!isRunning())
+        return;
+    if (m_suspended)
+        setSuspended(false); // a stopped tool reads no key
+    if (m_options.quitKey.isEmpty() || !m_options.keysOnStdin) {
+        m_stopRequested = true;
+        m_nextSignal = SIGTERM;
+        m_termGraceMs = m_options.termGraceMs;
+        m_escalation.start(0);
+        return;
+    }
+    write(m_options.quitKey);
+    ensureEnds(m_options.quitGraceMs, m_options.termGraceMs);
+}
+
+void ToolProcess::ensureEnds(int graceMs, int termGraceMs) {
+    if (!isRunning())
+        return;
+    m_stopRequested = true;
+    if (m_escalation.isActive())
+        return; // already on its way out
+    m_nextSignal = SIGTERM;
+    m_termGraceMs = termGraceMs;
+    m_escalation.start(graceMs);
+}
+
+void ToolProcess::kill() {
+    if (!isRunning())
+        return;
+    m_stopRequested = true;
+    signalGroup(SIGKILL);
+    if (m_suspended)
+        signalGroup(SIGCONT);
+}
+
+void ToolProcess::setSuspended(bool suspended) {
+    if (!isRunning() || suspended == m_suspended)
+        return;
+    m_suspended = suspended;
+    signalGroup(suspended ? SIGSTOP : SIGCONT);
+}
+
+void ToolProcess::signalGroup(int signal) {
+    // Only while the group's leader runs or has only just been reaped: a group id that is
+    // still in use cannot have been given to anything else.
+    if (m_pid <= 0 || (!isRunning() && !m_ended))
+        return;
+    ::kill(static_cast<pid_t>(-m_pid), signal);
+}
+
+void ToolProcess::keepNewest(QByteArray& kept, const QByteArray& piece, qsizetype limit) {
+    if (limit <= 0)
+        return;
+    kept += piece;
+    // Trimmed in steps, not per piece, so a long flood costs little copying.
+    if (kept.size() > 2 * limit)
+        kept.remove(0, kept.size() - limit);
+}
+
+void ToolProcess::readOutput() {
+    if (!m_process)
+        return;
+    const QByteArray piece = m_process->readAllStandardOutput();
+    if (piece.isEmpty())
+        return;
+    keepNewest(m_output, piece, m_options.keepBytes);
+    emit outputRead(piece);
+}
+
+void ToolProcess::readErrors() {
+    if (!m_process)
+        return;
+    const QByteArray piece = m_process->readAllStandardError();
+    if (piece.isEmpty())
+        return;
+    keepNewest(m_errors, piece, m_options.keepBytes);
+    emit errorRead(piece);
+}
+
+void ToolProcess::onFinished(int exitCode, QProcess::ExitStatus status) {
+    readOutput();
+    readErrors();
+    m_timeLimit.stop();
+    m_escalation.stop();
+    m_ended = true;
+    // A tool that was stopped takes whatever it started with it.
+    if (m_stopRequested || m_timedOut)
+        signalGroup(SIGKILL);
+    m_ended = false;
+    ChildTools::instance().forget(this);
+    ToolExit exit;
+    exit.exitCode = exitCode;
+    exit.crashed = status != QProcess::NormalExit;
+    exit.timedOut = m_timedOut;
+    exit.stopRequested = m_stopRequested;
+    emit finished(exit);
+}
+
+} // namespace clipvane
