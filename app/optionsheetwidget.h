@@ -6,9 +6,9 @@ namespace clipvane {
 
 class OptionSheet;
 
-// PS1: a two-level property grid over an OptionSheet. Categories expand to show their rows;
-// list rows are edited with a drop-down of their choices, text rows with a line edit, and
-// locked rows not at all. Every edit goes straight into the sheet.
+// The option sheet on screen: a two-level property grid over an OptionSheet. Categories expand
+// to show their rows; list rows are edited with a drop-down of their choices, text rows with a
+// line edit, and locked rows not at all. Every edit goes straight into the sheet.
 class OptionSheetWidget : public QTreeWidget {
     Q_OBJECT
 public:

@@ -1,12 +1,14 @@
 # Shared by scripts/run and scripts/test: installs what Clipvane needs from Debian.
 
 # Debian 12 packages: the compiler and Qt 6 to build, MPlayer and FFmpeg to run, Xvfb for a
-# display where there is none, desktop-file-utils to check the menu entry.
+# display where there is none, desktop-file-utils to check the menu entry, the accessibility
+# bus to check what a screen reader reads.
 CLIPVANE_PACKAGES=(
     build-essential cmake clang-format desktop-file-utils
     qt6-base-dev qt6-base-dev-tools libgl-dev
     mplayer ffmpeg
     xvfb xauth x11-utils xdotool libgl1-mesa-dri
+    at-spi2-core dbus-daemon dbus-bin
     fonts-dejavu-core
 )
 
