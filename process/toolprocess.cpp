@@ -89,13 +89,17 @@ bool ToolProcess::start(const QStringList& arguments, const Options& options) {
                 ::_exit(127);
         }
     });
-    connect(process, &QProcess::readyReadStandardOutput, this, &ToolProcess::readOutput);
-    connect(process, &QProcess::readyReadStandardError, this, &ToolProcess::readErrors);
+    // Only the channels that are read: the others go to a file or nowhere.
+    const bool readsOutput =
+        options.standardOutput == Channel::Keep || options.standardError == Channel::Merge;
+    const bool readsErrors = options.standardError == Channel::Keep;
+    if (readsOutput)
+        connect(process, &QProcess::readyReadStandardOutput, this, &ToolProcess::readOutput);
+    if (readsErrors)
+        connect(process, &QProcess::readyReadStandardError, this, &ToolProcess::readErrors);
     connect(process, &QProcess::finished, this, &ToolProcess::onFinished);
     const bool writes = options.keysOnStdin;
-    const bool reads = options.standardOutput == Channel::Keep ||
-                       options.standardError == Channel::Keep ||
-                       options.standardError == Channel::Merge;
+    const bool reads = readsOutput || readsErrors;
     process->start(writes && reads ? QIODevice::ReadWrite
                    : writes        ? QIODevice::WriteOnly
                                    : QIODevice::ReadOnly);
@@ -225,8 +229,10 @@ void ToolProcess::readErrors() {
 }
 
 void ToolProcess::onFinished(int exitCode, QProcess::ExitStatus status) {
-    readOutput();
-    readErrors();
+    if (m_options.standardOutput == Channel::Keep || m_options.standardError == Channel::Merge)
+        readOutput();
+    if (m_options.standardError == Channel::Keep)
+        readErrors();
     m_timeLimit.stop();
     m_escalation.stop();
     m_ended = true;
