@@ -48,21 +48,14 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
 
     QTreeView* list = m_ui->sourceListView;
     list->setModel(&m_sources);
-    // Every column in sight: the short columns fit their usual texts (the user can widen
-    // them), the file name takes the rest.
+    // Every column in sight: the short columns fit their usual texts as the window first shows
+    // (the user can widen them), the file name takes the rest.
     QHeaderView* header = list->header();
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(60);
-    const QStringList usualTexts = {"",       "0:00:00",    "0:00:00", "1920x1080",
-                                    "MPEG-4", "Processing", "0:00:00"};
-    for (int c = 0; c < SourceList::ColumnCount; ++c) {
+    for (int c = 0; c < SourceList::ColumnCount; ++c)
         header->setSectionResizeMode(c, c == SourceList::FileName ? QHeaderView::Stretch
                                                                   : QHeaderView::Interactive);
-        if (c != SourceList::FileName)
-            header->resizeSection(
-                c, std::max(header->sectionSizeHint(c),
-                            list->fontMetrics().horizontalAdvance(usualTexts.value(c)) + 24));
-    }
     list->setContextMenuPolicy(Qt::NoContextMenu);
     // Long paths are cut in the middle, where they differ least; the tooltip has them whole.
     list->setTextElideMode(Qt::ElideMiddle);
@@ -439,8 +432,11 @@ void MainWindow::showEvent(QShowEvent* event) {
         m_optionsPaneFitted = true;
         // The panes as the user left them, or laid out afresh.
         QTimer::singleShot(0, this, [this] {
-            if (!restorePanes(windowParts(), m_leftAs))
+            if (!restoreSplitters(windowParts(), m_leftAs))
                 fitOptionsPane();
+            if (!restoreColumns(windowParts(), m_leftAs))
+                fitColumns(m_ui->sourceListView, {"", "0:00:00", "0:00:00", "1920x1080", "MPEG-4",
+                                                  "Processing", "0:00:00"});
         });
     }
 }

@@ -4,7 +4,11 @@
 #include <QHeaderView>
 #include <QScreen>
 #include <QSplitter>
+#include <QStringList>
+#include <QStyle>
+#include <QTreeView>
 #include <QWidget>
+#include <algorithm>
 
 namespace clipvane {
 
@@ -36,19 +40,35 @@ bool restoreWindowGeometry(const WindowParts& parts, const WindowState& state) {
     return true;
 }
 
-bool restorePanes(const WindowParts& parts, const WindowState& state) {
-    // Only a state kept for this many columns: another list's widths mean nothing here.
-    if (state.columnWidths.size() == parts.columns->count()) {
-        for (int c = 0; c < parts.columns->count(); ++c) {
-            if (parts.columns->sectionResizeMode(c) == QHeaderView::Interactive)
-                parts.columns->resizeSection(c, state.columnWidths.at(c));
-        }
-    }
+bool restoreSplitters(const WindowParts& parts, const WindowState& state) {
     bool restored =
         !state.mainSplitter.isEmpty() && parts.mainSplitter->restoreState(state.mainSplitter);
     restored = !state.rightSplitter.isEmpty() &&
                parts.rightSplitter->restoreState(state.rightSplitter) && restored;
     return restored;
+}
+
+bool restoreColumns(const WindowParts& parts, const WindowState& state) {
+    // Only widths kept for this many columns: another list's mean nothing here.
+    if (state.columnWidths.size() != parts.columns->count())
+        return false;
+    for (int c = 0; c < parts.columns->count(); ++c) {
+        if (parts.columns->sectionResizeMode(c) == QHeaderView::Interactive)
+            parts.columns->resizeSection(c, state.columnWidths.at(c));
+    }
+    return true;
+}
+
+void fitColumns(QTreeView* view, const QStringList& usualTexts) {
+    QHeaderView* header = view->header();
+    const int padding =
+        2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 16;
+    for (int c = 0; c < header->count(); ++c) {
+        if (header->sectionResizeMode(c) != QHeaderView::Interactive)
+            continue;
+        const int text = view->fontMetrics().horizontalAdvance(usualTexts.value(c)) + padding;
+        header->resizeSection(c, std::max(header->sectionSizeHint(c), text));
+    }
 }
 
 } // namespace clipvane
