@@ -110,7 +110,8 @@ int PresetStore::save(const QString& name, int profileIndex, const OptionSheet& 
         catalogue.at(profileIndex - 1).isHeading)
         return 0;
     int number = 0;
-    if (const Preset* same = findByName(load(), clean)) {
+    const QList<Preset> presets = load();
+    if (const Preset* same = findByName(presets, clean)) {
         number = same->number;
     } else {
         // A new number, above every preset section there is (damaged ones included).
