@@ -4,8 +4,12 @@
 #include "app/capturedialog.h"
 #include "app/clipdialog.h"
 #include "app/encoderlogdialog.h"
+#include "app/presetsdialog.h"
+#include "app/profilepicker.h"
+#include "app/savepresetdialog.h"
 #include "app/settingsdialog.h"
 #include "app/skin.h"
+#include "app/windowlayout.h"
 #include "base/apppaths.h"
 #include "base/desktopservices.h"
 #include "base/messageboxes.h"
@@ -36,7 +40,7 @@ namespace clipvane {
 MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_services(services),
       m_batch(BatchRun::Environment{&m_sources, &m_sheet,
-                                    [this] { return m_ui->profileCombo->currentIndex() + 1; },
+                                    [this] { return m_picker ? m_picker->profileIndex() : 0; },
                                     services.keys, services.desktop, services.messages}),
       m_preview(&m_playerState, services.keys, PlayerOptionTexts::preview()),
       m_dialogFolder(QDir::currentPath()) {
@@ -44,13 +48,14 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
 
     QTreeView* list = m_ui->sourceListView;
     list->setModel(&m_sources);
-    // Every column in sight: the short columns fit their texts, the file name takes the rest.
+    // Every column in sight: the short columns fit their usual texts as the window first shows
+    // (the user can widen them), the file name takes the rest.
     QHeaderView* header = list->header();
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(60);
     for (int c = 0; c < SourceList::ColumnCount; ++c)
         header->setSectionResizeMode(c, c == SourceList::FileName ? QHeaderView::Stretch
-                                                                  : QHeaderView::ResizeToContents);
+                                                                  : QHeaderView::Interactive);
     list->setContextMenuPolicy(Qt::NoContextMenu);
     // Long paths are cut in the middle, where they differ least; the tooltip has them whole.
     list->setTextElideMode(Qt::ElideMiddle);
@@ -68,6 +73,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     m_ui->progressPanel->bind(&m_batch);
 
     buildIcons();
+    m_picker = new ProfilePicker(m_ui->profileCombo, &m_sheet, m_icons.value(4), this);
     buildContextMenu();
     connectActions();
 
@@ -202,6 +208,12 @@ void MainWindow::connectActions() {
     bindButton(m_ui->exitButton, m_ui->actionExit);
 
     connect(m_ui->profileCombo, &QComboBox::activated, this, &MainWindow::applySelectedProfile);
+    connect(m_ui->actionResetToProfile, &QAction::triggered, this, &MainWindow::resetToProfile);
+    connect(m_ui->actionSaveAsPreset, &QAction::triggered, this, &MainWindow::saveAsPreset);
+    connect(m_ui->actionManagePresets, &QAction::triggered, this, &MainWindow::managePresets);
+    connect(m_picker, &ProfilePicker::pickChanged, this, &MainWindow::followPick);
+    m_ui->optionSheetView->setContextActions(
+        {m_ui->actionResetToProfile, m_ui->actionSaveAsPreset});
     SourceListView* list = m_ui->sourceListView;
     connect(list, &SourceListView::filesDropped, this, &MainWindow::addDroppedFiles);
     connect(list, &SourceListView::rightButtonPressed, this, &MainWindow::showContextMenu);
@@ -222,30 +234,24 @@ void MainWindow::connectActions() {
 
 void MainWindow::loadSettings() {
     applySkin(this);
-    // The profile catalogue; its headings carry a picture.
-    m_ui->profileCombo->clear();
-    for (const ProfileEntry& entry : profileCatalogue()) {
-        if (entry.isHeading)
-            m_ui->profileCombo->addItem(m_icons.value(4), entry.caption);
-        else
-            m_ui->profileCombo->addItem(entry.caption);
-    }
-    // The picker numbers its entries from 1 in settings.dat; -1 selects nothing.
-    const int index = profileIndexFromSetting(Preferences().profile());
-    m_ui->profileCombo->setCurrentIndex(index - 1);
+    // The profile catalogue (its headings carry a picture), then the user's presets.
+    m_picker->fill();
+    m_picker->selectStored();
     fillOptionSheet(m_sheet);
     applySelectedProfile();
     m_ui->optionSheetView->applyPresentation();
     updateStatusBar();
+    m_leftAs = WindowState::read(settingsFilePath());
+    restoreWindowGeometry(windowParts(), m_leftAs);
 }
 
 void MainWindow::saveSettings() {
     if (m_settingsSaved)
         return;
     m_settingsSaved = true;
-    const int index = m_ui->profileCombo->currentIndex();
-    if (index >= 0)
-        Preferences().setProfile(index + 1);
+    m_ui->optionSheetView->commitOpenEditor();
+    m_picker->store();
+    captureWindowState(windowParts()).write(settingsFilePath());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -256,7 +262,44 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::applySelectedProfile() {
-    applyProfilePick(m_sheet, m_ui->profileCombo->currentIndex() + 1);
+    m_picker->applyPick();
+}
+
+void MainWindow::followPick() {
+    const bool hasProfile = m_picker->hasProfile();
+    m_ui->actionResetToProfile->setEnabled(hasProfile);
+    m_ui->actionSaveAsPreset->setEnabled(hasProfile);
+}
+
+void MainWindow::resetToProfile() {
+    m_ui->optionSheetView->commitOpenEditor();
+    m_picker->resetToProfile();
+}
+
+void MainWindow::saveAsPreset() {
+    m_ui->optionSheetView->commitOpenEditor();
+    if (!m_picker->hasProfile())
+        return;
+    const Preset* picked = m_picker->pickedPreset();
+    SavePresetDialog dialog(m_picker->presets(),
+                            profileCatalogue().value(m_picker->profileIndex() - 1).caption,
+                            picked ? picked->name : QString(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!m_picker->saveAsPreset(dialog.name()) && m_services.messages)
+        m_services.messages->error(
+            QStringLiteral("The preset could not be saved: settings.dat cannot be written."));
+}
+
+void MainWindow::managePresets() {
+    PresetsDialog dialog(m_picker->presets(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_picker->reload();
+}
+
+WindowParts MainWindow::windowParts() const {
+    return {const_cast<MainWindow*>(this), m_ui->splitterMain, m_ui->splitterRight,
+            m_ui->sourceListView->header()};
 }
 
 void MainWindow::addFile(const QString& path) {
@@ -387,7 +430,14 @@ void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_optionsPaneFitted) {
         m_optionsPaneFitted = true;
-        QTimer::singleShot(0, this, &MainWindow::fitOptionsPane);
+        // The panes as the user left them, or laid out afresh.
+        QTimer::singleShot(0, this, [this] {
+            if (!restoreSplitters(windowParts(), m_leftAs))
+                fitOptionsPane();
+            if (!restoreColumns(windowParts(), m_leftAs))
+                fitColumns(m_ui->sourceListView, {"", "0:00:00", "0:00:00", "1920x1080", "MPEG-4",
+                                                  "Processing", "0:00:00"});
+        });
     }
 }
 

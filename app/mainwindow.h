@@ -4,6 +4,7 @@
 #include "options/optionsheet.h"
 #include "player/playerstate.h"
 #include "player/previewplayer.h"
+#include "settings/windowstate.h"
 #include "sources/sourcelist.h"
 
 #include <QIcon>
@@ -25,7 +26,9 @@ namespace clipvane {
 
 class DesktopServices;
 class MessageBoxes;
+class ProfilePicker;
 class ToolKeys;
+struct WindowParts;
 
 // What the main window needs from outside; tests pass recorders.
 struct MainWindowServices {
@@ -47,9 +50,11 @@ public:
     explicit MainWindow(const MainWindowServices& services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Restores the last profile and fills the option sheet; run once before the window shows.
+    // Restores the last profile (or preset) and fills the option sheet with its values, and
+    // puts the window where it was left; run once before the window shows.
     void loadSettings();
-    // Remembers the selected profile; run once as the window closes.
+    // Remembers the selected profile, the sheet's values and the window's layout; run once as
+    // the window closes.
     void saveSettings();
 
     // The files named on the command line, added as Add Files adds them; the rest are named
@@ -66,11 +71,18 @@ public:
     PlayerState& playerState() { return m_playerState; }
     BatchRun& batch() { return m_batch; }
     PreviewPlayer& preview() { return m_preview; }
+    ProfilePicker& picker() { return *m_picker; }
     QMenu* contextMenu() const { return m_contextMenu; }
     bool isToolButtonHighlighted(const QToolButton* button) const;
 
 public slots:
     void applySelectedProfile();
+    // The option sheet's "Reset to Profile": the pick values again (a preset: as saved).
+    void resetToProfile();
+    // "Save as Preset...": the profile and the sheet under a name of the user's.
+    void saveAsPreset();
+    // "Manage Presets...": renames and deletes the user's presets.
+    void managePresets();
     void addFiles();
     void removeSelectedFile();
     void clearFiles();
@@ -104,11 +116,15 @@ private:
     void buildContextMenu();
     void connectActions();
     void fitOptionsPane();
+    void followPick();
+    WindowParts windowParts() const;
     int selectedRow() const;
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     MainWindowServices m_services;
     OptionSheet m_sheet;
+    ProfilePicker* m_picker = nullptr;
+    WindowState m_leftAs; // how the window was left last time
     SourceList m_sources;
     PlayerState m_playerState;
     BatchRun m_batch;

@@ -2,6 +2,7 @@
 
 #include "options/optionsheet.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QStyledItemDelegate>
@@ -97,6 +98,11 @@ void OptionSheetWidget::applyPresentation() {
     setAlternatingRowColors(true);
     header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     header()->setStretchLastSection(true);
+}
+
+void OptionSheetWidget::setContextActions(const QList<QAction*>& actions) {
+    addActions(actions);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 QTreeWidgetItem* OptionSheetWidget::itemFor(const QString& category, const QString& caption) const {

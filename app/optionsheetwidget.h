@@ -21,6 +21,8 @@ public:
     void commitOpenEditor();
     // Turns on the grid's presentation: expanded categories, shaded rows, a tidy header.
     void applyPresentation();
+    // The grid's context menu: these commands (the window's own actions).
+    void setContextActions(const QList<QAction*>& actions);
 
 private:
     void rebuild();

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
+#include <algorithm>
+#include <optional>
 
 namespace clipvane {
 namespace {
@@ -137,58 +139,56 @@ QString storedValue(const QString& raw) {
     return v;
 }
 
-} // namespace
-
-QString readSetting(const QString& filePath, const QString& section, const QString& key) {
-    QByteArray bytes;
-    if (loadBytes(filePath, kMaxSettingsFileSize, bytes) != Load::Loaded || bytes.contains('\0'))
-        return QString();
-    const ParsedFile file = splitLines(bytes);
-    const Location loc = locate(file.text, section, key);
-    if (loc.keyLine < 0)
-        return QString();
-    QString k, raw;
-    splitKeyLine(file.text.at(loc.keyLine), k, raw);
-    // Only the space character is trimmed here; tabs inside the quotes stay.
-    return trimSpaces(storedValue(raw));
-}
-
-bool writeSetting(const QString& filePath, const QString& section, const QString& key,
-                  const QString& value) {
-    QByteArray bytes;
-    // Whatever cannot be read in full is never replaced: that would lose the other keys.
-    if (loadBytes(filePath, kMaxWritableSettingsFileSize, bytes) == Load::Unusable)
-        return false;
-    ParsedFile file = splitLines(bytes);
-
+// The line a key is written as; line breaks and NULs become blanks, so that a value can never
+// add a key or a section, nor spoil the file.
+QByteArray keyLine(const QString& key, const QString& value) {
     QString safeValue = value;
     safeValue.replace(QLatin1String("\r\n"), QLatin1String(" "));
     for (const QChar c : {QLatin1Char('\r'), QLatin1Char('\n'), QLatin1Char('\0')})
         safeValue.replace(c, QLatin1Char(' '));
+    return (key + QLatin1Char('=') + safeValue).toUtf8();
+}
 
-    // Only the changed or added lines are made here; all others keep their bytes.
-    const QByteArray eol = file.crlf ? QByteArrayLiteral("\r") : QByteArray();
+QByteArray lineEnd(const ParsedFile& file) {
+    return file.crlf ? QByteArrayLiteral("\r") : QByteArray();
+}
+
+void insertLines(ParsedFile& file, qsizetype at, const QList<QByteArray>& added) {
+    if (at == file.raw.size())
+        file.endsWithNewline = true; // the old last line needs its end now
+    for (qsizetype i = 0; i < added.size(); ++i) {
+        file.raw.insert(at + i, added.at(i));
+        QString t = QString::fromUtf8(added.at(i));
+        if (t.endsWith(QLatin1Char('\r')))
+            t.chop(1);
+        file.text.insert(at + i, t);
+    }
+}
+
+// Sets one key in the parsed file: its line replaced in place, or added at the end of its
+// section (the section added at the end of the file when there is none).
+void patchKey(ParsedFile& file, const QString& section, const QString& key, const QString& value) {
     const Location loc = locate(file.text, section, key);
     if (loc.keyLine >= 0) {
         QString oldKey, oldValue;
         splitKeyLine(file.text.at(loc.keyLine), oldKey, oldValue);
         const bool hadCr = file.raw.at(loc.keyLine).endsWith('\r');
-        file.raw[loc.keyLine] = (oldKey + QLatin1Char('=') + safeValue).toUtf8() +
-                                (hadCr ? QByteArrayLiteral("\r") : QByteArray());
-    } else {
-        QList<QByteArray> added;
-        if (loc.sectionLine < 0)
-            added.append((QLatin1Char('[') + section + QLatin1Char(']')).toUtf8() + eol);
-        added.append((key + QLatin1Char('=') + safeValue).toUtf8() + eol);
-        const qsizetype at = loc.sectionLine >= 0 ? loc.sectionEnd : file.raw.size();
-        if (at == file.raw.size())
-            file.endsWithNewline = true; // the old last line needs its end now
-        for (qsizetype i = 0; i < added.size(); ++i)
-            file.raw.insert(at + i, added.at(i));
+        const QByteArray line = keyLine(oldKey, value);
+        file.raw[loc.keyLine] = line + (hadCr ? QByteArrayLiteral("\r") : QByteArray());
+        file.text[loc.keyLine] = QString::fromUtf8(line);
+        return;
     }
+    QList<QByteArray> added;
+    if (loc.sectionLine < 0)
+        added.append((QLatin1Char('[') + section + QLatin1Char(']')).toUtf8() + lineEnd(file));
+    added.append(keyLine(key, value) + lineEnd(file));
+    insertLines(file, loc.sectionLine >= 0 ? loc.sectionEnd : file.raw.size(), added);
+}
 
+// Replaces the file by the parsed lines, atomically.
+bool saveFile(const QString& filePath, const ParsedFile& file) {
     QByteArray out = file.raw.join('\n');
-    if (file.endsWithNewline)
+    if (file.endsWithNewline && !file.raw.isEmpty())
         out += '\n';
     QSaveFile save(filePath);
     // Unbuffered, so that a short write shows here: QSaveFile::commit() does not notice a
@@ -200,6 +200,139 @@ bool writeSetting(const QString& filePath, const QString& section, const QString
         return false;
     }
     return save.commit();
+}
+
+// The file to patch; false when it exists but cannot be read in full: replacing it would lose
+// the other keys.
+bool loadForWrite(const QString& filePath, ParsedFile& file) {
+    QByteArray bytes;
+    if (loadBytes(filePath, kMaxWritableSettingsFileSize, bytes) == Load::Unusable)
+        return false;
+    file = splitLines(bytes);
+    return true;
+}
+
+// The lines of a readable file, or nothing (as readSetting sees a file it cannot use).
+std::optional<ParsedFile> loadForRead(const QString& filePath) {
+    QByteArray bytes;
+    if (loadBytes(filePath, kMaxSettingsFileSize, bytes) != Load::Loaded || bytes.contains('\0'))
+        return std::nullopt;
+    return splitLines(bytes);
+}
+
+} // namespace
+
+QString readSetting(const QString& filePath, const QString& section, const QString& key) {
+    const std::optional<ParsedFile> file = loadForRead(filePath);
+    if (!file)
+        return QString();
+    const Location loc = locate(file->text, section, key);
+    if (loc.keyLine < 0)
+        return QString();
+    QString k, raw;
+    splitKeyLine(file->text.at(loc.keyLine), k, raw);
+    // Only the space character is trimmed here; tabs inside the quotes stay.
+    return trimSpaces(storedValue(raw));
+}
+
+bool writeSetting(const QString& filePath, const QString& section, const QString& key,
+                  const QString& value) {
+    return writeSettings(filePath, section, {{key, value}});
+}
+
+bool writeSettings(const QString& filePath, const QString& section,
+                   const QList<SettingsEntry>& entries) {
+    ParsedFile file;
+    if (!loadForWrite(filePath, file))
+        return false;
+    // Only the changed or added lines are made here; all others keep their bytes.
+    for (const auto& [key, value] : entries)
+        patchKey(file, section, key, value);
+    return saveFile(filePath, file);
+}
+
+bool replaceSection(const QString& filePath, const QString& section,
+                    const QList<SettingsEntry>& entries) {
+    ParsedFile file;
+    if (!loadForWrite(filePath, file))
+        return false;
+    // Every section of that name goes; the new one takes the place of the first.
+    qsizetype at = -1;
+    bool inSection = false;
+    for (qsizetype i = 0; i < file.text.size();) {
+        QString name;
+        if (sectionLine(file.text.at(i), name))
+            inSection = sameName(name, section);
+        if (!inSection) {
+            ++i;
+            continue;
+        }
+        if (at < 0)
+            at = i;
+        if (i == file.raw.size() - 1)
+            file.endsWithNewline = true; // the line before keeps the end it had
+        file.raw.removeAt(i);
+        file.text.removeAt(i);
+    }
+    if (!entries.isEmpty()) {
+        QList<QByteArray> added;
+        added.append((QLatin1Char('[') + section + QLatin1Char(']')).toUtf8() + lineEnd(file));
+        for (const auto& [key, value] : entries)
+            added.append(keyLine(key, value) + lineEnd(file));
+        insertLines(file, at >= 0 ? at : file.raw.size(), added);
+    }
+    return saveFile(filePath, file);
+}
+
+QStringList readSectionNames(const QString& filePath) {
+    QStringList names;
+    const std::optional<ParsedFile> file = loadForRead(filePath);
+    if (!file)
+        return names;
+    for (const QString& line : file->text) {
+        QString name;
+        if (sectionLine(line, name) && !names.contains(name, Qt::CaseInsensitive))
+            names.append(name);
+    }
+    return names;
+}
+
+QList<SettingsEntry> readSection(const QString& filePath, const QString& section) {
+    QList<SettingsEntry> entries;
+    const std::optional<ParsedFile> file = loadForRead(filePath);
+    if (!file)
+        return entries;
+    bool inSection = false;
+    for (const QString& line : file->text) {
+        QString name;
+        if (sectionLine(line, name)) {
+            if (inSection)
+                break; // only the first section of that name counts
+            inSection = sameName(name, section);
+            continue;
+        }
+        QString key, raw;
+        if (!inSection || !splitKeyLine(line, key, raw))
+            continue;
+        const bool seen =
+            std::any_of(entries.cbegin(), entries.cend(),
+                        [&](const SettingsEntry& e) { return sameName(e.first, key); });
+        if (!seen)
+            entries.append({key, trimSpaces(storedValue(raw))});
+    }
+    return entries;
+}
+
+QString quotedWhereNeeded(const QString& value) {
+    if (value.isEmpty())
+        return value;
+    const QChar first = value.front();
+    const QChar last = value.back();
+    const bool quoted = value.size() >= 2 && first == last &&
+                        (first == QLatin1Char('"') || first == QLatin1Char('\''));
+    if (quoted || first == QLatin1Char('\t') || last == QLatin1Char('\t'))
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    return value;
 }
 
 } // namespace clipvane

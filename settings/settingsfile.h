@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <utility>
 
 namespace clipvane {
 
@@ -23,6 +26,34 @@ QString readSetting(const QString& filePath, const QString& section, const QStri
 // ignore a failure.
 bool writeSetting(const QString& filePath, const QString& section, const QString& key,
                   const QString& value);
+
+// One key of a section and its value.
+using SettingsEntry = std::pair<QString, QString>;
+
+// The names of the file's sections in file order, each name once (as first spelt). Reads as
+// readSetting reads: an unusable file has none.
+QStringList readSectionNames(const QString& filePath);
+
+// Every key of the first section of that name with its value as readSetting gives it, in file
+// order; a key written twice counts once, as its first line says. Lines without "=" are skipped.
+QList<SettingsEntry> readSection(const QString& filePath, const QString& section);
+
+// Writes several keys of one section as writeSetting writes each, in one replacement of the
+// file: either all of them are written or none.
+bool writeSettings(const QString& filePath, const QString& section,
+                   const QList<SettingsEntry>& entries);
+
+// Makes the section hold exactly these keys, in this order, in one replacement of the file:
+// the first section of that name is rewritten where it stands (a new one goes at the end) and
+// any later section of the same name is removed with it. With no entries the section is
+// removed. Every line outside those sections keeps its bytes.
+bool replaceSection(const QString& filePath, const QString& section,
+                    const QList<SettingsEntry>& entries);
+
+// The value as it must be written for readSetting to give it back: in double quotes when the
+// reader would otherwise change it (a value in quotes of its own, a tab at an end). Spaces at
+// the ends are never kept.
+QString quotedWhereNeeded(const QString& value);
 
 // Files larger than this are not settings files and read as empty.
 inline constexpr qint64 kMaxSettingsFileSize = 1024 * 1024;

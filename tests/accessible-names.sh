@@ -55,6 +55,16 @@ settings=$(window '^Video Options$' 10) || fail "Ctrl+S opened no settings dialo
 check 'Video Options'
 press "$settings" Escape
 
+# Edit menu: Video Settings, Save as Preset..., Manage Presets..., Reset to Profile.
+press "$main" alt+e Down Return
+save=$(window '^Save as Preset$' 10) || fail "the Edit menu opened no Save as Preset dialog"
+check 'Save as Preset'
+press "$save" Escape
+press "$main" alt+e Down Down Return
+manage=$(window '^Manage Presets$' 10) || fail "the Edit menu opened no Manage Presets dialog"
+check 'Manage Presets'
+press "$manage" Escape
+
 # The row first (the clip dialog edits the chosen row), then the clip dialog.
 xdotool mousemove --window "$main" 100 191 click 1
 press "$main" ctrl+v

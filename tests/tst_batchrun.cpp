@@ -2,6 +2,7 @@
 #include "app/encoderlogdialog.h"
 #include "app/mainwindow.h"
 #include "app/optionsheetwidget.h"
+#include "app/profilepicker.h"
 #include "base/apppaths.h"
 #include "settings/settingsfile.h"
 #include "sources/mediaprobe.h"
@@ -88,6 +89,11 @@ private slots:
             desktop.events.append("message:" + text);
         };
         keys.sent.clear();
+        openForm();
+        setSetting("outputfolder", out->path());
+        pickProfile(2);
+    }
+    void openForm() {
         MainWindowServices s;
         s.desktop = &desktop;
         s.messages = &messages;
@@ -97,8 +103,6 @@ private slots:
         form = std::make_unique<MainWindow>(s);
         form->loadSettings();
         form->show();
-        setSetting("outputfolder", out->path());
-        pickProfile(2);
     }
     void cleanup() {
         form.reset();
@@ -152,6 +156,31 @@ private slots:
         const QString log = EncoderLogDialog(clip3s, list().logPath(list().idAt(0))).text();
         QVERIFY2(log.contains("Output #0") && log.contains("time=00:00:0"), qPrintable(log));
         QVERIFY(form->ui()->progressPanel->ui()->timeLeftLabel->text().startsWith("Time left: "));
+    }
+
+    // Two presets saved, the program started again and one of them picked: the conversion
+    // makes what that preset says.
+    void convertsWithAPresetAfterARestart() {
+        form->sheet().setValue("Video Options", "Video Size", "176x144");
+        form->sheet().setValue("Audio Options", "Audio Channel", "1");
+        QVERIFY(form->picker().saveAsPreset("Small mono"));
+        pickProfile(2);
+        form->sheet().setValue("Audio Options", "Sample Rate", "22050");
+        QVERIFY(form->picker().saveAsPreset("Low rate"));
+        form->close();
+        openForm();
+        QComboBox* picker = form->ui()->profileCombo;
+        QCOMPARE(picker->currentText(), QString("Low rate"));
+        picker->setCurrentIndex(picker->findText("Small mono"));
+        form->applySelectedProfile();
+        form->addFile(clip1s);
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        const QJsonObject probe = test::probeMedia(out->path() + "/short.flv");
+        QCOMPARE(test::streamOf(probe, "video").value("width").toInt(), 176);
+        QCOMPARE(test::streamOf(probe, "video").value("height").toInt(), 144);
+        QCOMPARE(test::streamOf(probe, "audio").value("channels").toInt(), 1);
+        QCOMPARE(test::streamOf(probe, "audio").value("sample_rate").toString(), QString("44100"));
     }
 
     void disableAudioDropsTheAudioStream() {

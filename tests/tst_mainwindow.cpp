@@ -4,7 +4,10 @@
 #include "app/mainwindow.h"
 #include "app/optionsheetwidget.h"
 #include "app/playerwidget.h"
+#include "app/presetsdialog.h"
+#include "app/profilepicker.h"
 #include "app/progresspanel.h"
+#include "app/savepresetdialog.h"
 #include "app/settingsdialog.h"
 #include "base/apppaths.h"
 #include "capture/linuxcapture.h"
@@ -13,6 +16,8 @@
 #include "tests/support/testsupport.h"
 #include "ui_mainwindow.h"
 #include "ui_playerwidget.h"
+#include "ui_presetsdialog.h"
+#include "ui_savepresetdialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -22,6 +27,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardItemModel>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -55,6 +63,35 @@ class TestMainWindow : public QObject {
     }
     static QString value(MainWindow& f, const QString& cat, const QString& row) {
         return f.sheet().value(cat, row).value_or("<missing>");
+    }
+    static void pick(MainWindow& f, int row) {
+        f.ui()->profileCombo->setCurrentIndex(row);
+        f.ui()->profileCombo->activated(row);
+    }
+    static QByteArray fileBytes(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The bytes of the section "set", from its line to the next section.
+    static QByteArray setSection(const QString& path) {
+        const QByteArray all = fileBytes(path);
+        const qsizetype at = all.indexOf("[set]");
+        const qsizetype next = all.indexOf("\n[", at);
+        return at < 0 ? QByteArray() : all.mid(at, next < 0 ? -1 : next + 1 - at);
+    }
+    // Answers the next modal dialog of type D.
+    template <typename D> static void answer(std::function<void(D*)> fill) {
+        QTimer::singleShot(0, [fill] {
+            auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            fill(dialog);
+        });
+    }
+    static QStringList pickerTexts(MainWindow& f) {
+        QStringList texts;
+        for (int i = 0; i < f.ui()->profileCombo->count(); ++i)
+            texts << f.ui()->profileCombo->itemText(i);
+        return texts;
     }
 
 private slots:
@@ -113,7 +150,9 @@ private slots:
             form->close();
             QCOMPARE(ended, 1);
         }
-        QVERIFY(!QFile::exists(folder.settingsFile()));
+        // The window's layout is kept; the profile is not, nor anything else of "set".
+        QCOMPARE(readSetting(folder.settingsFile(), "set", "profile"), QString());
+        QVERIFY(!fileBytes(folder.settingsFile()).contains("[set]"));
         writeSetting(folder.settingsFile(), "set", "thread", "2");
         {
             auto form = makeForm();
@@ -122,9 +161,154 @@ private slots:
             QCOMPARE(value(*form, "Video Options", "Video Codec"), QString("SWF"));
             form->close();
         }
-        QFile f(folder.settingsFile());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("[set]\nthread=2\nprofile=3\n"));
+        QCOMPARE(setSection(folder.settingsFile()), QByteArray("[set]\nthread=2\nprofile=3\n"));
+    }
+
+    // What the user set comes back after a restart and after picking another profile and
+    // back; Reset to Profile gives the pick values; the section "set" keeps its bytes.
+    void optionsAreRememberedPerProfile() {
+        test::ProgramFolder folder;
+        const QByteArray set = "[set]\r\nprofile=2\r\noutputfolder= \"/v/out\" \r\n";
+        {
+            QFile f(folder.settingsFile());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(set);
+        }
+        const auto mine = [](MainWindow& f) {
+            return QStringList{value(f, "Video Options", "Video Bitrate"),
+                               value(f, "Video Options", "Video Size"),
+                               value(f, "Audio Options", "Audio Channel")};
+        };
+        {
+            auto form = makeForm();
+            form->sheet().setValue("Video Options", "Video Bitrate", "1000");
+            form->sheet().setValue("Video Options", "Video Size", "640x480");
+            form->sheet().setValue("Audio Options", "Audio Channel", "1");
+            form->close();
+        }
+        auto form = makeForm();
+        QCOMPARE(mine(*form), (QStringList{"1000", "640x480", "1"}));
+        pick(*form, 2);
+        QCOMPARE(mine(*form), (QStringList{"512", "320x240", "1"}));
+        form->sheet().setValue("Video Options", "Video Bitrate", "768");
+        pick(*form, 1);
+        QCOMPARE(mine(*form), (QStringList{"1000", "640x480", "1"}));
+        pick(*form, 2);
+        QCOMPARE(mine(*form), (QStringList{"768", "320x240", "1"}));
+        pick(*form, 1);
+        QList<QAction*> entries = form->ui()->optionSheetView->actions();
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries.at(0)->text(), QString("Reset to Profile"));
+        QCOMPARE(entries.at(1)->text(), QString("Save as Preset..."));
+        entries.at(0)->trigger();
+        QCOMPARE(mine(*form), (QStringList{"512", "320x240", "2"}));
+        form->close();
+        QCOMPARE(setSection(folder.settingsFile()), set);
+        QVERIFY(fileBytes(folder.settingsFile()).startsWith(set + "[options.2]\r\n"));
+    }
+
+    void presetsInThePicker() {
+        test::ProgramFolder folder;
+        writeSetting(folder.settingsFile(), "set", "profile", "2");
+        const auto save = [](MainWindow& f, const QString& name) {
+            answer<SavePresetDialog>([name](SavePresetDialog* d) {
+                d->ui()->nameEdit->setText(name);
+                d->ui()->okButton->click();
+            });
+            f.ui()->actionSaveAsPreset->trigger();
+        };
+        {
+            auto form = makeForm();
+            form->sheet().setValue("Video Options", "Video Size", "176x144");
+            save(*form, "Tiny");
+            QCOMPARE(form->ui()->profileCombo->currentText(), QString("Tiny"));
+            pick(*form, 2);
+            form->sheet().setValue("Audio Options", "Sample Rate", "22050");
+            save(*form, "Swf low");
+            form->close();
+        }
+        replaceSection(folder.settingsFile(), "preset.9",
+                       {{"name", "Old"}, {"profile", "Gone(*.gone)"}});
+        auto form = makeForm();
+        QComboBox* combo = form->ui()->profileCombo;
+        const QStringList catalogue = pickerTexts(*form).mid(0, profileCatalogue().size());
+        QCOMPARE(
+            pickerTexts(*form).mid(catalogue.size()),
+            (QStringList{"My Presets", "Old (its profile no longer exists)", "Swf low", "Tiny"}));
+        QCOMPARE(combo->currentText(), QString("Swf low"));
+        QCOMPARE(form->picker().profileIndex(), 3);
+        QCOMPARE(value(*form, "Audio Options", "Sample Rate"), QString("22050"));
+        auto* model = qobject_cast<QStandardItemModel*>(combo->model());
+        QVERIFY(!model->item(catalogue.size())->isEnabled());
+        QVERIFY(!model->item(catalogue.size() + 1)->isEnabled());
+        QCOMPARE(combo->itemData(catalogue.size() + 1, Qt::ToolTipRole).toString(),
+                 QString("Its profile \u201cGone(*.gone)\u201d no longer exists."));
+        pick(*form, catalogue.size() + 3);
+        QCOMPARE(value(*form, "Video Options", "Video Size"), QString("176x144"));
+        QCOMPARE(value(*form, "Audio Options", "Sample Rate"), QString("44100"));
+        QCOMPARE(form->picker().profileIndex(), 2);
+
+        // Manage: a name already taken is refused as typed; a rename and a deletion are kept.
+        QString refusal;
+        answer<PresetsDialog>([&refusal](PresetsDialog* d) {
+            QListWidget* list = d->ui()->presetList;
+            QCOMPARE(list->count(), 3);
+            list->item(2)->setText("swf LOW");
+            refusal = d->ui()->noteLabel->text();
+            QCOMPARE(list->item(2)->text(), QString("Tiny"));
+            list->item(2)->setText("  Small ");
+            list->setCurrentRow(1);
+            d->ui()->deleteButton->click();
+            d->ui()->okButton->click();
+        });
+        form->ui()->actionManagePresets->trigger();
+        QCOMPARE(refusal, QString("A preset named \u201cswf LOW\u201d already exists."));
+        QCOMPARE(pickerTexts(*form).mid(catalogue.size()),
+                 (QStringList{"My Presets", "Old (its profile no longer exists)", "Small"}));
+        QCOMPARE(combo->currentText(), QString("Small"));
+    }
+
+    void windowComesBackAsLeft_data() {
+        QTest::addColumn<QRect>("left");
+        QTest::addColumn<bool>("onScreen");
+        QTest::newRow("on screen") << QRect(40, 60, 700, 500) << true;
+        QTest::newRow("off a smaller screen") << QRect(2500, 1800, 700, 500) << false;
+    }
+    void windowComesBackAsLeft() {
+        QFETCH(QRect, left);
+        QFETCH(bool, onScreen);
+        test::ProgramFolder folder;
+        const auto open = [this] {
+            auto form = std::make_unique<MainWindow>(MainWindowServices{});
+            form->setMinimumSize(400, 300); // the test screen is small
+            form->loadSettings();
+            form->show();
+            return form;
+        };
+        QList<int> mainSizes, rightSizes;
+        {
+            auto form = open();
+            QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+            form->setGeometry(left);
+            QTest::qWait(20);
+            form->ui()->splitterMain->setSizes({300, 380});
+            form->ui()->splitterRight->setSizes({200, 250});
+            form->ui()->sourceListView->header()->resizeSection(SourceList::Status, 150);
+            mainSizes = form->ui()->splitterMain->sizes();
+            rightSizes = form->ui()->splitterRight->sizes();
+            form->saveSettings();
+        }
+        auto form = open();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        const QRect screen = form->screen()->availableGeometry();
+        if (onScreen)
+            QCOMPARE(form->geometry(), left);
+        else
+            QVERIFY2(screen.contains(form->geometry().topLeft()),
+                     qPrintable(QString("%1,%2").arg(form->x()).arg(form->y())));
+        QTRY_COMPARE(form->ui()->splitterMain->sizes(), mainSizes);
+        QCOMPARE(form->ui()->splitterRight->sizes(), rightSizes);
+        QCOMPARE(form->ui()->sourceListView->header()->sectionSize(SourceList::Status), 150);
     }
 
     void skin_data() {

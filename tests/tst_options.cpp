@@ -1,5 +1,11 @@
+#include "options/optionmemory.h"
 #include "options/optionsheet.h"
+#include "options/presets.h"
 #include "options/profiles.h"
+#include "settings/settingsfile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -188,6 +194,153 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(int, index);
         QCOMPARE(profileIndexFromSetting(stored), index);
+    }
+
+    // Remembered values come back only where the row still offers them.
+    void storedValuesAreChecked() {
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 2);
+        const int set = applyStoredOptions(
+            sheet, {{"video options/video size", "640x480"},   // case of the key is no matter
+                    {"Video Options/Video Bitrate", "999"},    // no longer a choice: dropped
+                    {"Video Options/Video Codec", "xvid"},     // not a choice of the FLV pick
+                    {"Video Options/Keep Aspect Ratio", "No"}, // a row this sheet lacks
+                    {"General/Item Name", "/evil.avi"},        // locked: the item page's
+                    {"Audio Options/Audio Channel", "1"}});
+        QCOMPARE(set, 2);
+        QCOMPARE(value(sheet, "Video Options", "Video Size"), QString("640x480"));
+        QCOMPARE(value(sheet, "Video Options", "Video Bitrate"), QString("512"));
+        QCOMPARE(value(sheet, "Video Options", "Video Codec"), QString("FLV"));
+        QCOMPARE(value(sheet, "General", "Item Name"), QString("Auto"));
+        QCOMPARE(value(sheet, "Audio Options", "Audio Channel"), QString("1"));
+    }
+
+    void resetGivesTheFirstPickAndKeepsTheItemPage() {
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 2);
+        sheet.setValue("General", "Item Name", "/v/a.avi");
+        sheet.setValue("Audio Options", "Audio Channel", "1");
+        sheet.setValue("Video Options", "Video Size", "800x600");
+        resetToProfile(sheet, 3);
+        OptionSheet fresh;
+        fillOptionSheet(fresh);
+        applyProfilePick(fresh, 3);
+        fresh.setValue("General", "Item Name", "/v/a.avi");
+        QCOMPARE(editableOptions(sheet), editableOptions(fresh));
+        QCOMPARE(choices(sheet, "Video Options", "Video Codec"), QStringList{"SWF"});
+        QCOMPARE(value(sheet, "General", "Item Name"), QString("/v/a.avi"));
+    }
+
+    void memoryIsPerProfile() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("settings.dat");
+        const OptionMemory memory(file);
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 2);
+        sheet.setValue("Video Options", "Video Bitrate", "1000");
+        QVERIFY(memory.remember(2, sheet));
+        QVERIFY(!memory.remember(1, sheet)); // a heading has no values
+        QVERIFY(!memory.recall(3, sheet));
+        applyProfilePick(sheet, 2);
+        QVERIFY(memory.recall(2, sheet));
+        QCOMPARE(value(sheet, "Video Options", "Video Bitrate"), QString("1000"));
+        // A section left by a catalogue that had another profile at entry 2 is not used.
+        QVERIFY(writeSetting(file, "options.2", "profile", "Old Format(*.old)"));
+        applyProfilePick(sheet, 2);
+        QVERIFY(!memory.recall(2, sheet));
+        QCOMPARE(value(sheet, "Video Options", "Video Bitrate"), QString("512"));
+    }
+
+    // A damaged preset section loses that preset only.
+    void presetsSurviveEachOthersDamage_data() {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QStringList>("names");
+        const QStringList both{"Big", "small \"one\""};
+        QTest::newRow("sound") << QByteArray() << QByteArray() << both;
+        QTest::newRow("name line gone")
+            << QByteArray("name=Big\n") << QByteArray() << QStringList{"small \"one\""};
+        QTest::newRow("profile line spoilt")
+            << QByteArray("profile=Flash Video Movie(*.flv)\nVideo")
+            << QByteArray("prof%%\xff\nVideo") << QStringList{"small \"one\""};
+        QTest::newRow("garbage lines and a bad value")
+            << QByteArray("Video Options/Video Size=1024x768")
+            << QByteArray("\x01\x02]]==\nVideo Options/Video Size=99x99") << both;
+        QTest::newRow("same name twice")
+            << QByteArray("name=small \"one\"") << QByteArray("name=BIG") << QStringList{"Big"};
+    }
+    void presetsSurviveEachOthersDamage() {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QStringList, names);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("settings.dat");
+        const PresetStore store(file);
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 2);
+        sheet.setValue("Video Options", "Video Size", "1024x768");
+        QCOMPARE(store.save(" Big\n", 2, sheet), 1);
+        sheet.setValue("Audio Options", "Sample Rate", "22050");
+        QCOMPARE(store.save("small \"one\"", 3, sheet), 2);
+        QCOMPARE(store.save("", 2, sheet), 0);
+        QCOMPARE(store.save("Heading", 1, sheet), 0);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray bytes = f.readAll();
+        f.close();
+        if (!from.isEmpty()) {
+            QVERIFY(bytes.contains(from));
+            bytes.replace(bytes.indexOf(from), from.size(), to);
+        }
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+
+        const QList<Preset> presets = store.load();
+        QStringList loaded;
+        for (const Preset& p : presets)
+            loaded << p.name;
+        QCOMPARE(loaded, names);
+        // The survivors still set what they hold; a value no longer offered is dropped.
+        OptionSheet picked;
+        fillOptionSheet(picked);
+        applyPreset(picked, presets.first());
+        const bool small = presets.first().number == 2;
+        QCOMPARE(value(picked, "Video Options", "Video Codec"), QString(small ? "SWF" : "FLV"));
+        QCOMPARE(value(picked, "Audio Options", "Sample Rate"), QString(small ? "22050" : "44100"));
+        QCOMPARE(value(picked, "Video Options", "Video Size"),
+                 QString(QTest::currentDataTag() == QByteArray("garbage lines and a bad value")
+                             ? "320x240"
+                             : "1024x768"));
+    }
+
+    void presetsRenameDeleteAndLoseTheirProfile() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("settings.dat");
+        const PresetStore store(file);
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 2);
+        QCOMPARE(store.save("b", 2, sheet), 1);
+        QCOMPARE(store.save("a", 2, sheet), 2);
+        QCOMPARE(store.save("B", 3, sheet), 1);              // the same name replaces
+        QVERIFY(!store.rename(2, "b"));                      // another preset's name
+        QVERIFY(store.applyEdits({{1, "a"}, {2, "b"}}, {})); // a swap is fine
+        QCOMPARE(store.load().at(0).name, QString("a"));
+        QCOMPARE(store.load().at(0).number, 1);
+        QVERIFY(store.remove(2));
+        QCOMPARE(store.load().size(), 1);
+        QVERIFY(writeSetting(file, PresetStore::sectionFor(1), "profile", "Gone(*.gone)"));
+        const Preset gone = store.load().at(0);
+        QVERIFY(!gone.isUsable());
+        QCOMPARE(gone.problem(), QString("Its profile \u201cGone(*.gone)\u201d no longer exists."));
+        QCOMPARE(store.save("c", 2, sheet), 2); // numbers are given afresh above the highest
+        QVERIFY(store.setPicked(2));
+        QCOMPARE(store.picked(), 2);
     }
 
     void extensions() {

@@ -2,6 +2,7 @@
 #include "base/textvalues.h"
 #include "settings/preferences.h"
 #include "settings/settingsfile.h"
+#include "settings/windowstate.h"
 
 #include <QDir>
 #include <QFile>
@@ -191,6 +192,89 @@ private slots:
             put(before);
         QVERIFY(writeSetting(file(), section, key, value));
         QCOMPARE(contents(), after);
+    }
+
+    // Whole sections written or removed at once; every line outside them keeps its bytes.
+    void replaceSection_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QStringList>("entries"); // key=value
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("new section at the end")
+            << QByteArray("[set]\nprofile=2") << QStringList{"name=A", "k=1"}
+            << QByteArray("[set]\nprofile=2\n[p.1]\nname=A\nk=1\n");
+        QTest::newRow("rewritten in place, later copy removed")
+            << QByteArray(
+                   "[set]\r\nx=1\r\n[P.1]\r\nname=old\r\nz=9\r\n[w]\r\na=1\r\n[p.1]\r\nq=2\r\n")
+            << QStringList{"name=new"}
+            << QByteArray("[set]\r\nx=1\r\n[p.1]\r\nname=new\r\n[w]\r\na=1\r\n");
+        QTest::newRow("last section removed, the one before keeps its end")
+            << QByteArray("[set]\nprofile=3\n[p.1]\nname=A") << QStringList{}
+            << QByteArray("[set]\nprofile=3\n");
+        QTest::newRow("removing a missing section changes nothing")
+            << QByteArray("[set]\nk=1\n\0junk\n", 16) << QStringList{}
+            << QByteArray("[set]\nk=1\n\0junk\n", 16);
+    }
+    void replaceSection() {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, entries);
+        QFETCH(QByteArray, after);
+        put(before);
+        QList<SettingsEntry> list;
+        for (const QString& e : entries)
+            list.append({e.section('=', 0, 0), e.section('=', 1)});
+        QVERIFY(clipvane::replaceSection(file(), "p.1", list));
+        QCOMPARE(contents(), after);
+    }
+
+    void sectionsRead() {
+        put("[set]\nprofile=2\n[A]\nk=\"'x'\"\nnoise\nK=2\nv = \" spaced\" \n[a]\nk=3\n[b]\n");
+        QCOMPARE(readSectionNames(file()), (QStringList{"set", "A", "b"}));
+        const QList<SettingsEntry> a = readSection(file(), "a");
+        QCOMPARE(a.size(), 2);
+        QCOMPARE(a.at(0), (SettingsEntry{"k", "'x'"}));
+        QCOMPARE(a.at(1), (SettingsEntry{"v", "spaced"}));
+        // Several keys in one write; the values come back as written where quotes keep them.
+        for (const QString& v :
+             {QString("\"q\""), QString("'q'"), QString("\tq"), QString("plain")}) {
+            QVERIFY(writeSettings(file(), "new", {{"one", quotedWhereNeeded(v)}, {"two", "2"}}));
+            QCOMPARE(readSetting(file(), "new", "one"), v);
+        }
+        QCOMPARE(readSetting(file(), "set", "profile"), QString("2"));
+    }
+
+    void windowStateKeepsOnlySoundParts_data() {
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<bool>("geometry");
+        QTest::addColumn<int>("columns");
+        QTest::newRow("sound") << QByteArray("geometry=AdnQywADAAA=\ncolumns=100,60,70\n") << true
+                               << 3;
+        QTest::newRow("not base64") << QByteArray("geometry=%%%\ncolumns=100,x\n") << false << 0;
+        QTest::newRow("absurd width") << QByteArray("columns=100,999999\n") << false << 0;
+    }
+    void windowStateKeepsOnlySoundParts() {
+        QFETCH(QByteArray, section);
+        QFETCH(bool, geometry);
+        QFETCH(int, columns);
+        put("[set]\nprofile=2\n[window]\n" + section);
+        const WindowState s = WindowState::read(file());
+        QCOMPARE(!s.geometry.isEmpty(), geometry);
+        QCOMPARE(s.columnWidths.size(), columns);
+    }
+
+    void fitOnScreen_data() {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("fitted");
+        const QRect screen(0, 0, 1280, 800);
+        QTest::newRow("on screen stays") << QRect(100, 50, 900, 600) << QRect(100, 50, 900, 600);
+        QTest::newRow("screen got smaller")
+            << QRect(1500, 900, 1000, 700) << QRect(280, 100, 1000, 700);
+        QTest::newRow("larger than the screen") << QRect(-50, -20, 3000, 2000) << screen;
+        QTest::newRow("left of the screen") << QRect(-900, 10, 800, 600) << QRect(0, 10, 800, 600);
+    }
+    void fitOnScreen() {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, fitted);
+        QCOMPARE(clipvane::fitOnScreen(frame, QRect(0, 0, 1280, 800)), fitted);
     }
 
     void writeThenReadRoundTrips_data() {
