@@ -5,6 +5,7 @@
 #include "ui_clipdialog.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QTimer>
 #include <climits>
 
@@ -23,6 +24,11 @@ ClipDialog::ClipDialog(const ClipOpening& opening, PlayerState* player, ToolKeys
     // The time sliders act when the mouse lets go of them; keys move only the slider.
     for (QSlider* s : {m_ui->startSlider, m_ui->endSlider})
         s->installEventFilter(this);
+    // Typed times count on Enter (which then does not close the dialog) or on leaving the box.
+    m_ui->startTimeEdit->installEventFilter(this);
+    m_ui->endTimeEdit->installEventFilter(this);
+    connect(m_ui->startTimeEdit, &QLineEdit::editingFinished, this, &ClipDialog::applyTypedStart);
+    connect(m_ui->endTimeEdit, &QLineEdit::editingFinished, this, &ClipDialog::applyTypedEnd);
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &ClipDialog::accept);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &ClipDialog::reject);
@@ -51,7 +57,49 @@ void ClipDialog::loadClip() {
     setWindowTitle(m_session.caption());
 }
 
+void ClipDialog::applyTypedStart() {
+    applyTypedTime(ClipSession::Edge::Start);
+}
+
+void ClipDialog::applyTypedEnd() {
+    applyTypedTime(ClipSession::Edge::End);
+}
+
+void ClipDialog::applyTypedTime(ClipSession::Edge edge) {
+    const bool start = edge == ClipSession::Edge::Start;
+    QLineEdit* box = start ? m_ui->startTimeEdit : m_ui->endTimeEdit;
+    const QString shown = start ? m_session.startText() : m_session.endText();
+    if (box->text() == shown)
+        return; // nothing typed
+    const std::optional<qint64> time = m_session.typeTime(edge, box->text());
+    showTimes(); // a text that is not a time gives way to the time it replaced
+    if (!time)
+        return;
+    QSlider* slider = start ? m_ui->startSlider : m_ui->endSlider;
+    slider->setValue(
+        static_cast<int>(start ? m_session.startSliderValue() : m_session.endSliderValue()));
+    // The picture goes there too.
+    m_session.player().seekTo(*time);
+}
+
+void ClipDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Comma || event->key() == Qt::Key_Period) {
+        m_session.player().stepFrame(event->key() == Qt::Key_Period ? 1 : -1);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 bool ClipDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == m_ui->startTimeEdit || watched == m_ui->endTimeEdit)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            applyTypedTime(watched == m_ui->startTimeEdit ? ClipSession::Edge::Start
+                                                          : ClipSession::Edge::End);
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         // After the slider itself has taken the release.
         if (watched == m_ui->startSlider)

@@ -37,13 +37,19 @@ public slots:
     void reject() override;
     void onStartSliderReleased();
     void onEndSliderReleased();
+    // A time typed into the start or end box, taken on Enter or when the box is left.
+    void applyTypedStart();
+    void applyTypedEnd();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // "," and "." step the paused picture one frame back or on.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void showTimes();
+    void applyTypedTime(ClipSession::Edge edge);
 
     std::unique_ptr<Ui::ClipDialog> m_ui;
     ClipSession m_session;

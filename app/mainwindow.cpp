@@ -482,16 +482,19 @@ void MainWindow::selectSource() {
     const int row = selectedRow();
     if (m_sources.count() == 0 || row < 0)
         return;
-    const QString path = m_sources.textAt(row, SourceList::FileName);
+    m_preview.setSourcePath(m_sources.textAt(row, SourceList::FileName));
+    showItemPage(row);
+}
+
+void MainWindow::showItemPage(int row) {
     const QString start = m_sources.textAt(row, SourceList::Start);
     const QString end = m_sources.textAt(row, SourceList::End);
-    m_preview.setSourcePath(path);
-    m_sheet.setValue(opt::General, opt::ItemName, path);
+    m_sheet.setValue(opt::General, opt::ItemName, m_sources.textAt(row, SourceList::FileName));
     // The clip's length, where both ends are times.
-    const std::optional<qint64> s = parseTimeText(start);
-    const std::optional<qint64> e = parseTimeText(end);
+    const std::optional<qint64> s = parseClipTime(start);
+    const std::optional<qint64> e = parseClipTime(end);
     m_sheet.setValue(opt::OutputDuration, opt::AllClipDuration,
-                     s && e && *e >= *s ? timeText(*e - *s) : QString());
+                     s && e && *e >= *s ? clipTimeText(*e - *s) : QString());
     m_sheet.setValue(opt::OutputDuration, opt::StartTime, start);
     m_sheet.setValue(opt::OutputDuration, opt::StopTime, end);
 }
@@ -510,7 +513,9 @@ void MainWindow::editClip() {
     ClipDialog dialog(*opening, &m_playerState, m_services.keys, &m_sources, m_services.messages,
                       this);
     dialog.loadClip();
-    dialog.exec();
+    // The item page shows the new clip at once.
+    if (dialog.exec() == QDialog::Accepted && m_sources.contains(opening->row))
+        showItemPage(m_sources.rowOf(opening->row));
     // The preview's player has gone: no stale picture of it stays behind.
     m_ui->previewPlayer->videoSurface()->update();
 }

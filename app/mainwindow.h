@@ -119,6 +119,8 @@ private:
     void followPick();
     WindowParts windowParts() const;
     int selectedRow() const;
+    // The item page: the row's file and clip times on the option sheet.
+    void showItemPage(int row);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     MainWindowServices m_services;

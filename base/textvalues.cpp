@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace clipvane {
@@ -80,6 +81,40 @@ QString timeText(qint64 seconds) {
         .arg(h)
         .arg(m, 2, 10, QLatin1Char('0'))
         .arg(s, 2, 10, QLatin1Char('0'));
+}
+
+QString clipTimeText(qint64 centiseconds) {
+    if (centiseconds < 0)
+        centiseconds = 0;
+    const QString whole = timeText(centiseconds / 100);
+    if (centiseconds % 100 == 0)
+        return whole;
+    return whole + QStringLiteral(".%1").arg(centiseconds % 100, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<qint64> parseClipTime(const QString& text) {
+    static const QRegularExpression time(
+        QStringLiteral("^\\s*([0-9]{1,9}:[0-9]{1,2}(?::[0-9]{1,2})?)(?:\\.([0-9]{1,2}))?\\s*$"));
+    const QRegularExpressionMatch m = time.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const std::optional<qint64> seconds = parseTimeText(m.captured(1));
+    if (!seconds)
+        return std::nullopt;
+    // ".5" is five tenths.
+    const QString fraction = m.captured(2).leftJustified(2, QLatin1Char('0'));
+    return *seconds * 100 + fraction.toLongLong();
+}
+
+QString secondsText(qint64 centiseconds) {
+    if (centiseconds % 100 == 0)
+        return QString::number(centiseconds / 100);
+    QString text = QStringLiteral("%1.%2")
+                       .arg(centiseconds / 100)
+                       .arg(std::abs(centiseconds % 100), 2, 10, QLatin1Char('0'));
+    if (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    return text;
 }
 
 std::optional<qint64> parseTimeText(const QString& text) {

@@ -26,4 +26,13 @@ QString timeText(qint64 seconds);
 // Seconds of an H:MM:SS (or H:MM) time text, or nothing when the text is not a time.
 std::optional<qint64> parseTimeText(const QString& text);
 
+// Clip times are kept to the hundredth of a second.
+// H:MM:SS for a whole second, H:MM:SS.cc otherwise; negative counts show as 0:00:00.
+QString clipTimeText(qint64 centiseconds);
+// Hundredths of an H:MM:SS, H:MM:SS.c or H:MM:SS.cc time text (or H:MM), or nothing when the
+// text is not a time.
+std::optional<qint64> parseClipTime(const QString& text);
+// Seconds as the encoder takes them: "12" for whole seconds, "1.5", "1.75" otherwise.
+QString secondsText(qint64 centiseconds);
+
 } // namespace clipvane

@@ -15,6 +15,7 @@ std::optional<ClipOpening> ClipOpening::fromSelectedRow(const SourceList& list, 
     o.startText = list.textAt(selectedRow, SourceList::Start);
     o.endText = list.textAt(selectedRow, SourceList::End);
     o.lengthText = list.textAt(selectedRow, SourceList::VideoTime);
+    o.facts = list.mediaFacts(o.row);
     return o;
 }
 
@@ -24,22 +25,28 @@ ClipSession::ClipSession(const ClipOpening& opening, PlayerState* state, ToolKey
       m_player(state, keys, PlayerOptionTexts::clipDialog(), this) {
     m_player.setKeepsOwnPath(true);
     m_player.setSourcePath(opening.sourcePath);
+    m_player.setFrameRate(opening.facts.frameRate);
 }
 
 void ClipSession::updateClipText() {
     // The clip is measured as times, of any length; an end before the start shows nothing.
-    const std::optional<qint64> start = parseTimeText(m_start);
-    const std::optional<qint64> end = parseTimeText(m_end);
-    m_clip = start && end && *end >= *start ? timeText(*end - *start) : QString();
+    const std::optional<qint64> start = parseClipTime(m_start);
+    const std::optional<qint64> end = parseClipTime(m_end);
+    m_clip = start && end && *end >= *start ? clipTimeText(*end - *start) : QString();
 }
 
 void ClipSession::load() {
     m_start = m_opening.startText;
     m_end = m_opening.endText;
     updateClipText();
-    m_total = parseTimeText(m_opening.lengthText).value_or(0);
-    m_endValue = std::clamp<qint64>(parseTimeText(m_end).value_or(0), 0, m_total);
-    m_startValue = std::clamp<qint64>(parseTimeText(m_start).value_or(0), 0, m_total);
+    const qint64 shown = parseClipTime(m_opening.lengthText).value_or(0);
+    m_total = shown / 100;
+    // The exact length where the probe found one (the shown one is rounded).
+    m_fileLength = m_opening.facts.seconds > 0
+                       ? std::max(shown, roundHalfEven(m_opening.facts.seconds * 100))
+                       : shown;
+    m_endValue = std::clamp<qint64>(parseClipTime(m_end).value_or(0) / 100, 0, m_total);
+    m_startValue = std::clamp<qint64>(parseClipTime(m_start).value_or(0) / 100, 0, m_total);
     m_player.setClock(0, m_total);
 }
 
@@ -59,10 +66,29 @@ void ClipSession::endSliderReleased(qint64 seconds) {
     updateClipText();
 }
 
+std::optional<qint64> ClipSession::typeTime(Edge edge, const QString& text) {
+    const std::optional<qint64> typed = parseClipTime(text);
+    if (!typed)
+        return std::nullopt;
+    const qint64 time = std::clamp<qint64>(*typed, 0, m_fileLength);
+    const qint64 slider = std::clamp<qint64>(time / 100, 0, m_total);
+    if (edge == Edge::Start) {
+        m_start = clipTimeText(time);
+        m_startValue = slider;
+    } else {
+        // The file's own end reads as the row shows it, so the clip keeps running to the end.
+        m_end = time == m_fileLength && !m_opening.lengthText.isEmpty() ? m_opening.lengthText
+                                                                        : clipTimeText(time);
+        m_endValue = slider;
+    }
+    updateClipText();
+    return time;
+}
+
 ClipSession::OkResult ClipSession::ok(SourceList& list) {
     // Compared as times: 9:00:00 comes before 10:00:00.
-    const std::optional<qint64> start = parseTimeText(m_start);
-    const std::optional<qint64> end = parseTimeText(m_end);
+    const std::optional<qint64> start = parseClipTime(m_start);
+    const std::optional<qint64> end = parseClipTime(m_end);
     if (!start || !end || *start >= *end)
         return OkResult::Refused;
     const bool there = list.contains(m_opening.row);

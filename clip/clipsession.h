@@ -18,6 +18,7 @@ struct ClipOpening {
     QString startText;
     QString endText;
     QString lengthText;
+    MediaFacts facts; // the exact length and the frame rate, where the probe found them
     // The selected row of the list, or nothing when no row is chosen.
     static std::optional<ClipOpening> fromSelectedRow(const SourceList& list, int selectedRow);
 };
@@ -45,6 +46,11 @@ public:
     // A time slider let go: its time becomes the start or end text.
     void startSliderReleased(qint64 seconds);
     void endSliderReleased(qint64 seconds);
+    // A time typed into the start or end box, "H:MM:SS" or "H:MM:SS.cc": kept within the file
+    // and shown as the box's text, with the slider at its second. Its hundredths, or nothing
+    // (the box keeps its old time) when the text is not a time.
+    enum class Edge { Start, End };
+    std::optional<qint64> typeTime(Edge edge, const QString& text);
 
     enum class OkResult { Refused, Written, RowGone };
     // OK: a start at or after the end is refused (the dialog stays open); otherwise the times
@@ -65,7 +71,8 @@ private:
     QString m_start;
     QString m_end;
     QString m_clip;
-    qint64 m_total = 0;
+    qint64 m_total = 0;      // the slider's range: whole seconds of the length as shown
+    qint64 m_fileLength = 0; // hundredths: how far a typed time may go
     qint64 m_startValue = 0;
     qint64 m_endValue = 0;
     bool m_unloaded = false;

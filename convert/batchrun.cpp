@@ -154,10 +154,10 @@ void BatchRun::beginItems() {
     m_reservedOutputs.clear();
     qint64 total = 0;
     for (SourceList::Id id : m_identifyLines) {
-        const std::optional<qint64> start = parseTimeText(m_env.list->text(id, SourceList::Start));
-        const std::optional<qint64> end = parseTimeText(m_env.list->text(id, SourceList::End));
+        const std::optional<qint64> start = parseClipTime(m_env.list->text(id, SourceList::Start));
+        const std::optional<qint64> end = parseClipTime(m_env.list->text(id, SourceList::End));
         if (start && end && *end > *start)
-            total += *end - *start;
+            total += (*end - *start + 99) / 100;
     }
     m_estimate.begin(total);
     m_convertedSeconds = 0;
@@ -222,6 +222,8 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     in.inputPath = input;
     in.clipStart = list.text(id, SourceList::Start);
     in.clipEnd = list.text(id, SourceList::End);
+    in.videoTime = list.text(id, SourceList::VideoTime);
+    in.exactLength = list.mediaFacts(id).seconds;
     const int profile = m_env.profileIndex ? m_env.profileIndex() : 0;
     if (profile >= 1 && profile <= profileCatalogue().size())
         in.profileCaption = profileCatalogue().at(profile - 1).caption;

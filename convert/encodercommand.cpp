@@ -90,6 +90,16 @@ QString outputBaseName(const QString& inputPath) {
 }
 
 namespace {
+// Seconds to the millisecond, without trailing zeros ("10.04", "12").
+QString exactSecondsText(double seconds) {
+    QString text = QString::number(std::max(0.0, seconds), 'f', 3);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
 QString numberText(double value) {
     if (value == std::floor(value) && std::fabs(value) < 1e15)
         return QString::number(static_cast<qint64>(value));
@@ -115,8 +125,9 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     if (!audioChannel)
         return EncoderCommandError{QStringLiteral("Audio Channel is not a number: ") +
                                    in.audioChannel};
-    const std::optional<qint64> start = parseTimeText(in.clipStart);
-    const std::optional<qint64> end = parseTimeText(in.clipEnd);
+    // Clip times to the hundredth of a second.
+    const std::optional<qint64> start = parseClipTime(in.clipStart);
+    const std::optional<qint64> end = parseClipTime(in.clipEnd);
     if (!start || !end) {
         // Empty times are a probe that found no length; anything else was typed.
         if (in.clipStart.trimmed().isEmpty() || in.clipEnd.trimmed().isEmpty())
@@ -194,8 +205,14 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
            QStringLiteral("000  -ac ") + QString::number(roundHalfEven(*audioChannel));
     cmd += QStringLiteral(" -ar ") + in.sampleRate;
     cmd += QStringLiteral(" -b ") + in.videoBitrate + QStringLiteral("000 -r ") + framerate;
-    cmd += QStringLiteral(" -ss ") + QString::number(*start) + QStringLiteral(" -t ") +
-           QString::number(*end - *start);
+    // A row trimmed at the end gets its own times; one that runs to the end of the file (End
+    // is its length, rounded for show) gets the file's exact length, so no frame is lost.
+    const bool toTheEnd = in.exactLength > 0 && !in.videoTime.isEmpty() &&
+                          in.clipEnd.trimmed() == in.videoTime.trimmed();
+    const double clipLength = toTheEnd ? in.exactLength - static_cast<double>(*start) / 100.0
+                                       : static_cast<double>(*end - *start) / 100.0;
+    cmd += QStringLiteral(" -ss ") + secondsText(*start) + QStringLiteral(" -t ") +
+           (toTheEnd ? exactSecondsText(clipLength) : secondsText(*end - *start));
     cmd += QStringLiteral(" -s ") + in.videoSize;
     cmd += QStringLiteral(" -acodec ") + translateAudioCodec(in.audioCodec);
     if (in.disableAudio != QLatin1String("No"))
@@ -208,7 +225,9 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     if (in.threadCount > 0)
         cmd += QStringLiteral(" -threads  ") + numberText(in.threadCount);
     cmd += QLatin1Char(' ') + quoteArgument(encodePath);
-    return EncoderCommand{cmd, outputPath, encodePath, *end - *start, batchConflict};
+    return EncoderCommand{cmd,           outputPath,
+                          encodePath,    static_cast<qint64>(std::ceil(clipLength - 1e-9)),
+                          batchConflict, clipLength};
 }
 
 } // namespace clipvane

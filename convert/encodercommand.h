@@ -13,8 +13,12 @@ class OptionSheet;
 struct EncoderInputs {
     QString programFolder;
     QString inputPath;
-    QString clipStart; // H:MM:SS
-    QString clipEnd;   // H:MM:SS
+    QString clipStart; // H:MM:SS or H:MM:SS.cc
+    QString clipEnd;   // H:MM:SS or H:MM:SS.cc
+    // The file's length as the row shows it (Video Time) and exactly (0: unknown): a clip that
+    // ends at Video Time runs to the exact end.
+    QString videoTime;
+    double exactLength = 0;
     QString profileCaption;
     // Option values as the sheet shows them.
     QString videoSize;
@@ -41,10 +45,11 @@ struct EncoderCommand {
     // overwritten, a hidden name beside it that replaces the old file only once the new one
     // is good.
     QString encodePath;
-    qint64 clipSeconds = 0; // the length passed with -t
+    qint64 clipSeconds = 0; // the length passed with -t, in whole seconds rounded up
     // The name the output would have had, when it took a "_New" name because an earlier item
     // of the batch wrote that file; empty otherwise.
     QString batchConflict;
+    double clipLength = 0; // the length passed with -t, exactly
 };
 
 // Why a command could not be built; the run marks the item "Fail".

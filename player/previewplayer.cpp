@@ -4,6 +4,7 @@
 #include "base/textvalues.h"
 #include "process/childtools.h"
 #include "process/commandline.h"
+#include "process/toolpaths.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,11 +31,11 @@ PlayerOptionTexts PlayerOptionTexts::clipDialog() {
     return {a, b, a};
 }
 
-QString playerCommandLine(const QString& programFolder, std::optional<qint64> offset,
+QString playerCommandLine(const QString& programFolder, std::optional<qint64> offsetCentiseconds,
                           qint64 windowId, const QString& optionText, const QString& path) {
     QString cmd = quoteArgument(programFolder + QStringLiteral("/mp.dll"));
-    if (offset)
-        cmd += QStringLiteral(" -ss ") + QString::number(*offset);
+    if (offsetCentiseconds)
+        cmd += QStringLiteral(" -ss ") + secondsText(*offsetCentiseconds);
     // The number keeps a blank where a sign would go.
     cmd += QStringLiteral(" -wid ") + (windowId >= 0 ? QStringLiteral(" ") : QString()) +
            QString::number(windowId);
@@ -49,16 +50,25 @@ PreviewPlayer::PreviewPlayer(PlayerState* state, ToolKeys* keys, PlayerOptionTex
     m_clock.setObjectName(QStringLiteral("previewClock"));
     m_clock.setInterval(1000);
     connect(&m_clock, &QTimer::timeout, this, &PreviewPlayer::tick);
-    m_starter = [](const QString& commandLine) -> qint64 {
+    m_starter = [this](const QString& commandLine) -> qint64 {
         ToolProcess::Options options;
         options.workingDirectory = programFolder(); // the player's working folder
         options.keysOnStdin = true;
         options.toolName = QLatin1String(kPlayerTool);
+        // Its status records say where it is; read as they come, or the player stalls once
+        // the pipe is full.
+        options.standardOutput = ToolProcess::Channel::Keep;
+        options.keepBytes = 0;
         // A player has nothing to finish: it ends with the program, however that ends.
         options.deathSignal = SIGKILL;
         options.endsAtQuickExit = true;
         ToolProcess* player = ChildTools::instance().start(commandLine, options);
-        return player ? player->processId() : 0;
+        if (!player)
+            return 0;
+        const qint64 pid = player->processId();
+        connect(player, &ToolProcess::outputRead, this,
+                [this, pid](const QByteArray& piece) { takeOutput(pid, piece); });
+        return pid;
     };
 }
 
@@ -71,13 +81,23 @@ void PreviewPlayer::quitPlayer() {
     ChildTools::instance().ensureEnds(m_state->playerProcessId, kQuitGraceMs);
 }
 
-void PreviewPlayer::startPlayer(std::optional<qint64> offset, const QString& optionText) {
-    const QString commandLine =
-        playerCommandLine(programFolder(), offset, m_windowId, optionText, currentSourcePath());
+void PreviewPlayer::startPlayer(std::optional<qint64> offsetCentiseconds,
+                                const QString& optionText) {
+    const QString commandLine = playerCommandLine(programFolder(), offsetCentiseconds, m_windowId,
+                                                  optionText, currentSourcePath());
+    // Whatever the old player says from now on is not about this one.
+    m_playerId = 0;
+    m_status = PlayerStatusReader();
+    m_reported.reset();
+    m_paused = false;
+    m_frameTime.reset();
+    cancelSteps();
     // A player that cannot start is skipped silently; the clock runs all the same.
     const qint64 pid = m_starter ? m_starter(commandLine) : 0;
     if (pid == 0)
         return;
+    m_playerId = pid;
+    m_showNextReport = true;
     m_state->playerProcessId = pid;
     emit playerStarted(pid);
 }
@@ -101,6 +121,66 @@ void PreviewPlayer::showPosition() {
     emit clockTextChanged(timeText(m_state->position));
 }
 
+void PreviewPlayer::showFrameTime() {
+    const double time = *m_frameTime;
+    m_state->position = static_cast<qint64>(std::floor(time + 1e-6));
+    showPosition();
+    emit clockTextChanged(clipTimeText(roundHalfEven(time * 100)));
+}
+
+std::optional<double> PreviewPlayer::reportedPosition() const {
+    return m_frameTime ? m_frameTime : m_reported;
+}
+
+void PreviewPlayer::takeOutput(qint64 processId, const QByteArray& piece) {
+    if (processId == 0 || processId != m_playerId)
+        return;
+    for (const PlayerReport& report : m_status.read(piece))
+        onReport(report);
+}
+
+void PreviewPlayer::onReport(const PlayerReport& report) {
+    switch (report.kind) {
+    case PlayerReport::Position:
+        m_reported = report.seconds;
+        m_paused = false;
+        if (m_stepTarget < 0 && m_frameTime)
+            m_frameTime.reset(); // playing again
+        if (m_showNextReport && m_stepTarget < 0) {
+            // Where a start or a seek really landed (a keyframe, not always the time asked).
+            m_showNextReport = false;
+            m_state->position = static_cast<qint64>(std::floor(report.seconds + 1e-6));
+            showPosition();
+        }
+        break;
+    case PlayerReport::Paused:
+        m_paused = true;
+        if (m_stepTarget >= 0) {
+            if (m_stepsToSend > 0) {
+                --m_stepsToSend;
+                if (m_keys)
+                    m_keys->sendKey(m_playerId, QLatin1String(kPlayerTool), ToolKey::FrameStep);
+                return;
+            }
+            // The last step has been taken: the picture is the frame asked for.
+            m_frameTime = m_stepTarget;
+            m_stepTarget = -1;
+            showFrameTime();
+            emit frameStepsDone();
+            return;
+        }
+        // The clock stops where the player did.
+        if (m_reported) {
+            m_state->position = static_cast<qint64>(std::floor(*m_reported + 1e-6));
+            showPosition();
+        }
+        break;
+    case PlayerReport::Ended:
+        setClockRunning(false);
+        break;
+    }
+}
+
 void PreviewPlayer::play(const QString& path, const QString& videoTime) {
     quitPlayer();
     sourcePath() = path;
@@ -114,12 +194,25 @@ void PreviewPlayer::play(const QString& path, const QString& videoTime) {
 }
 
 void PreviewPlayer::quit() {
+    cancelSteps();
     quitPlayer();
     setClockRunning(false);
 }
 
+void PreviewPlayer::cancelSteps() {
+    m_stepTarget = -1;
+    m_stepsToSend = 0;
+    m_keyframeLookup.reset();
+}
+
 void PreviewPlayer::tick() {
-    ++m_state->position;
+    if (m_frameTime || m_stepTarget >= 0)
+        return; // a stepped frame shows its own time
+    // The player's own position once it has reported one; until then the clock counts.
+    if (m_reported)
+        m_state->position = static_cast<qint64>(std::floor(*m_reported + 1e-6));
+    else
+        ++m_state->position;
     showPosition();
     if (m_state->position >= m_state->length)
         setClockRunning(false);
@@ -132,6 +225,7 @@ void PreviewPlayer::pause() {
 }
 
 void PreviewPlayer::stop() {
+    cancelSteps();
     quitPlayer();
     m_state->position = 0;
     setClockRunning(false);
@@ -141,11 +235,13 @@ void PreviewPlayer::stop() {
 void PreviewPlayer::back() {
     if (m_keys && m_state->playerProcessId != 0)
         m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), ToolKey::Back);
+    m_showNextReport = true; // the jump shows as soon as the player has made it
 }
 
 void PreviewPlayer::forward() {
     if (m_keys && m_state->playerProcessId != 0)
         m_keys->sendKey(m_state->playerProcessId, QLatin1String(kPlayerTool), ToolKey::Forward);
+    m_showNextReport = true;
 }
 
 void PreviewPlayer::firstFrame() {
@@ -159,7 +255,7 @@ void PreviewPlayer::lastFrames() {
     quitPlayer();
     // The last few seconds: at the length itself the player has nothing left to show.
     const qint64 offset = std::max<qint64>(0, m_state->length - kLastFramesLead);
-    startPlayer(offset, m_options.play);
+    startPlayer(offset * 100, m_options.play);
     m_state->position = offset;
     showPosition();
     setClockRunning(true);
@@ -172,10 +268,97 @@ void PreviewPlayer::seek(int sliderValue) {
     emit clockTextChanged(timeText(m_state->position));
     if (m_state->position < m_state->length) {
         quitPlayer();
-        startPlayer(m_state->position, m_options.seek);
+        startPlayer(m_state->position * 100, m_options.seek);
     } else {
         setClockRunning(false);
     }
+}
+
+void PreviewPlayer::seekTo(qint64 centiseconds) {
+    centiseconds = std::max<qint64>(0, centiseconds);
+    quitPlayer();
+    startPlayer(centiseconds, m_options.seek);
+    m_state->position = centiseconds / 100;
+    emit clockTextChanged(clipTimeText(centiseconds));
+}
+
+void PreviewPlayer::stepFrame(int direction) {
+    if (!m_paused || m_frameRate <= 0 || m_stepTarget >= 0 || m_playerId == 0 || !m_keys)
+        return;
+    const double frame = 1.0 / m_frameRate;
+    if (m_frameTime && direction > 0) {
+        // On from a frame known exactly: the player's own step.
+        m_stepTarget = *m_frameTime + frame;
+        m_stepsToSend = 0;
+        m_keys->sendKey(m_playerId, QLatin1String(kPlayerTool), ToolKey::FrameStep);
+        return;
+    }
+    // Back (the player cannot step back), or the first step (the player reports its position
+    // only to a tenth, and ahead of the picture): the player starts again at a keyframe before
+    // the frame and steps on from there, counting frames. The prober finds the keyframe.
+    const double base =
+        m_frameTime ? *m_frameTime : std::round(m_reported.value_or(0.0) * m_frameRate) * frame;
+    const double target = base + (direction > 0 ? frame : -frame);
+    // The very first frame cannot be stepped to: a step shows the frame after its start.
+    if (target < frame / 2)
+        return;
+    m_stepTarget = std::max(0.0, target);
+    m_keyframeLookup = std::make_unique<ToolProcess>();
+    connect(m_keyframeLookup.get(), &ToolProcess::finished, this, [this, frame] {
+        double keyframe = 0;
+        const QList<QByteArray> lines = m_keyframeLookup->output().split('\n');
+        for (const QByteArray& line : lines) {
+            bool ok = false;
+            const double time = line.trimmed().toDouble(&ok);
+            // Before the frame: a step from the keyframe shows the frame after it.
+            if (ok && time <= m_stepTarget - frame / 2 && time > keyframe)
+                keyframe = time;
+        }
+        m_keyframeLookup.release()->deleteLater();
+        const double target = m_stepTarget;
+        stepBackFrom(keyframe, target);
+    });
+    ToolProcess::Options options;
+    options.standardOutput = ToolProcess::Channel::Keep;
+    options.keepBytes = 256 * 1024;
+    options.deathSignal = SIGKILL;
+    options.endsAtQuickExit = true;
+    options.timeLimitMs = 10000;
+    const double from = std::max(0.0, m_stepTarget - kKeyframeSearchSeconds);
+    const QStringList arguments{
+        ffprobeProgram(),
+        QStringLiteral("-v"),
+        QStringLiteral("error"),
+        QStringLiteral("-select_streams"),
+        QStringLiteral("v:0"),
+        QStringLiteral("-skip_frame"),
+        QStringLiteral("nokey"),
+        QStringLiteral("-show_entries"),
+        QStringLiteral("frame=pts_time"),
+        QStringLiteral("-of"),
+        QStringLiteral("csv=p=0"),
+        QStringLiteral("-read_intervals"),
+        QStringLiteral("%1%%2").arg(from, 0, 'f', 3).arg(m_stepTarget, 0, 'f', 3),
+        QStringLiteral("--"),
+        currentSourcePath()};
+    if (!m_keyframeLookup->start(arguments, options)) {
+        m_keyframeLookup.reset();
+        stepBackFrom(0, m_stepTarget);
+    }
+}
+
+void PreviewPlayer::stepBackFrom(double keyframe, double target) {
+    const int steps = std::max(1, static_cast<int>(std::lround((target - keyframe) * m_frameRate)));
+    quitPlayer();
+    startPlayer(static_cast<qint64>(std::floor(keyframe * 100)), m_options.seek);
+    if (m_playerId == 0) {
+        m_stepTarget = -1;
+        return;
+    }
+    // The first step goes at once; each further one when the player has paused on the last.
+    m_stepTarget = target;
+    m_stepsToSend = steps - 1;
+    m_keys->sendKey(m_playerId, QLatin1String(kPlayerTool), ToolKey::FrameStep);
 }
 
 } // namespace clipvane

@@ -14,6 +14,8 @@ QByteArray terminalBytes(ToolKey key) {
         return QByteArrayLiteral("\x1b[C");
     case ToolKey::Quit:
         return QByteArrayLiteral("q");
+    case ToolKey::FrameStep:
+        return QByteArrayLiteral(".");
     }
     return {};
 }

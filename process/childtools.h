@@ -10,8 +10,9 @@
 namespace clipvane {
 
 // The keys the program sends to its tools (the player's and the encoder's own bindings give
-// them their meaning): space pauses, the arrows skip back and forward, q quits.
-enum class ToolKey { Pause, Back, Forward, Quit };
+// them their meaning): space pauses, the arrows skip back and forward, q quits, and "." shows
+// the player's next frame and pauses.
+enum class ToolKey { Pause, Back, Forward, Quit, FrameStep };
 
 inline constexpr const char* kPlayerTool = "mp.dll";
 inline constexpr const char* kEncoderTool = "fp.dll";

@@ -119,7 +119,8 @@ QString safeLink(const QString& path, QTemporaryDir& folder) {
 
 struct ProbeOutcome {
     IdentifyResult identify;
-    QString note; // why the file cannot be converted, or empty
+    double seconds = 0; // the exact length that decided End
+    QString note;       // why the file cannot be converted, or empty
 };
 
 // One tool of a probe: its ToolProcess, its output read line by line as it arrives, and the
@@ -374,10 +375,11 @@ void Probe::decide() {
     // The player's length is the fallback, unless it is the same guess from the bit rate.
     if ((!seconds || *seconds <= 0) && !m_guessOnly)
         seconds = m_out.identify.seconds;
-    const qint64 whole = seconds ? wholeSecondsUp(*seconds) : 0;
-    if (whole > 0)
-        m_out.identify.length = timeText(whole);
-    else
+    const QString length = seconds ? lengthText(*seconds) : QString();
+    if (!length.isEmpty()) {
+        m_out.identify.length = length;
+        m_out.seconds = *seconds;
+    } else
         m_out.note =
             QStringLiteral("Clipvane could not read the length of this file: it may not be a "
                            "video.");
@@ -403,6 +405,7 @@ void Probe::finish() {
 
 void writeOutcome(SourceList& list, SourceList::Id id, const ProbeOutcome& outcome) {
     applyIdentifyResult(list, id, outcome.identify);
+    list.setMediaFacts(id, MediaFacts{outcome.seconds, outcome.identify.frameRate});
     if (!outcome.note.isEmpty())
         list.setNote(id, outcome.note);
 }
@@ -432,13 +435,15 @@ QString packetTimesCommandLine(const QString& ffprobe, const QString& filePath) 
            quoteArgument(filePath);
 }
 
-qint64 wholeSecondsUp(double seconds) {
+QString lengthText(double seconds) {
     constexpr double limit = 1e12;
     if (!(seconds > 0)) // NaN too
-        return 0;
+        return QString();
     if (seconds >= limit)
-        return static_cast<qint64>(limit);
-    return static_cast<qint64>(std::ceil(seconds));
+        return timeText(static_cast<qint64>(limit));
+    if (seconds < 0.5)
+        return clipTimeText(std::max<qint64>(1, roundHalfEven(seconds * 100)));
+    return timeText(roundHalfEven(seconds));
 }
 
 IdentifyResult parseIdentifyOutput(const QString& output) {
@@ -465,9 +470,13 @@ IdentifyResult parseIdentifyOutput(const QString& output) {
                 roundHalfEven(*n);
         } else if (key == QLatin1String("ID_LENGTH")) {
             result.seconds = leadingNumber(value);
-            result.length = timeText(wholeSecondsUp(*result.seconds));
+            const QString length = lengthText(*result.seconds);
+            result.length = length.isEmpty() ? QStringLiteral("0:00:00") : length;
         } else if (key == QLatin1String("ID_VIDEO_FORMAT")) {
             result.format = value;
+        } else if (key == QLatin1String("ID_VIDEO_FPS")) {
+            const double fps = leadingNumber(value);
+            result.frameRate = fps > 0 && fps < 1000 ? fps : 0;
         }
     }
     return result;

@@ -29,18 +29,20 @@ struct IdentifyResult {
     // there and leaves Start and Size unwritten.
     bool complete = true;
     std::optional<double> seconds; // the last ID_LENGTH value, as read
+    double frameRate = 0;          // the last ID_VIDEO_FPS value
     bool hasVideo = false;         // some ID_VIDEO_ line: the player found a video stream
     bool hasAudio = false;         // an ID_AUDIO_ID line: the player found a sound stream
 };
 
 // Reads identify output: one KEY=VALUE per line, lines ending in CR LF, LF or CR. Keys are
-// exact; a value is cut at its first "="; the last occurrence of a key wins. A fractional
-// length is rounded up to the next whole second, so no clip end cuts off the file's tail.
+// exact; a value is cut at its first "="; the last occurrence of a key wins.
 IdentifyResult parseIdentifyOutput(const QString& output);
 
-// Whole seconds of a length, rounded up; 0 for anything that is not a positive number
-// (NaN included), and at most 10^12 (infinity included).
-qint64 wholeSecondsUp(double seconds);
+// How a length shows in End and Video Time: to the nearest second (10.04 s reads 0:00:10),
+// to the hundredth when it is shorter than half a second; empty for anything that is not a
+// positive number (NaN included). At most 10^12 seconds (infinity included). The encoder
+// takes an untrimmed row's exact length, so the rounding never cuts a frame.
+QString lengthText(double seconds);
 
 // Writes a parse result into a row the way the probe does.
 void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResult& result);

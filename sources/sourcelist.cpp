@@ -125,6 +125,17 @@ void SourceList::endProbe() {
         emit probesFinished();
 }
 
+void SourceList::setMediaFacts(Id id, const MediaFacts& facts) {
+    const int row = rowOf(id);
+    if (row >= 0)
+        m_items[static_cast<size_t>(row)].facts = facts;
+}
+
+MediaFacts SourceList::mediaFacts(Id id) const {
+    const int row = rowOf(id);
+    return row >= 0 ? m_items[static_cast<size_t>(row)].facts : MediaFacts();
+}
+
 void SourceList::setLogPath(Id id, const QString& path) {
     const int row = rowOf(id);
     if (row >= 0)

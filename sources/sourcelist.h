@@ -7,6 +7,12 @@
 
 namespace clipvane {
 
+// What the probe learned of a file beyond its columns.
+struct MediaFacts {
+    double seconds = 0;   // the exact length (0: unknown); End and Video Time show it rounded
+    double frameRate = 0; // frames per second of the picture (0: unknown)
+};
+
 // The source list: one row per input file, seven text columns. Every row has an id that
 // never changes and is never reused, so work that outlives a row (a probe, a batch item)
 // writes by id, and a removed row simply takes no more writes.
@@ -33,6 +39,8 @@ public:
     // A longer explanation shown as the row's tooltip (why a conversion failed).
     void setNote(Id id, const QString& note);
     QString note(Id id) const;
+    void setMediaFacts(Id id, const MediaFacts& facts);
+    MediaFacts mediaFacts(Id id) const;
     // The encoder's log of the row's last conversion, for "Show Encoder Log".
     void setLogPath(Id id, const QString& path);
     QString logPath(Id id) const;
@@ -59,6 +67,7 @@ private:
         std::array<QString, ColumnCount> columns;
         QString note;
         QString logPath;
+        MediaFacts facts;
     };
     std::vector<Item> m_items;
     Id m_nextId = 1;

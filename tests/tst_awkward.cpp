@@ -124,7 +124,8 @@ private slots:
         QCOMPARE(desktop.shutdowns, 0);
     }
 
-    // End is the file's length, rounded up to a whole second; Start is the beginning.
+    // End is the file's length, to the nearest second (to the hundredth below half a second);
+    // Start is the beginning.
     void endIsTheLength_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("exactEnd");
@@ -142,7 +143,9 @@ private slots:
         const QString end = probedEnd.value(file);
         const std::optional<double> real = playLength(media.filePath(file));
         QVERIFY(real);
-        const std::optional<qint64> seconds = parseTimeText(end);
+        const std::optional<qint64> hundredths = parseClipTime(end);
+        const std::optional<double> seconds =
+            hundredths ? std::optional<double>(*hundredths / 100.0) : std::nullopt;
         QVERIFY2(seconds && qAbs(*seconds - *real) <= 1.0,
                  qPrintable(QString("End %1, plays %2").arg(end, describe(real))));
         if (!exactEnd.isEmpty())

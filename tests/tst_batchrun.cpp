@@ -183,6 +183,38 @@ private slots:
         QCOMPARE(test::streamOf(probe, "audio").value("sample_rate").toString(), QString("44100"));
     }
 
+    // A 10.04 s file reads 0:00:10; untrimmed it converts whole, and typed hundredths reach the
+    // output.
+    void clipTimesToTheHundredth_data() {
+        QTest::addColumn<QString>("start"); // empty: as probed
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<double>("lasts");
+        QTest::newRow("untrimmed") << ""
+                                   << "" << 10.04;
+        QTest::newRow("typed hundredths") << "0:00:01.50"
+                                          << "0:00:03.25" << 1.75;
+    }
+    void clipTimesToTheHundredth() {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(double, lasts);
+        const QString file = clips.filePath("ten.avi");
+        if (!QFile::exists(file))
+            QVERIFY(test::makeClip(file, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25"},
+                                   {"-frames:v", "251", "-c:v", "mpeg4"}));
+        form->addFile(file);
+        const auto id = list().idAt(0);
+        QCOMPARE(list().text(id, SourceList::End), QString("0:00:10"));
+        if (!start.isEmpty()) {
+            list().setText(id, SourceList::Start, start);
+            list().setText(id, SourceList::End, end);
+        }
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        const double seconds = duration(test::probeMedia(out->path() + "/ten.flv"));
+        QVERIFY2(qAbs(seconds - lasts) <= 0.05, qPrintable(QString::number(seconds)));
+    }
+
     void disableAudioDropsTheAudioStream() {
         form->sheet().setValue("Audio Options", "Disable Audio", "Yes");
         form->addFile(clip1s);
@@ -431,7 +463,7 @@ private slots:
         QVERIFY(form->batch().waitingForProbes() || form->batch().isRunning());
         QVERIFY(ended.wait(120000));
         QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
-        QCOMPARE(list().textAt(1, SourceList::End), QString("0:00:04"));
+        QCOMPARE(list().textAt(1, SourceList::End), QString("0:00:03"));
     }
 
     void anOpenOptionEditorIsCommitted() {

@@ -85,6 +85,45 @@ private slots:
         QCOMPARE(list.text(other, SourceList::End), QString());
     }
 
+    // Typed times: to the hundredth, kept within the file (its exact length), the slider at
+    // their second; what is not a time changes nothing; OK writes them as typed.
+    void typedTimes_data() {
+        QTest::addColumn<QString>("typedStart");
+        QTest::addColumn<QString>("typedEnd");
+        QTest::addColumn<QStringList>("shown"); // start, end, clip length, start and end slider
+        QTest::newRow("hundredths")
+            << "0:00:01.5"
+            << "0:00:03.25" << QStringList{"0:00:01.50", "0:00:03.25", "0:00:01.75", "1", "3"};
+        QTest::newRow("past the end")
+            << "0:00:02"
+            << "1:00:00" << QStringList{"0:00:02", "0:00:10", "0:00:08", "2", "10"};
+        QTest::newRow("not times")
+            << "soon"
+            << "0:00:99" << QStringList{"0:00:00", "0:00:10", "0:00:10", "0", "10"};
+    }
+    void typedTimes() {
+        QFETCH(QString, typedStart);
+        QFETCH(QString, typedEnd);
+        QFETCH(QStringList, shown);
+        const auto id = list.append("/v/ten.avi");
+        for (const auto& [column, text] : {std::pair{SourceList::Start, "0:00:00"},
+                                           {SourceList::End, "0:00:10"},
+                                           {SourceList::VideoTime, "0:00:10"}})
+            list.setText(id, column, text);
+        list.setMediaFacts(id, MediaFacts{10.04, 25});
+        ClipSession s(*ClipOpening::fromSelectedRow(list, list.rowOf(id)), &state, &keys);
+        s.load();
+        s.typeTime(ClipSession::Edge::Start, typedStart);
+        s.typeTime(ClipSession::Edge::End, typedEnd);
+        QCOMPARE((QStringList{s.startText(), s.endText(), s.clipText(),
+                              QString::number(s.startSliderValue()),
+                              QString::number(s.endSliderValue())}),
+                 shown);
+        QCOMPARE(s.ok(list), ClipSession::OkResult::Written);
+        QCOMPARE(list.text(id, SourceList::Start), shown.at(0));
+        QCOMPARE(list.text(id, SourceList::End), shown.at(1));
+    }
+
     void playerUsesTheDialogsFileAndOptions() {
         state.selectedSourcePath = "/v/preview.avi";
         auto s = open("0:00:00", "0:01:05", "0:01:05");

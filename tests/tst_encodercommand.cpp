@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <unistd.h>
 
 using namespace clipvane;
@@ -196,6 +197,39 @@ private slots:
         QVERIFY2(cmd.contains(expectedTail), qPrintable(cmd));
         if (expectedTail.endsWith('"'))
             QVERIFY2(cmd.endsWith(expectedTail), qPrintable(cmd));
+    }
+
+    // Clip times to the hundredth reach the encoder as they are; a clip that runs to the file's
+    // end gets the exact length, not the rounded one the row shows.
+    void clipTimesReachTheEncoder_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<double>("exactLength"); // the file's; Video Time shows 0:00:10
+        QTest::addColumn<QString>("times");
+        QTest::newRow("whole seconds") << "0:00:02"
+                                       << "0:00:07" << 10.04 << " -ss 2 -t 5 ";
+        QTest::newRow("hundredths") << "0:00:01.50"
+                                    << "0:00:03.25" << 10.04 << " -ss 1.5 -t 1.75 ";
+        QTest::newRow("untrimmed") << "0:00:00"
+                                   << "0:00:10" << 10.04 << " -ss 0 -t 10.04 ";
+        QTest::newRow("to the end from 1.5") << "0:00:01.50"
+                                             << "0:00:10" << 10.04 << " -ss 1.5 -t 8.54 ";
+        QTest::newRow("length unknown") << "0:00:00"
+                                        << "0:00:10" << 0.0 << " -ss 0 -t 10 ";
+    }
+    void clipTimesReachTheEncoder() {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(double, exactLength);
+        QFETCH(QString, times);
+        EncoderInputs in = example();
+        in.clipStart = start;
+        in.clipEnd = end;
+        in.videoTime = "0:00:10";
+        in.exactLength = exactLength;
+        const EncoderCommand c = build(in);
+        QVERIFY2(c.commandLine.contains(times), qPrintable(c.commandLine));
+        QCOMPARE(c.clipSeconds, qint64(std::ceil(c.clipLength - 1e-9)));
     }
 
     void existingFiles_data() {

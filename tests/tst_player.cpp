@@ -160,6 +160,39 @@ private slots:
         QCOMPARE(player->clockRunning(), running);
     }
 
+    // Once the player reports where it is, the clock shows that: a seek shows where the player
+    // landed at once, a pause stops the clock there, and what an earlier player says counts
+    // for nothing. Frame steps go one key at a time, each when the player has paused.
+    void theClockFollowsThePlayer() {
+        player->play("/v/a.avi", "0:01:05");
+        const qint64 pid = state.playerProcessId;
+        player->takeOutput(pid, "MPlayer 1.5\nPlaying /v/a.avi.\nA:   0.0 V:   0.0 A-V:  0.0\r");
+        QCOMPARE(clock, QString("0:00:00")); // where it landed
+        player->takeOutput(pid, "A:   4.9 V:   5.0 A-V: -0.1 ct:  0.0   0/  0 \x1b[J\r");
+        player->tick();
+        QCOMPARE(clock, QString("0:00:05")); // the tick shows the player's time, not a count
+        player->forward();
+        player->takeOutput(pid, "A:  15.9 V:  16.0 A-V: -0.1\r");
+        QCOMPARE(clock, QString("0:00:16")); // at once, not at the next tick
+        player->takeOutput(pid, "A:  16.2 V:  16.3\r");
+        player->pause();
+        player->takeOutput(pid, "\n  =====  PAUSE  =====\r");
+        QVERIFY(player->playerPaused() && !player->clockRunning());
+        QCOMPARE(clock, QString("0:00:16"));
+        player->takeOutput(pid + 1, "V:  40.0\r"); // someone else's
+        QCOMPARE(player->reportedPosition(), std::optional<double>(16.3));
+
+        // Steps need the frame rate; the first starts again at a keyframe.
+        keys.sent.clear();
+        player->stepFrame(1);
+        QVERIFY(keys.sent.isEmpty());
+        player->seekTo(250); // a typed time, to the hundredth
+        QCOMPARE(started.last().section(" -wid", 0, 0), "\"/opt/clipvane/mp.dll\" -ss 2.5");
+        QCOMPARE(clock, QString("0:00:02.50"));
+        player->quit();
+        QVERIFY(!player->clockRunning());
+    }
+
     void aPlayerThatCannotStartLeavesTheClockRunning() {
         player->setStarter([](const QString&) { return qint64(0); });
         player->play("/v/a.avi", "0:00:05");

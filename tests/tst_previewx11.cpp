@@ -2,7 +2,9 @@
 #include "app/clipdialog.h"
 #include "app/mainwindow.h"
 #include "app/playerwidget.h"
+#include "base/textvalues.h"
 #include "process/childtools.h"
+#include "sources/mediaprobe.h"
 #include "tests/support/testsupport.h"
 #include "ui_clipdialog.h"
 #include "ui_mainwindow.h"
@@ -12,6 +14,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
@@ -35,14 +38,109 @@ class TestPreviewX11 : public QObject {
         return double(lit) / double((shot.width() / 4 + 1) * (shot.height() / 4 + 1));
     }
 
+    // The number of the frame a surface shows, read from the code along the top of the coded
+    // clip: bit i is box i of 16 (white for 1), the least significant on the left.
+    static int shownFrame(QWidget* surface) {
+        const QImage shot = surface->screen()
+                                ->grabWindow(surface->winId())
+                                .toImage()
+                                .convertToFormat(QImage::Format_RGB32);
+        int frame = 0;
+        for (int bit = 0; bit < 16; ++bit) {
+            const int x = (bit * 20 + 10) * shot.width() / 320;
+            if (qGray(shot.pixel(x, 8 * shot.height() / 240)) > 128)
+                frame |= 1 << bit;
+        }
+        return frame;
+    }
+
     QTemporaryDir clips;
-    QString clip; // 30 s of colour bars
+    QString clip;  // 30 s of colour bars
+    QString coded; // 20 s at 25 frames a second, each frame showing its number
 
 private slots:
     void initTestCase() {
         clip = clips.filePath("colour.avi");
         QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"},
                                {"-t", "30", "-c:v", "mpeg4"}));
+        QString code = "drawbox=x=0:y=0:w=320:h=16:color=black:t=fill";
+        for (int bit = 0; bit < 16; ++bit)
+            code += QString(",drawbox=x=%1:y=0:w=20:h=16:color=white:t=fill:enable='mod(floor(n/"
+                            "%2),2)'")
+                        .arg(bit * 20)
+                        .arg(1 << bit);
+        coded = clips.filePath("coded.avi");
+        QVERIFY(
+            test::makeClip(coded, {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25"},
+                           {"-t", "20", "-vf", code, "-c:v", "mpeg4", "-q:v", "3", "-g", "25"}));
+    }
+
+    // After Forward the clock says what the picture shows (the player's own position).
+    void theClockFollowsThePicture() {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server (scripts/test starts one)");
+        test::ProgramFolder folder;
+        MainWindowServices s;
+        s.keys = &ChildTools::instance();
+        s.endProcess = [] {};
+        MainWindow form(s);
+        form.loadSettings();
+        form.resize(1280, 800);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.addFile(coded);
+        form.ui()->sourceListView->setCurrentIndex(form.sources().index(0, 0));
+        form.playSelected();
+        PreviewPlayer& player = form.preview();
+        QTRY_VERIFY_WITH_TIMEOUT(player.reportedPosition() >= 1.0, 15000);
+        form.ui()->previewPlayer->forward();
+        QTRY_VERIFY_WITH_TIMEOUT(player.reportedPosition() >= 7.0, 10000);
+        form.ui()->previewPlayer->pause();
+        QTRY_VERIFY_WITH_TIMEOUT(player.playerPaused(), 5000);
+        QTest::qWait(300); // the paused picture is drawn
+        const double picture = shownFrame(form.ui()->previewPlayer->videoSurface()) / 25.0;
+        const double reported = *player.reportedPosition();
+        QVERIFY2(qAbs(reported - picture) <= 0.5,
+                 qPrintable(QString("player %1 s, picture %2 s").arg(reported).arg(picture)));
+        QCOMPARE(form.ui()->previewPlayer->ui()->currentTimeLabel->text(),
+                 timeText(qint64(reported)));
+        form.ui()->previewPlayer->stop();
+    }
+
+    // "." and "," show the next and the previous frame of the paused picture, and the clock
+    // names the frame shown.
+    void frameStepsInTheClipDialog() {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server (scripts/test starts one)");
+        test::ProgramFolder folder;
+        SourceList list;
+        appendAndProbe(list, coded);
+        PlayerState state;
+        ClipDialog dialog(*ClipOpening::fromSelectedRow(list, 0), &state, &ChildTools::instance(),
+                          &list, nullptr);
+        dialog.loadClip();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        PreviewPlayer& player = dialog.session().player();
+        QSignalSpy stepped(&player, &PreviewPlayer::frameStepsDone);
+        dialog.ui()->clipPlayer->ui()->playButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(player.reportedPosition() >= 2.0, 15000);
+        dialog.ui()->clipPlayer->pause();
+        QTRY_VERIFY_WITH_TIMEOUT(player.playerPaused(), 5000);
+        QWidget* surface = dialog.ui()->clipPlayer->videoSurface();
+        int previous = -1;
+        for (const int direction : {1, 1, -1, -1}) {
+            QTest::keyClick(&dialog, direction > 0 ? Qt::Key_Period : Qt::Key_Comma);
+            QVERIFY(stepped.wait(20000));
+            QTest::qWait(300);
+            const int frame = shownFrame(surface);
+            if (previous >= 0)
+                QCOMPARE(frame, previous + direction);
+            QCOMPARE(dialog.ui()->clipPlayer->ui()->currentTimeLabel->text(),
+                     clipTimeText(frame * 4)); // 25 frames a second: 4 hundredths each
+            previous = frame;
+        }
+        dialog.reject();
     }
 
     void playsInsideTheWindow() {
@@ -71,9 +169,10 @@ private slots:
         QVERIFY(player > 0);
         QTRY_VERIFY_WITH_TIMEOUT(litShare(surface) > 0.5, 15000);
 
-        // Pause stops the clock; Stop ends the player.
+        // Pause stops the clock where the player stopped; Stop ends the player.
         QTRY_VERIFY_WITH_TIMEOUT(form.playerState().position >= 1, 5000);
         form.ui()->previewPlayer->pause();
+        QTRY_VERIFY_WITH_TIMEOUT(form.preview().playerPaused(), 5000);
         const qint64 paused = form.playerState().position;
         QTest::qWait(1500);
         QCOMPARE(form.playerState().position, paused);

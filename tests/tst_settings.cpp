@@ -401,6 +401,41 @@ private slots:
             QCOMPARE(parseTimeText(text), std::optional<qint64>(seconds));
     }
 
+    // Clip times to the hundredth: whole seconds read as before; the encoder's seconds.
+    void clipTimes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("centiseconds"); // -1: not a time
+        QTest::addColumn<QString>("shown");       // clipTimeText of it
+        QTest::addColumn<QString>("seconds");     // secondsText of it
+        QTest::newRow("whole") << "0:01:12" << qint64(7200) << "0:01:12"
+                               << "72";
+        QTest::newRow("tenths") << "0:01:12.5" << qint64(7250) << "0:01:12.50"
+                                << "72.5";
+        QTest::newRow("hundredths") << "1:00:03.25" << qint64(360325) << "1:00:03.25"
+                                    << "3603.25";
+        QTest::newRow("zero hundredths") << "0:00:04.00" << qint64(400) << "0:00:04"
+                                         << "4";
+        QTest::newRow("below a second") << "0:00:00.07" << qint64(7) << "0:00:00.07"
+                                        << "0.07";
+        for (const char* t : {"0:00:01.", "0:00:01.123", "0:00:01,5", "1.5", "0:00:61.00"})
+            QTest::newRow(t) << QString(t) << qint64(-1) << ""
+                             << "";
+    }
+    void clipTimes() {
+        QFETCH(QString, text);
+        QFETCH(qint64, centiseconds);
+        QFETCH(QString, shown);
+        QFETCH(QString, seconds);
+        const std::optional<qint64> parsed = parseClipTime(text);
+        if (centiseconds < 0) {
+            QVERIFY(!parsed);
+            return;
+        }
+        QCOMPARE(parsed, std::optional<qint64>(centiseconds));
+        QCOMPARE(clipTimeText(centiseconds), shown);
+        QCOMPARE(secondsText(centiseconds), seconds);
+    }
+
     void parseTimeRejects_data() {
         QTest::addColumn<QString>("text");
         for (const char* t : {"", "abc", "1:60:00", "0:00:61", "1::2", "-1:00:00", "1:2:3:4"})

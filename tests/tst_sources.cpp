@@ -54,9 +54,15 @@ private slots:
                                     << QStringList{"0:00:00", "1:30:00", "0x0", "", "1:30:00"};
         QTest::newRow("30 hours") << "ID_LENGTH=108000\n"
                                   << QStringList{"0:00:00", "30:00:00", "0x0", "", "30:00:00"};
-        QTest::newRow("fraction rounds up")
+        // Shown to the nearest second (the encoder takes the exact length).
+        QTest::newRow("fraction to the nearest second")
             << "ID_LENGTH=4.04\n"
-            << QStringList{"0:00:00", "0:00:05", "0x0", "", "0:00:05"};
+            << QStringList{"0:00:00", "0:00:04", "0x0", "", "0:00:04"};
+        QTest::newRow("fraction up") << "ID_LENGTH=4.6\n"
+                                     << QStringList{"0:00:00", "0:00:05", "0x0", "", "0:00:05"};
+        QTest::newRow("shorter than half a second")
+            << "ID_LENGTH=0.32\n"
+            << QStringList{"0:00:00", "0:00:00.32", "0x0", "", "0:00:00.32"};
         QTest::newRow("whole stays") << "ID_LENGTH=4.00\n"
                                      << QStringList{"0:00:00", "0:00:04", "0x0", "", "0:00:04"};
         QTest::newRow("other case ignored") << "id_length=12\nID_Video_Width=3\n"
@@ -107,7 +113,7 @@ private slots:
         SourceList list;
         appendAndProbe(list, clip);
         QCOMPARE(row(list, 0),
-                 (QStringList{clip, "0:00:00", "0:00:03", "640x480", "FMP4", "", "0:00:03"}));
+                 (QStringList{clip, "0:00:00", "0:00:02", "640x480", "FMP4", "", "0:00:02"}));
     }
 
     void probesHostileNames_data() {
@@ -125,7 +131,7 @@ private slots:
         appendAndProbe(list, path);
         QCOMPARE(list.textAt(0, SourceList::FileName), path);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("640x480"));
-        QCOMPARE(list.textAt(0, SourceList::VideoTime), QString("0:00:03"));
+        QCOMPARE(list.textAt(0, SourceList::VideoTime), QString("0:00:02"));
     }
 
     void failedProbes_data() {

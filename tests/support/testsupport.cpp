@@ -88,7 +88,7 @@ bool processAlive(qint64 pid) {
 }
 
 QString keyRecord(qint64 pid, const QString& tool, ToolKey key) {
-    static const char* names[] = {"pause", "back", "forward", "quit"};
+    static const char* names[] = {"pause", "back", "forward", "quit", "step"};
     return QStringLiteral("%1:%2:%3").arg(tool).arg(pid).arg(names[static_cast<int>(key)]);
 }
 
