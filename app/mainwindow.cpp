@@ -210,8 +210,11 @@ void MainWindow::connectActions() {
     connect(m_ui->progressPanel, &ProgressPanel::cancelRequested, this,
             &MainWindow::cancelConversion);
     connect(m_ui->previewPlayer, &PlayerWidget::playRequested, this, &MainWindow::playSelected);
-    connect(&m_preview, &PreviewPlayer::playerStarted, this,
-            [this] { m_dialogFolder = programFolder(); });
+    connect(&m_preview, &PreviewPlayer::playerStarted, this, [this] {
+        m_dialogFolder = programFolder();
+        // The player fills its surface: the surface takes the playing picture's shape.
+        m_ui->previewPlayer->setPictureAspect(m_previewAspect);
+    });
     connect(&m_batch, &BatchRun::busyChanged, this, [this](bool busy) {
         if (busy)
             setCursor(Qt::WaitCursor);
@@ -222,11 +225,14 @@ void MainWindow::connectActions() {
 
 void MainWindow::loadSettings() {
     applySkin(this);
-    // The profile catalogue; its headings carry a picture.
+    // The profile catalogue; each heading carries a picture of its own.
+    const QIcon headingIcons[] = {m_icons.value(4), style()->standardIcon(QStyle::SP_ComputerIcon),
+                                  style()->standardIcon(QStyle::SP_MediaVolume)};
+    int heading = 0;
     m_ui->profileCombo->clear();
     for (const ProfileEntry& entry : profileCatalogue()) {
         if (entry.isHeading)
-            m_ui->profileCombo->addItem(m_icons.value(4), entry.caption);
+            m_ui->profileCombo->addItem(headingIcons[std::min(heading++, 2)], entry.caption);
         else
             m_ui->profileCombo->addItem(entry.caption);
     }
@@ -436,6 +442,7 @@ void MainWindow::selectSource() {
     const QString start = m_sources.textAt(row, SourceList::Start);
     const QString end = m_sources.textAt(row, SourceList::End);
     m_preview.setSourcePath(path);
+    m_previewAspect = m_sources.pictureAspect(m_sources.idAt(row));
     m_sheet.setValue(opt::General, opt::ItemName, path);
     // The clip's length, where both ends are times.
     const std::optional<qint64> s = parseTimeText(start);
@@ -488,6 +495,7 @@ void MainWindow::playSelected() {
     // With no row chosen there is nothing to play (never an empty or stale path).
     if (m_sources.count() == 0 || row < 0)
         return;
+    m_previewAspect = m_sources.pictureAspect(m_sources.idAt(row));
     m_preview.play(m_sources.textAt(row, SourceList::FileName),
                    m_sources.textAt(row, SourceList::VideoTime));
 }

@@ -111,6 +111,7 @@ private:
     OptionSheet m_sheet;
     SourceList m_sources;
     PlayerState m_playerState;
+    double m_previewAspect = 0; // the shape of the picture the preview plays
     BatchRun m_batch;
     PreviewPlayer m_preview;
     QList<QIcon> m_icons;

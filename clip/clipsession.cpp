@@ -15,6 +15,7 @@ std::optional<ClipOpening> ClipOpening::fromSelectedRow(const SourceList& list, 
     o.startText = list.textAt(selectedRow, SourceList::Start);
     o.endText = list.textAt(selectedRow, SourceList::End);
     o.lengthText = list.textAt(selectedRow, SourceList::VideoTime);
+    o.pictureAspect = list.pictureAspect(o.row);
     return o;
 }
 

@@ -18,6 +18,7 @@ struct ClipOpening {
     QString startText;
     QString endText;
     QString lengthText;
+    double pictureAspect = 0; // the picture's display aspect, 0 when unknown
     // The selected row of the list, or nothing when no row is chosen.
     static std::optional<ClipOpening> fromSelectedRow(const SourceList& list, int selectedRow);
 };

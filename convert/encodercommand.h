@@ -20,6 +20,8 @@ struct EncoderInputs {
     QString videoSize;
     QString videoBitrate;
     QString videoFramerate;
+    QString keepAspectRatio; // "Yes" keeps the picture's shape inside the size
+    QString encodingSpeed;   // "Fast", "Balanced", "Small File" (today's formats)
     QString audioCodec;
     QString disableAudio;
     QString audioBitrate;
@@ -54,7 +56,7 @@ struct EncoderCommandError {
 
 using EncoderCommandResult = std::variant<EncoderCommand, EncoderCommandError>;
 
-// Reads the eight option values the encoder needs; false when a row is missing.
+// Reads the option values the encoder needs; false when a row is missing.
 bool readEncoderOptions(const OptionSheet& sheet, EncoderInputs& inputs);
 
 // The audio codec argument for an "Audio Codec" value.

@@ -1,5 +1,6 @@
 #include "app/aboutdialog.h"
 #include "app/capturedialog.h"
+#include "app/clipdialog.h"
 #include "app/desktop.h"
 #include "app/mainwindow.h"
 #include "app/optionsheetwidget.h"
@@ -11,6 +12,7 @@
 #include "options/profiles.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
+#include "ui_clipdialog.h"
 #include "ui_mainwindow.h"
 #include "ui_playerwidget.h"
 
@@ -22,6 +24,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSet>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -75,7 +78,9 @@ private slots:
         QTest::newRow("profile 2") << QByteArray("[set]\nprofile=2\n") << 1 << "FLV";
         QTest::newRow("profile 3") << QByteArray("[Set]\nprofile=3\n") << 2 << "SWF";
         QTest::newRow("profile 0") << QByteArray("[set]\nprofile=0\n") << -1 << "xvid";
-        QTest::newRow("profile 7") << QByteArray("[set]\nprofile=7\n") << -1 << "xvid";
+        QTest::newRow("profile 5") << QByteArray("[set]\nprofile=5\n") << 4 << "H.264";
+        QTest::newRow("profile 12") << QByteArray("[set]\nprofile=12\n") << 11 << "None";
+        QTest::newRow("profile 13") << QByteArray("[set]\nprofile=13\n") << -1 << "xvid";
         QTest::newRow("not a number") << QByteArray("[set]\nprofile=flv\n") << -1 << "xvid";
         QTest::newRow("garbage file") << QByteArray("\0\x01\x02", 3) << -1 << "xvid";
     }
@@ -92,9 +97,15 @@ private slots:
         auto form = makeForm();
         Ui::MainWindow* ui = form->ui();
         QCOMPARE(form->windowTitle(), QString("Clipvane 2.50"));
-        QCOMPARE(ui->profileCombo->count(), 3);
+        QCOMPARE(ui->profileCombo->count(), profileCatalogue().size());
         QCOMPARE(ui->profileCombo->itemText(1), QString("Flash Video Movie(*.flv)"));
-        QVERIFY(!ui->profileCombo->itemIcon(0).isNull());
+        // Each heading has a picture, of its own.
+        QSet<qint64> pictures;
+        for (int heading : {0, 3, 9}) {
+            QVERIFY(!ui->profileCombo->itemIcon(heading).isNull());
+            pictures << ui->profileCombo->itemIcon(heading).cacheKey();
+        }
+        QCOMPARE(pictures.size(), 3);
         QCOMPARE(ui->profileCombo->currentIndex(), selected);
         QCOMPARE(value(*form, "Video Options", "Video Codec"), codec);
         QVERIFY(!ui->progressPanel->isVisible());
@@ -147,7 +158,7 @@ private slots:
         auto form = makeForm();
         form->show();
         QCOMPARE(!form->styleSheet().isEmpty(), styled);
-        QCOMPARE(form->ui()->profileCombo->count(), 3); // start-up went on
+        QCOMPARE(form->ui()->profileCombo->count(), profileCatalogue().size()); // went on
     }
 
     // Every "#name" of the shipped skin names a widget of a window: a renamed widget would
@@ -315,6 +326,48 @@ private slots:
         form->removeSelectedFile();
         QCOMPARE(form->sources().count(), 0);
         QCOMPARE(page(), shown);
+    }
+
+    // The picture keeps its shape: the surface the player fills is letterboxed inside the
+    // preview's area, follows the row being played and the window's size, and the clip
+    // dialog's surface takes its row's shape.
+    void picturesKeepTheirShape() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        form->preview().setStarter([](const QString&) { return qint64(424242); });
+        form->resize(1100, 760);
+        form->show();
+        const auto addRow = [&](const QString& path, double aspect) {
+            const auto id = form->sources().append(path);
+            form->sources().setText(id, SourceList::VideoTime, "0:00:10");
+            form->sources().setPictureAspect(id, aspect);
+        };
+        addRow("/v/wide.avi", 16.0 / 9);
+        addRow("/v/narrow.avi", 4.0 / 3);
+        PlayerWidget* player = form->ui()->previewPlayer;
+        const auto shape = [](QWidget* surface, QWidget* area) {
+            const QRect r = surface->geometry();
+            const bool inside = area->rect().contains(r) &&
+                                (r.width() == area->width() || r.height() == area->height());
+            return inside ? double(r.width()) / r.height() : -1.0;
+        };
+        QWidget* area = player->ui()->videoArea;
+        QTreeView* view = form->ui()->sourceListView;
+        for (const auto& [row, aspect] : {std::pair{0, 16.0 / 9}, {1, 4.0 / 3}}) {
+            view->setCurrentIndex(view->model()->index(row, 0));
+            form->playSelected();
+            QVERIFY(qAbs(shape(player->videoSurface(), area) - aspect) < 0.02);
+            form->resize(form->width() - 200, form->height() + 100);
+            QTRY_VERIFY(qAbs(shape(player->videoSurface(), area) - aspect) < 0.02);
+        }
+        const std::optional<ClipOpening> opening = ClipOpening::fromSelectedRow(form->sources(), 0);
+        QVERIFY(opening);
+        ClipDialog dialog(*opening, &form->playerState(), &keys, &form->sources(), &messages);
+        dialog.show();
+        PlayerWidget* clipPlayer = dialog.ui()->clipPlayer;
+        QTRY_VERIFY(
+            qAbs(shape(clipPlayer->videoSurface(), clipPlayer->ui()->videoArea) - 16.0 / 9) < 0.02);
+        keys.sent.clear();
     }
 
     void everyEntryRunsItsCommand_data() {

@@ -86,7 +86,8 @@ private slots:
                  (QStringList{
                      "General: Item Name",
                      "Output Duration: All Clip Duration, Start Time, Stop Time",
-                     "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate",
+                     "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate, "
+                     "Keep Aspect Ratio, Encoding Speed",
                      "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, "
                      "Disable Audio, A/V Sync",
                  }));
@@ -146,11 +147,97 @@ private slots:
         QCOMPARE(choices(sheet, "Video Options", "Video Size").size(), 8);
     }
 
+    // The profiles of today's formats: one codec each, sizes that keep the source's shape,
+    // constant quality, the sample rates the format takes; audio-only ones lock the picture.
+    void todaysFormatPicks_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("videoCodec");
+        QTest::addColumn<QString>("audioCodec");
+        QTest::addColumn<QStringList>("sampleRates");
+        const QStringList all{"8000", "11025", "22050", "24000", "32000", "44100", "48000"};
+        QTest::newRow("MP4 H.264") << 5 << ".mp4"
+                                   << "H.264"
+                                   << "aac" << all;
+        QTest::newRow("MP4 H.265") << 6 << ".mp4"
+                                   << "H.265"
+                                   << "aac" << all;
+        QTest::newRow("WebM VP9") << 7 << ".webm"
+                                  << "VP9"
+                                  << "opus" << QStringList{"48000"};
+        QTest::newRow("WebM AV1") << 8 << ".webm"
+                                  << "AV1"
+                                  << "opus" << QStringList{"48000"};
+        QTest::newRow("Matroska") << 9 << ".mkv"
+                                  << "H.264"
+                                  << "aac" << all;
+        QTest::newRow("MP3") << 11 << ".mp3"
+                             << "None"
+                             << "mp3" << all;
+        QTest::newRow("M4A") << 12 << ".m4a"
+                             << "None"
+                             << "aac" << all;
+    }
+    void todaysFormatPicks() {
+        QFETCH(int, index);
+        QFETCH(QString, extension);
+        QFETCH(QString, videoCodec);
+        QFETCH(QString, audioCodec);
+        QFETCH(QStringList, sampleRates);
+        QCOMPARE(outputExtension(profileCatalogue().at(index - 1).caption), extension);
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 12); // an earlier pick's locks and lists do not linger
+        sheet.setValue("Audio Options", "Audio Channel", "1");
+        sheet.setValue("Audio Options", "Disable Audio", "Yes");
+        applyProfilePick(sheet, index);
+        const bool picture = videoCodec != "None";
+        QCOMPARE(choices(sheet, "Video Options", "Video Codec"), QStringList{videoCodec});
+        QCOMPARE(value(sheet, "Video Options", "Video Size"), QString("Same as source"));
+        QCOMPARE(choices(sheet, "Video Options", "Video Size").mid(0, 9),
+                 (QStringList{"Same as source", "426x240", "640x360", "854x480", "1280x720",
+                              "1920x1080", "2560x1440", "3840x2160", "128x96"}));
+        QCOMPARE(choices(sheet, "Video Options", "Video Size").size(), 16);
+        QCOMPARE(value(sheet, "Video Options", "Video Bitrate"), QString("Auto"));
+        QCOMPARE(value(sheet, "Video Options", "Video Framerate"), QString("Same as source"));
+        QVERIFY(!choices(sheet, "Video Options", "Video Framerate").contains("Auto"));
+        QCOMPARE(value(sheet, "Video Options", "Keep Aspect Ratio"), QString("Yes"));
+        QCOMPARE(value(sheet, "Video Options", "Encoding Speed"), QString("Balanced"));
+        for (const char* row : {"Video Codec", "Video Size", "Video Bitrate", "Video Framerate",
+                                "Keep Aspect Ratio", "Encoding Speed"})
+            QCOMPARE(sheet.row("Video Options", row)->locked, !picture);
+        QCOMPARE(value(sheet, "Audio Options", "Audio Codec"), audioCodec);
+        QCOMPARE(choices(sheet, "Audio Options", "Sample Rate"), sampleRates);
+        QVERIFY(sampleRates.contains(value(sheet, "Audio Options", "Sample Rate")));
+        QCOMPARE(value(sheet, "Audio Options", "Audio Channel"), QString("1"));
+        QCOMPARE(value(sheet, "Audio Options", "Disable Audio"), QString("Yes"));
+    }
+
+    // Back to Flash after an audio-only pick: the rows unlock and the lists are Flash's again.
+    void flashAfterTodaysFormat() {
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 7);
+        applyProfilePick(sheet, 11);
+        applyProfilePick(sheet, 2);
+        QCOMPARE(value(sheet, "Video Options", "Keep Aspect Ratio"), QString("No"));
+        for (const char* row :
+             {"Video Codec", "Video Size", "Video Bitrate", "Video Framerate", "Keep Aspect Ratio"})
+            QVERIFY(!sheet.row("Video Options", row)->locked);
+        QVERIFY(sheet.row("Video Options", "Encoding Speed")->locked); // it does nothing here
+        for (const auto& [category, row] : {std::pair{"Video Options", "Video Bitrate"},
+                                            {"Video Options", "Video Framerate"},
+                                            {"Audio Options", "Sample Rate"}})
+            QCOMPARE(choices(sheet, category, row), startingChoices(category, row));
+    }
+
     void headerAndNoSelectionChangeNothing_data() {
         QTest::addColumn<int>("index");
         QTest::newRow("header") << 1;
         QTest::newRow("none") << 0;
         QTest::newRow("out of range") << 4;
+        QTest::newRow("audio heading") << 10;
+        QTest::newRow("past the end") << 13;
     }
     void headerAndNoSelectionChangeNothing() {
         QFETCH(int, index);
@@ -174,12 +261,12 @@ private slots:
         QTest::newRow("1") << "1" << 1;
         QTest::newRow("3") << "3" << 3;
         QTest::newRow("0") << "0" << 0;
-        QTest::newRow("7") << "7" << 0;
+        QTest::newRow("13") << "13" << 0;
         QTest::newRow("text") << "flv" << 0;
         QTest::newRow("leading number") << "2 (flv)" << 2;
         QTest::newRow("negative") << "-2" << 0;
         QTest::newRow("half rounds to even") << "2.5" << 2;
-        QTest::newRow("rounds past the last") << "3.5" << 0;
+        QTest::newRow("rounds past the last") << "12.7" << 0;
         QTest::newRow("20 digits") << "99999999999999999999" << 0;
         QTest::newRow("20 digits negative") << "-99999999999999999999" << 0;
         QTest::newRow("too long for a double") << QString(400, '9') << 0;
@@ -194,7 +281,7 @@ private slots:
         QCOMPARE(outputExtension("Flash Video Movie(*.flv)"), std::optional<QString>(".flv"));
         QCOMPARE(outputExtension("Flash SWF(*.swf)"), std::optional<QString>(".swf"));
         QVERIFY(!outputExtension("Flash Video"));
-        QCOMPARE(profileCatalogue().size(), 3);
+        QCOMPARE(profileCatalogue().size(), 12);
         QVERIFY(profileCatalogue().at(0).isHeading);
         QVERIFY(!profileCatalogue().at(1).isHeading);
     }
