@@ -62,6 +62,7 @@ class TestMainWindow : public QObject {
 
 private slots:
     void init() {
+        keys.sent.clear();
         messages.shown.clear();
         desktop = test::RecordingDesktop();
         dialogAnswer.clear();
@@ -329,45 +330,35 @@ private slots:
     }
 
     // The picture keeps its shape: the surface the player fills is letterboxed inside the
-    // preview's area, follows the row being played and the window's size, and the clip
-    // dialog's surface takes its row's shape.
+    // preview's area, follows the row played and the window's size; the clip dialog's too.
     void picturesKeepTheirShape() {
         test::ProgramFolder folder;
         auto form = makeForm();
         form->preview().setStarter([](const QString&) { return qint64(424242); });
-        form->resize(1100, 760);
         form->show();
-        const auto addRow = [&](const QString& path, double aspect) {
-            const auto id = form->sources().append(path);
+        for (double aspect : {16.0 / 9, 4.0 / 3}) {
+            const auto id = form->sources().append("/v/a.avi");
             form->sources().setText(id, SourceList::VideoTime, "0:00:10");
             form->sources().setPictureAspect(id, aspect);
-        };
-        addRow("/v/wide.avi", 16.0 / 9);
-        addRow("/v/narrow.avi", 4.0 / 3);
-        PlayerWidget* player = form->ui()->previewPlayer;
-        const auto shape = [](QWidget* surface, QWidget* area) {
-            const QRect r = surface->geometry();
-            const bool inside = area->rect().contains(r) &&
-                                (r.width() == area->width() || r.height() == area->height());
-            return inside ? double(r.width()) / r.height() : -1.0;
-        };
-        QWidget* area = player->ui()->videoArea;
-        QTreeView* view = form->ui()->sourceListView;
-        for (const auto& [row, aspect] : {std::pair{0, 16.0 / 9}, {1, 4.0 / 3}}) {
-            view->setCurrentIndex(view->model()->index(row, 0));
-            form->playSelected();
-            QVERIFY(qAbs(shape(player->videoSurface(), area) - aspect) < 0.02);
-            form->resize(form->width() - 200, form->height() + 100);
-            QTRY_VERIFY(qAbs(shape(player->videoSurface(), area) - aspect) < 0.02);
         }
-        const std::optional<ClipOpening> opening = ClipOpening::fromSelectedRow(form->sources(), 0);
-        QVERIFY(opening);
-        ClipDialog dialog(*opening, &form->playerState(), &keys, &form->sources(), &messages);
+        const auto shape = [](PlayerWidget* player) {
+            const QRect r = player->videoSurface()->geometry();
+            const QRect area = player->ui()->videoArea->rect();
+            const bool fits =
+                area.contains(r) && (r.width() == area.width() || r.height() == area.height());
+            return fits ? double(r.width()) / r.height() : -1.0;
+        };
+        for (const auto& [row, aspect] : {std::pair{0, 16.0 / 9}, {1, 4.0 / 3}}) {
+            form->ui()->sourceListView->setCurrentIndex(form->sources().index(row, 0));
+            form->playSelected();
+            QVERIFY(qAbs(shape(form->ui()->previewPlayer) - aspect) < 0.02);
+            form->resize(form->width() - 150, form->height() + 100);
+            QTRY_VERIFY(qAbs(shape(form->ui()->previewPlayer) - aspect) < 0.02);
+        }
+        ClipDialog dialog(*ClipOpening::fromSelectedRow(form->sources(), 0), &form->playerState(),
+                          &keys, &form->sources(), &messages);
         dialog.show();
-        PlayerWidget* clipPlayer = dialog.ui()->clipPlayer;
-        QTRY_VERIFY(
-            qAbs(shape(clipPlayer->videoSurface(), clipPlayer->ui()->videoArea) - 16.0 / 9) < 0.02);
-        keys.sent.clear();
+        QTRY_VERIFY(qAbs(shape(dialog.ui()->clipPlayer) - 16.0 / 9) < 0.02);
     }
 
     void everyEntryRunsItsCommand_data() {
