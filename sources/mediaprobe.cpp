@@ -473,10 +473,15 @@ ContainerFacts parseContainerFacts(const QString& output) {
         stream.clear();
     };
     for (const QString& line : output.split(lineEnd, Qt::SkipEmptyParts)) {
-        if (line.startsWith(QLatin1Char('['))) {
-            if (line == QLatin1String("[/STREAM]"))
-                endStream();
+        // Only the prober's own section marks: a message merged in may start with "[" too.
+        if (line == QLatin1String("[STREAM]") || line == QLatin1String("[FORMAT]")) {
             section = line;
+            continue;
+        }
+        if (line == QLatin1String("[/STREAM]") || line == QLatin1String("[/FORMAT]")) {
+            if (section == QLatin1String("[STREAM]"))
+                endStream();
+            section.clear();
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
