@@ -20,6 +20,8 @@ ClipDialog::ClipDialog(const ClipOpening& opening, PlayerState* player, ToolKeys
     applySkin(this);
     m_ui->clipPlayer->setSurfaceMinimumSize(QSize(320, 240));
     m_ui->clipPlayer->setPlayer(&m_session.player());
+    // The player fills its surface: the surface takes the picture's shape.
+    m_ui->clipPlayer->setPictureAspect(opening.pictureAspect);
 
     // The time sliders act when the mouse lets go of them; keys move only the slider.
     for (QSlider* s : {m_ui->startSlider, m_ui->endSlider})

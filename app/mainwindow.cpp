@@ -73,7 +73,11 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     m_ui->progressPanel->bind(&m_batch);
 
     buildIcons();
-    m_picker = new ProfilePicker(m_ui->profileCombo, &m_sheet, m_icons.value(4), this);
+    m_picker = new ProfilePicker(m_ui->profileCombo, &m_sheet,
+                                 {m_icons.value(4), style()->standardIcon(QStyle::SP_ComputerIcon),
+                                  style()->standardIcon(QStyle::SP_MediaVolume),
+                                  style()->standardIcon(QStyle::SP_DirHomeIcon)},
+                                 this);
     buildContextMenu();
     connectActions();
 
@@ -222,8 +226,11 @@ void MainWindow::connectActions() {
     connect(m_ui->progressPanel, &ProgressPanel::cancelRequested, this,
             &MainWindow::cancelConversion);
     connect(m_ui->previewPlayer, &PlayerWidget::playRequested, this, &MainWindow::playSelected);
-    connect(&m_preview, &PreviewPlayer::playerStarted, this,
-            [this] { m_dialogFolder = programFolder(); });
+    connect(&m_preview, &PreviewPlayer::playerStarted, this, [this] {
+        m_dialogFolder = programFolder();
+        // The player fills its surface: the surface takes the playing picture's shape.
+        m_ui->previewPlayer->setPictureAspect(m_previewAspect);
+    });
     connect(&m_batch, &BatchRun::busyChanged, this, [this](bool busy) {
         if (busy)
             setCursor(Qt::WaitCursor);
@@ -483,13 +490,15 @@ void MainWindow::selectSource() {
     if (m_sources.count() == 0 || row < 0)
         return;
     m_preview.setSourcePath(m_sources.textAt(row, SourceList::FileName));
+    m_previewAspect = m_sources.pictureAspect(m_sources.idAt(row));
     showItemPage(row);
 }
 
 void MainWindow::showItemPage(int row) {
     const QString start = m_sources.textAt(row, SourceList::Start);
     const QString end = m_sources.textAt(row, SourceList::End);
-    m_sheet.setValue(opt::General, opt::ItemName, m_sources.textAt(row, SourceList::FileName));
+    const QString path = m_sources.textAt(row, SourceList::FileName);
+    m_sheet.setValue(opt::General, opt::ItemName, path);
     // The clip's length, where both ends are times.
     const std::optional<qint64> s = parseClipTime(start);
     const std::optional<qint64> e = parseClipTime(end);
@@ -543,6 +552,7 @@ void MainWindow::playSelected() {
     // With no row chosen there is nothing to play (never an empty or stale path).
     if (m_sources.count() == 0 || row < 0)
         return;
+    m_previewAspect = m_sources.pictureAspect(m_sources.idAt(row));
     m_preview.play(m_sources.textAt(row, SourceList::FileName),
                    m_sources.textAt(row, SourceList::VideoTime));
 }

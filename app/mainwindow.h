@@ -129,6 +129,7 @@ private:
     WindowState m_leftAs; // how the window was left last time
     SourceList m_sources;
     PlayerState m_playerState;
+    double m_previewAspect = 0; // the shape of the picture the preview plays
     BatchRun m_batch;
     PreviewPlayer m_preview;
     QList<QIcon> m_icons;

@@ -23,23 +23,29 @@ bool hasOptionRows(int profileIndex) {
 
 } // namespace
 
-ProfilePicker::ProfilePicker(QComboBox* combo, OptionSheet* sheet, const QIcon& headingIcon,
+ProfilePicker::ProfilePicker(QComboBox* combo, OptionSheet* sheet, const QList<QIcon>& headingIcons,
                              QObject* parent)
-    : QObject(parent), m_combo(combo), m_sheet(sheet), m_headingIcon(headingIcon) {}
+    : QObject(parent), m_combo(combo), m_sheet(sheet), m_headingIcons(headingIcons) {}
 
 void ProfilePicker::fill() {
     m_combo->clear();
+    // Each heading has a picture of its own.
+    qsizetype heading = 0;
+    const auto nextHeadingIcon = [&] {
+        return m_headingIcons.value(std::min(heading++, m_headingIcons.size() - 1));
+    };
     const QList<ProfileEntry>& catalogue = profileCatalogue();
     for (qsizetype i = 0; i < catalogue.size(); ++i) {
         const ProfileEntry& entry = catalogue.at(i);
-        m_combo->addItem(entry.isHeading ? m_headingIcon : QIcon(), entry.caption);
+        m_combo->addItem(entry.isHeading ? nextHeadingIcon() : QIcon(), entry.caption);
         m_combo->setItemData(int(i), int(i) + 1, kProfileRole);
     }
     m_presets = PresetStore(settingsFilePath()).load();
     if (m_presets.isEmpty())
         return;
     auto* model = qobject_cast<QStandardItemModel*>(m_combo->model());
-    m_combo->addItem(m_headingIcon, QLatin1String(kPresetsHeading));
+    heading = m_headingIcons.size() - 1; // "My Presets" has the last picture
+    m_combo->addItem(nextHeadingIcon(), QLatin1String(kPresetsHeading));
     if (model) // a heading of the list, never a pick
         model->item(m_combo->count() - 1)->setFlags(Qt::NoItemFlags);
     for (const Preset& p : std::as_const(m_presets)) {

@@ -19,7 +19,9 @@ class OptionSheet;
 class ProfilePicker : public QObject {
     Q_OBJECT
 public:
-    ProfilePicker(QComboBox* combo, OptionSheet* sheet, const QIcon& headingIcon,
+    // headingIcons: a picture for each heading of the catalogue in turn, then one for "My
+    // Presets" (the last one serves any heading beyond).
+    ProfilePicker(QComboBox* combo, OptionSheet* sheet, const QList<QIcon>& headingIcons,
                   QObject* parent = nullptr);
 
     // Fills the picker from the catalogue and settings.dat's presets; nothing is selected.
@@ -62,7 +64,7 @@ private:
 
     QComboBox* m_combo;
     OptionSheet* m_sheet;
-    QIcon m_headingIcon;
+    QList<QIcon> m_headingIcons;
     QList<Preset> m_presets;
     // What the sheet shows: values of this profile, or of this preset.
     int m_shownProfile = 0;

@@ -16,6 +16,7 @@ std::optional<ClipOpening> ClipOpening::fromSelectedRow(const SourceList& list, 
     o.endText = list.textAt(selectedRow, SourceList::End);
     o.lengthText = list.textAt(selectedRow, SourceList::VideoTime);
     o.facts = list.mediaFacts(o.row);
+    o.pictureAspect = list.pictureAspect(o.row);
     return o;
 }
 

@@ -18,7 +18,8 @@ struct ClipOpening {
     QString startText;
     QString endText;
     QString lengthText;
-    MediaFacts facts; // the exact length and the frame rate, where the probe found them
+    MediaFacts facts;         // the exact length and the frame rate, where the probe found them
+    double pictureAspect = 0; // the picture's display aspect, 0 when unknown
     // The selected row of the list, or nothing when no row is chosen.
     static std::optional<ClipOpening> fromSelectedRow(const SourceList& list, int selectedRow);
 };

@@ -225,8 +225,14 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     in.videoTime = list.text(id, SourceList::VideoTime);
     in.exactLength = list.mediaFacts(id).seconds;
     const int profile = m_env.profileIndex ? m_env.profileIndex() : 0;
-    if (profile >= 1 && profile <= profileCatalogue().size())
-        in.profileCaption = profileCatalogue().at(profile - 1).caption;
+    const ProfileEntry* entry = profileAt(profile);
+    if (entry)
+        in.profileCaption = entry->caption;
+    if (entry && entry->isSoundOnly() && list.isSoundless(id)) {
+        failItem(id, QStringLiteral("This file holds no sound, so there is nothing to write "
+                                    "into a sound-only file."));
+        return ItemStart::Skipped;
+    }
     if (!m_env.sheet || !readEncoderOptions(*m_env.sheet, in)) {
         failItem(id, QStringLiteral("The option sheet is incomplete."));
         return ItemStart::Skipped;
@@ -259,6 +265,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
                                 QFileInfo(command.batchConflict).fileName());
     item->outputExisted = QFileInfo::exists(command.outputPath);
     item->clipSeconds = command.clipSeconds;
+    item->expectVideo = !(entry && entry->isSoundOnly());
     list.setLogPath(id, QString());
     m_reservedOutputs.append(command.outputPath); // reserved now, given back if the item fails
     setPanelCaption(QLatin1String(kPanelCaption) + input + QStringLiteral(" To ") +
@@ -364,7 +371,7 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
     item->check = check;
     connect(check, &OutputCheck::finished, this,
             [this, item](const QString& failure) { onOutputChecked(item, failure); });
-    check->start(item->encodePath, item->clipSeconds);
+    check->start(item->encodePath, item->clipSeconds, item->expectVideo);
 }
 
 void BatchRun::onOutputChecked(Item* item, const QString& failure) {

@@ -92,6 +92,7 @@ private:
         QString note;
         QString errorLines;
         bool outputExisted = false;
+        bool expectVideo = true; // false for a sound-only profile
         qint64 clipSeconds = 0;
         int pollsSinceStep = 0;
         bool reported = false;

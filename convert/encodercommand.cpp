@@ -1,6 +1,7 @@
 #include "convert/encodercommand.h"
 
 #include "base/textvalues.h"
+#include "convert/todaysformats.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
@@ -23,6 +24,8 @@ bool readEncoderOptions(const OptionSheet& sheet, EncoderInputs& in) {
         {opt::Video, opt::VideoSize, in.videoSize},
         {opt::Video, opt::VideoBitrate, in.videoBitrate},
         {opt::Video, opt::VideoFramerate, in.videoFramerate},
+        {opt::Video, opt::KeepAspectRatio, in.keepAspectRatio},
+        {opt::Video, opt::EncodingSpeed, in.encodingSpeed},
         {opt::Audio, opt::AudioCodec, in.audioCodec},
         {opt::Audio, opt::DisableAudio, in.disableAudio},
         {opt::Audio, opt::AudioBitrate, in.audioBitrate},
@@ -104,6 +107,32 @@ QString numberText(double value) {
     if (value == std::floor(value) && std::fabs(value) < 1e15)
         return QString::number(static_cast<qint64>(value));
     return QString::number(value);
+}
+} // namespace
+
+namespace {
+// The Flash profiles' arguments, from the input to the audio codec.
+QString flashArguments(const EncoderInputs& in, double audioBitrate, double audioChannel,
+                       const ClipSeconds& clip) {
+    const QString framerate =
+        in.videoFramerate == QLatin1String("Auto") ? QStringLiteral("25") : in.videoFramerate;
+    QString cmd;
+    cmd += QStringLiteral(" -i ") + quoteArgument(in.inputPath);
+    cmd += QStringLiteral("  -ab ") + QString::number(roundHalfEven(audioBitrate)) +
+           QStringLiteral("000  -ac ") + QString::number(roundHalfEven(audioChannel));
+    cmd += QStringLiteral(" -ar ") + in.sampleRate;
+    cmd += QStringLiteral(" -b ") + in.videoBitrate + QStringLiteral("000 -r ") + framerate;
+    cmd += QStringLiteral(" -ss ") + clip.start + QStringLiteral(" -t ") + clip.length;
+    cmd += QStringLiteral(" -s ") + in.videoSize;
+    // Keeping the shape inside the exact size the user picked: black bars fill the rest.
+    if (in.keepAspectRatio == choice::Yes) {
+        if (const std::optional<QString> pad = pictureSizeFilter(in.videoSize, true, true))
+            cmd += QStringLiteral(" -vf ") + *pad;
+    }
+    cmd += QStringLiteral(" -acodec ") + translateAudioCodec(in.audioCodec);
+    if (in.disableAudio != QLatin1String("No"))
+        cmd += QStringLiteral(" -an ");
+    return cmd;
 }
 } // namespace
 
@@ -196,27 +225,25 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         } while (exists(encodePath));
     }
 
-    const QString framerate =
-        in.videoFramerate == QLatin1String("Auto") ? QStringLiteral("25") : in.videoFramerate;
     QString cmd;
     cmd += quoteArgument(in.programFolder + QStringLiteral("/fp.dll"));
-    cmd += QStringLiteral(" -i ") + quoteArgument(in.inputPath);
-    cmd += QStringLiteral("  -ab ") + QString::number(roundHalfEven(*audioBitrate)) +
-           QStringLiteral("000  -ac ") + QString::number(roundHalfEven(*audioChannel));
-    cmd += QStringLiteral(" -ar ") + in.sampleRate;
-    cmd += QStringLiteral(" -b ") + in.videoBitrate + QStringLiteral("000 -r ") + framerate;
     // A row trimmed at the end gets its own times; one that runs to the end of the file (End
     // is its length, rounded for show) gets the file's exact length, so no frame is lost.
     const bool toTheEnd = in.exactLength > 0 && !in.videoTime.isEmpty() &&
                           in.clipEnd.trimmed() == in.videoTime.trimmed();
     const double clipLength = toTheEnd ? in.exactLength - static_cast<double>(*start) / 100.0
                                        : static_cast<double>(*end - *start) / 100.0;
-    cmd += QStringLiteral(" -ss ") + secondsText(*start) + QStringLiteral(" -t ") +
-           (toTheEnd ? exactSecondsText(clipLength) : secondsText(*end - *start));
-    cmd += QStringLiteral(" -s ") + in.videoSize;
-    cmd += QStringLiteral(" -acodec ") + translateAudioCodec(in.audioCodec);
-    if (in.disableAudio != QLatin1String("No"))
-        cmd += QStringLiteral(" -an ");
+    const ClipSeconds clip{secondsText(*start),
+                           toTheEnd ? exactSecondsText(clipLength) : secondsText(*end - *start)};
+    const ProfileEntry* profile = profileByCaption(in.profileCaption);
+    if (profile && profile->isTodaysFormat()) {
+        const auto arguments = todaysFormatArguments(*profile, in, clip);
+        if (const auto* error = std::get_if<FormatArgumentsError>(&arguments))
+            return EncoderCommandError{error->reason};
+        cmd += std::get<QString>(arguments);
+    } else {
+        cmd += flashArguments(in, *audioBitrate, *audioChannel, clip);
+    }
     // Output options must precede the output file: FFmpeg ignores what trails it, and
     // without -y it refuses (or asks) to overwrite.
     // -n makes the encoder fail rather than ask should the name be taken meanwhile.

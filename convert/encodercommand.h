@@ -24,6 +24,8 @@ struct EncoderInputs {
     QString videoSize;
     QString videoBitrate;
     QString videoFramerate;
+    QString keepAspectRatio; // "Yes" keeps the picture's shape inside the size
+    QString encodingSpeed;   // "Fast", "Balanced", "Small File" (today's formats)
     QString audioCodec;
     QString disableAudio;
     QString audioBitrate;
@@ -36,6 +38,13 @@ struct EncoderInputs {
     // Outputs earlier items of the same batch wrote: never overwritten, whatever overwrite
     // says, so that two inputs with the same base name both survive.
     QStringList writtenByBatch;
+};
+
+// Where a clip starts and how long it lasts, in seconds as the encoder takes them ("12",
+// "1.5", "10.04").
+struct ClipSeconds {
+    QString start;
+    QString length;
 };
 
 struct EncoderCommand {
@@ -59,7 +68,7 @@ struct EncoderCommandError {
 
 using EncoderCommandResult = std::variant<EncoderCommand, EncoderCommandError>;
 
-// Reads the eight option values the encoder needs; false when a row is missing.
+// Reads the option values the encoder needs; false when a row is missing.
 bool readEncoderOptions(const OptionSheet& sheet, EncoderInputs& inputs);
 
 // The audio codec argument for an "Audio Codec" value.

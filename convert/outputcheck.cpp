@@ -32,13 +32,14 @@ double lengthTolerance(qint64 clipSeconds) {
     return std::max(1.1, 0.02 * static_cast<double>(clipSeconds));
 }
 
-QString judgeOutput(const QByteArray& probeJson, qint64 clipSeconds) {
+QString judgeOutput(const QByteArray& probeJson, qint64 clipSeconds, bool expectVideo) {
     const QJsonObject root = QJsonDocument::fromJson(probeJson).object();
     const QJsonArray streams = root.value(QLatin1String("streams")).toArray();
     const QJsonObject video = streams.isEmpty() ? QJsonObject() : streams.first().toObject();
     const double packets = number(video.value(QLatin1String("nb_read_packets")));
     if (video.isEmpty() || packets <= 0)
-        return QStringLiteral("The encoder wrote an empty file: it holds no video.");
+        return expectVideo ? QStringLiteral("The encoder wrote an empty file: it holds no video.")
+                           : QStringLiteral("The encoder wrote an empty file: it holds no sound.");
     double seconds =
         number(root.value(QLatin1String("format")).toObject().value(QLatin1String("duration")));
     if (seconds < 0) {
@@ -61,9 +62,10 @@ OutputCheck::OutputCheck(QObject* parent) : QObject(parent) {}
 
 OutputCheck::~OutputCheck() = default;
 
-void OutputCheck::start(const QString& outputPath, qint64 clipSeconds) {
+void OutputCheck::start(const QString& outputPath, qint64 clipSeconds, bool expectVideo) {
     m_path = outputPath;
     m_clipSeconds = clipSeconds;
+    m_expectVideo = expectVideo;
     m_done = false;
     const QFileInfo info(outputPath);
     if (!info.isFile() || info.size() == 0) {
@@ -84,7 +86,7 @@ void OutputCheck::start(const QString& outputPath, qint64 clipSeconds) {
             done(QStringLiteral("The output cannot be read back: it is not a complete video."));
             return;
         }
-        done(judgeOutput(m_prober->output(), m_clipSeconds));
+        done(judgeOutput(m_prober->output(), m_clipSeconds, m_expectVideo));
     });
     ToolProcess::Options options;
     options.standardOutput = ToolProcess::Channel::Keep;
@@ -97,7 +99,7 @@ void OutputCheck::start(const QString& outputPath, qint64 clipSeconds) {
         QStringLiteral("-v"),
         QStringLiteral("error"),
         QStringLiteral("-select_streams"),
-        QStringLiteral("v:0"),
+        expectVideo ? QStringLiteral("v:0") : QStringLiteral("a:0"),
         QStringLiteral("-count_packets"),
         QStringLiteral("-show_entries"),
         QStringLiteral("stream=nb_read_packets,r_frame_rate:format=duration"),

@@ -11,8 +11,9 @@ namespace clipvane {
 
 // What FFmpeg's prober says of an output, judged against the clip it should hold: an empty
 // string when the output is what the row will claim, else why not, in words for the user.
-// probeJson is the prober's JSON for the output's first video stream and its format.
-QString judgeOutput(const QByteArray& probeJson, qint64 clipSeconds);
+// probeJson is the prober's JSON for the output's first video stream (its first audio stream
+// when no video is expected) and its format.
+QString judgeOutput(const QByteArray& probeJson, qint64 clipSeconds, bool expectVideo = true);
 
 // How far an output's length may be from its clip's: a second (the length is read rounded up
 // to whole seconds) or 2 % of a long clip.
@@ -25,7 +26,8 @@ class OutputCheck : public QObject {
 public:
     explicit OutputCheck(QObject* parent = nullptr);
     ~OutputCheck() override;
-    void start(const QString& outputPath, qint64 clipSeconds);
+    // expectVideo false: a sound-only output, judged by its first audio stream.
+    void start(const QString& outputPath, qint64 clipSeconds, bool expectVideo = true);
 
     static constexpr int kTimeoutMs = 60000;
 
@@ -38,6 +40,7 @@ private:
     std::unique_ptr<ToolProcess> m_prober;
     QString m_path;
     qint64 m_clipSeconds = 0;
+    bool m_expectVideo = true;
     bool m_done = false;
 };
 

@@ -1,5 +1,6 @@
 #include "convert/runchecks.h"
 
+#include "base/textvalues.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 
@@ -15,6 +16,10 @@ QStringList refusedSampleRates(const QString& outputExtension) {
     if (ext == QLatin1String(".swf"))
         return {QStringLiteral("8000"), QStringLiteral("24000"), QStringLiteral("32000"),
                 QStringLiteral("48000")};
+    // Opus refuses 11025, 22050, 32000 and 44100 Hz, and writes 8000 and 24000 Hz as 48000.
+    if (ext == QLatin1String(".webm"))
+        return {QStringLiteral("8000"),  QStringLiteral("11025"), QStringLiteral("22050"),
+                QStringLiteral("24000"), QStringLiteral("32000"), QStringLiteral("44100")};
     return {};
 }
 
@@ -31,6 +36,22 @@ std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet
     const QString rate = sheet.value(opt::Audio, opt::SampleRate).value_or(QString());
     const bool audioOff =
         sheet.value(opt::Audio, opt::DisableAudio).value_or(QString()) != QLatin1String("No");
+    const ProfileEntry& profile = catalogue.at(profileIndex - 1);
+    if (audioOff && profile.isSoundOnly())
+        return QStringLiteral("%1 files hold sound only, and Disable Audio is Yes. Set Disable "
+                              "Audio to No.")
+            .arg(extension->mid(1).toUpper());
+    // Opus carries at most 256 kbit/s in each channel.
+    const double channels =
+        strictNumber(sheet.value(opt::Audio, opt::AudioChannel).value_or(QString())).value_or(0);
+    const double kbits =
+        strictNumber(sheet.value(opt::Audio, opt::AudioBitrate).value_or(QString())).value_or(0);
+    if (!audioOff && profile.audioCodec == QLatin1String("opus") && channels >= 1 &&
+        kbits > 256 * channels)
+        return QStringLiteral("WebM sound in %1 channel takes at most %2 kbit/s. Choose a "
+                              "lower Audio Bitrate, or more channels under Audio Channel.")
+            .arg(channels)
+            .arg(256 * channels);
     if (!audioOff && refusedSampleRates(*extension).contains(rate.trimmed())) {
         QStringList allowed;
         if (const OptionSheet::Row* row = sheet.row(opt::Audio, opt::SampleRate))

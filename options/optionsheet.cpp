@@ -83,11 +83,17 @@ bool OptionSheet::setValue(const QString& category, const QString& caption, cons
 }
 
 bool OptionSheet::lock(const QString& category, const QString& caption) {
+    return setLocked(category, caption, true);
+}
+
+bool OptionSheet::setLocked(const QString& category, const QString& caption, bool locked) {
     Row* r = findRow(category, caption);
     if (!r)
         return false;
-    r->locked = true;
-    emit choicesChanged(category, caption);
+    if (r->locked != locked) {
+        r->locked = locked;
+        emit choicesChanged(category, caption);
+    }
     return true;
 }
 
@@ -98,23 +104,17 @@ std::optional<QString> OptionSheet::value(const QString& category, const QString
     return r->value;
 }
 
-void fillOptionSheet(OptionSheet& sheet) {
-    using Kind = OptionSheet::Kind;
-    sheet.clear();
-    sheet.addCategory(opt::General);
-    sheet.addRow(opt::General, opt::ItemName, QStringLiteral("Auto"), Kind::Text);
+namespace {
+struct ListRow {
+    const QString& category;
+    const QString& caption;
+    const char* value;
+    QStringList choices;
+};
 
-    sheet.addCategory(opt::OutputDuration);
-    for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
-        sheet.addRow(opt::OutputDuration, caption, QStringLiteral("00:00:00"), Kind::Text);
-
-    struct ListRow {
-        const QString& category;
-        const QString& caption;
-        const char* value;
-        QStringList choices;
-    };
-    const ListRow rows[] = {
+// The list rows in sheet order, with their starting values and choices.
+const std::vector<ListRow>& listRows() {
+    static const std::vector<ListRow> rows = {
         {opt::Video, opt::VideoCodec, "xvid", {"xvid", "mpeg4", "x264"}},
         {opt::Video, opt::VideoSize, "320x240", {"320x240", "480x270", "480x320", "640x480"}},
         {opt::Video,
@@ -125,6 +125,9 @@ void fillOptionSheet(OptionSheet& sheet) {
          opt::VideoFramerate,
          "29.97",
          {"Auto", "8", "10", "12", "15", "23.976", "24", "25", "29.97", "30"}},
+        // What the profiles of today's formats read (Flash profiles pad with Keep Aspect).
+        {opt::Video, opt::KeepAspectRatio, "Yes", {"Yes", "No"}},
+        {opt::Video, opt::EncodingSpeed, "Balanced", {"Fast", "Balanced", "Small File"}},
         {opt::Audio, opt::AudioCodec, "mp3", {"mp3"}},
         {opt::Audio,
          opt::AudioBitrate,
@@ -139,7 +142,29 @@ void fillOptionSheet(OptionSheet& sheet) {
         {opt::Audio, opt::DisableAudio, "No", {"No", "Yes"}},
         {opt::Audio, opt::AVSync, "Basic", {"Basic", "Default"}},
     };
-    for (const ListRow& r : rows) {
+    return rows;
+}
+} // namespace
+
+QStringList startingChoices(const QString& category, const QString& caption) {
+    for (const ListRow& r : listRows()) {
+        if (r.category == category && r.caption == caption)
+            return r.choices;
+    }
+    return {};
+}
+
+void fillOptionSheet(OptionSheet& sheet) {
+    using Kind = OptionSheet::Kind;
+    sheet.clear();
+    sheet.addCategory(opt::General);
+    sheet.addRow(opt::General, opt::ItemName, QStringLiteral("Auto"), Kind::Text);
+
+    sheet.addCategory(opt::OutputDuration);
+    for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
+        sheet.addRow(opt::OutputDuration, caption, QStringLiteral("00:00:00"), Kind::Text);
+
+    for (const ListRow& r : listRows()) {
         if (!sheet.hasCategory(r.category))
             sheet.addCategory(r.category);
         sheet.addRow(r.category, r.caption, QString::fromLatin1(r.value), Kind::List);

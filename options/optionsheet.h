@@ -39,6 +39,8 @@ public:
     bool addChoice(const QString& category, const QString& caption, const QString& choice);
     bool setValue(const QString& category, const QString& caption, const QString& value);
     bool lock(const QString& category, const QString& caption);
+    // Locks or unlocks a row (a profile greys the rows that do nothing for it).
+    bool setLocked(const QString& category, const QString& caption, bool locked);
 
     std::optional<QString> value(const QString& category, const QString& caption) const;
     const Row* row(const QString& category, const QString& caption) const;
@@ -59,6 +61,9 @@ private:
 // Builds the sheet from nothing with every encoding choice and its initial value.
 void fillOptionSheet(OptionSheet& sheet);
 
+// The choices fillOptionSheet gives a row (empty for a text row or an unknown one).
+QStringList startingChoices(const QString& category, const QString& caption);
+
 // Category names and row captions used throughout the program.
 namespace opt {
 inline const QString General = QStringLiteral("General");
@@ -73,6 +78,8 @@ inline const QString VideoCodec = QStringLiteral("Video Codec");
 inline const QString VideoSize = QStringLiteral("Video Size");
 inline const QString VideoBitrate = QStringLiteral("Video Bitrate");
 inline const QString VideoFramerate = QStringLiteral("Video Framerate");
+inline const QString KeepAspectRatio = QStringLiteral("Keep Aspect Ratio");
+inline const QString EncodingSpeed = QStringLiteral("Encoding Speed");
 inline const QString AudioCodec = QStringLiteral("Audio Codec");
 inline const QString AudioBitrate = QStringLiteral("Audio Bitrate");
 inline const QString SampleRate = QStringLiteral("Sample Rate");

@@ -10,13 +10,110 @@ const QList<ProfileEntry>& profileCatalogue() {
         {QStringLiteral("Flash Video"), true},
         {QStringLiteral("Flash Video Movie(*.flv)"), false},
         {QStringLiteral("Flash SWF(*.swf)"), false},
+        {QStringLiteral("Modern Video"), true},
+        {QStringLiteral("MP4 Video H.264 + AAC(*.mp4)"), false, QStringLiteral("H.264"),
+         QStringLiteral("aac")},
+        {QStringLiteral("MP4 Video H.265 + AAC(*.mp4)"), false, QStringLiteral("H.265"),
+         QStringLiteral("aac")},
+        {QStringLiteral("WebM Video VP9 + Opus(*.webm)"), false, QStringLiteral("VP9"),
+         QStringLiteral("opus")},
+        {QStringLiteral("WebM Video AV1 + Opus(*.webm)"), false, QStringLiteral("AV1"),
+         QStringLiteral("opus")},
+        {QStringLiteral("Matroska Video H.264 + AAC(*.mkv)"), false, QStringLiteral("H.264"),
+         QStringLiteral("aac")},
+        {QStringLiteral("Audio Only"), true},
+        {QStringLiteral("MP3 Audio(*.mp3)"), false, QString(), QStringLiteral("mp3")},
+        {QStringLiteral("AAC Audio(*.m4a)"), false, QString(), QStringLiteral("aac")},
     };
     return catalogue;
 }
 
+const ProfileEntry* profileAt(int index) {
+    const QList<ProfileEntry>& catalogue = profileCatalogue();
+    return index >= 1 && index <= catalogue.size() ? &catalogue.at(index - 1) : nullptr;
+}
+
+const ProfileEntry* profileByCaption(const QString& caption) {
+    for (const ProfileEntry& entry : profileCatalogue()) {
+        if (entry.caption == caption)
+            return &entry;
+    }
+    return nullptr;
+}
+
+namespace {
+// The rows that shape the picture: locked while a profile writes no picture.
+const QString* const kVideoRows[] = {&opt::VideoCodec,      &opt::VideoSize,
+                                     &opt::VideoBitrate,    &opt::VideoFramerate,
+                                     &opt::KeepAspectRatio, &opt::EncodingSpeed};
+
+void setChoices(OptionSheet& sheet, const QString& category, const QString& caption,
+                const QStringList& choices) {
+    const OptionSheet::Row* row = sheet.row(category, caption);
+    if (!row || row->choices == choices)
+        return;
+    sheet.clearChoices(category, caption);
+    for (const QString& choice : choices)
+        sheet.addChoice(category, caption, choice);
+}
+
+// Gives back the choices and the lock a pick of today's formats changed.
+void restoreFlashRows(OptionSheet& sheet) {
+    for (const QString* caption : kVideoRows)
+        sheet.setLocked(opt::Video, *caption, false);
+    // The Flash encoders have no speed setting.
+    sheet.setLocked(opt::Video, opt::EncodingSpeed, true);
+    for (const QString* caption : {&opt::VideoBitrate, &opt::VideoFramerate})
+        setChoices(sheet, opt::Video, *caption, startingChoices(opt::Video, *caption));
+    setChoices(sheet, opt::Audio, opt::SampleRate, startingChoices(opt::Audio, opt::SampleRate));
+}
+
+void applyTodaysFormat(OptionSheet& sheet, const ProfileEntry& profile) {
+    const bool picture = !profile.isSoundOnly();
+    for (const QString* caption : kVideoRows)
+        sheet.setLocked(opt::Video, *caption, !picture);
+    const QString codec = picture ? profile.videoCodec : QStringLiteral("None");
+    sheet.clearChoices(opt::Video, opt::VideoCodec);
+    sheet.setValue(opt::Video, opt::VideoCodec, codec);
+    sheet.addChoice(opt::Video, opt::VideoCodec, codec);
+
+    QStringList sizes{choice::SameAsSource, "426x240",   "640x360",   "854x480",
+                      "1280x720",           "1920x1080", "2560x1440", "3840x2160"};
+    sizes << QStringList{"128x96",  "176x144", "220x176", "320x240",
+                         "704x576", "640x480", "800x600", "1024x768"};
+    setChoices(sheet, opt::Video, opt::VideoSize, sizes);
+    sheet.setValue(opt::Video, opt::VideoSize, choice::SameAsSource);
+    setChoices(sheet, opt::Video, opt::VideoBitrate,
+               QStringList{choice::Auto} + startingChoices(opt::Video, opt::VideoBitrate) +
+                   QStringList{"4000", "8000", "16000"});
+    sheet.setValue(opt::Video, opt::VideoBitrate, choice::Auto);
+    QStringList rates = startingChoices(opt::Video, opt::VideoFramerate);
+    rates.removeAll(choice::Auto); // "Auto" is 25 for Flash; here the source decides
+    setChoices(sheet, opt::Video, opt::VideoFramerate, QStringList{choice::SameAsSource} + rates);
+    sheet.setValue(opt::Video, opt::VideoFramerate, choice::SameAsSource);
+    sheet.setValue(opt::Video, opt::KeepAspectRatio, choice::Yes);
+    sheet.setValue(opt::Video, opt::EncodingSpeed, choice::Balanced);
+
+    sheet.clearChoices(opt::Audio, opt::AudioCodec);
+    sheet.setValue(opt::Audio, opt::AudioCodec, profile.audioCodec);
+    sheet.addChoice(opt::Audio, opt::AudioCodec, profile.audioCodec);
+    sheet.setValue(opt::Audio, opt::AudioBitrate,
+                   picture ? QStringLiteral("128") : QStringLiteral("192"));
+    // Opus takes 48000 Hz only; the others take every rate of the sheet.
+    const bool opus = profile.audioCodec == QLatin1String("opus");
+    setChoices(sheet, opt::Audio, opt::SampleRate,
+               opus ? QStringList{"48000"} : startingChoices(opt::Audio, opt::SampleRate));
+    sheet.setValue(opt::Audio, opt::SampleRate,
+                   picture ? QStringLiteral("48000") : QStringLiteral("44100"));
+}
+} // namespace
+
 void applyProfilePick(OptionSheet& sheet, int index) {
-    if (index != 2 && index != 3)
-        return; // the header entry, or nothing selected
+    const ProfileEntry* profile = profileAt(index);
+    if (!profile || profile->isHeading)
+        return; // a header entry, or nothing selected
+    if (profile->isTodaysFormat())
+        return applyTodaysFormat(sheet, *profile);
     const QString codec = index == 2 ? QStringLiteral("FLV") : QStringLiteral("SWF");
     sheet.clearChoices(opt::Video, opt::VideoCodec);
     sheet.setValue(opt::Video, opt::VideoCodec, codec);
@@ -33,6 +130,10 @@ void applyProfilePick(OptionSheet& sheet, int index) {
     sheet.addChoice(opt::Audio, opt::AudioCodec, QStringLiteral("mp3"));
     sheet.setValue(opt::Audio, opt::AudioBitrate, QStringLiteral("64"));
     sheet.setValue(opt::Audio, opt::SampleRate, QStringLiteral("44100"));
+    // The exact size asked for, stretched, as these profiles always wrote it; the user may
+    // choose to keep the picture's shape (then black bars fill the rest).
+    sheet.setValue(opt::Video, opt::KeepAspectRatio, choice::No);
+    restoreFlashRows(sheet);
 }
 
 int profileIndexFromSetting(const QString& stored) {
@@ -47,10 +148,13 @@ int profileIndexFromSetting(const QString& stored) {
 }
 
 std::optional<QString> outputExtension(const QString& caption) {
-    const qsizetype dot = caption.indexOf(QLatin1Char('.'));
-    if (dot < 0)
+    const qsizetype open = caption.indexOf(QLatin1String("(*"));
+    if (open < 0)
         return std::nullopt;
-    return caption.mid(dot, 4);
+    const qsizetype close = caption.indexOf(QLatin1Char(')'), open + 2);
+    if (close < 0 || close == open + 2)
+        return std::nullopt;
+    return caption.mid(open + 2, close - open - 2);
 }
 
 } // namespace clipvane

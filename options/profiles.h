@@ -12,18 +12,41 @@ class OptionSheet;
 struct ProfileEntry {
     QString caption;
     bool isHeading;
+    // The profiles of today's formats (entry 5 on) name their codecs as the option sheet
+    // shows them; the Flash entries and the headings leave both empty.
+    QString videoCodec = {}; // "H.264", "H.265", "VP9", "AV1"; empty for sound only
+    QString audioCodec = {}; // "aac", "opus", "mp3"
+
+    bool isTodaysFormat() const { return !audioCodec.isEmpty(); }
+    bool isSoundOnly() const { return isTodaysFormat() && videoCodec.isEmpty(); }
 };
 const QList<ProfileEntry>& profileCatalogue();
 
+// The 1-based entry, or nothing when the index names none.
+const ProfileEntry* profileAt(int index);
+// The entry with that caption, or nothing.
+const ProfileEntry* profileByCaption(const QString& caption);
+
 // The picker's pick: sets the profile's option rows. index is 1-based; 0 (no selection)
-// and the header entry 1 leave the sheet as it is.
+// and the header entries leave the sheet as it is.
 void applyProfilePick(OptionSheet& sheet, int index);
 
 // The 1-based entry named by the "profile" setting, or 0 when it names none.
 int profileIndexFromSetting(const QString& stored);
 
-// The output extension of a profile caption: the four characters from its first ".", or
-// nothing for a caption without ".".
+// The output extension of a profile caption: the text between its "(*" and the ")" after
+// it (".flv", ".webm"), or nothing for a caption without one.
 std::optional<QString> outputExtension(const QString& caption);
+
+// Values of the rows the profiles of today's formats add meaning to.
+namespace choice {
+inline const QString SameAsSource = QStringLiteral("Same as source");
+inline const QString Auto = QStringLiteral("Auto");
+inline const QString Yes = QStringLiteral("Yes");
+inline const QString No = QStringLiteral("No");
+inline const QString Fast = QStringLiteral("Fast");
+inline const QString Balanced = QStringLiteral("Balanced");
+inline const QString SmallFile = QStringLiteral("Small File");
+} // namespace choice
 
 } // namespace clipvane

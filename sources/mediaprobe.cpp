@@ -220,6 +220,8 @@ private:
     bool m_unreadable = false; // the prober ran and could not open the file as media
     bool m_guessed = false;    // the prober's duration was a guess from the bit rate
     bool m_guessOnly = false;  // and the packets could not replace it
+    double m_proberAspect = 0; // the picture's shape as the prober read it
+    bool m_soundless = false;  // the prober found no sound stream
     std::optional<double> m_seconds;
     std::optional<double> m_first;
     std::optional<double> m_last;
@@ -321,12 +323,11 @@ void Probe::afterDuration(const ToolExit& run, const QString& output) {
         return proberDone();
     }
     m_guessed = output.contains(QLatin1String("Estimating duration from bitrate"));
+    const ContainerFacts facts = parseContainerFacts(output);
+    m_proberAspect = facts.pictureAspect;
+    m_soundless = !facts.hasSound;
     if (!m_guessed) {
-        // The number is on a line of its own; messages (merged in) are not numbers.
-        static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
-        const QStringList lines = output.split(lineEnd, Qt::SkipEmptyParts);
-        for (auto line = lines.crbegin(); line != lines.crend() && !m_seconds; ++line)
-            m_seconds = strictNumber(*line);
+        m_seconds = facts.seconds;
         if (m_seconds > 0.0)
             return proberDone();
         m_seconds.reset();
@@ -371,6 +372,13 @@ void Probe::decide() {
                                     "or it may be damaged.");
         return finish();
     }
+    // The prober's shape, else the player's, else square pixels.
+    IdentifyResult& found = m_out.identify;
+    if (m_proberAspect > 0)
+        found.pictureAspect = m_proberAspect;
+    else if (found.pictureAspect <= 0)
+        found.pictureAspect = displayAspect(found.width, found.height, {}, {});
+    found.soundless = m_soundless;
     std::optional<double> seconds = m_seconds;
     // The player's length is the fallback, unless it is the same guess from the bit rate.
     if ((!seconds || *seconds <= 0) && !m_guessOnly)
@@ -423,8 +431,73 @@ QString identifyCommandLine(const QString& folderWithSlash, const QString& fileP
 QString durationCommandLine(const QString& ffprobe, const QString& filePath) {
     // At warning level the prober also says when its duration is a guess from the bit rate.
     return quoteArgument(ffprobe) +
-           QStringLiteral(" -v warning -show_entries format=duration -of default=nw=1:nk=1 ") +
+           QStringLiteral(" -v warning -show_entries stream=codec_type,width,height,"
+                          "sample_aspect_ratio,display_aspect_ratio:format=duration -of default ") +
            quoteArgument(filePath);
+}
+
+namespace {
+// "16:9" as 16/9; 0 for anything else ("0:1", "N/A").
+double ratio(QStringView text) {
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return 0;
+    const double num = text.first(colon).toDouble();
+    const double den = text.sliced(colon + 1).toDouble();
+    return num > 0 && den > 0 && std::isfinite(num / den) ? num / den : 0;
+}
+} // namespace
+
+double displayAspect(qint64 width, qint64 height, const QString& sampleAspect,
+                     const QString& displayAspectRatio) {
+    if (const double dar = ratio(displayAspectRatio); dar > 0)
+        return dar;
+    if (width <= 0 || height <= 0)
+        return 0;
+    const double sar = ratio(sampleAspect);
+    return static_cast<double>(width) * (sar > 0 ? sar : 1.0) / static_cast<double>(height);
+}
+
+ContainerFacts parseContainerFacts(const QString& output) {
+    ContainerFacts facts;
+    static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
+    QString section;
+    QHash<QString, QString> stream;
+    const auto endStream = [&] {
+        const QString type = stream.value(QStringLiteral("codec_type"));
+        if (type == QLatin1String("audio"))
+            facts.hasSound = true;
+        else if (type == QLatin1String("video") && facts.pictureAspect <= 0)
+            facts.pictureAspect =
+                displayAspect(stream.value(QStringLiteral("width")).toLongLong(),
+                              stream.value(QStringLiteral("height")).toLongLong(),
+                              stream.value(QStringLiteral("sample_aspect_ratio")),
+                              stream.value(QStringLiteral("display_aspect_ratio")));
+        stream.clear();
+    };
+    for (const QString& line : output.split(lineEnd, Qt::SkipEmptyParts)) {
+        // Only the prober's own section marks: a message merged in may start with "[" too.
+        if (line == QLatin1String("[STREAM]") || line == QLatin1String("[FORMAT]")) {
+            section = line;
+            continue;
+        }
+        if (line == QLatin1String("[/STREAM]") || line == QLatin1String("[/FORMAT]")) {
+            if (section == QLatin1String("[STREAM]"))
+                endStream();
+            section.clear();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            continue; // a message merged in
+        const QString key = line.left(equals);
+        const QString value = line.mid(equals + 1);
+        if (section == QLatin1String("[STREAM]"))
+            stream.insert(key, value);
+        else if (section == QLatin1String("[FORMAT]") && key == QLatin1String("duration"))
+            facts.seconds = strictNumber(value);
+    }
+    return facts;
 }
 
 QString packetTimesCommandLine(const QString& ffprobe, const QString& filePath) {
@@ -477,6 +550,11 @@ IdentifyResult parseIdentifyOutput(const QString& output) {
         } else if (key == QLatin1String("ID_VIDEO_FPS")) {
             const double fps = leadingNumber(value);
             result.frameRate = fps > 0 && fps < 1000 ? fps : 0;
+        } else if (key == QLatin1String("ID_VIDEO_ASPECT")) {
+            // 0 until a frame is decoded; a later line has the real value.
+            const double aspect = strictNumber(value).value_or(0);
+            if (aspect > 0 && aspect < 1e6)
+                result.pictureAspect = aspect;
         }
     }
     return result;
@@ -489,6 +567,8 @@ void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResu
     }
     if (result.format)
         list.setText(id, SourceList::Format, *result.format);
+    list.setPictureAspect(id, result.pictureAspect);
+    list.setSoundless(id, result.soundless);
     if (!result.complete)
         return;
     list.setText(id, SourceList::Start, QStringLiteral("0:00:00"));

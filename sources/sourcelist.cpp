@@ -15,7 +15,7 @@ bool SourceList::centred(int column) {
 SourceList::Id SourceList::append(const QString& path) {
     const int row = count();
     beginInsertRows({}, row, row);
-    Item item{m_nextId++, {}, {}, {}};
+    Item item{m_nextId++, {}, {}, {}, 0, false};
     item.columns[FileName] = path;
     m_items.push_back(std::move(item));
     endInsertRows();
@@ -145,6 +145,28 @@ void SourceList::setLogPath(Id id, const QString& path) {
 QString SourceList::logPath(Id id) const {
     const int row = rowOf(id);
     return row >= 0 ? m_items[static_cast<size_t>(row)].logPath : QString();
+}
+
+void SourceList::setPictureAspect(Id id, double aspect) {
+    const int row = rowOf(id);
+    if (row >= 0)
+        m_items[static_cast<size_t>(row)].pictureAspect = aspect;
+}
+
+double SourceList::pictureAspect(Id id) const {
+    const int row = rowOf(id);
+    return row >= 0 ? m_items[static_cast<size_t>(row)].pictureAspect : 0;
+}
+
+void SourceList::setSoundless(Id id, bool soundless) {
+    const int row = rowOf(id);
+    if (row >= 0)
+        m_items[static_cast<size_t>(row)].soundless = soundless;
+}
+
+bool SourceList::isSoundless(Id id) const {
+    const int row = rowOf(id);
+    return row >= 0 && m_items[static_cast<size_t>(row)].soundless;
 }
 
 } // namespace clipvane

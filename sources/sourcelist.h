@@ -44,6 +44,13 @@ public:
     // The encoder's log of the row's last conversion, for "Show Encoder Log".
     void setLogPath(Id id, const QString& path);
     QString logPath(Id id) const;
+    // What the probe learned beyond the columns: the picture's display aspect (width / height,
+    // its sample aspect honoured; 0 when unknown) and whether the file is known to hold no
+    // sound.
+    void setPictureAspect(Id id, double aspect);
+    double pictureAspect(Id id) const;
+    void setSoundless(Id id, bool soundless);
+    bool isSoundless(Id id) const;
     void removeAt(int row);
     void clearAll();
 
@@ -68,6 +75,8 @@ private:
         QString note;
         QString logPath;
         MediaFacts facts;
+        double pictureAspect = 0;
+        bool soundless = false;
     };
     std::vector<Item> m_items;
     Id m_nextId = 1;

@@ -4,6 +4,7 @@
 #include "app/optionsheetwidget.h"
 #include "app/profilepicker.h"
 #include "base/apppaths.h"
+#include "options/profiles.h"
 #include "settings/settingsfile.h"
 #include "sources/mediaprobe.h"
 #include "tests/support/testsupport.h"
@@ -31,6 +32,8 @@ class TestBatchRun : public QObject {
     QTemporaryDir clips;
     QString clip3s; // 3 s, 640x480, MPEG-4 + MP3
     QString clip1s; // 1 s
+    QString wide;   // 2 s, 640x360 (16:9)
+    QString narrow; // 2 s, 720x576 with pixels 16:15 wide (4:3)
     std::unique_ptr<test::ProgramFolder> folder;
     std::unique_ptr<QTemporaryDir> out;
     test::RecordingDesktop desktop;
@@ -77,6 +80,13 @@ private slots:
         clip1s = clips.filePath("short.avi");
         QVERIFY(test::makeStandardClip(clip3s, 3.0));
         QVERIFY(test::makeStandardClip(clip1s, 1.0, "320x240"));
+        wide = clips.filePath("wide.avi");
+        narrow = clips.filePath("narrow.mkv");
+        QVERIFY(test::makeStandardClip(wide, 2.0, "640x360"));
+        QVERIFY(test::makeClip(narrow,
+                               {"-f", "lavfi", "-i", "testsrc=size=720x576:rate=25:sar=16/15", "-f",
+                                "lavfi", "-i", "sine", "-t", "2"},
+                               {"-c:v", "mpeg4", "-c:a", "libmp3lame"}));
     }
 
     void init() {
@@ -667,6 +677,73 @@ private slots:
             QCOMPARE(statuses().mid(0, 2), (QStringList{"Cancel", "Cancel"}));
             for (qint64 pid : pids)
                 QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(pid), 10000);
+        }
+    }
+
+    // Today's formats end to end, each clip cut to its second second: a 16:9 clip at its own
+    // size, a 4:3 clip of non-square pixels fitted into 1280x720 (or, for sound only, a clip
+    // without sound, which fails). What ffprobe and MPlayer see of the outputs.
+    void convertsToTodaysFormats_data() {
+        QTest::addColumn<QString>("expected"); // profile, video and audio codec, container
+        for (const char* row :
+             {"5 h264 aac mov,mp4,m4a,3gp,3g2,mj2", "6 hevc aac mov,mp4,m4a,3gp,3g2,mj2",
+              "7 vp9 opus matroska,webm", "8 av1 opus matroska,webm", "9 h264 aac matroska,webm",
+              "11 - mp3 mp3", "12 - aac mov,mp4,m4a,3gp,3g2,mj2"})
+            QTest::newRow(row) << QString(row);
+    }
+    void convertsToTodaysFormats() {
+        QFETCH(QString, expected);
+        const int profile = expected.section(' ', 0, 0).toInt();
+        const QString video = expected.section(' ', 1, 1).remove('-');
+        const QString audio = expected.section(' ', 2, 2);
+        const QString format = expected.section(' ', 3, 3);
+        pickProfile(profile);
+        const QString extension = *outputExtension(profileCatalogue().at(profile - 1).caption);
+        form->sheet().setValue("Video Options", "Encoding Speed", "Fast");
+        const QString silent = clips.filePath("silent.avi");
+        if (!QFile::exists(silent))
+            QVERIFY(test::makeClip(silent, {"-f", "lavfi", "-i", "testsrc=size=160x120"},
+                                   {"-t", "1", "-c:v", "mpeg4"}));
+        for (const auto& [input, size, shape, aspect] :
+             {std::array<QString, 4>{wide, "Same as source", "640x360", "16:9"},
+              {video.isEmpty() ? silent : narrow, "1280x720", "960x720", "4:3"}}) {
+            form->sheet().setValue("Video Options", "Video Size", size);
+            list().clearAll();
+            form->addFile(input);
+            list().setText(list().idAt(0), SourceList::Start, "0:00:01");
+            list().setText(list().idAt(0), SourceList::End, "0:00:02");
+            convertNow();
+            if (input == silent) {
+                QCOMPARE(statuses(), QStringList{"Fail"});
+                QVERIFY(list().note(list().idAt(0)).contains("holds no sound"));
+                continue;
+            }
+            QCOMPARE(statuses(), QStringList{"OK"});
+            const QString output = out->filePath(QFileInfo(input).completeBaseName() + extension);
+            const QJsonObject probe = test::probeMedia(output);
+            QCOMPARE(probe["format"].toObject()["format_name"].toString(), format);
+            QVERIFY2(qAbs(duration(probe) - 1.0) <= 0.2, qPrintable(output));
+            QCOMPARE(test::streamOf(probe, "audio")["codec_name"].toString(), audio);
+            const QJsonObject picture = test::streamOf(probe, "video");
+            QCOMPARE(picture["codec_name"].toString(), video);
+            if (!video.isEmpty()) {
+                QCOMPARE(
+                    QString("%1x%2").arg(picture["width"].toInt()).arg(picture["height"].toInt()),
+                    shape);
+                QCOMPARE(picture["display_aspect_ratio"].toString(), aspect);
+            }
+            QFile file(output);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll(); // MP4's index comes before the media
+            QVERIFY(!format.startsWith("mov") || bytes.indexOf("moov") < bytes.indexOf("mdat"));
+            QProcess mplayer;
+            mplayer.start("mplayer", {"-noconfig", "all", "-identify", "-vo", "null", "-ao", "null",
+                                      "-frames", "5", output});
+            QVERIFY(mplayer.waitForFinished(60000));
+            const QString ids = mplayer.readAllStandardOutput();
+            QVERIFY2(ids.contains("ID_AUDIO_CODEC=") &&
+                         ids.contains("ID_VIDEO_CODEC=") == !video.isEmpty(),
+                     qPrintable(ids));
         }
     }
 

@@ -406,6 +406,85 @@ private slots:
                  qPrintable(std::get<EncoderCommandError>(r).reason));
     }
 
+    // The profiles of today's formats, as a pick leaves the sheet with rows changed: the command,
+    // or what is refused before a run.
+    void todaysFormatCommands_data() {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QString>("changes");  // "Category/Row=value;..."
+        QTest::addColumn<QString>("expected"); // a fragment (a tail when it ends in a quote),
+                                               // or "refused:" and the message
+        const auto row = [](const char* tag, int profile, const char* changes, const char* text) {
+            QTest::newRow(tag) << profile << QString(changes) << QString(text);
+        };
+        row("H.264 as picked", 5, "",
+            "\"/opt/conv/fp.dll\" -ss 10 -i \"/clips/holiday.avi\" -t 65 -vf crop=trunc(iw/2)*2:"
+            "trunc(ih/2)*2 -c:v libx264 -pix_fmt yuv420p -crf 23 -preset medium -c:a aac -b:a "
+            "128k -ar 48000 -ac 2 -sn -dn -movflags +faststart -f mp4 -n -threads  2 "
+            "\"/out/holiday.mp4\"");
+        row("H.265", 6, "", " -crf 28 -preset medium -tag:v hvc1 -c:a aac");
+        row("VP9", 7, "",
+            " -c:v libvpx-vp9 -pix_fmt yuv420p -crf 31 -b:v 0 -deadline good -cpu-used 2 -row-mt "
+            "1 -c:a libopus -b:a 128k -ar 48000 -ac 2 -sn -dn -f webm -n -threads  2 "
+            "\"/out/holiday.webm\"");
+        row("AV1", 8, "", " -c:v libsvtav1 -pix_fmt yuv420p -crf 35 -preset 8 -c:a");
+        row("Matroska", 9, "", " -sn -dn -f matroska -n");
+        row("MP3", 11, "",
+            " -t 65 -vn -c:a libmp3lame -b:a 192k -ar 44100 -ac 2 -sn -dn -f mp3 -n -threads  2 "
+            "\"/out/holiday.mp3\"");
+        row("M4A", 12, "", " -movflags +faststart -f ipod -n");
+        row("fit", 5, "Video Options/Video Size=1280x720",
+            "-vf scale=trunc(iw*sar/2)*2:ih,setsar=1,scale=1280:720:force_original_aspect_ratio="
+            "decrease:force_divisible_by=2,setsar=1 -c:v");
+        row("stretch", 5, "Video Options/Keep Aspect Ratio=No", " -vf crop=trunc(iw/2)*2:");
+        row("bit rate", 5, "Video Options/Video Bitrate=1500", "420p -b:v 1500k -preset medium");
+        row("bit rate alone for VP9", 7, "Video Options/Video Bitrate=1500",
+            "420p -b:v 1500k -deadline good");
+        row("frame rate", 5, "Video Options/Video Framerate=29.97", "2)*2 -r 29.97 -c:v libx264");
+        row("VP9 fast", 7, "Video Options/Encoding Speed=Fast", " realtime -cpu-used 5 -row-mt");
+        row("no sound", 5, "Audio Options/Disable Audio=Yes", " medium -an -sn -dn -movflags");
+        row("Flash keeps the shape with bars", 2, "Video Options/Keep Aspect Ratio=Yes",
+            " -s 320x240 -vf scale=trunc(iw*sar/2)*2:ih,setsar=1,scale=320:240:force_original_"
+            "aspect_ratio=decrease:force_divisible_by=2,pad=320:240:(ow-iw)/2:(oh-ih)/2:black,"
+            "setsar=1 -acodec libmp3lame -n");
+        row("odd size", 5, "Video Options/Video Size=641x361", "<error: Video Size is not a size");
+        row("Opus at 320 kbit/s", 8, "Audio Options/Audio Bitrate=320", " -b:a 320k");
+        row("Opus at 44100 Hz", 7, "Audio Options/Sample Rate=44100",
+            "refused:WEBM files cannot carry sound at 44100 Hz. Choose 48000 Hz under Sample "
+            "Rate.");
+        row("Opus mono at 320 kbit/s", 8,
+            "Audio Options/Audio Bitrate=320;Audio Options/Audio Channel=1",
+            "refused:WebM sound in 1 channel takes at most 256 kbit/s. Choose a lower Audio "
+            "Bitrate, or more channels under Audio Channel.");
+        row("sound only, sound off", 11, "Audio Options/Disable Audio=Yes",
+            "refused:MP3 files hold sound only, and Disable Audio is Yes. Set Disable Audio to "
+            "No.");
+    }
+    void todaysFormatCommands() {
+        QFETCH(int, profile);
+        QFETCH(QString, changes);
+        QFETCH(QString, expected);
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, profile);
+        for (const QString& c : changes.split(';', Qt::SkipEmptyParts))
+            QVERIFY(sheet.setValue(c.section('/', 0, 0), c.section('/', 1).section('=', 0, 0),
+                                   c.section('=', 1)));
+        QTemporaryDir out;
+        const std::optional<QString> refused = checkBeforeRun(profile, sheet, out.path());
+        QCOMPARE(refused.value_or(""), expected.startsWith("refused:") ? expected.mid(8) : "");
+        EncoderInputs in = example();
+        in.profileCaption = profileCatalogue().at(profile - 1).caption;
+        QVERIFY(readEncoderOptions(sheet, in));
+        const QString cmd = build(in).commandLine;
+        QVERIFY2(refused || (cmd.contains(expected) &&
+                             (!expected.endsWith('"') || cmd.endsWith(expected))),
+                 qPrintable(cmd));
+        in.inputPath = "/c/-a \"b\" $x;y(*.mp4).avi";
+        const EncoderCommand hostile = build(in);
+        const QStringList args = splitCommandLine(hostile.commandLine);
+        QVERIFY(hostile.outputPath.isEmpty() || args.at(args.indexOf("-i") + 1) == in.inputPath);
+    }
+
     void readsOptionsFromTheSheet() {
         OptionSheet sheet;
         fillOptionSheet(sheet);

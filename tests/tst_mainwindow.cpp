@@ -1,5 +1,6 @@
 #include "app/aboutdialog.h"
 #include "app/capturedialog.h"
+#include "app/clipdialog.h"
 #include "app/desktop.h"
 #include "app/mainwindow.h"
 #include "app/optionsheetwidget.h"
@@ -14,6 +15,7 @@
 #include "options/profiles.h"
 #include "settings/settingsfile.h"
 #include "tests/support/testsupport.h"
+#include "ui_clipdialog.h"
 #include "ui_mainwindow.h"
 #include "ui_playerwidget.h"
 #include "ui_presetsdialog.h"
@@ -28,6 +30,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -96,6 +99,7 @@ class TestMainWindow : public QObject {
 
 private slots:
     void init() {
+        keys.sent.clear();
         messages.shown.clear();
         desktop = test::RecordingDesktop();
         dialogAnswer.clear();
@@ -112,7 +116,9 @@ private slots:
         QTest::newRow("profile 2") << QByteArray("[set]\nprofile=2\n") << 1 << "FLV";
         QTest::newRow("profile 3") << QByteArray("[Set]\nprofile=3\n") << 2 << "SWF";
         QTest::newRow("profile 0") << QByteArray("[set]\nprofile=0\n") << -1 << "xvid";
-        QTest::newRow("profile 7") << QByteArray("[set]\nprofile=7\n") << -1 << "xvid";
+        QTest::newRow("profile 5") << QByteArray("[set]\nprofile=5\n") << 4 << "H.264";
+        QTest::newRow("profile 12") << QByteArray("[set]\nprofile=12\n") << 11 << "None";
+        QTest::newRow("profile 13") << QByteArray("[set]\nprofile=13\n") << -1 << "xvid";
         QTest::newRow("not a number") << QByteArray("[set]\nprofile=flv\n") << -1 << "xvid";
         QTest::newRow("garbage file") << QByteArray("\0\x01\x02", 3) << -1 << "xvid";
     }
@@ -129,9 +135,15 @@ private slots:
         auto form = makeForm();
         Ui::MainWindow* ui = form->ui();
         QCOMPARE(form->windowTitle(), QString("Clipvane 2.50"));
-        QCOMPARE(ui->profileCombo->count(), 3);
+        QCOMPARE(ui->profileCombo->count(), profileCatalogue().size());
         QCOMPARE(ui->profileCombo->itemText(1), QString("Flash Video Movie(*.flv)"));
-        QVERIFY(!ui->profileCombo->itemIcon(0).isNull());
+        // Each heading has a picture, of its own.
+        QSet<qint64> pictures;
+        for (int heading : {0, 3, 9}) {
+            QVERIFY(!ui->profileCombo->itemIcon(heading).isNull());
+            pictures << ui->profileCombo->itemIcon(heading).cacheKey();
+        }
+        QCOMPARE(pictures.size(), 3);
         QCOMPARE(ui->profileCombo->currentIndex(), selected);
         QCOMPARE(value(*form, "Video Options", "Video Codec"), codec);
         QVERIFY(!ui->progressPanel->isVisible());
@@ -331,7 +343,7 @@ private slots:
         auto form = makeForm();
         form->show();
         QCOMPARE(!form->styleSheet().isEmpty(), styled);
-        QCOMPARE(form->ui()->profileCombo->count(), 3); // start-up went on
+        QCOMPARE(form->ui()->profileCombo->count(), profileCatalogue().size()); // went on
     }
 
     // Every "#name" of the shipped skin names a widget of a window: a renamed widget would
@@ -499,6 +511,38 @@ private slots:
         form->removeSelectedFile();
         QCOMPARE(form->sources().count(), 0);
         QCOMPARE(page(), shown);
+    }
+
+    // The picture keeps its shape: the surface the player fills is letterboxed inside the
+    // preview's area, follows the row played and the window's size; the clip dialog's too.
+    void picturesKeepTheirShape() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        form->preview().setStarter([](const QString&) { return qint64(424242); });
+        form->show();
+        for (double aspect : {16.0 / 9, 4.0 / 3}) {
+            const auto id = form->sources().append("/v/a.avi");
+            form->sources().setText(id, SourceList::VideoTime, "0:00:10");
+            form->sources().setPictureAspect(id, aspect);
+        }
+        const auto shape = [](PlayerWidget* player) {
+            const QRect r = player->videoSurface()->geometry();
+            const QRect area = player->ui()->videoArea->rect();
+            const bool fits =
+                area.contains(r) && (r.width() == area.width() || r.height() == area.height());
+            return fits ? double(r.width()) / r.height() : -1.0;
+        };
+        for (const auto& [row, aspect] : {std::pair{0, 16.0 / 9}, {1, 4.0 / 3}}) {
+            form->ui()->sourceListView->setCurrentIndex(form->sources().index(row, 0));
+            form->playSelected();
+            QVERIFY(qAbs(shape(form->ui()->previewPlayer) - aspect) < 0.02);
+            form->resize(form->width() - 150, form->height() + 100);
+            QTRY_VERIFY(qAbs(shape(form->ui()->previewPlayer) - aspect) < 0.02);
+        }
+        ClipDialog dialog(*ClipOpening::fromSelectedRow(form->sources(), 0), &form->playerState(),
+                          &keys, &form->sources(), &messages);
+        dialog.show();
+        QTRY_VERIFY(qAbs(shape(dialog.ui()->clipPlayer) - 16.0 / 9) < 0.02);
     }
 
     void everyEntryRunsItsCommand_data() {

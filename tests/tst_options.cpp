@@ -92,7 +92,8 @@ private slots:
                  (QStringList{
                      "General: Item Name",
                      "Output Duration: All Clip Duration, Start Time, Stop Time",
-                     "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate",
+                     "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate, "
+                     "Keep Aspect Ratio, Encoding Speed",
                      "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, "
                      "Disable Audio, A/V Sync",
                  }));
@@ -152,11 +153,62 @@ private slots:
         QCOMPARE(choices(sheet, "Video Options", "Video Size").size(), 8);
     }
 
+    // Today's formats: one codec each, the source's size and shape, constant quality, the rates
+    // the format takes; sound-only ones lock the picture rows. Flash then gets its lists back.
+    void todaysFormatPicks_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("codecs"); // video, audio, extension
+        QTest::newRow("MP4 H.264") << 5 << "H.264 aac .mp4";
+        QTest::newRow("MP4 H.265") << 6 << "H.265 aac .mp4";
+        QTest::newRow("WebM VP9") << 7 << "VP9 opus .webm";
+        QTest::newRow("WebM AV1") << 8 << "AV1 opus .webm";
+        QTest::newRow("Matroska") << 9 << "H.264 aac .mkv";
+        QTest::newRow("MP3") << 11 << "None mp3 .mp3";
+        QTest::newRow("M4A") << 12 << "None aac .m4a";
+    }
+    void todaysFormatPicks() {
+        QFETCH(int, index);
+        QFETCH(QString, codecs);
+        const QStringList c = codecs.split(' ');
+        QCOMPARE(outputExtension(profileCatalogue().at(index - 1).caption), c[2]);
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        sheet.setValue("Audio Options", "Disable Audio", "Yes");
+        applyProfilePick(sheet, index);
+        const QStringList rows{"Video Codec",     "Video Size",        "Video Bitrate",
+                               "Video Framerate", "Keep Aspect Ratio", "Encoding Speed"};
+        QStringList values;
+        for (const QString& row : rows) {
+            values << value(sheet, "Video Options", row);
+            QCOMPARE(sheet.row("Video Options", row)->locked, c[0] == "None");
+        }
+        QCOMPARE(values, (QStringList{c[0], "Same as source", "Auto", "Same as source", "Yes",
+                                      "Balanced"}));
+        QCOMPARE(choices(sheet, "Video Options", "Video Size").mid(0, 3),
+                 (QStringList{"Same as source", "426x240", "640x360"}));
+        QCOMPARE(value(sheet, "Audio Options", "Audio Codec"), c[1]);
+        const QStringList rates = choices(sheet, "Audio Options", "Sample Rate");
+        QCOMPARE(rates.size(), c[1] == "opus" ? 1 : 7);
+        QVERIFY(rates.contains(value(sheet, "Audio Options", "Sample Rate")));
+        QCOMPARE(value(sheet, "Audio Options", "Disable Audio"), QString("Yes"));
+
+        applyProfilePick(sheet, 2);
+        QCOMPARE(value(sheet, "Video Options", "Keep Aspect Ratio"), QString("No"));
+        for (const QString& row : rows) // Flash encoders have no speed setting
+            QCOMPARE(sheet.row("Video Options", row)->locked, row == "Encoding Speed");
+        for (const auto& [category, row] : {std::pair{"Video Options", "Video Bitrate"},
+                                            {"Video Options", "Video Framerate"},
+                                            {"Audio Options", "Sample Rate"}})
+            QCOMPARE(choices(sheet, category, row), startingChoices(category, row));
+    }
+
     void headerAndNoSelectionChangeNothing_data() {
         QTest::addColumn<int>("index");
         QTest::newRow("header") << 1;
         QTest::newRow("none") << 0;
         QTest::newRow("out of range") << 4;
+        QTest::newRow("audio heading") << 10;
+        QTest::newRow("past the end") << 13;
     }
     void headerAndNoSelectionChangeNothing() {
         QFETCH(int, index);
@@ -180,12 +232,12 @@ private slots:
         QTest::newRow("1") << "1" << 1;
         QTest::newRow("3") << "3" << 3;
         QTest::newRow("0") << "0" << 0;
-        QTest::newRow("7") << "7" << 0;
+        QTest::newRow("13") << "13" << 0;
         QTest::newRow("text") << "flv" << 0;
         QTest::newRow("leading number") << "2 (flv)" << 2;
         QTest::newRow("negative") << "-2" << 0;
         QTest::newRow("half rounds to even") << "2.5" << 2;
-        QTest::newRow("rounds past the last") << "3.5" << 0;
+        QTest::newRow("rounds past the last") << "12.7" << 0;
         QTest::newRow("20 digits") << "99999999999999999999" << 0;
         QTest::newRow("20 digits negative") << "-99999999999999999999" << 0;
         QTest::newRow("too long for a double") << QString(400, '9') << 0;
@@ -202,11 +254,11 @@ private slots:
         fillOptionSheet(sheet);
         applyProfilePick(sheet, 2);
         const int set = applyStoredOptions(
-            sheet, {{"video options/video size", "640x480"},   // case of the key is no matter
-                    {"Video Options/Video Bitrate", "999"},    // no longer a choice: dropped
-                    {"Video Options/Video Codec", "xvid"},     // not a choice of the FLV pick
-                    {"Video Options/Keep Aspect Ratio", "No"}, // a row this sheet lacks
-                    {"General/Item Name", "/evil.avi"},        // locked: the item page's
+            sheet, {{"video options/video size", "640x480"}, // case of the key is no matter
+                    {"Video Options/Video Bitrate", "999"},  // no longer a choice: dropped
+                    {"Video Options/Video Codec", "xvid"},   // not a choice of the FLV pick
+                    {"Video Options/Deinterlace", "Yes"},    // a row this sheet lacks
+                    {"General/Item Name", "/evil.avi"},      // locked: the item page's
                     {"Audio Options/Audio Channel", "1"}});
         QCOMPARE(set, 2);
         QCOMPARE(value(sheet, "Video Options", "Video Size"), QString("640x480"));
@@ -347,7 +399,7 @@ private slots:
         QCOMPARE(outputExtension("Flash Video Movie(*.flv)"), std::optional<QString>(".flv"));
         QCOMPARE(outputExtension("Flash SWF(*.swf)"), std::optional<QString>(".swf"));
         QVERIFY(!outputExtension("Flash Video"));
-        QCOMPARE(profileCatalogue().size(), 3);
+        QCOMPARE(profileCatalogue().size(), 12);
         QVERIFY(profileCatalogue().at(0).isHeading);
         QVERIFY(!profileCatalogue().at(1).isHeading);
     }

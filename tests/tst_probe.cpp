@@ -130,6 +130,39 @@ private slots:
         QCOMPARE(QDir(tmp).entryList({"clipvane-probe-*"}, QDir::AllEntries), QStringList());
     }
 
+    // The picture's display aspect (its sample aspect honoured) and whether the file has sound;
+    // without the prober, the player's aspect, and nothing said of sound.
+    void pictureShapeAndSound_data() {
+        QTest::addColumn<QString>("picture"); // size:sample aspect
+        QTest::addColumn<bool>("sound");
+        QTest::addColumn<bool>("prober");
+        QTest::addColumn<double>("aspect");
+        QTest::newRow("16:9") << "640x360:sar=1" << true << true << 16.0 / 9;
+        QTest::newRow("PAL 16:9") << "720x576:sar=64/45" << true << true << 16.0 / 9;
+        QTest::newRow("PAL 4:3, silent") << "720x576:sar=16/15" << false << true << 4.0 / 3;
+        QTest::newRow("no prober") << "720x576:sar=64/45" << false << false << 16.0 / 9;
+    }
+    void pictureShapeAndSound() {
+        QFETCH(QString, picture);
+        QFETCH(bool, sound);
+        QFETCH(bool, prober);
+        QFETCH(double, aspect);
+        const QString file = dir.filePath(QString(QTest::currentDataTag()) + ".mkv");
+        QStringList inputs{"-f", "lavfi", "-i", "testsrc=size=" + picture};
+        QVERIFY(test::makeClip(
+            file, inputs + (sound ? QStringList{"-f", "lavfi", "-i", "sine"} : QStringList{}),
+            {"-t", "1", "-c:v", "mpeg4"}));
+        test::ProgramFolder folder;
+        qputenv("CLIPVANE_FFPROBE", prober ? "" : "/nonexistent/ffprobe");
+        qputenv("CLIPVANE_MPLAYER", "");
+        SourceList list;
+        const auto id = appendAndProbe(list, file);
+        qputenv("CLIPVANE_FFPROBE", "");
+        QVERIFY2(qAbs(list.pictureAspect(id) - aspect) < 0.001,
+                 qPrintable(QString::number(list.pictureAspect(id))));
+        QCOMPARE(list.isSoundless(id), prober && !sound);
+    }
+
     // Twenty files examined four at a time, one of which never answers: the rows keep the
     // order given and each gets its own file's length. A list cleared at the first answer
     // takes no more writes and ends the probes under way. Nothing is left pending.

@@ -99,6 +99,16 @@ private slots:
         QCOMPARE(got.at(SourceList::Status), QString());
     }
 
+    // The prober's answer with messages merged in; an unknown sample aspect reads as square.
+    void containerFacts() {
+        const ContainerFacts facts = parseContainerFacts(
+            "[mpeg @ 0x1] Estimating duration\n[STREAM]\ncodec_type=video\nwidth=720\n[h264 @ "
+            "0x2] late\nheight=576\nsample_aspect_ratio=0:1\ndisplay_aspect_ratio=0:1\n[/STREAM]"
+            "\n[STREAM]\ncodec_type=audio\n[/STREAM]\n[FORMAT]\nduration=N/A\n[/FORMAT]\n");
+        QCOMPARE(facts.pictureAspect, 1.25);
+        QVERIFY(facts.hasSound && !facts.seconds);
+    }
+
     void identifyCommand() {
         QCOMPARE(identifyCommandLine("/opt/cv/", "/v/my clip.avi"),
                  QString("/opt/cv//mp.dll -identify -benchmark -nosound -vo null -vf cropdetect "
