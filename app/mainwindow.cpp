@@ -14,6 +14,7 @@
 #include "options/profiles.h"
 #include "process/childtools.h"
 #include "settings/preferences.h"
+#include "settings/settingsfile.h"
 #include "sources/fileselect.h"
 #include "sources/mediaprobe.h"
 #include "ui_mainwindow.h"
@@ -218,6 +219,8 @@ void MainWindow::connectActions() {
         else
             unsetCursor();
     });
+    connect(&m_batch, &BatchRun::notice, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
 }
 
 void MainWindow::loadSettings() {
@@ -237,6 +240,12 @@ void MainWindow::loadSettings() {
     applySelectedProfile();
     m_ui->optionSheetView->applyPresentation();
     updateStatusBar();
+    // A settings file that cannot be read at all is said once, with where it is.
+    const QString problem = settingsFileProblem(settingsFilePath());
+    if (!problem.isEmpty())
+        statusBar()->showMessage(QStringLiteral("Clipvane cannot read its settings file %1 (%2); "
+                                                "it uses its defaults.")
+                                     .arg(QDir::toNativeSeparators(settingsFilePath()), problem));
 }
 
 void MainWindow::saveSettings() {
@@ -492,10 +501,12 @@ void MainWindow::playSelected() {
                    m_sources.textAt(row, SourceList::VideoTime));
 }
 
-void MainWindow::addStartupFiles(const QStringList& paths) {
+void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& badNames) {
     QStringList skipped;
     bool first = true;
     m_sources.beginProbe(); // a batch started meanwhile waits for all of them
+    for (const QString& name : badNames)
+        appendRefused(m_sources, name, QLatin1String(kNotUtf8Note));
     for (const QString& path : paths) {
         const QFileInfo info(path); // a relative name is taken from the current folder
         if (!info.isFile()) {

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -78,6 +79,7 @@ private slots:
         QTest::newRow("profile 7") << QByteArray("[set]\nprofile=7\n") << -1 << "xvid";
         QTest::newRow("not a number") << QByteArray("[set]\nprofile=flv\n") << -1 << "xvid";
         QTest::newRow("garbage file") << QByteArray("\0\x01\x02", 3) << -1 << "xvid";
+        QTest::newRow("a damaged line") << QByteArray("[set]\nprofile=3\n\0x\n", 17) << 2 << "SWF";
     }
     void startUpRestoresProfile() {
         QFETCH(QByteArray, settings);
@@ -104,6 +106,14 @@ private slots:
             !(ui->optionSheetView->itemFor("General", "Item Name")->flags() & Qt::ItemIsEditable));
         QVERIFY(ui->optionSheetView->itemFor("Audio Options", "Sample Rate")->flags() &
                 Qt::ItemIsEditable);
+    }
+
+    void unreadableSettingsAreSaid() {
+        test::ProgramFolder folder;
+        QVERIFY(QDir().mkdir(folder.settingsFile())); // a folder where the file should be
+        auto form = makeForm();
+        QVERIFY2(form->statusBar()->currentMessage().contains(folder.settingsFile()),
+                 qPrintable(form->statusBar()->currentMessage()));
     }
 
     void unloadWritesProfileOnlyWhenSelected() {
@@ -577,8 +587,12 @@ private slots:
         const QString marker = dir.filePath("shutdown-requested");
         qputenv("CLIPVANE_SHUTDOWN_COMMAND", QByteArray("touch ") + marker.toUtf8());
         RealDesktopServices real;
-        real.shutdown();
-        QTRY_VERIFY(QFile::exists(marker));
+        QCOMPARE(real.shutdown(), QString());
+        QVERIFY(QFile::exists(marker));
+        // A refusal is told in the system's words.
+        qputenv("CLIPVANE_SHUTDOWN_COMMAND", "sh -c \"echo 'Access denied' >&2; exit 1\"");
+        QCOMPARE(real.shutdown(), QString("Access denied"));
+        qputenv("CLIPVANE_SHUTDOWN_COMMAND", "true");
 
         const int windows = QApplication::topLevelWidgets().size();
         real.showHelp(dir.filePath("missing.html"));
