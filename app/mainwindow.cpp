@@ -240,12 +240,16 @@ void MainWindow::loadSettings() {
     applySelectedProfile();
     m_ui->optionSheetView->applyPresentation();
     updateStatusBar();
-    // A settings file that cannot be read at all is said once, with where it is.
+    // A settings file that cannot be read at all is said once, with where it is (once the
+    // window shows, so the message takes the status bar's place).
     const QString problem = settingsFileProblem(settingsFilePath());
     if (!problem.isEmpty())
-        statusBar()->showMessage(QStringLiteral("Clipvane cannot read its settings file %1 (%2); "
-                                                "it uses its defaults.")
-                                     .arg(QDir::toNativeSeparators(settingsFilePath()), problem));
+        QTimer::singleShot(0, this, [this, problem] {
+            statusBar()->showMessage(
+                QStringLiteral("Clipvane cannot read its settings file %1 (%2); it uses its "
+                               "defaults.")
+                    .arg(QDir::toNativeSeparators(settingsFilePath()), problem));
+        });
 }
 
 void MainWindow::saveSettings() {
@@ -506,7 +510,7 @@ void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& ba
     bool first = true;
     m_sources.beginProbe(); // a batch started meanwhile waits for all of them
     for (const QString& name : badNames)
-        appendRefused(m_sources, name, QLatin1String(kNotUtf8Note));
+        appendRefused(m_sources, QFileInfo(name).absoluteFilePath(), QLatin1String(kNotUtf8Note));
     for (const QString& path : paths) {
         const QFileInfo info(path); // a relative name is taken from the current folder
         if (!info.isFile()) {

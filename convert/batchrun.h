@@ -45,8 +45,9 @@ public:
 
     // How long an encoder may get nowhere before it is stopped, and how long the look at an
     // output may take; tests shorten them.
+    static constexpr int kStallLimitMs = 60000;
     struct Limits {
-        int stallMs = 60000;
+        int stallMs = kStallLimitMs;
         int checkMs = OutputCheck::kTimeoutMs;
     };
 

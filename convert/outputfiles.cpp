@@ -77,10 +77,16 @@ int moveWithoutReplacing(const QString& from, const QString& to) {
         return errno;
     // A file system without the flag: a second link fails, as the flag would, when the name
     // is taken; then the old name goes.
-    if (::link(source.constData(), target.constData()) != 0)
+    if (::link(source.constData(), target.constData()) == 0) {
+        ::unlink(source.constData());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS)
         return errno;
-    ::unlink(source.constData());
-    return 0;
+    // Nor links (FAT, exFAT): a look, then a plain rename.
+    if (identityOf(to))
+        return EEXIST;
+    return std::rename(source.constData(), target.constData()) == 0 ? 0 : errno;
 }
 
 Publication publishOutput(const QString& partial, const QString& output, bool overwrite,

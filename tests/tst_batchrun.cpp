@@ -801,7 +801,9 @@ private slots:
             &form->batch(), &BatchRun::encoderStarted, this,
             [&](qint64 pid) {
                 stalled = pid;
-                qunsetenv("CLIPVANE_FFMPEG"); // the next file gets the real encoder
+                // The next file gets the real encoder, with the usual patience.
+                qunsetenv("CLIPVANE_FFMPEG");
+                form->batch().setLimits({});
             },
             Qt::SingleShotConnection);
         convertNow();

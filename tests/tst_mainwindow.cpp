@@ -112,8 +112,8 @@ private slots:
         test::ProgramFolder folder;
         QVERIFY(QDir().mkdir(folder.settingsFile())); // a folder where the file should be
         auto form = makeForm();
-        QVERIFY2(form->statusBar()->currentMessage().contains(folder.settingsFile()),
-                 qPrintable(form->statusBar()->currentMessage()));
+        QTRY_VERIFY2(form->statusBar()->currentMessage().contains(folder.settingsFile()),
+                     qPrintable(form->statusBar()->currentMessage()));
     }
 
     void unloadWritesProfileOnlyWhenSelected() {
