@@ -1,6 +1,9 @@
 #include "app/desktop.h"
 
+#include "process/toolprocess.h"
+
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -11,22 +14,44 @@
 
 namespace clipvane {
 
-void RealDesktopServices::openFolder(const QString& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+bool RealDesktopServices::openFolder(const QString& folder) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-void RealDesktopServices::shutdown() {
+QString RealDesktopServices::shutdown() {
     const QString replacement = qEnvironmentVariable("CLIPVANE_SHUTDOWN_COMMAND");
-    QStringList args;
-    if (!replacement.isEmpty()) {
-        args = QProcess::splitCommand(replacement);
-    } else {
-        args = {QStringLiteral("systemctl"), QStringLiteral("poweroff")};
-    }
+    const QStringList args =
+        replacement.isEmpty() ? QStringList{QStringLiteral("systemctl"), QStringLiteral("poweroff")}
+                              : QProcess::splitCommand(replacement);
     if (args.isEmpty())
-        return;
-    const QString program = args.takeFirst();
-    QProcess::startDetached(program, args);
+        return QStringLiteral("no shutdown command is set.");
+    // The command answers at once whether the system takes the request (no rights, no
+    // systemd: it says why); the window stays live meanwhile.
+    constexpr int kAnswerMs = 60000;
+    ToolProcess command;
+    ToolProcess::Options options;
+    options.standardOutput = ToolProcess::Channel::Keep;
+    options.standardError = ToolProcess::Channel::Merge;
+    options.timeLimitMs = kAnswerMs;
+    QEventLoop loop;
+    ToolExit exit;
+    QObject::connect(&command, &ToolProcess::finished, &loop, [&](const ToolExit& e) {
+        exit = e;
+        loop.quit();
+    });
+    if (!command.start(args, options))
+        return QStringLiteral("%1 could not be started.").arg(args.first());
+    loop.exec();
+    if (exit.succeeded())
+        return {};
+    if (exit.timedOut)
+        return QStringLiteral("%1 gave no answer within %2 s.")
+            .arg(args.first())
+            .arg(kAnswerMs / 1000);
+    const QString said = QString::fromLocal8Bit(command.output()).simplified();
+    if (!said.isEmpty())
+        return said;
+    return QStringLiteral("%1 ended with exit code %2.").arg(args.first()).arg(exit.exitCode);
 }
 
 void RealDesktopServices::showHelp(const QString& helpFile) {

@@ -14,8 +14,9 @@ namespace clipvane {
 // CLIPVANE_SHUTDOWN_COMMAND, when set, runs instead of the real shutdown.
 class RealDesktopServices : public DesktopServices {
 public:
-    void openFolder(const QString& folder) override;
-    void shutdown() override;
+    bool openFolder(const QString& folder) override;
+    // Runs the shutdown command and waits (the window stays live) for its answer.
+    QString shutdown() override;
     void showHelp(const QString& helpFile) override;
 };
 

@@ -2,12 +2,16 @@
 #include "app/mainwindow.h"
 #include "app/openvideodialog.h"
 #include "app/programicon.h"
+#include "convert/itemfinisher.h"
 #include "process/childtools.h"
+#include "sources/fileselect.h"
+#include "sources/mediaprobe.h"
 
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 // The install test starts the installed program with CLIPVANE_TEST_CONVERT_AND_QUIT=1: it
@@ -15,7 +19,7 @@ namespace {
 // instead of boxes, and no file manager opens.
 class UnattendedDesktop : public clipvane::RealDesktopServices {
 public:
-    void openFolder(const QString&) override {}
+    bool openFolder(const QString&) override { return true; }
 };
 
 class PrintedMessages : public clipvane::QtMessageBoxes {
@@ -30,13 +34,31 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    // Started again after a window closed mid-batch, to see its conversions through.
+    if (const std::optional<int> finished = clipvane::runAsFinisher(argc, argv))
+        return *finished;
+
     // The player draws into a native X11 window; under Wayland ask for XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
-    QApplication app(argc, argv);
+    // The files named on the command line are taken before Qt sees it: Qt would take out
+    // any named like its options. Qt gets only its own.
+    QList<QByteArray> raw;
+    for (int i = 0; i < argc; ++i)
+        raw.append(QByteArray(argv[i]));
+    const clipvane::ProgramArguments arguments = clipvane::splitProgramArguments(raw);
+    std::vector<char*> qtArgv;
+    for (const QByteArray& arg : arguments.forQt)
+        qtArgv.push_back(const_cast<char*>(arg.constData()));
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(arguments.forQt.size());
+
+    QApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName(QStringLiteral("clipvane"));
     clipvane::installProgramIcon();
+    // What probes of a program that was killed left behind.
+    clipvane::removeStaleProbeFolders();
 
     const bool unattended =
         qEnvironmentVariable("CLIPVANE_TEST_CONVERT_AND_QUIT") == QLatin1String("1");
@@ -64,10 +86,9 @@ int main(int argc, char** argv) {
     messages.setParent(&window);
     window.loadSettings();
     window.show();
-    // The files named on the command line (QApplication has taken out the options it reads),
-    // once the window has painted.
-    QTimer::singleShot(0, &window, [&window, unattended] {
-        window.addStartupFiles(QCoreApplication::arguments().mid(1));
+    // The files named on the command line, once the window has painted.
+    QTimer::singleShot(0, &window, [&window, &arguments, unattended] {
+        window.addStartupFiles(arguments.files, arguments.badNames);
         if (!unattended)
             return;
         clipvane::BatchRun& batch = window.batch();

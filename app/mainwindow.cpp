@@ -18,6 +18,7 @@
 #include "options/profiles.h"
 #include "process/childtools.h"
 #include "settings/preferences.h"
+#include "settings/settingsfile.h"
 #include "sources/fileselect.h"
 #include "sources/mediaprobe.h"
 #include "ui_mainwindow.h"
@@ -237,6 +238,8 @@ void MainWindow::connectActions() {
         else
             unsetCursor();
     });
+    connect(&m_batch, &BatchRun::notice, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
 }
 
 void MainWindow::loadSettings() {
@@ -250,6 +253,16 @@ void MainWindow::loadSettings() {
     updateStatusBar();
     m_leftAs = WindowState::read(settingsFilePath());
     restoreWindowGeometry(windowParts(), m_leftAs);
+    // A settings file that cannot be read at all is said once, with where it is (once the
+    // window shows, so the message takes the status bar's place).
+    const QString problem = settingsFileProblem(settingsFilePath());
+    if (!problem.isEmpty())
+        QTimer::singleShot(0, this, [this, problem] {
+            statusBar()->showMessage(
+                QStringLiteral("Clipvane cannot read its settings file %1 (%2); it uses its "
+                               "defaults.")
+                    .arg(QDir::toNativeSeparators(settingsFilePath()), problem));
+        });
 }
 
 void MainWindow::saveSettings() {
@@ -557,10 +570,12 @@ void MainWindow::playSelected() {
                    m_sources.textAt(row, SourceList::VideoTime));
 }
 
-void MainWindow::addStartupFiles(const QStringList& paths) {
+void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& badNames) {
     QStringList skipped;
     bool first = true;
     m_sources.beginProbe(); // a batch started meanwhile waits for all of them
+    for (const QString& name : badNames)
+        appendRefused(m_sources, QFileInfo(name).absoluteFilePath(), QLatin1String(kNotUtf8Note));
     for (const QString& path : paths) {
         const QFileInfo info(path); // a relative name is taken from the current folder
         if (!info.isFile()) {

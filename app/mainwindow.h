@@ -58,8 +58,8 @@ public:
     void saveSettings();
 
     // The files named on the command line, added as Add Files adds them; the rest are named
-    // in one message.
-    void addStartupFiles(const QStringList& paths);
+    // in one message. Names that are not valid UTF-8 get rows that say so.
+    void addStartupFiles(const QStringList& paths, const QStringList& badNames = {});
     // Adds one file and examines it (the list's own way in, as a drop of one file).
     void addFile(const QString& path);
     // The status bar: where converted files go and what happens to files already there.

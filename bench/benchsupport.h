@@ -62,8 +62,8 @@ inline double ownCpuSeconds() {
 
 // Messages and desktop requests of a benchmark's run: errors printed, nothing opened.
 struct Quiet : DesktopServices, MessageBoxes {
-    void openFolder(const QString&) override {}
-    void shutdown() override {}
+    bool openFolder(const QString&) override { return true; }
+    QString shutdown() override { return {}; }
     void showHelp(const QString&) override {}
     void information(const QString&) override {}
     void error(const QString& t) override { std::fprintf(stderr, "error: %s\n", qPrintable(t)); }

@@ -6,10 +6,13 @@
 #include "base/textvalues.h"
 #include "convert/encodercommand.h"
 #include "convert/encoderprogress.h"
+#include "convert/itemfinisher.h"
 #include "convert/runchecks.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/childtools.h"
+#include "process/progresswatch.h"
+#include "sources/mediaprobe.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -24,6 +27,8 @@
 namespace clipvane {
 namespace {
 constexpr int kProgressPollMs = 500;
+// How often a name taken meanwhile by someone else is tried again with the next name.
+constexpr int kReserveAttempts = 100;
 constexpr qint64 kOldLogAgeSeconds = 7 * 24 * 3600;
 
 // Keeps the logs of the last few runs (of any instance) and removes the rest.
@@ -55,6 +60,7 @@ void tidyLogs(const QString& folder, int keptRuns) {
 } // namespace
 
 BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m_env(env) {
+    ChildTools::instance().atQuickExit(this, [this] { handOver(); });
     m_elapsedClock.setObjectName(QStringLiteral("elapsedClock"));
     m_elapsedClock.setInterval(1000);
     connect(&m_elapsedClock, &QTimer::timeout, this, &BatchRun::onElapsedTick);
@@ -70,6 +76,32 @@ BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m
             });
         });
     }
+}
+
+BatchRun::~BatchRun() = default;
+
+void BatchRun::handOver() {
+    QList<HandedOverItem> items;
+    for (const auto& item : m_inFlight) {
+        HandedOverItem h;
+        if (item->job) {
+            h.encoderId = item->job->processId();
+            h.encoderStart = processStartTime(h.encoderId);
+        }
+        h.logFile = m_env.list->logPath(item->id);
+        h.partial = item->encodePath;
+        h.partialFile = item->encodeFile;
+        h.output = item->output;
+        h.overwrite = m_settings.overwrite;
+        h.oldOutput = item->oldOutput;
+        h.input = item->input;
+        h.clipSeconds = item->clipSeconds;
+        h.expectVideo = item->expectVideo;
+        h.stallMs = m_limits.stallMs;
+        h.checkMs = m_limits.checkMs;
+        items.append(h);
+    }
+    startFinisher(items);
 }
 
 QString BatchRun::elapsedText() const {
@@ -208,6 +240,11 @@ QString BatchRun::nextLogPath() {
 BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     SourceList& list = *m_env.list;
     const QString input = list.text(id, SourceList::FileName);
+    if (nameNotUtf8(input)) {
+        ++m_itemsTried;
+        failItem(id, QLatin1String(kNotUtf8Note));
+        return ItemStart::Skipped;
+    }
     if (!QFileInfo::exists(input)) {
         if (m_env.messages)
             m_env.messages->error(QStringLiteral("Invalid input file name. ") + input);
@@ -243,27 +280,45 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     // Outputs written and outputs being written: no two items of a batch share a file.
     in.writtenByBatch = m_reservedOutputs;
 
-    const EncoderCommandResult built = buildEncoderCommand(in);
-    if (const auto* error = std::get_if<EncoderCommandError>(&built)) {
-        // A file the probe could not read fails with the probe's own reason.
-        const bool unreadable = in.clipEnd.isEmpty() || in.clipEnd == QLatin1String("0:00:00");
-        failItem(id, unreadable && !list.note(id).isEmpty() ? list.note(id) : error->reason);
-        return ItemStart::Skipped;
+    // The hidden file the encoder writes is created here, before it starts, and only if no
+    // one else has made it meanwhile: it reserves the name against other windows and programs.
+    EncoderCommand command;
+    std::optional<FileIdentity> reserved;
+    for (int attempt = 0; !reserved; ++attempt) {
+        const EncoderCommandResult built = buildEncoderCommand(in);
+        if (const auto* error = std::get_if<EncoderCommandError>(&built)) {
+            // A file the probe could not read fails with the probe's own reason.
+            const bool unreadable = in.clipEnd.isEmpty() || in.clipEnd == QLatin1String("0:00:00");
+            failItem(id, unreadable && !list.note(id).isEmpty() ? list.note(id) : error->reason);
+            return ItemStart::Skipped;
+        }
+        command = std::get<EncoderCommand>(built);
+        int error = 0;
+        reserved = createExclusively(command.encodePath, &error);
+        // Taken meanwhile: the next round sees it and takes the next name.
+        if (!reserved && (error != EEXIST || attempt >= kReserveAttempts)) {
+            failItem(id,
+                     QStringLiteral("Clipvane cannot write %1: %2.")
+                         .arg(command.outputPath, QString::fromLocal8Bit(std::strerror(error))));
+            return ItemStart::Skipped;
+        }
     }
-    const EncoderCommand& command = std::get<EncoderCommand>(built);
 
     auto owned = std::make_unique<Item>();
     Item* item = owned.get();
     item->id = id;
+    item->input = input;
     item->output = command.outputPath;
     item->encodePath = command.encodePath;
+    item->encodeFile = *reserved;
+    if (m_settings.overwrite)
+        item->oldOutput = identityOf(command.outputPath);
     item->note = command.batchConflict.isEmpty()
                      ? QString()
                      : QStringLiteral("Saved as %1 because %2 was written by an earlier file "
                                       "of this batch.")
                            .arg(QFileInfo(command.outputPath).fileName(),
                                 QFileInfo(command.batchConflict).fileName());
-    item->outputExisted = QFileInfo::exists(command.outputPath);
     item->clipSeconds = command.clipSeconds;
     item->expectVideo = !(entry && entry->isSoundOnly());
     list.setLogPath(id, QString());
@@ -285,6 +340,8 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     options.keys = m_env.keys;
     options.pollMs = kProgressPollMs;
     options.stopGraceMs = kStopGraceMs;
+    options.outputFile = item->encodePath;
+    options.stallLimitMs = m_limits.stallMs;
 
     auto* job = new ToolJob(this);
     item->job = job;
@@ -301,6 +358,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     if (!job->start(command.commandLine, options)) {
         job->deleteLater();
         m_reservedOutputs.removeOne(item->output);
+        removeIfSame(item->encodePath, item->encodeFile);
         failItem(id, QStringLiteral("The encoder tool could not be started."));
         removeInFlight(item);
         return ItemStart::Skipped;
@@ -358,6 +416,13 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
         item->job = nullptr;
     }
     item->errorLines = result.errorLines;
+    if (result.stalled)
+        return finishItem(item, QStringLiteral("The encoder stopped making progress."));
+    // A full disk can show only in the log, the encoder still ending with 0.
+    if (!result.writeError.isEmpty()) {
+        item->errorLines = result.writeError;
+        return finishItem(item, QStringLiteral("The output could not be written in full."));
+    }
     if (!result.succeeded()) {
         finishItem(item,
                    result.crashed
@@ -369,6 +434,7 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
     // The encoder says it is done; the file must say so too before the row does.
     auto* check = new OutputCheck(this);
     item->check = check;
+    check->setTimeLimitMs(m_limits.checkMs);
     connect(check, &OutputCheck::finished, this,
             [this, item](const QString& failure) { onOutputChecked(item, failure); });
     check->start(item->encodePath, item->clipSeconds, item->expectVideo);
@@ -379,14 +445,21 @@ void BatchRun::onOutputChecked(Item* item, const QString& failure) {
         item->check->deleteLater();
         item->check = nullptr;
     }
-    QString reason = failure;
-    if (reason.isEmpty() && item->encodePath != item->output &&
-        std::rename(QFile::encodeName(item->encodePath).constData(),
-                    QFile::encodeName(item->output).constData()) != 0) {
-        reason = QStringLiteral("The new file could not replace the old one: %1.")
-                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    finishItem(item, failure.isEmpty() ? publish(item) : failure);
+}
+
+QString BatchRun::publish(Item* item) {
+    const Publication done =
+        publishOutput(item->encodePath, item->output, m_settings.overwrite, item->oldOutput,
+                      {m_settings.overwrite, item->input, m_reservedOutputs});
+    if (done.path != item->output) {
+        m_reservedOutputs.removeOne(item->output);
+        m_reservedOutputs.append(done.path);
+        item->output = done.path;
     }
-    finishItem(item, reason);
+    if (!done.note.isEmpty())
+        item->note = done.note;
+    return done.failure;
 }
 
 void BatchRun::finishItem(Item* item, const QString& failure) {
@@ -400,10 +473,9 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
             reason += QLatin1Char('\n') + item->errorLines;
         failItem(item->id, reason);
         m_reservedOutputs.removeOne(item->output);
-        // What this item wrote is broken; a file that was there before it started is not ours
-        // to remove (an overwrite wrote under a hidden name, so the old file is whole).
-        if (item->encodePath != item->output || !item->outputExisted)
-            QFile::remove(item->encodePath);
+        // What this item wrote is broken; it goes, and only it: a file someone else put under
+        // its name meanwhile stays, as does the older file an overwrite would have replaced.
+        removeIfSame(item->encodePath, item->encodeFile);
     }
     m_convertedSeconds += static_cast<double>(item->clipSeconds);
     removeInFlight(item);
@@ -421,21 +493,30 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
 
 void BatchRun::stopInFlight() {
     // Every item under way stops: its encoder is sent "q" (and ended should it not listen),
-    // and its row says "Cancel". A cancelled item keeps its partial file, as the user stopped
-    // it; an overwrite's unfinished new file goes, and the old file stays.
+    // and its row says "Cancel". What a cancelled item wrote is kept under its output's name,
+    // as the user stopped it, but never over another file; an overwrite's unfinished new file
+    // goes, and the old file stays.
     for (const auto& item : m_inFlight) {
         if (item->check)
             delete item->check;
-        if (item->encodePath != item->output && !item->job)
-            QFile::remove(item->encodePath);
+        const bool overwrite = m_settings.overwrite;
+        const auto settle = [overwrite, partial = item->encodePath, made = item->encodeFile,
+                             output = item->output, input = item->input,
+                             written = m_reservedOutputs] {
+            const bool kept =
+                !overwrite && fileBytes(partial) > 0 &&
+                publishOutput(partial, output, false, std::nullopt, {false, input, written})
+                    .failure.isEmpty();
+            if (!kept)
+                removeIfSame(partial, made);
+        };
         if (ToolJob* job = item->job) {
             disconnect(job, nullptr, this, nullptr);
             connect(job, &ToolJob::finished, job, &QObject::deleteLater);
-            if (item->encodePath != item->output) {
-                const QString partial = item->encodePath;
-                connect(job, &ToolJob::finished, job, [partial] { QFile::remove(partial); });
-            }
+            connect(job, &ToolJob::finished, job, settle);
             job->stop();
+        } else {
+            settle();
         }
         m_env.list->setText(item->id, SourceList::Status, QStringLiteral("Cancel"));
     }
@@ -474,21 +555,30 @@ void BatchRun::complete() {
     m_elapsedClock.stop();
     setTotal(100);
     emit busyChanged(false);
-    // A shutdown the user can still stop: a minute's countdown with Cancel first.
+    // A shutdown the user can still stop: a minute's countdown with Cancel first. One the
+    // system refuses is said with the completion message.
+    QString notShutDown;
     if (Preferences().autoShut() && m_env.desktop &&
-        (!m_env.messages || m_env.messages->shutdownCountdown(kShutdownCountdownSeconds)))
-        m_env.desktop->shutdown();
+        (!m_env.messages || m_env.messages->shutdownCountdown(kShutdownCountdownSeconds))) {
+        const QString refused = m_env.desktop->shutdown();
+        if (!refused.isEmpty())
+            notShutDown = QStringLiteral("The computer could not be shut down: %1").arg(refused);
+    }
     if (m_env.messages) {
-        const QString done = QStringLiteral("Conversion completed!");
-        if (m_failed == 0) {
+        QString done = QStringLiteral("Conversion completed!");
+        if (m_failed == 0 && notShutDown.isEmpty()) {
             m_env.messages->information(done);
         } else {
-            m_env.messages->warning(
-                done + QLatin1Char('\n') +
-                QStringLiteral("%1 of %2 %3 failed. Hover over a failed row to see why.")
-                    .arg(m_failed)
-                    .arg(m_itemsTried)
-                    .arg(m_itemsTried == 1 ? QStringLiteral("file") : QStringLiteral("files")));
+            if (m_failed > 0)
+                done +=
+                    QLatin1Char('\n') +
+                    QStringLiteral("%1 of %2 %3 failed. Hover over a failed row to see why.")
+                        .arg(m_failed)
+                        .arg(m_itemsTried)
+                        .arg(m_itemsTried == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+            if (!notShutDown.isEmpty())
+                done += QLatin1Char('\n') + notShutDown;
+            m_env.messages->warning(done);
         }
     }
     setItemProgress(0);
@@ -496,8 +586,11 @@ void BatchRun::complete() {
     setPanelVisible(false);
     m_completedShare = 0;
     m_running = false;
-    if (m_env.desktop && QFileInfo(m_settings.outputFolder).isDir())
-        m_env.desktop->openFolder(m_settings.outputFolder);
+    if (m_env.desktop && QFileInfo(m_settings.outputFolder).isDir() &&
+        !m_env.desktop->openFolder(m_settings.outputFolder))
+        emit notice(QStringLiteral("The output folder %1 could not be opened: no file manager "
+                                   "answered (is xdg-open installed?).")
+                        .arg(QDir::toNativeSeparators(m_settings.outputFolder)));
     emit runFinished();
 }
 

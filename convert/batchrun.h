@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/outputcheck.h"
+#include "convert/outputfiles.h"
 #include "convert/runestimate.h"
 #include "process/tooljob.h"
 #include "settings/preferences.h"
@@ -42,7 +43,18 @@ public:
         MessageBoxes* messages = nullptr;
     };
 
+    // How long an encoder may get nowhere before it is stopped, and how long the look at an
+    // output may take; tests shorten them.
+    static constexpr int kStallLimitMs = 60000;
+    struct Limits {
+        int stallMs = kStallLimitMs;
+        int checkMs = OutputCheck::kTimeoutMs;
+    };
+
     explicit BatchRun(const Environment& env, QObject* parent = nullptr);
+    ~BatchRun() override;
+
+    void setLimits(const Limits& limits) { m_limits = limits; }
 
     // Whether Convert Now would start a run now (none is going and the list has rows).
     bool canStart() const;
@@ -82,17 +94,23 @@ signals:
     void timeLeftChanged(const QString& text);
     // Whether the computer shuts down when this run ends.
     void autoShutChanged(bool on);
+    // Something the user should know that is no failure of a file (for the status bar).
+    void notice(const QString& text);
 
 private:
     // One item under way: its encoder, then the look at its output.
     struct Item {
         SourceList::Id id = 0;
+        QString input;
         QString output;
-        QString encodePath; // the output, or the hidden name that replaces it when good
+        QString encodePath;      // the hidden file the encoder writes, which becomes the output
+        FileIdentity encodeFile; // what this item created under that name
+        // What the output's name held when the item began (nothing: the name was free); an
+        // overwrite replaces only that.
+        std::optional<FileIdentity> oldOutput;
+        bool expectVideo = true; // false for a sound-only output
         QString note;
         QString errorLines;
-        bool outputExisted = false;
-        bool expectVideo = true; // false for a sound-only profile
         qint64 clipSeconds = 0;
         int pollsSinceStep = 0;
         bool reported = false;
@@ -110,6 +128,11 @@ private:
     void onItemFinished(Item* item, const ToolJobResult& result);
     void onOutputChecked(Item* item, const QString& failure);
     void finishItem(Item* item, const QString& failure);
+    // Gives the item's checked file its name; why not, or empty.
+    QString publish(Item* item);
+    // For the program's quick exit: the items still under way are seen through by a
+    // finisher of their own.
+    void handOver();
     void showLeastAdvanced();
     void showTimeLeft();
     void removeInFlight(Item* item);
@@ -125,6 +148,7 @@ private:
     void setPanelCaption(const QString& caption);
 
     Environment m_env;
+    Limits m_limits;
     QTimer m_elapsedClock;
     bool m_running = false;
     bool m_waitingForProbes = false;

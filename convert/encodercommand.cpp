@@ -1,6 +1,7 @@
 #include "convert/encodercommand.h"
 
 #include "base/textvalues.h"
+#include "convert/outputfiles.h"
 #include "convert/todaysformats.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
@@ -60,13 +61,15 @@ QString translateAudioCodec(const QString& value) {
 }
 
 namespace {
-constexpr qsizetype kMaxNameBytes = 255;
+// A file name holds at most 255 bytes, and the hidden name an output is written under first
+// is longer by kPartialNameExtraBytes.
+constexpr qsizetype kMaxNameBytes = 255 - kPartialNameExtraBytes;
 
 qsizetype nameBytes(const QString& name) {
     return QFile::encodeName(name).size();
 }
 
-// The longest start of name that leaves room for suffix within a file name's 255 bytes.
+// The longest start of name that leaves room for suffix within kMaxNameBytes.
 QString fitName(const QString& name, const QString& suffix) {
     QString cut = name;
     while (!cut.isEmpty() && nameBytes(cut + suffix) > kMaxNameBytes)
@@ -90,6 +93,46 @@ QString outputBaseName(const QString& inputPath) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     // A leading dot marks a hidden file, not an extension.
     return dot > 0 ? name.left(dot) : name;
+}
+
+bool nameInUse(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+OutputName chooseOutputName(const QString& folder, const QString& stem, const QString& extension,
+                            const OutputNaming& naming,
+                            const std::function<bool(const QString&)>& existsFn) {
+    const std::function<bool(const QString&)> exists = existsFn ? existsFn : nameInUse;
+    const QString sep = QStringLiteral("/");
+    // A name that would not fit is cut, and once "_New" can be added no more, the names are
+    // numbered instead ("_New2", "_New3", ...).
+    QString base = nameBytes(stem + extension) > kMaxNameBytes ? fitName(stem, extension) : stem;
+    QString path = folder + sep + base + extension;
+    const QString wanted = path;
+    // Overwriting may replace an older output, never the file being converted nor a file an
+    // earlier item of this batch wrote.
+    QStringList written;
+    for (const QString& p : naming.writtenByBatch)
+        written.append(QDir::cleanPath(p));
+    const auto isWritten = [&](const QString& p) { return written.contains(QDir::cleanPath(p)); };
+    // A name whose hidden file exists is being written by another conversion (of another
+    // window or program): it is taken whatever the settings say. Overwriting applies to the
+    // name itself only: a "_New" name never replaces a file.
+    const auto taken = [&](const QString& p) {
+        return sameFile(p, naming.inputPath) || isWritten(p) || exists(partialPath(p)) ||
+               ((!naming.overwrite || p != wanted) && exists(p));
+    };
+    for (int number = 1; taken(path);) {
+        if (number == 1 && nameBytes(base + QStringLiteral("_New") + extension) <= kMaxNameBytes) {
+            base += QStringLiteral("_New");
+        } else {
+            const QString numbered = QStringLiteral("_New%1").arg(++number);
+            base = fitName(stem, numbered + extension) + numbered;
+        }
+        path = folder + sep + base + extension;
+    }
+    return OutputName{path, wanted, isWritten(wanted) ? wanted : QString()};
 }
 
 namespace {
@@ -138,10 +181,7 @@ QString flashArguments(const EncoderInputs& in, double audioBitrate, double audi
 
 EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
                                          const std::function<bool(const QString&)>& existsFn) {
-    const auto exists = existsFn ? existsFn : [](const QString& p) {
-        const QFileInfo info(p);
-        return info.exists() || info.isSymLink();
-    };
+    const std::function<bool(const QString&)> exists = existsFn ? existsFn : nameInUse;
 
     const std::optional<QString> extension = outputExtension(in.profileCaption);
     if (!extension)
@@ -177,53 +217,12 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     if (in.outputFolder.isEmpty())
         return EncoderCommandError{QStringLiteral("No output folder is set.")};
 
-    const QString& folder = in.outputFolder;
-    const QString sep = QStringLiteral("/");
-    QString base = outputBaseName(in.inputPath);
-    QString outputPath = folder + sep + base + *extension;
-    const bool keepName = in.overwrite;
-    // Overwriting may replace an older output, never the file being converted nor a file an
-    // earlier item of this batch wrote.
-    const auto isInput = [&](const QString& path) { return sameFile(path, in.inputPath); };
-    QStringList written;
-    for (const QString& p : in.writtenByBatch)
-        written.append(QDir::cleanPath(p));
-    const auto isWritten = [&](const QString& path) {
-        return written.contains(QDir::cleanPath(path));
-    };
-    // A file name holds at most 255 bytes: a name that would not fit is cut, and once
-    // "_New" can be added no more, the names are numbered instead ("_New2", "_New3", ...).
-    const QString stem = base;
-    if (nameBytes(base + *extension) > kMaxNameBytes) {
-        base = fitName(stem, *extension);
-        outputPath = folder + sep + base + *extension;
-    }
-    const QString wanted = outputPath;
-    // Overwriting applies to the name itself only: a "_New" name never replaces a file.
-    const auto taken = [&](const QString& path) {
-        return isInput(path) || isWritten(path) || ((!keepName || path != wanted) && exists(path));
-    };
-    for (int number = 1; taken(outputPath);) {
-        if (number == 1 && nameBytes(base + QStringLiteral("_New") + *extension) <= kMaxNameBytes) {
-            base += QStringLiteral("_New");
-        } else {
-            const QString numbered = QStringLiteral("_New%1").arg(++number);
-            base = fitName(stem, numbered + *extension) + numbered;
-        }
-        outputPath = folder + sep + base + *extension;
-    }
-    const QString batchConflict = isWritten(wanted) ? wanted : QString();
-    // An existing file is replaced only by a finished, checked conversion: the encoder writes
-    // beside it under a hidden name.
-    QString encodePath = outputPath;
-    if (keepName && exists(outputPath)) {
-        int n = 0;
-        do {
-            encodePath = folder + sep + QLatin1Char('.') + base + QStringLiteral(".partial") +
-                         (n ? QString::number(n) : QString()) + *extension;
-            ++n;
-        } while (exists(encodePath));
-    }
+    const OutputName name =
+        chooseOutputName(in.outputFolder, outputBaseName(in.inputPath), *extension,
+                         {in.overwrite, in.inputPath, in.writtenByBatch}, exists);
+    // The encoder writes beside the output under a hidden name, created for it beforehand;
+    // the output takes its name only once it has been checked.
+    const QString encodePath = partialPath(name.path);
 
     QString cmd;
     cmd += quoteArgument(in.programFolder + QStringLiteral("/fp.dll"));
@@ -245,16 +244,18 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         cmd += flashArguments(in, *audioBitrate, *audioChannel, clip);
     }
     // Output options must precede the output file: FFmpeg ignores what trails it, and
-    // without -y it refuses (or asks) to overwrite.
-    // -n makes the encoder fail rather than ask should the name be taken meanwhile.
-    cmd += keepName ? QStringLiteral(" -y") : QStringLiteral(" -n");
+    // without -y it refuses (or asks) to overwrite the hidden file made for it.
+    cmd += QStringLiteral(" -y");
     // A negative count (a hand-edited settings file) means none: FFmpeg refuses it.
     if (in.threadCount > 0)
         cmd += QStringLiteral(" -threads  ") + numberText(in.threadCount);
     cmd += QLatin1Char(' ') + quoteArgument(encodePath);
-    return EncoderCommand{cmd,           outputPath,
-                          encodePath,    static_cast<qint64>(std::ceil(clipLength - 1e-9)),
-                          batchConflict, clipLength};
+    return EncoderCommand{cmd,
+                          name.path,
+                          encodePath,
+                          static_cast<qint64>(std::ceil(clipLength - 1e-9)),
+                          name.batchConflict,
+                          clipLength};
 }
 
 } // namespace clipvane

@@ -50,9 +50,9 @@ struct ClipSeconds {
 struct EncoderCommand {
     QString commandLine;
     QString outputPath;
-    // Where the encoder writes: the output path, or, when an existing file is to be
-    // overwritten, a hidden name beside it that replaces the old file only once the new one
-    // is good.
+    // Where the encoder writes: a hidden name beside the output (see partialPath), which the
+    // run creates before the encoder starts and which takes the output's name once the new
+    // file is good.
     QString encodePath;
     qint64 clipSeconds = 0; // the length passed with -t, in whole seconds rounded up
     // The name the output would have had, when it took a "_New" name because an earlier item
@@ -81,9 +81,34 @@ bool sameFile(const QString& a, const QString& b);
 // no extension).
 QString outputBaseName(const QString& inputPath);
 
-// Builds the encoder command line and the output path. exists answers whether a name is
-// taken (the "_New" rule); it defaults to the file system, where a dangling symbolic link
-// takes a name too.
+// Whether a name is in use on disk (a dangling symbolic link takes a name too).
+bool nameInUse(const QString& path);
+
+// The rules an output's name follows.
+struct OutputNaming {
+    // The wanted name may replace a file there; never the input, nor a file this batch wrote.
+    bool overwrite = false;
+    QString inputPath;
+    QStringList writtenByBatch;
+};
+
+struct OutputName {
+    QString path;
+    QString wanted;        // the name asked for (cut to fit)
+    QString batchConflict; // wanted, when an earlier item of the batch wrote it; else empty
+};
+
+// The name for an output wanted as folder/stem + extension: cut to fit a file name (leaving
+// room for the hidden name it is written under first), then, while the name is taken, given
+// "_New" (again and again, then numbered once "_New" no longer fits). A name is taken when a
+// file has it (exists answers; it defaults to nameInUse), unless overwriting allows it, and
+// always when its hidden partial file exists: another conversion is writing it.
+OutputName chooseOutputName(const QString& folder, const QString& stem, const QString& extension,
+                            const OutputNaming& naming,
+                            const std::function<bool(const QString&)>& exists = {});
+
+// Builds the encoder command line and the output path (chooseOutputName: exists answers
+// whether a name is taken; it defaults to the file system).
 EncoderCommandResult buildEncoderCommand(const EncoderInputs& inputs,
                                          const std::function<bool(const QString&)>& exists = {});
 

@@ -2,6 +2,7 @@
 
 #include "process/toolpaths.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,21 +11,99 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <optional>
 
 namespace clipvane {
 namespace {
-double number(const QJsonValue& v) {
+constexpr qsizetype kHeadBytes = 32;
+
+// ffprobe writes numbers as JSON numbers or as text.
+std::optional<double> number(const QJsonValue& v) {
+    if (v.isDouble())
+        return v.toDouble();
     bool ok = false;
     const double d = v.toString().toDouble(&ok);
-    return ok && std::isfinite(d) ? d : -1;
+    return ok && std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
 }
 
-// "25/1" as a number of frames per second, or 0.
-double rate(const QString& text) {
-    const QStringList parts = text.split(QLatin1Char('/'));
-    const double num = parts.value(0).toDouble();
-    const double den = parts.size() > 1 ? parts.at(1).toDouble() : 1.0;
-    return den > 0 && num > 0 ? num / den : 0;
+// An uncompressed SWF's header: "FWS", version, file length (LE32), the frame rectangle
+// (5 bits of field width, then four fields), frame rate (8.8 fixed), frame count (LE16). An
+// unfinished file keeps the encoder's placeholders for length and count.
+struct SwfHeader {
+    qint64 declaredBytes = 0;
+    double framesPerSecond = 0;
+    int frames = 0;
+};
+
+std::optional<SwfHeader> readSwfHeader(const QByteArray& head) {
+    if (head.size() < 9 || !head.startsWith("FWS"))
+        return std::nullopt;
+    const auto byte = [&](qsizetype i) { return static_cast<quint32>(quint8(head.at(i))); };
+    SwfHeader h;
+    h.declaredBytes = byte(4) | byte(5) << 8 | byte(6) << 16 | byte(7) << 24;
+    const qsizetype rect = (5 + 4 * (byte(8) >> 3) + 7) / 8;
+    if (head.size() < 12 + rect)
+        return std::nullopt;
+    h.framesPerSecond = (byte(8 + rect) | byte(9 + rect) << 8) / 256.0;
+    h.frames = static_cast<int>(byte(10 + rect) | byte(11 + rect) << 8);
+    return h;
+}
+
+QString firstLine(const QByteArray& text) {
+    return QString::fromUtf8(text).trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
+}
+
+const QString& unfinished() {
+    static const QString text =
+        QStringLiteral("The encoder did not finish the output: the file ends early.");
+    return text;
+}
+
+// How long the main stream's packets at the end of the file reach, or why the end is not what
+// the index says: the main stream is the first video stream (the first sound stream for a
+// sound-only output).
+std::variant<double, QString> lengthAtTheEnd(const QJsonObject& root, qint64 fileBytes,
+                                             bool expectVideo, const QString& empty) {
+    const QJsonArray streams = root.value(QLatin1String("streams")).toArray();
+    const QJsonObject format = root.value(QLatin1String("format")).toObject();
+    const QString wanted = expectVideo ? QStringLiteral("video") : QStringLiteral("audio");
+    std::optional<double> mainIndex;
+    for (const QJsonValue& s : streams) {
+        const QJsonObject stream = s.toObject();
+        if (!mainIndex && stream.value(QLatin1String("codec_type")).toString() == wanted)
+            mainIndex = number(stream.value(QLatin1String("index")));
+        // Matroska names each stream's length only in the encoder's last step.
+        if (format.value(QLatin1String("format_name"))
+                .toString()
+                .contains(QLatin1String("matroska")) &&
+            stream.value(QLatin1String("tags"))
+                .toObject()
+                .value(QLatin1String("DURATION"))
+                .toString()
+                .isEmpty())
+            return unfinished();
+    }
+    if (!mainIndex)
+        return empty;
+    std::optional<double> end;
+    qint64 lastByte = 0;
+    for (const QJsonValue& p : root.value(QLatin1String("packets")).toArray()) {
+        const QJsonObject packet = p.toObject();
+        const std::optional<double> pos = number(packet.value(QLatin1String("pos")));
+        const std::optional<double> size = number(packet.value(QLatin1String("size")));
+        if (pos && size)
+            lastByte = std::max(lastByte, static_cast<qint64>(*pos + *size));
+        const std::optional<double> time = number(packet.value(QLatin1String("pts_time")));
+        if (number(packet.value(QLatin1String("stream_index"))) != mainIndex || !time)
+            continue;
+        const double reaches =
+            *time + number(packet.value(QLatin1String("duration_time"))).value_or(0.0);
+        end = std::max(end.value_or(reaches), reaches);
+    }
+    // No packet where the index points, or packets past the end: the data is not all there.
+    if (!end || lastByte > fileBytes)
+        return unfinished();
+    return *end - number(format.value(QLatin1String("start_time"))).value_or(0.0);
 }
 } // namespace
 
@@ -32,22 +111,77 @@ double lengthTolerance(qint64 clipSeconds) {
     return std::max(1.1, 0.02 * static_cast<double>(clipSeconds));
 }
 
-QString judgeOutput(const QByteArray& probeJson, qint64 clipSeconds, bool expectVideo) {
-    const QJsonObject root = QJsonDocument::fromJson(probeJson).object();
-    const QJsonArray streams = root.value(QLatin1String("streams")).toArray();
-    const QJsonObject video = streams.isEmpty() ? QJsonObject() : streams.first().toObject();
-    const double packets = number(video.value(QLatin1String("nb_read_packets")));
-    if (video.isEmpty() || packets <= 0)
-        return expectVideo ? QStringLiteral("The encoder wrote an empty file: it holds no video.")
-                           : QStringLiteral("The encoder wrote an empty file: it holds no sound.");
-    double seconds =
-        number(root.value(QLatin1String("format")).toObject().value(QLatin1String("duration")));
-    if (seconds < 0) {
-        // Containers without a duration (SWF): count the frames instead.
-        const double fps = rate(video.value(QLatin1String("r_frame_rate")).toString());
-        if (fps <= 0)
-            return QString();
-        seconds = packets / fps;
+QStringList proberArguments(const QString& outputPath, bool expectVideo) {
+    const QString extension = QLatin1Char('.') + QFileInfo(outputPath).suffix().toLower();
+    const QString mainStream = expectVideo ? QStringLiteral("v:0") : QStringLiteral("a:0");
+    QStringList args{QStringLiteral("-v"), QStringLiteral("error")};
+    if (extension == QLatin1String(".swf")) {
+        args << QStringLiteral("-select_streams") << mainStream << QStringLiteral("-read_intervals")
+             << QStringLiteral("%+#1") << QStringLiteral("-show_entries")
+             << QStringLiteral("packet=pts_time");
+    } else if (extension == QLatin1String(".flv")) {
+        // Seeking in an FLV reads the whole file: the first packet and the metadata suffice.
+        args << QStringLiteral("-flv_full_metadata") << QStringLiteral("1")
+             << QStringLiteral("-select_streams") << mainStream << QStringLiteral("-read_intervals")
+             << QStringLiteral("%+#1") << QStringLiteral("-show_entries")
+             << QStringLiteral("format=duration:format_tags=filesize,duration:packet=pts_time");
+    } else {
+        // A seek far past the end lands on the last key frame: what follows is read. Every
+        // stream is shown, so that a complaint about any of them is printed.
+        args << QStringLiteral("-read_intervals") << QStringLiteral("99999999%")
+             << QStringLiteral("-show_entries")
+             << QStringLiteral("format=format_name,start_time,duration:stream=index,codec_type:"
+                               "stream_tags=DURATION:packet=stream_index,pts_time,duration_time,"
+                               "pos,size");
+    }
+    args << QStringLiteral("-of") << QStringLiteral("json") << QStringLiteral("--") << outputPath;
+    return args;
+}
+
+QString judgeOutput(const OutputFacts& facts, qint64 clipSeconds, bool expectVideo) {
+    if (facts.fileBytes <= 0)
+        return QStringLiteral("The encoder wrote no output file, or an empty one.");
+    const QString unreadable =
+        QStringLiteral("The output cannot be read back: it is not a complete video.");
+    // Any complaint while reading (a cut file, an index pointing past the end) fails it.
+    if (facts.probeExitCode != 0 || !facts.probeErrors.trimmed().isEmpty()) {
+        const QString said = firstLine(facts.probeErrors);
+        return said.isEmpty() ? unreadable : unreadable + QLatin1Char('\n') + said;
+    }
+    QJsonParseError parsed;
+    const QJsonObject root = QJsonDocument::fromJson(facts.probeJson, &parsed).object();
+    if (parsed.error != QJsonParseError::NoError)
+        return unreadable;
+    const QJsonObject format = root.value(QLatin1String("format")).toObject();
+    const bool anyPacket = !root.value(QLatin1String("packets")).toArray().isEmpty();
+    const QString empty =
+        expectVideo ? QStringLiteral("The encoder wrote an empty file: it holds no video.")
+                    : QStringLiteral("The encoder wrote an empty file: it holds no sound.");
+    double seconds = 0;
+    if (facts.extension == QLatin1String(".swf")) {
+        const std::optional<SwfHeader> header = readSwfHeader(facts.head);
+        if (!header || header->framesPerSecond <= 0)
+            return unreadable;
+        if (header->declaredBytes != facts.fileBytes)
+            return unfinished();
+        if (!anyPacket)
+            return empty;
+        seconds = header->frames / header->framesPerSecond;
+    } else if (facts.extension == QLatin1String(".flv")) {
+        if (!anyPacket)
+            return empty;
+        const QJsonObject tags = format.value(QLatin1String("tags")).toObject();
+        const std::optional<double> declared = number(tags.value(QLatin1String("filesize")));
+        const std::optional<double> duration = number(format.value(QLatin1String("duration")));
+        if (!declared || static_cast<qint64>(*declared) != facts.fileBytes || !duration)
+            return unfinished();
+        seconds = *duration;
+    } else {
+        const std::variant<double, QString> end =
+            lengthAtTheEnd(root, facts.fileBytes, expectVideo, empty);
+        if (const QString* failure = std::get_if<QString>(&end))
+            return *failure;
+        seconds = std::get<double>(end);
     }
     if (clipSeconds > 0 &&
         std::fabs(seconds - static_cast<double>(clipSeconds)) > lengthTolerance(clipSeconds)) {
@@ -62,55 +196,49 @@ OutputCheck::OutputCheck(QObject* parent) : QObject(parent) {}
 
 OutputCheck::~OutputCheck() = default;
 
+void OutputCheck::doneLater(const QString& failure) {
+    // Reported from the event loop, as a real check is.
+    QTimer::singleShot(0, this, [this, failure] { done(failure); });
+}
+
 void OutputCheck::start(const QString& outputPath, qint64 clipSeconds, bool expectVideo) {
-    m_path = outputPath;
+    m_facts = OutputFacts();
     m_clipSeconds = clipSeconds;
     m_expectVideo = expectVideo;
     m_done = false;
     const QFileInfo info(outputPath);
-    if (!info.isFile() || info.size() == 0) {
-        // Report from the event loop, as a real check would.
-        QTimer::singleShot(0, this, [this] {
-            done(QStringLiteral("The encoder wrote no output file, or an empty one."));
-        });
-        return;
-    }
+    m_facts.extension = QLatin1Char('.') + info.suffix().toLower();
+    m_facts.fileBytes = info.isFile() ? info.size() : 0;
+    QFile file(outputPath);
+    if (m_facts.fileBytes > 0 && file.open(QIODevice::ReadOnly))
+        m_facts.head = file.read(kHeadBytes);
+    if (m_facts.fileBytes <= 0)
+        return doneLater(judgeOutput(m_facts, clipSeconds, expectVideo));
+
     m_prober = std::make_unique<ToolProcess>();
     connect(m_prober.get(), &ToolProcess::finished, this, [this](const ToolExit& exit) {
         if (exit.timedOut) {
-            done(QString()); // a prober that hangs says nothing against the file
+            done(QStringLiteral("Clipvane could not check the new file: ffprobe did not answer "
+                                "within %1 s.")
+                     .arg(m_timeLimitMs / 1000.0));
             return;
         }
-        if (!exit.succeeded()) {
-            // The prober could not read it at all: the file is not a playable video.
-            done(QStringLiteral("The output cannot be read back: it is not a complete video."));
-            return;
-        }
-        done(judgeOutput(m_prober->output(), m_clipSeconds, m_expectVideo));
+        m_facts.probeExitCode = exit.crashed ? -1 : exit.exitCode;
+        m_facts.probeJson = m_prober->output();
+        m_facts.probeErrors = m_prober->errors();
+        done(judgeOutput(m_facts, m_clipSeconds, m_expectVideo));
     });
     ToolProcess::Options options;
     options.standardOutput = ToolProcess::Channel::Keep;
-    options.keepBytes = 1024 * 1024;
+    options.standardError = ToolProcess::Channel::Keep;
+    options.keepBytes = 4 * 1024 * 1024;
     options.deathSignal = SIGKILL;
     options.endsAtQuickExit = true;
-    options.timeLimitMs = kTimeoutMs;
-    const QStringList arguments{
-        ffprobeProgram(),
-        QStringLiteral("-v"),
-        QStringLiteral("error"),
-        QStringLiteral("-select_streams"),
-        expectVideo ? QStringLiteral("v:0") : QStringLiteral("a:0"),
-        QStringLiteral("-count_packets"),
-        QStringLiteral("-show_entries"),
-        QStringLiteral("stream=nb_read_packets,r_frame_rate:format=duration"),
-        QStringLiteral("-of"),
-        QStringLiteral("json"),
-        QStringLiteral("--"),
-        outputPath};
-    if (!m_prober->start(arguments, options)) {
-        // No prober here: the non-empty file stands.
-        QTimer::singleShot(0, this, [this] { done(QString()); });
-    }
+    options.timeLimitMs = m_timeLimitMs;
+    if (!m_prober->start(QStringList{ffprobeProgram()} + proberArguments(outputPath, expectVideo),
+                         options))
+        doneLater(QStringLiteral("Clipvane could not check the new file: ffprobe, part of "
+                                 "FFmpeg, could not be started."));
 }
 
 void OutputCheck::done(const QString& failure) {

@@ -3,6 +3,7 @@
 #include "base/textvalues.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
+#include "process/toolpaths.h"
 
 #include <QDir>
 #include <QTemporaryFile>
@@ -69,6 +70,9 @@ std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet
         return QStringLiteral("The output folder %1 cannot be created or written. Choose "
                               "another under Video Settings.")
             .arg(QDir::toNativeSeparators(outputFolder));
+    // Without it no output could be checked, and none could be called good.
+    if (!proberAvailable())
+        return QLatin1String(kNeedsProber);
     return std::nullopt;
 }
 

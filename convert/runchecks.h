@@ -14,10 +14,13 @@ class OptionSheet;
 QStringList refusedSampleRates(const QString& outputExtension);
 
 // What stops a batch before it starts, in one message, or nothing: no output profile, audio
-// the chosen format cannot carry, an output folder that cannot be made or written.
+// the chosen format cannot carry, an output folder that cannot be made or written, no prober
+// to check the outputs with.
 std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet,
                                       const QString& outputFolder);
 
 inline constexpr const char* kPickAProfile = "Pick an output profile under Profile: first.";
+inline constexpr const char* kNeedsProber =
+    "Clipvane needs ffprobe, part of FFmpeg, to check its outputs.";
 
 } // namespace clipvane

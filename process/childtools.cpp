@@ -64,7 +64,15 @@ void ChildTools::ensureEnds(qint64 processId, int graceMs, int termGraceMs) {
         tool->ensureEnds(graceMs, termGraceMs);
 }
 
+void ChildTools::atQuickExit(QObject* owner, std::function<void()> hook) {
+    m_exitHooks.removeIf([](const auto& entry) { return entry.first.isNull(); });
+    m_exitHooks.append({owner, std::move(hook)});
+}
+
 void ChildTools::endAtQuickExit() {
+    for (const auto& [owner, hook] : std::as_const(m_exitHooks))
+        if (owner)
+            hook();
     for (const QPointer<ToolProcess>& tool : std::as_const(m_tools)) {
         if (tool && (tool->options().endsAtQuickExit || tool->isStopping()))
             tool->signalGroup(SIGKILL);

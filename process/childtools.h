@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 namespace clipvane {
 
@@ -51,8 +52,11 @@ public:
     void ensureEnds(qint64 processId, int graceMs, int termGraceMs = 2000);
 
     // Kills the groups of the tools that end with the program, and of those being stopped;
-    // for the program's quick exit. A converting encoder is left to finish its file.
+    // for the program's quick exit. A converting encoder is left to finish its file. The
+    // hooks run first, while every tool still runs.
     void endAtQuickExit();
+    // A hook for the quick exit (a batch hands over its items); it goes with its owner.
+    void atQuickExit(QObject* owner, std::function<void()> hook);
 
     // Kept up to date by ToolProcess itself.
     void remember(ToolProcess* tool);
@@ -61,6 +65,7 @@ public:
 private:
     ChildTools() = default;
     QHash<qint64, QPointer<ToolProcess>> m_tools;
+    QList<QPair<QPointer<QObject>, std::function<void()>>> m_exitHooks;
 };
 
 } // namespace clipvane

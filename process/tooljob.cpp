@@ -28,6 +28,8 @@ bool ToolJob::start(const QString& commandLine, const Options& options) {
     if (!m_tool.start(commandLine, tool))
         return false;
     m_pid = m_tool.processId();
+    m_clock.start();
+    m_progress.restart(0);
     m_pollTimer.start(options.pollMs);
     emit started(m_pid);
     return true;
@@ -47,9 +49,22 @@ void ToolJob::stop() {
 }
 
 void ToolJob::poll() {
-    if (m_options.logFile.isEmpty())
-        return emit polled(std::nullopt);
-    emit polled(lastReportedTime(readFileTail(m_options.logFile, kLogTailBytes)));
+    ProgressSample sample;
+    if (!m_options.logFile.isEmpty())
+        sample.reportedSeconds = lastReportedTime(readFileTail(m_options.logFile, kLogTailBytes));
+    if (m_options.stallLimitMs > 0 && !m_stalled) {
+        sample.outputBytes = fileBytes(m_options.outputFile);
+        sample.bytesRead = bytesReadBy(m_pid);
+        // A paused tool is not stalled: its time starts again when it goes on.
+        if (m_tool.isSuspended())
+            m_progress.restart(m_clock.elapsed());
+        if (m_progress.stillFor(sample, m_clock.elapsed()) >= m_options.stallLimitMs &&
+            isRunning()) {
+            m_stalled = true;
+            stop();
+        }
+    }
+    emit polled(sample.reportedSeconds);
 }
 
 void ToolJob::onFinished(const ToolExit& exit) {
@@ -58,8 +73,12 @@ void ToolJob::onFinished(const ToolExit& exit) {
     result.crashed = exit.crashed;
     result.exitCode = exit.exitCode;
     result.stopRequested = exit.stopRequested;
-    if (!m_options.logFile.isEmpty())
-        result.errorLines = errorLines(readFileTail(m_options.logFile, kLogTailBytes));
+    result.stalled = m_stalled;
+    if (!m_options.logFile.isEmpty()) {
+        const QByteArray tail = readFileTail(m_options.logFile, kLogTailBytes);
+        result.errorLines = errorLines(tail);
+        result.writeError = writeErrorLine(tail);
+    }
     emit finished(result);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "process/progresswatch.h"
 #include "process/toolprocess.h"
 
+#include <QElapsedTimer>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
@@ -17,8 +19,10 @@ struct ToolJobResult {
     int exitCode = 0;           // the signal's number when crashed
     bool crashed = false;       // killed by a signal (including our own hard stop)
     bool stopRequested = false; // stop() was called before it ended
+    bool stalled = false;       // stopped because it had stopped getting anywhere
     QString errorLines;         // the log's lines that say what went wrong
-    bool succeeded() const { return !crashed && exitCode == 0; }
+    QString writeError;         // the log's line saying the output could not be written
+    bool succeeded() const { return !crashed && exitCode == 0 && !stalled; }
 };
 
 // One encoder run: a ToolProcess with standard input as a pipe (for "q"), standard error
@@ -26,6 +30,9 @@ struct ToolJobResult {
 // "q" and then, should the encoder ignore it, terminates and at last kills its group, each
 // after a grace period. Connect to the signals before start(): every signal may come from
 // inside start() or from the event loop after it.
+//
+// A tool that gets nowhere for stallLimitMs (its reported time, the size of its output and
+// what it reads all stand still) is stopped the same way, and its result says it stalled.
 //
 // The encoder does not die with the program: the window's quick exit leaves it to finish its
 // file.
@@ -40,6 +47,8 @@ public:
         int pollMs = 500;         // how often the log is read for progress
         int stopGraceMs = 5000;   // after "q", how long before the tool is terminated
         int termGraceMs = 2000;   // after that, how long before it is killed
+        QString outputFile;       // the file it writes, whose growth shows progress
+        int stallLimitMs = 0;     // 0: never judged stalled
     };
 
     explicit ToolJob(QObject* parent = nullptr);
@@ -67,6 +76,9 @@ private:
     ToolProcess m_tool;
     qint64 m_pid = 0;
     QTimer m_pollTimer;
+    QElapsedTimer m_clock;
+    ProgressWatch m_progress;
+    bool m_stalled = false;
 };
 
 } // namespace clipvane

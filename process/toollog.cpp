@@ -58,6 +58,21 @@ QString errorLines(const QByteArray& logText, int maxLines) {
     return kept.mid(std::max<qsizetype>(0, kept.size() - maxLines)).join(QLatin1Char('\n'));
 }
 
+QString writeErrorLine(const QByteArray& logText) {
+    static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
+    // FFmpeg's own lines (a muxer's may carry its "[flv @ 0x...]" prefix): a file name in an
+    // "Input #0" line is not one of them.
+    static const QRegularExpression writeError(
+        QStringLiteral("^(\\[[^\\]]*\\] )?(Error writing trailer|Error closing file|"
+                       "av_interleaved_write_frame\\(\\):)|: No space left on device$"));
+    for (const QString& raw : QString::fromUtf8(logText).split(lineEnd, Qt::SkipEmptyParts)) {
+        const QString line = raw.trimmed();
+        if (writeError.match(line).hasMatch())
+            return line;
+    }
+    return {};
+}
+
 QByteArray readFileTail(const QString& path, qint64 maxBytes) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))

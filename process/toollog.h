@@ -19,6 +19,11 @@ QString lastLogLines(const QByteArray& logText, int lines = 4);
 // log when none does.
 QString errorLines(const QByteArray& logText, int maxLines = 6);
 
+// The first line of a log that says the output could not be written (a full disk, a trailer
+// that could not be written, a file that could not be closed), or an empty text. FFmpeg can
+// exit 0 after such an error at the very end of its file.
+QString writeErrorLine(const QByteArray& logText);
+
 // Reads at most the last maxBytes of a file.
 QByteArray readFileTail(const QString& path, qint64 maxBytes);
 

@@ -23,6 +23,14 @@ QString ffprobeProgram() {
     return QStringLiteral("ffprobe");
 }
 
+bool proberAvailable() {
+    const QString prober = ffprobeProgram();
+    if (!prober.contains(QLatin1Char('/')))
+        return !QStandardPaths::findExecutable(prober).isEmpty();
+    const QFileInfo info(prober);
+    return info.isFile() && info.isExecutable();
+}
+
 QString ffmpegProgram() {
     const QString configured = qEnvironmentVariable("CLIPVANE_FFMPEG");
     return configured.isEmpty() ? QStringLiteral("ffmpeg") : configured;

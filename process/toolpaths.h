@@ -9,6 +9,10 @@ namespace clipvane {
 // runs ($CLIPVANE_FFMPEG) when it is there, else "ffprobe" on the search path.
 QString ffprobeProgram();
 
+// Whether ffprobeProgram() names a program that can be run (found on the search path, or a
+// file that may be executed).
+bool proberAvailable();
+
 // FFmpeg itself, for the tools that run it directly (the recorder): $CLIPVANE_FFMPEG when set,
 // else "ffmpeg" on the search path, as the encoder's launcher finds it.
 QString ffmpegProgram();

@@ -32,7 +32,9 @@ ParsedFile splitLines(const QByteArray& bytes) {
         out.raw.removeLast();
     out.text.reserve(out.raw.size());
     for (const QByteArray& line : out.raw) {
-        QString t = QString::fromUtf8(line);
+        // A line holding a NUL byte is damage: it reads as a line of no key or section (a
+        // lone NUL), and only it.
+        QString t = line.contains('\0') ? QString(QChar(0)) : QString::fromUtf8(line);
         if (t.endsWith(QLatin1Char('\r')))
             t.chop(1);
         out.text.append(t);
@@ -42,20 +44,35 @@ ParsedFile splitLines(const QByteArray& bytes) {
 
 enum class Load { Missing, Loaded, Unusable };
 
-// Reads the whole file. One that is not a regular file, cannot be read or is larger than
-// maxSize is Unusable.
-Load loadBytes(const QString& filePath, qint64 maxSize, QByteArray& bytes) {
+// Reads the whole file. One that is not a regular file or cannot be read is Unusable, and
+// so is one larger than maxSize unless its start will do (firstLinesOnly): then its lines
+// within the first maxSize bytes are read. why, when given, says what went wrong.
+Load loadBytes(const QString& filePath, qint64 maxSize, QByteArray& bytes,
+               bool firstLinesOnly = false, QString* why = nullptr) {
     const QFileInfo info(filePath);
-    if (!info.exists())
+    if (!info.exists() && !info.isSymLink())
         return Load::Missing;
-    if (!info.isFile() || info.size() > maxSize)
+    const auto unusable = [why](const QString& reason) {
+        if (why)
+            *why = reason;
         return Load::Unusable;
+    };
+    if (!info.isFile())
+        return unusable(info.exists() ? QStringLiteral("it is not a file")
+                                      : QStringLiteral("it is a broken link"));
+    if (info.size() > maxSize && !firstLinesOnly)
+        return unusable(QStringLiteral("it is too large"));
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
-        return Load::Unusable;
-    bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || bytes.size() > maxSize)
-        return Load::Unusable;
+        return unusable(file.errorString());
+    bytes = info.size() > maxSize ? file.read(maxSize + 1) : file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return unusable(file.errorString());
+    if (bytes.size() > maxSize) {
+        if (!firstLinesOnly)
+            return unusable(QStringLiteral("it is too large"));
+        bytes.truncate(bytes.lastIndexOf('\n', maxSize - 1) + 1);
+    }
     return Load::Loaded;
 }
 
@@ -215,7 +232,7 @@ bool loadForWrite(const QString& filePath, ParsedFile& file) {
 // The lines of a readable file, or nothing (as readSetting sees a file it cannot use).
 std::optional<ParsedFile> loadForRead(const QString& filePath) {
     QByteArray bytes;
-    if (loadBytes(filePath, kMaxSettingsFileSize, bytes) != Load::Loaded || bytes.contains('\0'))
+    if (loadBytes(filePath, kMaxSettingsFileSize, bytes, true) != Load::Loaded)
         return std::nullopt;
     return splitLines(bytes);
 }
@@ -233,6 +250,14 @@ QString readSetting(const QString& filePath, const QString& section, const QStri
     splitKeyLine(file->text.at(loc.keyLine), k, raw);
     // Only the space character is trimmed here; tabs inside the quotes stay.
     return trimSpaces(storedValue(raw));
+}
+
+QString settingsFileProblem(const QString& filePath) {
+    QByteArray bytes;
+    QString why;
+    if (loadBytes(filePath, kMaxSettingsFileSize, bytes, true, &why) != Load::Unusable)
+        return {};
+    return why;
 }
 
 bool writeSetting(const QString& filePath, const QString& section, const QString& key,

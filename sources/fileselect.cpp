@@ -1,7 +1,9 @@
 #include "sources/fileselect.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 namespace clipvane {
 
@@ -23,6 +25,44 @@ ChosenFiles splitChosenPaths(const QStringList& selectedPaths) {
                               : QDir(info.folder).relativeFilePath(fi.absoluteFilePath()));
     }
     return info;
+}
+
+ProgramArguments splitProgramArguments(const QList<QByteArray>& arguments) {
+    // Qt's options that take the next argument as their value.
+    static const QList<QByteArray> valued = {"-platform",        "-platformpluginpath",
+                                             "-platformtheme",   "-plugin",
+                                             "-qwindowgeometry", "-geometry",
+                                             "-qwindowtitle",    "-title",
+                                             "-qwindowicon",     "-icon",
+                                             "-display",         "-name",
+                                             "-style",           "-stylesheet",
+                                             "-session",         "-qmljsdebugger"};
+    ProgramArguments out;
+    const auto addFile = [&out](const QByteArray& raw) {
+        const QString name = QFile::decodeName(raw);
+        (QFile::encodeName(name) == raw ? out.files : out.badNames).append(name);
+    };
+    const auto exists = [](const QByteArray& raw) {
+        struct stat st {};
+        return ::lstat(raw.constData(), &st) == 0;
+    };
+    if (!arguments.isEmpty())
+        out.forQt.append(arguments.first());
+    bool onlyFiles = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QByteArray& arg = arguments.at(i);
+        if (onlyFiles || exists(arg) || !arg.startsWith('-')) {
+            addFile(arg);
+        } else if (arg == "--") {
+            onlyFiles = true;
+        } else {
+            out.forQt.append(arg);
+            const QByteArray option = arg.startsWith("--") ? arg.mid(1) : arg;
+            if (valued.contains(option) && i + 1 < arguments.size())
+                out.forQt.append(arguments.at(++i));
+        }
+    }
+    return out;
 }
 
 const QList<FilterEntry>& openDialogFilters() {

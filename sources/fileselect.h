@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +34,18 @@ QStringList openDialogNameFilters();
 // The folder the open dialog starts in: startFolder when it names an existing folder,
 // otherwise the home folder.
 QString openDialogStartFolder(const QString& startFolder);
+
+// The program's command line, taken before Qt sees it (Qt would take out any file named
+// like one of its options).
+struct ProgramArguments {
+    QList<QByteArray> forQt; // the program's name and Qt's own options ("-style X", "-reverse")
+    QStringList files;       // the files named, in order
+    QStringList badNames;    // names that are not valid UTF-8 (shown with replacement marks)
+};
+// Everything after "--" is a file, and so is any argument that names something that exists;
+// other arguments starting with "-" are Qt's options (with the value of those that take one),
+// the rest are files (a missing one is said to be missing).
+ProgramArguments splitProgramArguments(const QList<QByteArray>& arguments);
 
 // Whether a dropped path ends in one of the accepted video endings (compared on the last
 // characters, upper-cased, no dot required).

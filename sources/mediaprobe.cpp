@@ -7,6 +7,7 @@
 #include "process/toolprocess.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <functional>
@@ -74,6 +76,8 @@ QString lastLine(const QString& output) {
 // Why a path cannot be a video file at all, or nothing when it may be one.
 QString fileProblem(const QString& path) {
     const QFileInfo info(path);
+    if (nameNotUtf8(path))
+        return QLatin1String(kNotUtf8Note);
     if (!info.exists())
         return QStringLiteral("Clipvane cannot find this file: it may have been moved, renamed or "
                               "deleted.");
@@ -233,7 +237,11 @@ void Probe::start() {
         return finish();
     m_toolPath = m_path;
     if (needsSafeName(m_path)) {
-        m_linkFolder.emplace(QDir::tempPath() + QStringLiteral("/clipvane-probe-XXXXXX"));
+        // Named for this process, so that a later start can tell the folder of one that was
+        // killed (removeStaleProbeFolders).
+        m_linkFolder.emplace(QDir::tempPath() + QStringLiteral("/%1%2-XXXXXX")
+                                                    .arg(QLatin1String(kProbeFolderPrefix))
+                                                    .arg(QCoreApplication::applicationPid()));
         m_toolPath = safeLink(m_path, *m_linkFolder);
         if (m_toolPath.isEmpty()) {
             m_out.note =
@@ -418,6 +426,46 @@ void writeOutcome(SourceList& list, SourceList::Id id, const ProbeOutcome& outco
         list.setNote(id, outcome.note);
 }
 } // namespace
+
+bool nameNotUtf8(const QString& path) {
+    // Bytes that are not UTF-8 reach the program as replacement characters; a real file
+    // whose name holds the character itself is found under it.
+    return path.contains(QChar::ReplacementCharacter) && !QFileInfo(path).exists() &&
+           !QFileInfo(path).isSymLink();
+}
+
+SourceList::Id appendRefused(SourceList& list, const QString& path, const QString& note) {
+    const SourceList::Id id = list.append(path);
+    writeOutcome(list, id, ProbeOutcome{IdentifyResult(), 0, note});
+    return id;
+}
+
+int removeStaleProbeFolders() {
+    int removed = 0;
+    const QFileInfoList folders =
+        QDir(QDir::tempPath())
+            .entryInfoList({QLatin1String(kProbeFolderPrefix) + QLatin1Char('*')},
+                           QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo& folder : folders) {
+        // clipvane-probe-<process id>-XXXXXX: only ours, and only of a process that is gone.
+        // Older versions named it clipvane-probe-XXXXXX: such a folder is stale once it is
+        // older than any probe can last.
+        if (folder.ownerId() != ::getuid())
+            continue;
+        const QString rest = folder.fileName().mid(qsizetype(qstrlen(kProbeFolderPrefix)));
+        bool numbered = false;
+        const qint64 owner = rest.section(QLatin1Char('-'), 0, 0).toLongLong(&numbered);
+        if (numbered && owner > 0 && rest.contains(QLatin1Char('-'))) {
+            if (::kill(static_cast<pid_t>(owner), 0) == 0 || errno != ESRCH)
+                continue;
+        } else if (folder.lastModified().msecsTo(QDateTime::currentDateTime()) <
+                   10 * kProbeTimeoutMs) {
+            continue;
+        }
+        removed += QDir(folder.absoluteFilePath()).removeRecursively() ? 1 : 0;
+    }
+    return removed;
+}
 
 QString identifyCommandLine(const QString& folderWithSlash, const QString& filePath) {
     // The folder already ends in "/": the doubled slash ("/prog//mp.dll") is the command text

@@ -89,6 +89,22 @@ int probeParallelism();
 QList<SourceList::Id> appendAndProbe(SourceList& list, const QStringList& paths, int parallel,
                                      int timeoutMs = kProbeTimeoutMs);
 
+// Appends a row for a file that cannot be converted, with the note saying why; it is not
+// probed.
+SourceList::Id appendRefused(SourceList& list, const QString& path, const QString& note);
+
+// Whether a path stands for a name that is not valid UTF-8: the program got it with
+// replacement characters, and no file has that name.
+bool nameNotUtf8(const QString& path);
+inline constexpr const char* kNotUtf8Note =
+    "This file's name is not valid UTF-8; rename it to convert it.";
+
+// The private folders a probe links awkward names from are named for the program's process:
+// those of programs no longer running (killed during a probe) are removed at start-up.
+// Returns how many were removed.
+inline constexpr const char* kProbeFolderPrefix = "clipvane-probe-";
+int removeStaleProbeFolders();
+
 // appendAndProbe for one file.
 SourceList::Id appendAndProbe(SourceList& list, const QString& path,
                               int timeoutMs = kProbeTimeoutMs);

@@ -4,8 +4,10 @@
 #include "app/optionsheetwidget.h"
 #include "app/profilepicker.h"
 #include "base/apppaths.h"
+#include "convert/runchecks.h"
 #include "options/profiles.h"
 #include "settings/settingsfile.h"
+#include "sources/fileselect.h"
 #include "sources/mediaprobe.h"
 #include "tests/support/testsupport.h"
 #include "ui_clipdialog.h"
@@ -18,10 +20,13 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
 #include <QtTest>
+#include <unistd.h>
 
 using namespace clipvane;
 
@@ -73,6 +78,38 @@ class TestBatchRun : public QObject {
     static double duration(const QJsonObject& probe) {
         return probe.value("format").toObject().value("duration").toString().toDouble();
     }
+    static double seconds(const QString& file) { return duration(test::probeMedia(file)); }
+    static void put(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    // A stand-in for a tool that hangs: it says a word of progress, then nothing, for ever.
+    QString hangingTool() {
+        const QString path = clips.filePath("hang.sh");
+        put(path, "#!/bin/sh\necho 'frame=    1 fps=0.0 time=00:00:00.04 speed=1x' >&2\n"
+                  "exec sleep 600\n");
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        return path;
+    }
+    // Everything in the output folder, hidden files too.
+    QStringList outputs(const QString& folder = {}) {
+        return QDir(folder.isEmpty() ? out->path() : folder)
+            .entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    // Another window, or another copy of the program, converting at the same time: a run of
+    // its own that shares only the files.
+    struct OtherWindow {
+        SourceList list;
+        OptionSheet sheet;
+        test::RecordingMessages messages;
+        std::unique_ptr<BatchRun> batch;
+        OtherWindow() {
+            fillOptionSheet(sheet);
+            applyProfilePick(sheet, 2);
+            batch = std::make_unique<BatchRun>(BatchRun::Environment{
+                &list, &sheet, [] { return 2; }, nullptr, nullptr, &messages});
+        }
+    };
 
 private slots:
     void initTestCase() {
@@ -572,18 +609,40 @@ private slots:
         checkPanelClosed();
     }
 
-    void closingMidBatchLeavesTheEncoderToFinish() {
+    // Closing the window leaves a working encoder to finish its file, which then takes its
+    // name; a stalled one is ended, and what it wrote goes.
+    void closingMidBatch_data() {
+        QTest::addColumn<bool>("stalled");
+        QTest::newRow("a working encoder finishes") << false;
+        QTest::newRow("a stalled encoder is ended") << true;
+    }
+    void closingMidBatch() {
+        QFETCH(bool, stalled);
         const QString longClip = clips.filePath("long.avi");
-        QVERIFY(test::makeStandardClip(longClip, 60.0));
+        if (!QFile::exists(longClip))
+            QVERIFY(test::makeStandardClip(longClip, 60.0));
         QProcess helper;
-        helper.start(QStringLiteral(CLOSEMIDBATCH), {longClip, out->path(), folder->path()});
+        QStringList args{longClip, out->path(), folder->path()};
+        if (stalled) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("CLIPVANE_FFMPEG", hangingTool());
+            helper.setProcessEnvironment(env);
+            args << "1500";
+        }
+        helper.start(QStringLiteral(CLOSEMIDBATCH), args);
         QVERIFY(helper.waitForFinished(60000));
         QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
         QCOMPARE(helper.exitCode(), 0);
         const qint64 encoder = helper.readAllStandardOutput().trimmed().toLongLong();
         QVERIFY(encoder > 0);
-        // The window is gone; the encoder goes on to the end of its file.
-        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(encoder), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(encoder), stalled ? 15000 : 120000);
+        if (stalled) {
+            QTRY_COMPARE_WITH_TIMEOUT(outputs(), QStringList(), 10000);
+            return;
+        }
+        // The window is gone; the encoder went on to the end of its file, which was checked
+        // and named.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out->path() + "/long.flv"), 30000);
         // The whole clip, finalised: its duration within a frame of 60 s and every frame there.
         const QJsonObject probe = test::probeMedia(out->path() + "/long.flv");
         // (The audio's last MP3 frame may end up to 0.1 s past the video.)
@@ -591,6 +650,7 @@ private slots:
         const int frames =
             test::streamOf(probe, "video").value("nb_read_frames").toString().toInt();
         QCOMPARE(frames, 1500);
+        QCOMPARE(outputs(), QStringList{"long.flv"});
     }
 
     void clipDialogTrimsTheConversion() {
@@ -745,6 +805,191 @@ private slots:
                          ids.contains("ID_VIDEO_CODEC=") == !video.isEmpty(),
                      qPrintable(ids));
         }
+    }
+
+    // A full disk (a small one, mounted for the test) fails the item, however the encoder
+    // ended, and leaves the older output as it was.
+    void aFullDiskNeverGivesOK_data() {
+        QTest::addColumn<double>("room"); // free space for the new file, as a share of its size
+        QTest::newRow("a quarter") << 0.25;
+        QTest::newRow("a half") << 0.5;
+        QTest::newRow("all but its end") << 0.97;
+    }
+    void aFullDiskNeverGivesOK() {
+        QFETCH(double, room);
+        if (::getuid() != 0)
+            QSKIP("Mounting a small disk for this test needs root.");
+        setSetting("existedfile", "1");
+        form->addFile(clip3s);
+        convertNow(); // the good older output, made on a disk with room
+        const QByteArray good = test::contents(out->filePath("holiday.flv"));
+        QVERIFY(!good.isEmpty());
+        const QString disk = out->filePath("disk");
+        QVERIFY(QDir().mkpath(disk));
+        const qint64 pages = (good.size() + 4095) / 4096 + qint64(room * good.size()) / 4096;
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", QString("size=%1").arg(pages * 4096),
+                                        "tmpfs", disk}) != 0)
+            QSKIP("No small disk could be mounted here.");
+        const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {disk}); });
+        put(disk + "/holiday.flv", good);
+        setSetting("outputfolder", disk);
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"Fail"});
+        QCOMPARE(test::contents(disk + "/holiday.flv"), good);
+        QCOMPARE(outputs(disk), QStringList{"holiday.flv"});
+    }
+
+    // Two windows (or programs) converting files of one name into one folder at once: each
+    // file gets a name of its own, and nothing of the other's is replaced or removed.
+    void twoWindowsOneOutputName_data() {
+        QTest::addColumn<QString>("existedfile");
+        QTest::newRow("keep existing files") << "0";
+        QTest::newRow("overwrite") << "1";
+    }
+    void twoWindowsOneOutputName() {
+        QFETCH(QString, existedfile);
+        setSetting("existedfile", existedfile);
+        for (const char* sub : {"x", "y"})
+            QDir(clips.path()).mkpath(sub);
+        const QString x = clips.filePath("x/clip.avi");
+        const QString y = clips.filePath("y/clip.avi");
+        QFile::copy(clip3s, x);
+        QFile::copy(clip1s, y);
+        if (existedfile == "1")
+            put(out->filePath("clip.flv"), "older output");
+        form->addFile(x);
+        OtherWindow other;
+        appendAndProbe(other.list, y);
+        QSignalSpy otherDone(other.batch.get(), &BatchRun::runFinished);
+        connect(&form->batch(), &BatchRun::encoderStarted, other.batch.get(), &BatchRun::start,
+                Qt::SingleShotConnection);
+        convertNow();
+        QVERIFY(otherDone.count() > 0 || otherDone.wait(60000));
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QCOMPARE(other.list.textAt(0, SourceList::Status), QString("OK"));
+        QCOMPARE(outputs(), (QStringList{"clip.flv", "clip_New.flv"}));
+        QVERIFY(qAbs(seconds(out->filePath("clip.flv")) - 3.0) <= 0.1);
+        QVERIFY(qAbs(seconds(out->filePath("clip_New.flv")) - 1.0) <= 0.1);
+    }
+
+    // A file saved under the output's name while the conversion runs stays as it is.
+    void aFileSavedMeanwhileIsKept_data() { twoWindowsOneOutputName_data(); }
+    void aFileSavedMeanwhileIsKept() {
+        QFETCH(QString, existedfile);
+        setSetting("existedfile", existedfile);
+        const QString name = out->filePath("short.flv");
+        if (existedfile == "1")
+            put(name, "older output");
+        form->addFile(clip1s);
+        const QByteArray mine = "my own notes, 19 b\n";
+        connect(
+            &form->batch(), &BatchRun::encoderStarted, this,
+            [&] {
+                QFile::remove(name);
+                put(name, mine);
+            },
+            Qt::SingleShotConnection);
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QCOMPARE(test::contents(name), mine);
+        QVERIFY(qAbs(seconds(out->filePath("short_New.flv")) - 1.0) <= 0.1);
+        QCOMPARE(list().note(list().idAt(0)),
+                 QString("Saved as short_New.flv because a file named short.flv appeared while "
+                         "this one was being converted."));
+    }
+
+    // Without a prober nothing could be called good: no run starts; one that does not answer
+    // fails its file, and the older output stays.
+    void withoutAWorkingProberNothingIsCalledGood_data() {
+        QTest::addColumn<bool>("hangs");
+        QTest::newRow("missing") << false;
+        QTest::newRow("hanging") << true;
+    }
+    void withoutAWorkingProberNothingIsCalledGood() {
+        QFETCH(bool, hangs);
+        setSetting("existedfile", "1");
+        put(out->filePath("short.flv"), "older output");
+        form->addFile(clip1s);
+        qputenv("CLIPVANE_FFPROBE", hangs ? hangingTool().toUtf8() : "/nonexistent/ffprobe");
+        const auto restore = qScopeGuard([] { qunsetenv("CLIPVANE_FFPROBE"); });
+        form->batch().setLimits({60000, 1500});
+        convertNow();
+        if (hangs) {
+            QCOMPARE(statuses(), QStringList{"Fail"});
+            QVERIFY(list()
+                        .note(list().idAt(0))
+                        .startsWith("Clipvane could not check the new "
+                                    "file: ffprobe did not answer"));
+        } else {
+            QCOMPARE(messages.shown, QStringList{QString("warning:") + kNeedsProber});
+            QCOMPARE(statuses(), QStringList{""});
+        }
+        QCOMPARE(test::contents(out->filePath("short.flv")), QByteArray("older output"));
+        QCOMPARE(outputs(), QStringList{"short.flv"});
+    }
+
+    void aStalledEncoderIsStopped() {
+        form->addFile(clip1s);
+        form->addFile(clip1s);
+        form->batch().setLimits({1500, OutputCheck::kTimeoutMs});
+        qputenv("CLIPVANE_FFMPEG", hangingTool().toUtf8());
+        qint64 stalled = 0;
+        connect(
+            &form->batch(), &BatchRun::encoderStarted, this,
+            [&](qint64 pid) {
+                stalled = pid;
+                // The next file gets the real encoder, with the usual patience.
+                qunsetenv("CLIPVANE_FFMPEG");
+                form->batch().setLimits({});
+            },
+            Qt::SingleShotConnection);
+        convertNow();
+        QCOMPARE(statuses(), (QStringList{"Fail", "OK"}));
+        QVERIFY(list().note(list().idAt(0)).startsWith("The encoder stopped making progress."));
+        QVERIFY(keys.sent.contains(QString("fp.dll:%1:quit").arg(stalled)));
+        QVERIFY(!test::processAlive(stalled));
+        QCOMPARE(outputs(), QStringList{"short.flv"});
+    }
+
+    // A name that fits a file name but not the hidden name it is written under first is cut
+    // to leave room for it.
+    void longNamesAreCutToFit() {
+        setSetting("existedfile", "1");
+        const QString stem(246, QLatin1Char('a')); // 250 bytes with ".flv"
+        QVERIFY(QFile::copy(clip1s, clips.filePath(stem + ".avi")));
+        put(out->filePath(stem + ".flv"), "older output");
+        form->addFile(clips.filePath(stem + ".avi"));
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QVERIFY(qAbs(seconds(out->filePath(stem.left(242) + ".flv")) - 1.0) <= 0.1);
+    }
+
+    // A name that is not UTF-8 reaches the program mangled, from the command line or a drop:
+    // its row says so at once, and the run goes on without it.
+    void namesThatAreNotUtf8AreRefused() {
+        const QByteArray bad = QFile::encodeName(clips.path()) + "/bad\xff.avi";
+        QCOMPARE(::link(QFile::encodeName(clip1s).constData(), bad.constData()), 0);
+        const ProgramArguments args = splitProgramArguments({"clipvane", bad});
+        QCOMPARE(args.badNames.size(), 1);
+        form->addStartupFiles(args.files, args.badNames);
+        form->addDroppedFiles({QFile::decodeName(bad), clip1s});
+        for (int row : {0, 1})
+            QCOMPARE(list().note(list().idAt(row)), QString(kNotUtf8Note));
+        convertNow();
+        QCOMPARE(statuses(), (QStringList{"Fail", "Fail", "OK"}));
+        ::unlink(bad.constData());
+    }
+
+    // A shutdown the system refuses and an output folder no file manager opens are said.
+    void desktopFailuresAreSaid() {
+        setSetting("autoshut", "1");
+        desktop.shutdownRefusal = "Access denied";
+        desktop.folderOpens = false;
+        form->addFile(clip1s);
+        convertNow();
+        QCOMPARE(messages.shown.last(), QString("warning:Conversion completed!\nThe computer "
+                                                "could not be shut down: Access denied"));
+        QVERIFY(form->statusBar()->currentMessage().contains(out->path()));
     }
 
     void emptyListDoesNothing() {

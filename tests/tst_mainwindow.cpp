@@ -33,6 +33,7 @@
 #include <QSet>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -121,6 +122,7 @@ private slots:
         QTest::newRow("profile 13") << QByteArray("[set]\nprofile=13\n") << -1 << "xvid";
         QTest::newRow("not a number") << QByteArray("[set]\nprofile=flv\n") << -1 << "xvid";
         QTest::newRow("garbage file") << QByteArray("\0\x01\x02", 3) << -1 << "xvid";
+        QTest::newRow("a damaged line") << QByteArray("[set]\nprofile=3\n\0x\n", 17) << 2 << "SWF";
     }
     void startUpRestoresProfile() {
         QFETCH(QByteArray, settings);
@@ -153,6 +155,14 @@ private slots:
             !(ui->optionSheetView->itemFor("General", "Item Name")->flags() & Qt::ItemIsEditable));
         QVERIFY(ui->optionSheetView->itemFor("Audio Options", "Sample Rate")->flags() &
                 Qt::ItemIsEditable);
+    }
+
+    void unreadableSettingsAreSaid() {
+        test::ProgramFolder folder;
+        QVERIFY(QDir().mkdir(folder.settingsFile())); // a folder where the file should be
+        auto form = makeForm();
+        QTRY_VERIFY2(form->statusBar()->currentMessage().contains(folder.settingsFile()),
+                     qPrintable(form->statusBar()->currentMessage()));
     }
 
     void unloadWritesProfileOnlyWhenSelected() {
@@ -805,8 +815,12 @@ private slots:
         const QString marker = dir.filePath("shutdown-requested");
         qputenv("CLIPVANE_SHUTDOWN_COMMAND", QByteArray("touch ") + marker.toUtf8());
         RealDesktopServices real;
-        real.shutdown();
-        QTRY_VERIFY(QFile::exists(marker));
+        QCOMPARE(real.shutdown(), QString());
+        QVERIFY(QFile::exists(marker));
+        // A refusal is told in the system's words.
+        qputenv("CLIPVANE_SHUTDOWN_COMMAND", "sh -c \"echo 'Access denied' >&2; exit 1\"");
+        QCOMPARE(real.shutdown(), QString("Access denied"));
+        qputenv("CLIPVANE_SHUTDOWN_COMMAND", "true");
 
         const int windows = QApplication::topLevelWidgets().size();
         real.showHelp(dir.filePath("missing.html"));

@@ -300,6 +300,33 @@ private slots:
         for (const qint64 pid : spawned)
             QTRY_VERIFY(!test::processAlive(pid));
     }
+
+    // What probes of a program that was killed left behind goes at the next start; what a
+    // running one uses stays.
+    void staleProbeFoldersAreRemoved() {
+        QProcess gone;
+        gone.start("true");
+        QVERIFY(gone.waitForStarted());
+        const qint64 dead = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        const QString tmp = QDir::tempPath() + "/" + kProbeFolderPrefix;
+        const QString own = tmp + QString::number(QCoreApplication::applicationPid()) + "-aaaaaa";
+        const QStringList stale{tmp + QString::number(dead) + "-bbbbbb", tmp + "Cccccc"};
+        const QString young = tmp + "Dddddd"; // an older version's, perhaps still probing
+        for (const QString& folder : stale + QStringList{own, young}) {
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(QFile::link("/dev/null", folder + "/input"));
+        }
+        QCOMPARE(QProcess::execute("touch", {"-d", "2 hours ago", stale.last()}), 0);
+        QVERIFY(removeStaleProbeFolders() >= 2);
+        for (const QString& folder : stale)
+            QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY(QFileInfo::exists("/dev/null"));
+        for (const QString& folder : {own, young}) {
+            QVERIFY(QFileInfo::exists(folder + "/input"));
+            QDir(folder).removeRecursively();
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProbe)

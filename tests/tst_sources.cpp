@@ -4,6 +4,7 @@
 #include "tests/support/testsupport.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -281,6 +282,46 @@ private slots:
         QFETCH(QString, path);
         QFETCH(bool, accepted);
         QCOMPARE(matchesDropEnding(path), accepted);
+    }
+
+    // The command line: files named like Qt's options are files when they exist, "--" ends
+    // the options, the rest of "-..." is Qt's, and a name that is not UTF-8 is told apart.
+    void programArguments_data() {
+        QTest::addColumn<QList<QByteArray>>("args");
+        QTest::addColumn<QList<QByteArray>>("forQt");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("badNames");
+        using Args = QList<QByteArray>;
+        QTest::newRow("plain") << Args{"cv", "a.avi"} << Args{"cv"} << QStringList{"a.avi"}
+                               << QStringList{};
+        QTest::newRow("Qt's options stay Qt's")
+            << Args{"cv", "-stylesheet", "s.qss", "a.avi", "-nograb"}
+            << Args{"cv", "-stylesheet", "s.qss", "-nograb"} << QStringList{"a.avi"}
+            << QStringList{};
+        QTest::newRow("existing files named like options")
+            << Args{"cv", "-reverse", "-style", "b.avi"} << Args{"cv"}
+            << QStringList{"-reverse", "-style", "b.avi"} << QStringList{};
+        QTest::newRow("after --, all files") << Args{"cv", "--", "-nograb", "--"} << Args{"cv"}
+                                             << QStringList{"-nograb", "--"} << QStringList{};
+        QTest::newRow("not UTF-8")
+            << Args{"cv", "bad\xff.avi", "a.avi"} << Args{"cv"} << QStringList{"a.avi"}
+            << QStringList{QString("bad") + QChar::ReplacementCharacter + ".avi"};
+    }
+    void programArguments() {
+        QFETCH(QList<QByteArray>, args);
+        QFETCH(QList<QByteArray>, forQt);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, badNames);
+        QTemporaryDir dir;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        for (const char* name : {"-reverse", "-style"})
+            QFile(name).open(QIODevice::WriteOnly);
+        const ProgramArguments split = splitProgramArguments(args);
+        QDir::setCurrent(before);
+        QCOMPARE(split.forQt, forQt);
+        QCOMPARE(split.files, files);
+        QCOMPARE(split.badNames, badNames);
     }
 
     // The open dialog's filters: each reads exactly as in the table and lists these names.

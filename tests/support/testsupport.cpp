@@ -45,6 +45,11 @@ bool makeStandardClip(const QString& path, double seconds, const QString& size) 
                     {"-c:v", "mpeg4", "-c:a", "libmp3lame", "-ac", "2", "-f", "avi"});
 }
 
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QJsonObject probeMedia(const QString& path) {
     QProcess ffprobe;
     ffprobe.start(QStringLiteral("ffprobe"), {"-v", "error", "-show_streams", "-show_format",

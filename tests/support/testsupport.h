@@ -42,25 +42,32 @@ QJsonObject streamOf(const QJsonObject& probe, const QString& type);
 // Names that must not confuse a command line.
 QStringList hostileNames();
 
+// A file's bytes (empty when it cannot be read).
+QByteArray contents(const QString& path);
+
 // Whether a process with that id still exists (and is not a zombie).
 bool processAlive(qint64 pid);
 
 // Records what the program asked of the desktop.
 class RecordingDesktop : public DesktopServices {
 public:
-    void openFolder(const QString& folder) override {
+    bool openFolder(const QString& folder) override {
         opened.append(folder);
         events.append("open:" + folder);
+        return folderOpens;
     }
-    void shutdown() override {
+    QString shutdown() override {
         ++shutdowns;
         events.append("shutdown");
+        return shutdownRefusal;
     }
     void showHelp(const QString& file) override { helps.append(file); }
     QStringList opened;
     QStringList helps;
     QStringList events;
     int shutdowns = 0;
+    bool folderOpens = true;
+    QString shutdownRefusal; // what the system says when it refuses
 };
 
 // Records messages; onMessage runs while the message is "shown".

@@ -1,0 +1,140 @@
+#include "convert/outputfiles.h"
+
+#include "convert/encodercommand.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace clipvane {
+namespace {
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+FileIdentity identityFromStat(const struct stat& st) {
+    FileIdentity id;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    id.size = st.st_size;
+    return id;
+}
+} // namespace
+
+QString partialPath(const QString& outputPath) {
+    const qsizetype slash = outputPath.lastIndexOf(QLatin1Char('/'));
+    const QString folder = outputPath.left(slash + 1);
+    const QString name = outputPath.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return folder + QLatin1Char('.') + name + QStringLiteral(".partial");
+    return folder + QLatin1Char('.') + name.left(dot) + QStringLiteral(".partial") + name.mid(dot);
+}
+
+std::optional<FileIdentity> identityOf(const QString& path) {
+    struct stat st {};
+    if (::lstat(native(path).constData(), &st) != 0)
+        return std::nullopt;
+    return identityFromStat(st);
+}
+
+std::optional<FileIdentity> createExclusively(const QString& path, int* error) {
+    const int fd = ::open(native(path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        if (error)
+            *error = errno;
+        return std::nullopt;
+    }
+    struct stat st {};
+    const bool known = ::fstat(fd, &st) == 0;
+    if (!known && error)
+        *error = errno;
+    ::close(fd);
+    if (!known) {
+        ::unlink(native(path).constData());
+        return std::nullopt;
+    }
+    return identityFromStat(st);
+}
+
+int moveWithoutReplacing(const QString& from, const QString& to) {
+    const QByteArray source = native(from);
+    const QByteArray target = native(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    // A file system without the flag: a second link fails, as the flag would, when the name
+    // is taken; then the old name goes.
+    if (::link(source.constData(), target.constData()) == 0) {
+        ::unlink(source.constData());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS)
+        return errno;
+    // Nor links (FAT, exFAT): a look, then a plain rename.
+    if (identityOf(to))
+        return EEXIST;
+    return std::rename(source.constData(), target.constData()) == 0 ? 0 : errno;
+}
+
+Publication publishOutput(const QString& partial, const QString& output, bool overwrite,
+                          const std::optional<FileIdentity>& oldTarget,
+                          const OutputNaming& naming) {
+    Publication result{output, {}, {}};
+    const auto why = [](int error) { return QString::fromLocal8Bit(std::strerror(error)); };
+    if (overwrite && oldTarget && identityOf(output) == oldTarget) {
+        if (std::rename(native(partial).constData(), native(output).constData()) != 0)
+            result.failure =
+                QStringLiteral("The new file could not replace the old one: %1.").arg(why(errno));
+        return result;
+    }
+    OutputNaming keep = naming;
+    keep.overwrite = false;
+    const qsizetype slash = output.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = output.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot > slash ? output.mid(dot) : QString();
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const int error = moveWithoutReplacing(partial, result.path);
+        if (error == 0) {
+            if (result.path != output)
+                result.note = QStringLiteral("Saved as %1 because a file named %2 appeared while "
+                                             "this one was being converted.")
+                                  .arg(result.path.mid(slash + 1), output.mid(slash + 1));
+            return result;
+        }
+        if (error != EEXIST) {
+            result.failure = QStringLiteral("The new file could not be saved as %1: %2.")
+                                 .arg(result.path, why(error));
+            return result;
+        }
+        // Someone else's file took the name: the next one, as if it had been there before.
+        result.path =
+            chooseOutputName(output.left(slash), outputBaseName(output), extension, keep).path;
+    }
+    result.failure = QStringLiteral("The new file could not be saved as %1: every name was "
+                                    "taken.")
+                         .arg(output);
+    return result;
+}
+
+bool removeIfSame(const QString& path, const FileIdentity& identity) {
+    const std::optional<FileIdentity> now = identityOf(path);
+    if (!now || !now->sameFileAs(identity))
+        return false;
+    return ::unlink(native(path).constData()) == 0;
+}
+
+} // namespace clipvane
