@@ -158,7 +158,7 @@ private slots:
         const QString text = QString::fromUtf8(skin.readAll());
         auto form = makeForm();
         QTemporaryDir noDevices;
-        LinuxCapture none(nullptr, noDevices.path());
+        LinuxCapture none(nullptr, {noDevices.path()});
         CaptureDialog capture(nullptr, &none);
         SettingsDialog settings;
         AboutDialog about;
