@@ -70,8 +70,7 @@ LinuxCapture::LinuxCapture(QObject* parent, const CaptureSystem& system)
 
     m_soundSources = listSoundSources(ffmpegProgram(), m_system.soundFolder, kListingMs);
     if (!synthetic.isEmpty())
-        m_soundSources.append(
-            {tr("Test tone (beeps when the test picture flashes)"), {}, false, false});
+        m_soundSources.append({tr("Test tone"), {}, false, false});
     m_sound = preferredSoundSource();
 
     m_resume.setSingleShot(true);
@@ -472,9 +471,14 @@ void LinuxCapture::watchRecording() {
         return;
     }
     m_quietMs += kWatchMs;
-    if (m_quietMs >= m_stallLimitMs)
-        endRecordingBecause(
-            tr("the device sent no pictures for %1 seconds").arg(m_stallLimitMs / 1000));
+    if (m_quietMs < m_stallLimitMs)
+        return;
+    // A sound source that failed ends the file early (its streams end together): FFmpeg
+    // said why.
+    endRecordingBecause(
+        m_lastComplaint.isEmpty()
+            ? tr("the device sent no pictures for %1 seconds").arg(m_stallLimitMs / 1000)
+            : withoutFinalStop(m_lastComplaint));
 }
 
 void LinuxCapture::endRecordingBecause(const QString& reason) {

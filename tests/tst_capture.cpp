@@ -677,7 +677,8 @@ private slots:
         const QJsonObject probe = test::probeMedia(file);
         qInfo("%s: %.2f s, %lld frames in the file, %lld counted", qPrintable(how), duration(probe),
               frames(probe), c ? c->statistics().frames : -1LL);
-        QVERIFY2(qAbs(duration(probe) - seconds) <= 0.5,
+        // As long as it ran, but for FFmpeg's start (longer on a busy machine).
+        QVERIFY2(duration(probe) <= seconds + 0.3 && duration(probe) >= seconds - 1.0,
                  qPrintable(QString::number(duration(probe))));
         QVERIFY(qAbs(frames(probe) - 25 * duration(probe)) <= 2);
         QCOMPARE(test::streamOf(probe, "video").value("codec_name").toString(), "mjpeg");
