@@ -1,6 +1,5 @@
 #include "capture/firewiredevices.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
