@@ -47,6 +47,12 @@ CaptureDialog::CaptureDialog(QWidget* parent, CaptureComponent* capture, SaveFil
         cameraSlider(property)->installEventFilter(this);
 
     connect(m_ui->deviceCombo, &QComboBox::currentIndexChanged, this, &CaptureDialog::selectDevice);
+    connect(m_ui->soundCombo, &QComboBox::currentIndexChanged, this,
+            &CaptureDialog::selectSoundSource);
+    connect(m_ui->sizeCombo, &QComboBox::currentIndexChanged, this,
+            &CaptureDialog::selectFrameSize);
+    connect(m_ui->rateCombo, &QComboBox::currentIndexChanged, this,
+            &CaptureDialog::selectFrameRate);
     connect(m_ui->browseButton, &QPushButton::clicked, this, &CaptureDialog::browseCaptureFile);
     connect(m_ui->previewButton, &QPushButton::clicked, this, &CaptureDialog::showLivePicture);
     connect(m_ui->startCaptureButton, &QPushButton::clicked, this, &CaptureDialog::startCapture);
@@ -81,11 +87,26 @@ void CaptureDialog::loadDevices() {
         for (int i = 0; i < m_capture->deviceCount(); ++i)
             m_ui->deviceCombo->addItem(m_capture->deviceName(i));
     }
+    {
+        // "None" first; the machine's own microphone chosen when it has one.
+        const QSignalBlocker quiet(m_ui->soundCombo);
+        m_ui->soundCombo->clear();
+        m_ui->soundCombo->addItem(QStringLiteral("None"));
+        m_ui->soundCombo->addItems(m_capture->soundSourceNames());
+        m_ui->soundCombo->setCurrentIndex(std::max(0, m_capture->preferredSoundSource() + 1));
+    }
+    selectSoundSource();
     const bool any = m_ui->deviceCombo->count() > 0;
     for (QPushButton* b : {m_ui->startCaptureButton, m_ui->stopCaptureButton, m_ui->previewButton})
         b->setEnabled(any);
-    if (!any)
+    if (!any) {
+        m_ui->statisticsLabel->setText(noDeviceText());
+        for (QComboBox* c : {m_ui->soundCombo, m_ui->sizeCombo, m_ui->rateCombo})
+            c->setEnabled(false);
+        m_ui->rollLabel->setVisible(false);
+        m_ui->rollSlider->setVisible(false);
         return;
+    }
     {
         const QSignalBlocker quiet(m_ui->deviceCombo);
         m_ui->deviceCombo->setCurrentIndex(0);
@@ -104,11 +125,67 @@ void CaptureDialog::selectDevice() {
         QSlider* s = cameraSlider(property);
         const auto range = m_capture->cameraRange(property);
         s->setEnabled(range.has_value());
+        if (property == CaptureComponent::Roll) {
+            // Few cameras can roll: the slider is there only for those.
+            s->setVisible(range.has_value());
+            m_ui->rollLabel->setVisible(range.has_value());
+        }
         if (!range)
             continue;
         s->setRange(range->minimum, range->maximum);
+        s->setSingleStep(range->step);
+        s->setPageStep(range->step * 5);
         s->setValue(m_capture->cameraValue(property));
     }
+    {
+        const QSignalBlocker quiet(m_ui->sizeCombo);
+        m_ui->sizeCombo->clear();
+        for (const QSize& size : m_capture->frameSizes())
+            m_ui->sizeCombo->addItem(sizeText(size), size);
+        m_ui->sizeCombo->setCurrentIndex(m_ui->sizeCombo->findData(m_capture->frameSize()));
+    }
+    fillFrameRates();
+    // A DV camcorder's sound comes with its picture.
+    const bool ownSound = m_capture->deviceHasOwnSound();
+    m_ui->soundCombo->setToolTip(ownSound ? QStringLiteral("The camcorder records its own sound.")
+                                          : QString());
+    showIdle();
+}
+
+void CaptureDialog::fillFrameRates() {
+    const QSignalBlocker quiet(m_ui->rateCombo);
+    m_ui->rateCombo->clear();
+    m_shownRates = m_capture->frameRates(m_ui->sizeCombo->currentData().toSize());
+    for (const FrameRate& rate : std::as_const(m_shownRates))
+        m_ui->rateCombo->addItem(rateText(rate));
+    m_ui->rateCombo->setCurrentIndex(int(m_shownRates.indexOf(m_capture->frameRate())));
+}
+
+void CaptureDialog::selectSoundSource() {
+    m_capture->setSoundSource(m_ui->soundCombo->currentIndex() - 1);
+}
+
+void CaptureDialog::selectFrameSize() {
+    const QSize size = m_ui->sizeCombo->currentData().toSize();
+    const QList<FrameRate> rates = m_capture->frameRates(size);
+    if (rates.isEmpty())
+        return;
+    // The rate stays where the new size offers it; else 30, 25, or the fastest.
+    FrameRate rate = rates.first();
+    for (const FrameRate& wanted : {m_capture->frameRate(), FrameRate{30, 1}, FrameRate{25, 1}}) {
+        if (rates.contains(wanted)) {
+            rate = wanted;
+            break;
+        }
+    }
+    m_capture->setFrameMode(size, rate);
+    fillFrameRates();
+}
+
+void CaptureDialog::selectFrameRate() {
+    const int index = m_ui->rateCombo->currentIndex();
+    if (index >= 0 && index < m_shownRates.size())
+        m_capture->setFrameMode(m_ui->sizeCombo->currentData().toSize(), m_shownRates.at(index));
 }
 
 bool CaptureDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -157,12 +234,24 @@ void CaptureDialog::startCapture() {
 }
 
 void CaptureDialog::stopCapture() {
+    const bool wasRecording = m_capture->isRecording();
     m_capture->stopRecording();
     showIdle();
+    if (!wasRecording)
+        return;
+    // The final figures, or why there is no recording after all.
+    m_ui->statisticsLabel->setText(m_capture->errorText().isEmpty()
+                                       ? statisticsLine(m_capture->statistics())
+                                       : m_capture->errorText());
 }
 
 void CaptureDialog::exitCapture() {
-    m_capture->stopRecording();
+    if (m_capture->isRecording()) {
+        stopCapture();
+        // A recording that could not be saved is said before the window goes.
+        if (!m_capture->errorText().isEmpty())
+            return;
+    }
     accept();
 }
 
@@ -194,14 +283,18 @@ void CaptureDialog::showIdle() {
     m_ui->startCaptureButton->setEnabled(any);
     m_ui->previewButton->setEnabled(any);
     m_ui->deviceCombo->setEnabled(true);
+    m_ui->soundCombo->setEnabled(any && !m_capture->deviceHasOwnSound());
+    m_ui->sizeCombo->setEnabled(m_ui->sizeCombo->count() > 0);
+    m_ui->rateCombo->setEnabled(m_ui->rateCombo->count() > 0);
 }
 
 void CaptureDialog::showRecording() {
     m_recording = true;
     m_ui->startCaptureButton->setEnabled(false);
     m_ui->previewButton->setEnabled(false);
-    // The device cannot change under a recording.
-    m_ui->deviceCombo->setEnabled(false);
+    // The device and what it records cannot change under a recording.
+    for (QComboBox* c : {m_ui->deviceCombo, m_ui->soundCombo, m_ui->sizeCombo, m_ui->rateCombo})
+        c->setEnabled(false);
 }
 
 void CaptureDialog::showLiveFrame(const QByteArray& rgb24, int width, int height) {

@@ -18,8 +18,9 @@ namespace clipvane {
 // Browse's save dialog: the window and the path shown; the chosen file, empty when cancelled.
 using SaveFileChooser = std::function<QString(QWidget* parent, const QString& current)>;
 
-// The capture window: records from a capture device into an AVI file, shows the device's live
-// picture and the recording's statistics, and offers the camera's pan, tilt, roll and zoom.
+// The capture window: records from a capture device into an AVI file, with the sound source,
+// picture size and rate the user picks, shows the device's live picture and the recording's
+// statistics, and offers the camera's pan, tilt, roll and zoom where the device has them.
 // Every device request goes to the capture component; slots read the widgets, call it and
 // show its answer.
 class CaptureDialog : public QDialog {
@@ -41,6 +42,9 @@ public:
 
 public slots:
     void selectDevice();
+    void selectSoundSource();
+    void selectFrameSize();
+    void selectFrameRate();
     void applyCameraControl(CaptureComponent::CameraProperty property);
     void browseCaptureFile();
     void showLivePicture();
@@ -51,11 +55,13 @@ public slots:
 
 protected:
     // However the window goes (Exit, the close box, Escape): a recording is finished first
-    // and the device let go.
+    // and the device let go. Exit stays when the recording it ends could not be saved, so
+    // that the statistics line can say why.
     void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void fillFrameRates();
     void showIdle();
     void showRecording();
     void showLiveFrame(const QByteArray& rgb24, int width, int height);
@@ -65,7 +71,8 @@ private:
     CaptureComponent* m_capture;
     SaveFileChooser m_chooseFile;
     QTimer m_statisticsTimer;
-    bool m_recording = false; // what the buttons show
+    bool m_recording = false;      // what the buttons show
+    QList<FrameRate> m_shownRates; // what the rate picker offers
 };
 
 } // namespace clipvane

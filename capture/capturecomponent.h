@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QSize>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace clipvane {
@@ -18,6 +21,23 @@ struct CaptureStatistics {
 struct CameraRange {
     int minimum = 0;
     int maximum = 0;
+    int step = 1;
+};
+
+// Pictures per second as the device counts them: frames / seconds (30000/1001 is NTSC's 29.97).
+struct FrameRate {
+    quint32 frames = 0;
+    quint32 seconds = 1;
+
+    bool isValid() const { return frames > 0 && seconds > 0; }
+    double perSecond() const { return isValid() ? double(frames) / seconds : 0.0; }
+    // "30", "29.97", "7.5": as shown to the user.
+    QString text() const;
+    // "30", "30000/1001": as FFmpeg takes it.
+    QString ffmpegText() const;
+    bool operator==(const FrameRate& other) const {
+        return quint64(frames) * other.seconds == quint64(other.frames) * seconds;
+    }
 };
 
 // The capture component the capture window talks to: the list of capture devices, the one
@@ -45,18 +65,39 @@ public:
     virtual bool livePicture() const = 0;
     virtual void setLivePicture(bool on) = 0;
 
+    // The picture sizes the connected device offers, largest first, and the rates it offers at
+    // one of them, fastest first. Empty when the device does not say: it then keeps its own.
+    virtual QList<QSize> frameSizes() const = 0;
+    virtual QList<FrameRate> frameRates(const QSize& size) const = 0;
+    // The size and rate in use. Connecting a device chooses the largest size at 25 or 30
+    // pictures per second; a new choice restarts the live picture in it.
+    virtual QSize frameSize() const = 0;
+    virtual FrameRate frameRate() const = 0;
+    virtual void setFrameMode(const QSize& size, const FrameRate& rate) = 0;
+
+    // The sound sources of the machine, by name, and the one recorded with the picture
+    // (-1: none). preferredSoundSource() is the one to offer first (-1 when there is none).
+    virtual QStringList soundSourceNames() const = 0;
+    virtual int preferredSoundSource() const = 0;
+    virtual int soundSource() const = 0;
+    virtual void setSoundSource(int index) = 0;
+    // Whether the connected device brings its own sound (a DV camcorder): no source is used.
+    virtual bool deviceHasOwnSound() const = 0;
+
     // The file to record into. After startRecording() it names the file actually used.
     virtual QString fileName() const = 0;
     virtual void setFileName(const QString& path) = 0;
 
     // false when the recording could not start; errorText() says why.
     virtual bool startRecording() = 0;
-    // Ends the recording and returns once the file is complete.
+    // Ends the recording and returns once the file is complete and checked: errorText() says
+    // why, when it holds no recording.
     virtual void stopRecording() = 0;
     // false again once a recording has been stopped or has ended by itself.
     virtual bool isRecording() const = 0;
     virtual CaptureStatistics statistics() const = 0;
-    // Why the last recording failed to start or ended by itself; empty when it did not.
+    // Why the last recording failed to start, ended by itself or could not be saved; empty
+    // when none of that happened.
     virtual QString errorText() const = 0;
 
     // The connected device's camera controls; no range means not supported.

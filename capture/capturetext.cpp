@@ -7,6 +7,41 @@
 
 namespace clipvane {
 
+QString FrameRate::text() const {
+    if (!isValid())
+        return {};
+    if (frames % seconds == 0)
+        return QString::number(frames / seconds);
+    // 29.97, 7.5: two decimals at most, no trailing zeros, always a point.
+    QString shown = QString::number(perSecond(), 'f', 2);
+    while (shown.endsWith(u'0'))
+        shown.chop(1);
+    if (shown.endsWith(u'.'))
+        shown.chop(1);
+    return shown;
+}
+
+QString FrameRate::ffmpegText() const {
+    if (!isValid())
+        return {};
+    if (seconds == 1)
+        return QString::number(frames);
+    return QStringLiteral("%1/%2").arg(frames).arg(seconds);
+}
+
+QString sizeText(const QSize& size) {
+    return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+}
+
+QString rateText(const FrameRate& rate) {
+    return QStringLiteral("%1 fps").arg(rate.text());
+}
+
+QString noDeviceText() {
+    return QStringLiteral(
+        "No camera or capture card was found. Connect one and open this window again.");
+}
+
 QString statisticsLine(const CaptureStatistics& statistics, const QLocale& locale) {
     QLocale plain = locale;
     plain.setNumberOptions(QLocale::OmitGroupSeparator);

@@ -11,6 +11,13 @@ namespace clipvane {
 // seconds with two decimals and the locale's decimal separator, never grouped.
 QString statisticsLine(const CaptureStatistics& statistics, const QLocale& locale = QLocale());
 
+// A picture size and a rate as the pickers show them: "1280 x 720", "29.97 fps".
+QString sizeText(const QSize& size);
+QString rateText(const FrameRate& rate);
+
+// The statistics line when the machine has no capture device at all.
+QString noDeviceText();
+
 // Where a capture goes unless the user picks another file: dvcapture.avi in the user's videos
 // folder, or in the home folder when there is no videos folder.
 QString defaultCaptureFile();

@@ -1,21 +1,26 @@
 #include "capture/linuxcapture.h"
 
 #include "capture/capturetext.h"
-#include "capture/v4l2devices.h"
+#include "capture/firewiredevices.h"
+#include "capture/quicktool.h"
+#include "capture/recordingcheck.h"
 #include "process/toolpaths.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <csignal>
 
 namespace clipvane {
 namespace {
 
-constexpr qsizetype kLiveFrameBytes =
-    qsizetype(LinuxCapture::kLiveWidth) * LinuxCapture::kLiveHeight * 3;
+constexpr qsizetype kLiveFrameBytes = qsizetype(kLivePictureWidth) * kLivePictureHeight * 3;
 constexpr qsizetype kMaxReportLine = 64 * 1024;
 constexpr int kAbandonMs = 2000; // after a kill: a process stuck in its driver is left behind
+constexpr int kWatchMs = 500;
+constexpr int kListingMs = 3000;
 
 // FFmpeg's complaint without the "[v4l2 @ 0x5581…] " that names its source.
 QString plainComplaint(const QByteArray& line) {
@@ -23,22 +28,65 @@ QString plainComplaint(const QByteArray& line) {
     return QString::fromUtf8(line).remove(origin).trimmed();
 }
 
+// The synthetic device's modes: the sizes and rates of an ordinary webcam.
+QList<V4l2Mode> syntheticModes() {
+    QList<V4l2Mode> modes;
+    for (const QSize size : {QSize(1280, 720), QSize(640, 480), QSize(320, 240)}) {
+        V4l2Mode mode;
+        mode.inputFormat = QStringLiteral("rgb24");
+        mode.size = size;
+        mode.rates = {{30, 1}, {25, 1}, {15, 1}};
+        modes.append(mode);
+    }
+    return modes;
+}
+
+QString withoutFinalStop(QString text) {
+    while (text.endsWith(u'.'))
+        text.chop(1);
+    return text;
+}
+
 } // namespace
 
-LinuxCapture::LinuxCapture(QObject* parent, const QString& devFolder) : CaptureComponent(parent) {
-    for (const V4l2Node& node : captureNodes(devFolder))
-        m_devices.append({node.name, node.path});
+LinuxCapture::LinuxCapture(QObject* parent, const CaptureSystem& system)
+    : CaptureComponent(parent), m_system(system) {
+    for (const V4l2Device& node : captureNodes(m_system.devFolder, driver()))
+        m_devices.append({PictureInput::Kind::V4l2, node.name, node.path, QString()});
+    // DV camcorders: only when FFmpeg can read them, asked only when there is one.
+    const QList<DvCamcorder> camcorders = dvCamcorders(m_system.sysFolder, m_system.devFolder);
+    if (!camcorders.isEmpty() &&
+        listsIec61883Input(runQuickTool({ffmpegProgram(), QStringLiteral("-hide_banner"),
+                                         QStringLiteral("-devices")},
+                                        kListingMs)
+                               .output)) {
+        for (const DvCamcorder& camcorder : camcorders)
+            m_devices.append(
+                {PictureInput::Kind::Dv, camcorder.name, camcorder.node, camcorder.guid});
+    }
     const QString synthetic = qEnvironmentVariable("CLIPVANE_CAPTURE_TEST_DEVICE");
     if (!synthetic.isEmpty())
-        m_devices.append({synthetic, QString()});
+        m_devices.append({PictureInput::Kind::Synthetic, synthetic, QString(), QString()});
+
+    m_soundSources = listSoundSources(ffmpegProgram(), m_system.soundFolder, kListingMs);
+    if (!synthetic.isEmpty())
+        m_soundSources.append({tr("Test tone"), {}, false, false});
+    m_sound = preferredSoundSource();
+
     m_resume.setSingleShot(true);
     connect(&m_resume, &QTimer::timeout, this, &LinuxCapture::resumeLivePicture);
+    m_watch.setInterval(kWatchMs);
+    connect(&m_watch, &QTimer::timeout, this, &LinuxCapture::watchRecording);
+    m_finishSoon.setSingleShot(true);
+    connect(&m_finishSoon, &QTimer::timeout, this, &LinuxCapture::finishRecording);
 }
 
 LinuxCapture::~LinuxCapture() {
     // Normally the window has stopped everything already. Here no event loop may run any
     // more, so the wait for FFmpeg to finish the file blocks.
     m_resume.stop();
+    m_watch.stop();
+    m_finishSoon.stop();
     ToolProcess* tool = m_process.get();
     if (!tool)
         return;
@@ -56,6 +104,10 @@ LinuxCapture::~LinuxCapture() {
     }
     // Stuck in its driver: let it go rather than wait for ever.
     tool->abandon();
+}
+
+const V4l2Driver& LinuxCapture::driver() const {
+    return m_system.driver ? *m_system.driver : V4l2Driver::system();
 }
 
 QString LinuxCapture::deviceName(int index) const {
@@ -77,12 +129,92 @@ void LinuxCapture::setConnected(bool connected) {
         m_resume.stop();
         if (m_process)
             endProcess(m_processRecords);
+        finishRecording();
+        m_connected = false;
+        m_modes.clear();
+        m_size = {};
+        m_rate = {};
+        return;
+    }
+    if (m_connected)
+        return;
+    m_connected = true;
+    const Device* device = connectedDevice();
+    if (!device) {
         m_connected = false;
         return;
     }
-    m_connected = true;
+    switch (device->kind) {
+    case PictureInput::Kind::V4l2:
+        m_modes = captureModes(device->node, driver());
+        break;
+    case PictureInput::Kind::Synthetic:
+        m_modes = syntheticModes();
+        break;
+    case PictureInput::Kind::Dv:
+        m_modes.clear(); // DV has one size and rate, the camcorder's
+        break;
+    }
+    if (const auto mode = defaultMode(m_modes)) {
+        m_size = mode->first;
+        m_rate = mode->second;
+    }
     if (m_live && !m_process)
         m_resume.start(0);
+}
+
+QList<QSize> LinuxCapture::frameSizes() const {
+    return modeSizes(m_modes);
+}
+
+QList<FrameRate> LinuxCapture::frameRates(const QSize& size) const {
+    return modeRates(m_modes, size);
+}
+
+void LinuxCapture::setFrameMode(const QSize& size, const FrameRate& rate) {
+    if (m_recording || !modeFor(m_modes, size, rate) || (size == m_size && rate == m_rate))
+        return;
+    m_size = size;
+    m_rate = rate;
+    // The live picture follows.
+    if (m_process && !m_processRecords) {
+        endProcess(false);
+        if (m_live)
+            m_resume.start(0);
+    }
+}
+
+QStringList LinuxCapture::soundSourceNames() const {
+    QStringList names;
+    for (const SoundSource& source : m_soundSources)
+        names.append(source.name);
+    return names;
+}
+
+int LinuxCapture::preferredSoundSource() const {
+    // The server's default microphone, else the first microphone, else the test tone.
+    // What the machine plays (a monitor) is never chosen by itself.
+    int first = -1;
+    for (int i = 0; i < m_soundSources.size(); ++i) {
+        const SoundSource& source = m_soundSources.at(i);
+        if (source.isMonitor)
+            continue;
+        if (source.isDefault && !source.input.isEmpty())
+            return i;
+        if (first < 0 || (m_soundSources.at(first).input.isEmpty() && !source.input.isEmpty()))
+            first = i;
+    }
+    return first;
+}
+
+void LinuxCapture::setSoundSource(int index) {
+    if (!m_recording)
+        m_sound = index >= 0 && index < m_soundSources.size() ? index : -1;
+}
+
+bool LinuxCapture::deviceHasOwnSound() const {
+    const Device* device = connectedDevice();
+    return device && device->kind == PictureInput::Kind::Dv;
 }
 
 void LinuxCapture::setLivePicture(bool on) {
@@ -101,7 +233,7 @@ void LinuxCapture::setLivePicture(bool on) {
 }
 
 void LinuxCapture::resumeLivePicture() {
-    if (m_connected && m_live && !m_process)
+    if (m_connected && m_live && !m_process && !m_recording)
         startProcess(false, QString());
 }
 
@@ -141,43 +273,67 @@ bool LinuxCapture::startRecording() {
         endProcess(m_processRecords);
     m_statistics = {};
     m_report = {};
+    m_duplicated = 0;
+    m_endReason.clear();
     if (!startProcess(true, file))
         return false;
     m_fileName = file;
     m_recording = true;
+    m_lastFrames = -1;
+    m_quietMs = 0;
+    m_fileSeen = false;
+    m_watch.start();
     return true;
 }
 
 void LinuxCapture::stopRecording() {
     if (!m_recording)
         return;
-    endProcess(true);
-    m_recording = false;
-    // The live picture goes on, from a process of its own, unless something switches it off
-    // before the event loop comes round.
-    m_resume.start(0);
+    if (m_process && m_processRecords)
+        endProcess(true);
+    finishRecording();
+}
+
+RecorderPlan LinuxCapture::planFor(const Device& device, const QString& file) const {
+    RecorderPlan plan;
+    plan.file = file;
+    plan.origin = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    plan.picture.kind = device.kind;
+    plan.syntheticSoundLagMs = m_syntheticSoundLagMs;
+    plan.syntheticPictureEndsAfterS = m_syntheticPictureEndsAfterS;
+    switch (device.kind) {
+    case PictureInput::Kind::V4l2:
+        plan.picture.node = device.node;
+        if (const V4l2Mode* mode = modeFor(m_modes, m_size, m_rate)) {
+            plan.picture.inputFormat = mode->inputFormat;
+            plan.picture.size = m_size;
+            if (!mode->rates.isEmpty())
+                plan.picture.rate = m_rate;
+        }
+        break;
+    case PictureInput::Kind::Synthetic:
+        plan.picture.size = m_size;
+        plan.picture.rate = m_rate;
+        break;
+    case PictureInput::Kind::Dv:
+        plan.picture.guid = device.guid;
+        break;
+    }
+    if (m_sound >= 0 && m_sound < m_soundSources.size() && device.kind != PictureInput::Kind::Dv) {
+        const SoundSource& source = m_soundSources.at(m_sound);
+        plan.sound.kind =
+            source.input.isEmpty() ? SoundInput::Kind::Synthetic : SoundInput::Kind::Device;
+        plan.sound.input = source.input;
+    }
+    return plan;
 }
 
 bool LinuxCapture::startProcess(bool record, const QString& file) {
     const Device* device = connectedDevice();
     if (!device)
         return false;
-
-    QStringList args{"-hide_banner", "-nostats", "-loglevel",     "error",
-                     "-progress",    "pipe:2",   "-stats_period", "0.5"};
-    if (device->node.isEmpty())
-        args += QStringList{"-re", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25"};
-    else
-        args += QStringList{"-f", "v4l2", "-i", device->node};
-    // The file first: the progress reports count the frames of the first output.
-    if (record)
-        args += QStringList{"-map", "0:v", "-c:v",     "mjpeg",
-                            "-q:v", "3",   "-pix_fmt", "yuvj420p",
-                            "-f",   "avi", "-n",       QStringLiteral("file:") + file};
-    const QString live =
-        QStringLiteral("fps=%1,scale=%2:%3").arg(kLiveRate).arg(kLiveWidth).arg(kLiveHeight);
-    args +=
-        QStringList{"-map", "0:v", "-vf", live, "-pix_fmt", "rgb24", "-f", "rawvideo", "pipe:1"};
+    const RecorderPlan plan = planFor(*device, record ? file : QString());
+    QStringList args = recorderArguments(plan);
 
     auto tool = std::make_unique<ToolProcess>();
     connect(tool.get(), &ToolProcess::outputRead, this, &LinuxCapture::onStandardOutput);
@@ -196,6 +352,7 @@ bool LinuxCapture::startProcess(bool record, const QString& file) {
     m_reports.clear();
     m_lastComplaint.clear();
     args.prepend(ffmpegProgram());
+    m_lastArguments = args;
     if (!tool->start(args, options)) {
         if (record)
             m_error = tr("FFmpeg (%1) could not be started.").arg(ffmpegProgram());
@@ -204,6 +361,8 @@ bool LinuxCapture::startProcess(bool record, const QString& file) {
     m_process = std::move(tool);
     m_processRecords = record;
     m_ending = false;
+    m_recordRate = plan.picture.kind == PictureInput::Kind::Dv ? FrameRate{} : plan.picture.rate;
+    m_recordCopies = copiesPicture(plan);
     return true;
 }
 
@@ -232,7 +391,7 @@ void LinuxCapture::endProcess(bool finishFile) {
         disconnect(tool, nullptr, this, nullptr);
         tool->abandon();
         m_process.reset();
-        m_recording = false;
+        m_processRecords = false;
         m_ending = false;
     }
 }
@@ -246,7 +405,7 @@ void LinuxCapture::onStandardOutput(const QByteArray& piece) {
     const QByteArray newest = m_frames.mid((whole - 1) * kLiveFrameBytes, kLiveFrameBytes);
     m_frames.remove(0, whole * kLiveFrameBytes);
     if (m_live)
-        emit liveFrame(newest, kLiveWidth, kLiveHeight);
+        emit liveFrame(newest, kLivePictureWidth, kLivePictureHeight);
 }
 
 void LinuxCapture::onStandardError(const QByteArray& piece) {
@@ -272,12 +431,78 @@ void LinuxCapture::takeReportLine(const QByteArray& line) {
     const qint64 value = m.captured(2).trimmed().toLongLong(&ok);
     if (key == QLatin1String("frame") && ok)
         m_report.frames = value;
+    else if (key == QLatin1String("dup_frames") && ok)
+        m_duplicated = value;
     else if (key == QLatin1String("drop_frames") && ok)
         m_report.dropped = value;
     else if (key == QLatin1String("out_time_us") && ok)
         m_report.milliseconds = std::max<qint64>(0, value / 1000);
-    else if (key == QLatin1String("progress") && m_processRecords)
-        m_statistics = m_report; // a report is complete
+    else if (key == QLatin1String("progress") && m_processRecords) {
+        // A report is complete. Repeated pictures stand for ones the device did not deliver
+        // in time: dropped as much as those it delivered and were not written.
+        m_statistics = m_report;
+        m_statistics.dropped += m_duplicated;
+        // FFmpeg's own time counts from its first report when it keeps the devices' clocks.
+        // At a constant rate the pictures say it exactly: the repeated ones are in the
+        // picture count, the missing ones of a copied stream are gaps of the same length.
+        if (m_recordRate.isValid()) {
+            const qint64 pictures = m_report.frames + (m_recordCopies ? m_duplicated : 0);
+            m_statistics.milliseconds =
+                pictures * 1000 * m_recordRate.seconds / std::max<quint32>(m_recordRate.frames, 1);
+        }
+        if (!m_fileSeen)
+            m_fileSeen = QFileInfo::exists(m_fileName);
+    }
+}
+
+void LinuxCapture::watchRecording() {
+    if (!m_recording || !m_process || !m_processRecords || m_ending)
+        return;
+    if (QFileInfo::exists(m_fileName)) {
+        m_fileSeen = true;
+    } else if (m_fileSeen) {
+        // Deleted or moved: every further second would be lost.
+        endRecordingBecause(tr("the capture file was deleted or moved"));
+        return;
+    }
+    if (m_statistics.frames != m_lastFrames) {
+        m_lastFrames = m_statistics.frames;
+        m_quietMs = 0;
+        return;
+    }
+    m_quietMs += kWatchMs;
+    if (m_quietMs < m_stallLimitMs)
+        return;
+    // A sound source that failed ends the file early (its streams end together): FFmpeg
+    // said why.
+    endRecordingBecause(
+        m_lastComplaint.isEmpty()
+            ? tr("the device sent no pictures for %1 seconds").arg(m_stallLimitMs / 1000)
+            : withoutFinalStop(m_lastComplaint));
+}
+
+void LinuxCapture::endRecordingBecause(const QString& reason) {
+    m_watch.stop();
+    m_endReason = reason;
+    // From the event loop, not from inside the timer's or the tool's signal.
+    QTimer::singleShot(0, this, [this] {
+        if (m_process && m_processRecords)
+            endProcess(true);
+        finishRecording();
+    });
+}
+
+QString LinuxCapture::whyItEnded(const ToolExit& exit) const {
+    const Device* device = connectedDevice();
+    if (device && !device->node.isEmpty() && !QFileInfo::exists(device->node))
+        return tr("%1 was disconnected").arg(device->name);
+    if (!m_lastComplaint.isEmpty())
+        return withoutFinalStop(m_lastComplaint);
+    if (exit.crashed)
+        return tr("FFmpeg crashed");
+    if (exit.exitCode != 0)
+        return tr("FFmpeg ended (exit code %1)").arg(exit.exitCode);
+    return tr("the device stopped sending pictures");
 }
 
 void LinuxCapture::onFinished(const ToolExit& exit) {
@@ -289,36 +514,64 @@ void LinuxCapture::onFinished(const ToolExit& exit) {
     m_process.release()->deleteLater();
     m_processRecords = false;
     m_ending = false;
-    if (!recorded)
+    if (!recorded || !m_recording)
         return;
+    if (!expected && m_endReason.isEmpty())
+        m_endReason = whyItEnded(exit);
+    if (!expected)
+        m_finishSoon.start(0); // the file is looked at from the event loop
+}
+
+void LinuxCapture::finishRecording() {
+    m_finishSoon.stop();
+    m_watch.stop();
+    if (!m_recording)
+        return;
+    const QString complaint = m_lastComplaint;
+    const bool written = m_fileSeen || QFileInfo::exists(m_fileName);
+    const RecordingCheck check = written ? checkRecording(m_fileName) : RecordingCheck{};
     m_recording = false;
-    if (!expected) {
-        const QString why = !m_lastComplaint.isEmpty() ? m_lastComplaint
-                            : exit.crashed             ? tr("FFmpeg crashed.")
-                                           : tr("FFmpeg ended (exit code %1).").arg(exit.exitCode);
-        m_error = tr("Recording stopped: %1").arg(why);
+    if (!written) {
+        m_error = m_endReason.isEmpty() ? tr("Nothing was recorded.")
+                                        : tr("Recording stopped: %1.").arg(m_endReason);
+        if (m_endReason.isEmpty() && !complaint.isEmpty())
+            m_error += tr(" (FFmpeg: %1)").arg(complaint);
+    } else if (!m_endReason.isEmpty()) {
+        m_error = check.saved ? tr("Recording stopped: %1. What was recorded until then is saved.")
+                                    .arg(m_endReason)
+                              : tr("Recording stopped: %1. The recording could not be saved: %2")
+                                    .arg(m_endReason, check.problem);
+    } else if (!check.saved) {
+        m_error = tr("The recording could not be saved: %1").arg(check.problem);
+        if (!complaint.isEmpty())
+            m_error += tr(" (FFmpeg: %1)").arg(complaint);
     }
+    m_endReason.clear();
+    // The live picture goes on, from a process of its own, unless something switches it off
+    // before the event loop comes round.
+    if (m_connected && m_live)
+        m_resume.start(0);
 }
 
 std::optional<CameraRange> LinuxCapture::cameraRange(int property) const {
     const Device* device = connectedDevice();
-    if (!device || device->node.isEmpty())
+    if (!device || device->kind != PictureInput::Kind::V4l2)
         return std::nullopt;
-    return cameraControlRange(device->node, property);
+    return cameraControlRange(device->node, property, driver());
 }
 
 int LinuxCapture::cameraValue(int property) const {
     const Device* device = connectedDevice();
-    if (!device || device->node.isEmpty())
+    if (!device || device->kind != PictureInput::Kind::V4l2)
         return 0;
-    return cameraControlValue(device->node, property).value_or(0);
+    return cameraControlValue(device->node, property, driver()).value_or(0);
 }
 
 bool LinuxCapture::setCameraValue(int property, int value) {
     const Device* device = connectedDevice();
-    if (!device || device->node.isEmpty())
+    if (!device || device->kind != PictureInput::Kind::V4l2)
         return false;
-    return setCameraControlValue(device->node, property, value);
+    return setCameraControlValue(device->node, property, value, driver());
 }
 
 } // namespace clipvane

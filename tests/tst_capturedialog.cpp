@@ -39,6 +39,23 @@ public:
     }
     bool isRecording() const override { return recording; }
     CaptureStatistics statistics() const override { return {262, 3, 10500}; }
+    QList<QSize> frameSizes() const override { return {{1280, 720}, {640, 480}}; }
+    QList<FrameRate> frameRates(const QSize& s) const override {
+        return s.width() == 640 ? QList<FrameRate>{{30, 1}, {15, 1}}
+                                : QList<FrameRate>{{60, 1}, {30000, 1001}};
+    }
+    QSize frameSize() const override { return size; }
+    FrameRate frameRate() const override { return rate; }
+    void setFrameMode(const QSize& s, const FrameRate& r) override {
+        size = s;
+        rate = r;
+        calls << QString("mode %1x%2@%3").arg(s.width()).arg(s.height()).arg(r.text());
+    }
+    QStringList soundSourceNames() const override { return {"Monitor of Speakers", "USB Mic"}; }
+    int preferredSoundSource() const override { return 1; }
+    int soundSource() const override { return sound; }
+    void setSoundSource(int index) override { sound = index; }
+    bool deviceHasOwnSound() const override { return false; }
     QString errorText() const override { return error; }
     std::optional<CameraRange> cameraRange(int p) const override {
         return p == Zoom ? std::optional<CameraRange>({100, 500}) : std::nullopt;
@@ -50,7 +67,9 @@ public:
     }
 
     bool connected = false, live = false, recording = false, startSucceeds = true;
-    int index = -1;
+    int index = -1, sound = -2;
+    QSize size{1280, 720};
+    FrameRate rate{30000, 1001};
     QString file, error;
     QStringList calls;
 };
@@ -64,7 +83,7 @@ private slots:
     void init() { qunsetenv("CLIPVANE_CAPTURE_TEST_DEVICE"); }
 
     void noDevice() {
-        LinuxCapture none(nullptr, tmp.path());
+        LinuxCapture none(nullptr, {tmp.path(), tmp.path(), tmp.path()});
         CaptureDialog w(nullptr, &none);
         w.loadDevices();
         Ui::CaptureDialog* ui = w.ui();
@@ -76,7 +95,13 @@ private slots:
         QCOMPARE(ui->zoomSlider->maximum(), 600);
         w.startCapture();
         w.refreshStatistics();
-        QCOMPARE(ui->statisticsLabel->text(), QString("00:00:00"));
+        QCOMPARE(ui->statisticsLabel->text(),
+                 QString("No camera or capture card was found. Connect one and open this window "
+                         "again."));
+        for (QComboBox* c : {ui->soundCombo, ui->sizeCombo, ui->rateCombo})
+            QVERIFY(!c->isEnabled());
+        QCOMPARE(ui->soundCombo->currentText(), QString("None"));
+        QVERIFY(ui->rollSlider->isHidden() && ui->rollLabel->isHidden());
         QVERIFY(ui->captureFileEdit->text().endsWith("/dvcapture.avi"));
     }
 
@@ -88,6 +113,9 @@ private slots:
         QCOMPARE(fake.index, 0);
         for (const auto p : {FakeCapture::Pan, FakeCapture::Tilt, FakeCapture::Roll})
             QVERIFY(!w.cameraSlider(p)->isEnabled());
+        // Roll only where a camera can roll; pan and tilt stay in sight, disabled.
+        QVERIFY(w.cameraSlider(FakeCapture::Roll)->isHidden() && w.ui()->rollLabel->isHidden());
+        QVERIFY(!w.cameraSlider(FakeCapture::Pan)->isHidden());
         QSlider* zoom = w.cameraSlider(FakeCapture::Zoom);
         QVERIFY(zoom->isEnabled());
         QCOMPARE((QList<int>{zoom->minimum(), zoom->maximum(), zoom->value()}),
@@ -96,6 +124,41 @@ private slots:
         QTest::mouseClick(zoom, Qt::LeftButton, {}, QPoint(zoom->width() - 2, zoom->height() / 2));
         QTRY_COMPARE(fake.calls.last(), QString("set 3=%1").arg(zoom->value()));
         QVERIFY(zoom->value() > 250);
+    }
+
+    // Sound, size and rate: what the device offers, its choice preselected, the user's choice
+    // passed on (a new size keeps the rate where it can), and fixed while recording.
+    void soundSizeAndRatePickers() {
+        FakeCapture fake;
+        CaptureDialog w(nullptr, &fake);
+        Ui::CaptureDialog* ui = w.ui();
+        w.loadDevices();
+        const auto items = [](QComboBox* c) {
+            QStringList texts;
+            for (int i = 0; i < c->count(); ++i)
+                texts << c->itemText(i);
+            return texts;
+        };
+        QCOMPARE(items(ui->soundCombo), (QStringList{"None", "Monitor of Speakers", "USB Mic"}));
+        QCOMPARE(ui->soundCombo->currentText(), QString("USB Mic"));
+        QCOMPARE(fake.sound, 1);
+        QCOMPARE(items(ui->sizeCombo), (QStringList{"1280 x 720", "640 x 480"}));
+        QCOMPARE(items(ui->rateCombo), (QStringList{"60 fps", "29.97 fps"}));
+        QCOMPARE(ui->rateCombo->currentText(), QString("29.97 fps"));
+        ui->soundCombo->setCurrentIndex(0);
+        QCOMPARE(fake.sound, -1);
+        ui->sizeCombo->setCurrentIndex(1); // 29.97 is not offered there: 30
+        QCOMPARE(fake.calls.last(), QString("mode 640x480@30"));
+        QCOMPARE(items(ui->rateCombo), (QStringList{"30 fps", "15 fps"}));
+        QCOMPARE(ui->rateCombo->currentText(), QString("30 fps"));
+        ui->rateCombo->setCurrentIndex(1);
+        QCOMPARE(fake.calls.last(), QString("mode 640x480@15"));
+        w.startCapture();
+        for (QComboBox* c : {ui->soundCombo, ui->sizeCombo, ui->rateCombo})
+            QVERIFY(!c->isEnabled());
+        w.stopCapture();
+        for (QComboBox* c : {ui->soundCombo, ui->sizeCombo, ui->rateCombo})
+            QVERIFY(c->isEnabled());
     }
 
     void browse_data() {
@@ -129,12 +192,13 @@ private slots:
         QTest::newRow("refused") << "refused";
         QTest::newRow("ended by itself") << "ended";
         QTest::newRow("closed") << "closed";
+        QTest::newRow("not saved") << "not saved";
     }
     void buttonsFollowTheRecording() {
         QFETCH(QString, course);
         FakeCapture fake;
         fake.startSucceeds = course != "refused";
-        fake.error = "why";
+        fake.error = course == "refused" || course == "ended" ? "why" : "";
         CaptureDialog w(nullptr, &fake);
         Ui::CaptureDialog* ui = w.ui();
         w.loadDevices();
@@ -164,6 +228,12 @@ private slots:
             QVERIFY(idleShown());
             w.refreshStatistics(); // the line keeps its last text
             QVERIFY(ui->statisticsLabel->text().startsWith("262 frames"));
+        } else if (course == "not saved") {
+            // Stop, or Exit: the line says why there is no recording, and Exit stays.
+            fake.error = "The recording could not be saved: x.avi is gone.";
+            w.exitCapture();
+            QVERIFY(idleShown() && w.isVisible());
+            QCOMPARE(ui->statisticsLabel->text(), fake.error);
         } else if (course == "ended") {
             fake.recording = false;
             w.refreshStatistics();
@@ -181,11 +251,17 @@ private slots:
     // show, and the close box leaves a complete file and no FFmpeg.
     void syntheticDevice() {
         qputenv("CLIPVANE_CAPTURE_TEST_DEVICE", "Test Camera");
-        LinuxCapture capture(nullptr, tmp.path());
+        LinuxCapture capture(nullptr, {tmp.path(), tmp.path(), tmp.path()});
         CaptureDialog w(nullptr, &capture);
         Ui::CaptureDialog* ui = w.ui();
         w.loadDevices();
         QCOMPARE(ui->deviceCombo->currentText(), QString("Test Camera"));
+        QCOMPARE(ui->sizeCombo->currentText(), QString("1280 x 720"));
+        QCOMPARE(ui->rateCombo->currentText(), QString("30 fps"));
+        // A small, slow mode with the test tone: what the file holds.
+        ui->soundCombo->setCurrentIndex(ui->soundCombo->findText("Test tone", Qt::MatchStartsWith));
+        ui->sizeCombo->setCurrentIndex(ui->sizeCombo->findText("320 x 240"));
+        ui->rateCombo->setCurrentIndex(ui->rateCombo->findText("15 fps"));
         for (QPushButton* b : {ui->startCaptureButton, ui->stopCaptureButton, ui->previewButton})
             QVERIFY(b->isEnabled());
         for (QSlider* s : {ui->panSlider, ui->tiltSlider, ui->rollSlider, ui->zoomSlider})
@@ -214,6 +290,10 @@ private slots:
         QCOMPARE(capture.processId(), 0);
         const QJsonObject probe = test::probeMedia(tmp.filePath("dvcapture (2).avi"));
         QVERIFY(probe.value("format").toObject().value("duration").toString().toDouble() > 1.0);
+        const QJsonObject video = test::streamOf(probe, "video");
+        QCOMPARE(QSize(video["width"].toInt(), video["height"].toInt()), QSize(320, 240));
+        QCOMPARE(video["r_frame_rate"].toString(), QString("15/1"));
+        QCOMPARE(test::streamOf(probe, "audio")["codec_name"].toString(), QString("pcm_s16le"));
         QVERIFY(existing.open(QIODevice::ReadOnly));
         QCOMPARE(existing.readAll(), QByteArray("keep"));
     }

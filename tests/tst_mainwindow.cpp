@@ -364,7 +364,7 @@ private slots:
         const QString text = QString::fromUtf8(skin.readAll());
         auto form = makeForm();
         QTemporaryDir noDevices;
-        LinuxCapture none(nullptr, noDevices.path());
+        LinuxCapture none(nullptr, {noDevices.path()});
         CaptureDialog capture(nullptr, &none);
         SettingsDialog settings;
         AboutDialog about;
@@ -595,14 +595,17 @@ private slots:
         QApplication::setActiveWindow(form.get());
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         view->setFocus();
-        // A modal window says who it is and is closed again.
+        // A modal window says who it is and is closed again (once it is up: a window may list
+        // its devices first).
         QString modal;
-        QTimer::singleShot(0, form.get(), [&] {
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, form.get(), [&] {
             if (QWidget* w = QApplication::activeModalWidget()) {
                 modal = w->windowTitle();
                 w->close();
             }
         });
+        closer.start(10);
         if (entry.startsWith("Ctrl") || entry == "F1")
             QTest::keySequence(view, QKeySequence(entry));
         else if (auto* button = form->findChild<QAbstractButton*>(entry))
