@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
@@ -86,6 +87,32 @@ void QtMessageBoxes::error(const QString& text) {
 
 void QtMessageBoxes::warning(const QString& text) {
     showPlain(m_parent, QMessageBox::Warning, text);
+}
+
+CancelChoice QtMessageBoxes::cancelChoice() {
+    QMessageBox box(QMessageBox::Question, QLatin1String(kApplicationTitle),
+                    QStringLiteral("Stop converting?"), QMessageBox::NoButton, m_parent);
+    box.setObjectName(QStringLiteral("cancelChoiceBox"));
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* stopNow = box.addButton(QStringLiteral("Stop now"), QMessageBox::DestructiveRole);
+    QPushButton* skip = box.addButton(QStringLiteral("Skip this file"), QMessageBox::ActionRole);
+    QPushButton* finish =
+        box.addButton(QStringLiteral("Finish this file, then stop"), QMessageBox::ActionRole);
+    QPushButton* keep = box.addButton(QStringLiteral("Keep converting"), QMessageBox::RejectRole);
+    stopNow->setObjectName(QStringLiteral("stopNowButton"));
+    skip->setObjectName(QStringLiteral("skipFileButton"));
+    finish->setObjectName(QStringLiteral("finishFileButton"));
+    keep->setObjectName(QStringLiteral("keepConvertingButton"));
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    if (box.clickedButton() == stopNow)
+        return CancelChoice::StopNow;
+    if (box.clickedButton() == skip)
+        return CancelChoice::SkipThisFile;
+    if (box.clickedButton() == finish)
+        return CancelChoice::FinishThisFile;
+    return CancelChoice::KeepConverting;
 }
 
 bool QtMessageBoxes::shutdownCountdown(int seconds) {

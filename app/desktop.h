@@ -29,6 +29,7 @@ public:
     void error(const QString& text) override;
     void warning(const QString& text) override;
     bool shutdownCountdown(int seconds) override;
+    CancelChoice cancelChoice() override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -14,6 +14,7 @@
 #include "base/desktopservices.h"
 #include "base/messageboxes.h"
 #include "base/textvalues.h"
+#include "convert/plannedoutput.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/childtools.h"
@@ -22,6 +23,7 @@
 #include "sources/fileselect.h"
 #include "sources/mediaprobe.h"
 #include "ui_mainwindow.h"
+#include "ui_progresspanel.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -111,6 +113,20 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     m_outputStatus->setToolTip(QStringLiteral("Click to change the output settings"));
     m_outputStatus->installEventFilter(this);
     statusBar()->addWidget(m_outputStatus, 1);
+    // Automatic shutdown armed is always in sight, with a click to turn it off.
+    m_shutdownStatus = new QToolButton(this);
+    m_shutdownStatus->setObjectName(QStringLiteral("shutdownStatusButton"));
+    m_shutdownStatus->setText(QStringLiteral("Shut down when done"));
+    m_shutdownStatus->setToolTip(QStringLiteral("The computer shuts down when the conversion "
+                                                "ends. Click to turn this off."));
+    m_shutdownStatus->setAccessibleName(QStringLiteral("Shut down when done"));
+    m_shutdownStatus->setAutoRaise(true);
+    // No taller than the status bar's text: the picture above keeps its room.
+    m_shutdownStatus->setMaximumHeight(m_outputStatus->sizeHint().height());
+    m_shutdownStatus->setStyleSheet(QStringLiteral("font-weight: bold"));
+    m_shutdownStatus->hide();
+    connect(m_shutdownStatus, &QToolButton::clicked, this, &MainWindow::turnOffShutdown);
+    statusBar()->addPermanentWidget(m_shutdownStatus);
 
     // The progress panel floats over the window, where the user drags it.
     m_ui->centralLayout->removeWidget(m_ui->progressPanel);
@@ -182,6 +198,8 @@ void MainWindow::buildContextMenu() {
     add("contextAddFiles", m_ui->actionAddFiles, QStringLiteral("Add Files"));
     add("contextRemoveItem", m_ui->actionRemoveFile, QStringLiteral("Remove Selected Item"));
     add("contextClearAll", m_ui->actionClearAll, QStringLiteral("Clear All Items"));
+    add("contextMoveUp", m_ui->actionMoveUp, QStringLiteral("Move Up"));
+    add("contextMoveDown", m_ui->actionMoveDown, QStringLiteral("Move Down"));
     m_contextMenu->addSeparator();
     add("contextCapture", m_ui->actionCapture, QStringLiteral("Capture Video From DV"));
     m_contextMenu->addSeparator();
@@ -196,6 +214,8 @@ void MainWindow::connectActions() {
     connect(m_ui->actionAddFiles, &QAction::triggered, this, &MainWindow::addFiles);
     connect(m_ui->actionRemoveFile, &QAction::triggered, this, &MainWindow::removeSelectedFile);
     connect(m_ui->actionClearAll, &QAction::triggered, this, &MainWindow::clearFiles);
+    connect(m_ui->actionMoveUp, &QAction::triggered, this, &MainWindow::moveSelectedUp);
+    connect(m_ui->actionMoveDown, &QAction::triggered, this, &MainWindow::moveSelectedDown);
     connect(m_ui->actionConvert, &QAction::triggered, this, &MainWindow::convertAll);
     connect(m_ui->actionPlay, &QAction::triggered, this, &MainWindow::playSelected);
     connect(m_ui->actionClip, &QAction::triggered, this, &MainWindow::editClip);
@@ -222,10 +242,13 @@ void MainWindow::connectActions() {
     SourceListView* list = m_ui->sourceListView;
     connect(list, &SourceListView::filesDropped, this, &MainWindow::addDroppedFiles);
     connect(list, &SourceListView::rightButtonPressed, this, &MainWindow::showContextMenu);
+    connect(list, &SourceListView::rowMoveRequested, this, &MainWindow::moveSource);
+    list->setOutputLookup([this](int row) { return plannedOutput(row); });
     connect(list, &QAbstractItemView::clicked, this, &MainWindow::selectSource);
     connect(list, &QAbstractItemView::doubleClicked, this, &MainWindow::editClip);
     connect(m_ui->progressPanel, &ProgressPanel::cancelRequested, this,
             &MainWindow::cancelConversion);
+    connect(m_ui->progressPanel, &ProgressPanel::pauseRequested, &m_batch, &BatchRun::setPaused);
     connect(m_ui->previewPlayer, &PlayerWidget::playRequested, this, &MainWindow::playSelected);
     connect(&m_preview, &PreviewPlayer::playerStarted, this, [this] {
         m_dialogFolder = programFolder();
@@ -233,6 +256,10 @@ void MainWindow::connectActions() {
         m_ui->previewPlayer->setPictureAspect(m_previewAspect);
     });
     connect(&m_batch, &BatchRun::busyChanged, this, [this](bool busy) {
+        // The run converts the rows in the order they had when it began: no moving meanwhile.
+        m_ui->actionMoveUp->setEnabled(!busy);
+        m_ui->actionMoveDown->setEnabled(!busy);
+        m_ui->sourceListView->setReorderAllowed(!busy);
         if (busy)
             setCursor(Qt::WaitCursor);
         else
@@ -389,13 +416,26 @@ void MainWindow::showEncoderLog() {
     dialog.exec();
 }
 
+void MainWindow::turnOffShutdown() {
+    Preferences().setValue(Preferences::kAutoShut, QStringLiteral("0"));
+    updateStatusBar();
+}
+
 void MainWindow::updateStatusBar() {
     const Preferences preferences;
-    m_outputStatus->setText(QStringLiteral("Output: %1 \u00b7 %2")
-                                .arg(QDir::toNativeSeparators(preferences.effectiveOutputFolder()),
-                                     preferences.overwriteExisting()
-                                         ? QStringLiteral("overwrite existing files")
-                                         : QStringLiteral("keep existing files")));
+    m_shutdownStatus->setVisible(preferences.autoShut());
+    // A run going now follows too: the panel's notice goes with the setting.
+    if (m_batch.isRunning())
+        m_ui->progressPanel->ui()->shutdownNoticeLabel->setVisible(preferences.autoShut());
+    // The selected row's file as the next run would write it, else the folder.
+    const int row = selectedRow();
+    const QString planned = row >= 0 ? plannedOutput(row) : QString();
+    m_outputStatus->setText(
+        QStringLiteral("Output: %1 \u00b7 %2")
+            .arg(planned.isEmpty() ? QDir::toNativeSeparators(preferences.effectiveOutputFolder())
+                                   : planned,
+                 preferences.overwriteExisting() ? QStringLiteral("overwrite existing files")
+                                                 : QStringLiteral("keep existing files")));
 }
 
 void MainWindow::convertAll() {
@@ -409,8 +449,44 @@ void MainWindow::convertAll() {
     m_batch.start();
 }
 
+void MainWindow::moveSource(int from, int to) {
+    if (m_batch.isRunning() || !m_sources.moveRow(from, to))
+        return;
+    QTreeView* view = m_ui->sourceListView;
+    view->setCurrentIndex(m_sources.index(to, 0));
+    view->scrollTo(view->currentIndex());
+}
+
+void MainWindow::moveSelectedUp() {
+    const int row = selectedRow();
+    if (row > 0)
+        moveSource(row, row - 1);
+}
+
+void MainWindow::moveSelectedDown() {
+    const int row = selectedRow();
+    if (row >= 0)
+        moveSource(row, row + 1);
+}
+
 void MainWindow::cancelConversion() {
-    m_batch.cancel();
+    if (!m_batch.isRunning())
+        return;
+    const CancelChoice choice =
+        m_services.messages ? m_services.messages->cancelChoice() : CancelChoice::StopNow;
+    switch (choice) {
+    case CancelChoice::StopNow:
+        m_batch.cancel();
+        break;
+    case CancelChoice::SkipThisFile:
+        m_batch.skipCurrent();
+        break;
+    case CancelChoice::FinishThisFile:
+        m_batch.finishCurrentThenStop();
+        break;
+    case CancelChoice::KeepConverting:
+        break;
+    }
 }
 
 void MainWindow::showHelp() {
@@ -512,6 +588,7 @@ void MainWindow::showItemPage(int row) {
     const QString end = m_sources.textAt(row, SourceList::End);
     const QString path = m_sources.textAt(row, SourceList::FileName);
     m_sheet.setValue(opt::General, opt::ItemName, path);
+    updateStatusBar(); // with the file this row will become
     // The clip's length, where both ends are times.
     const std::optional<qint64> s = parseClipTime(start);
     const std::optional<qint64> e = parseClipTime(end);
@@ -519,6 +596,13 @@ void MainWindow::showItemPage(int row) {
                      s && e && *e >= *s ? clipTimeText(*e - *s) : QString());
     m_sheet.setValue(opt::OutputDuration, opt::StartTime, start);
     m_sheet.setValue(opt::OutputDuration, opt::StopTime, end);
+}
+
+QString MainWindow::plannedOutput(int row) const {
+    const QString path =
+        plannedOutputPath(m_sources, row, m_sheet, m_picker ? m_picker->profileIndex() : 0,
+                          RunSettings::read(Preferences()));
+    return QDir::toNativeSeparators(path);
 }
 
 void MainWindow::editClip() {

@@ -86,6 +86,12 @@ public slots:
     void addFiles();
     void removeSelectedFile();
     void clearFiles();
+    void moveSelectedUp();
+    void moveSelectedDown();
+    void moveSource(int from, int to);
+    // Where the next run would write the row's file, or nothing.
+    QString plannedOutput(int row) const;
+    void turnOffShutdown();
     void addDroppedFiles(const QStringList& paths);
     void showContextMenu(const QPoint& globalPos);
     // A click on a row (mouse only): the item page and the preview's file.
@@ -138,6 +144,7 @@ private:
     bool m_settingsSaved = false;
     bool m_optionsPaneFitted = false;
     QList<QToolButton*> m_toolButtons;
+    QToolButton* m_shutdownStatus = nullptr; // shows while the computer shuts down when done
     QLabel* m_outputStatus = nullptr;
     // The folder the open-file dialog opens in: where the program was started, then the
     // folder of the last selection; starting a player moves it to the program folder (the

@@ -14,6 +14,8 @@ ProgressPanel::ProgressPanel(QWidget* parent)
     m_ui->itemProgressBar->setRange(0, 100);
     m_ui->totalProgressBar->setRange(0, 100);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &ProgressPanel::cancelRequested);
+    m_ui->pauseButton->setCheckable(true);
+    connect(m_ui->pauseButton, &QPushButton::clicked, this, &ProgressPanel::pauseRequested);
     hide();
 }
 
@@ -27,6 +29,15 @@ void ProgressPanel::bind(BatchRun* run) {
     connect(run, &BatchRun::elapsedTextChanged, m_ui->convertingTimeLabel, &QLabel::setText);
     connect(run, &BatchRun::timeLeftChanged, m_ui->timeLeftLabel, &QLabel::setText);
     connect(run, &BatchRun::autoShutChanged, m_ui->shutdownNoticeLabel, &QWidget::setVisible);
+    connect(run, &BatchRun::pausedChanged, this, &ProgressPanel::showPaused);
+}
+
+void ProgressPanel::showPaused(bool paused) {
+    m_ui->pauseButton->setChecked(paused);
+    m_ui->pauseButton->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    m_ui->pauseButton->setToolTip(paused ? QStringLiteral("Go on converting")
+                                         : QStringLiteral("Pause every running encoder; click "
+                                                          "again to go on"));
 }
 
 void ProgressPanel::showForRun(bool visible) {

@@ -33,6 +33,7 @@ public:
 
 signals:
     void cancelRequested();
+    void pauseRequested(bool paused);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -41,6 +42,7 @@ protected:
 
 private:
     void showForRun(bool visible);
+    void showPaused(bool paused);
 
     std::unique_ptr<Ui::ProgressPanel> m_ui;
     QPoint m_dragOffset; // where in the panel the drag took hold

@@ -7,6 +7,7 @@
 #include "convert/encodercommand.h"
 #include "convert/encoderprogress.h"
 #include "convert/itemfinisher.h"
+#include "convert/plannedoutput.h"
 #include "convert/runchecks.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -85,6 +87,7 @@ void BatchRun::handOver() {
     for (const auto& item : m_inFlight) {
         HandedOverItem h;
         if (item->job) {
+            item->job->setSuspended(false); // a paused encoder is left to finish too
             h.encoderId = item->job->processId();
             h.encoderStart = processStartTime(h.encoderId);
         }
@@ -184,6 +187,15 @@ void BatchRun::beginItems() {
     m_itemsTried = 0;
     m_failed = 0;
     m_reservedOutputs.clear();
+    m_finishingUp = false;
+    m_stopping = false;
+    m_pausedMs = 0;
+    m_pauseClock.invalidate();
+    // Every row says what this run does with it; nothing of an earlier run stays.
+    for (SourceList::Id id : m_identifyLines)
+        m_env.list->setText(id, SourceList::Status, QLatin1String(kWaitingStatus));
+    // What an interrupted run left in the folder goes (never a file someone still writes).
+    removeLeftoverPartials(m_settings.outputFolder);
     qint64 total = 0;
     for (SourceList::Id id : m_identifyLines) {
         const std::optional<qint64> start = parseClipTime(m_env.list->text(id, SourceList::Start));
@@ -204,17 +216,50 @@ int BatchRun::parallelNow() const {
     return Preferences().parallel();
 }
 
+int BatchRun::encodingCount() const {
+    // An item whose file is being checked holds no encoder slot: the next encode starts
+    // beside the check.
+    return static_cast<int>(std::count_if(m_inFlight.cbegin(), m_inFlight.cend(),
+                                          [](const auto& item) { return item->job != nullptr; }));
+}
+
 void BatchRun::startNextItem() {
-    while (m_running && m_next < m_identifyLines.size() &&
-           static_cast<int>(m_inFlight.size()) < parallelNow()) {
+    while (m_running && !m_paused && !m_finishingUp && !m_stopping &&
+           m_next < m_identifyLines.size() && encodingCount() < parallelNow()) {
         const SourceList::Id id = m_identifyLines[m_next++];
         if (!m_env.list->contains(id))
             continue;
         if (startItem(id) == ItemStart::StopRun)
             return;
     }
-    if (m_running && m_inFlight.empty() && m_next >= m_identifyLines.size())
+    if (!m_running || !m_inFlight.empty())
+        return;
+    if (m_stopping || (m_finishingUp && m_next < m_identifyLines.size())) {
+        // Stopped, or the files under way are done and the user asked to stop there.
+        const QString message = m_stopping ? m_stopMessage : QLatin1String(kCancelledMessage);
+        if (!message.isEmpty() && m_env.messages)
+            m_env.messages->error(message);
+        endRunEarly();
+    } else if (m_next >= m_identifyLines.size()) {
         complete();
+    }
+}
+
+void BatchRun::stopRun(const QString& message) {
+    // The encoders stop now; a file already encoded and being checked still gets its verdict,
+    // and the run ends when the last check has decided.
+    m_waitingForProbes = false;
+    m_stopping = true;
+    m_stopMessage = message;
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end();) {
+        if ((*it)->job) {
+            stopItem(it->get());
+            it = m_inFlight.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    startNextItem();
 }
 
 void BatchRun::failItem(SourceList::Id id, const QString& reason) {
@@ -248,23 +293,14 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     if (!QFileInfo::exists(input)) {
         if (m_env.messages)
             m_env.messages->error(QStringLiteral("Invalid input file name. ") + input);
-        stopInFlight();
-        endRunEarly();
+        stopRun(QString());
         return ItemStart::StopRun;
     }
     ++m_itemsTried;
 
-    EncoderInputs in;
-    in.programFolder = programFolder();
-    in.inputPath = input;
-    in.clipStart = list.text(id, SourceList::Start);
-    in.clipEnd = list.text(id, SourceList::End);
-    in.videoTime = list.text(id, SourceList::VideoTime);
-    in.exactLength = list.mediaFacts(id).seconds;
     const int profile = m_env.profileIndex ? m_env.profileIndex() : 0;
     const ProfileEntry* entry = profileAt(profile);
-    if (entry)
-        in.profileCaption = entry->caption;
+    EncoderInputs in = rowInputs(list, id, entry, m_settings);
     if (entry && entry->isSoundOnly() && list.isSoundless(id)) {
         failItem(id, QStringLiteral("This file holds no sound, so there is nothing to write "
                                     "into a sound-only file."));
@@ -274,9 +310,6 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
         failItem(id, QStringLiteral("The option sheet is incomplete."));
         return ItemStart::Skipped;
     }
-    in.outputFolder = m_settings.outputFolder;
-    in.overwrite = m_settings.overwrite;
-    in.threadCount = m_settings.threads;
     // Outputs written and outputs being written: no two items of a batch share a file.
     in.writtenByBatch = m_reservedOutputs;
 
@@ -311,6 +344,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     item->output = command.outputPath;
     item->encodePath = command.encodePath;
     item->encodeFile = *reserved;
+    item->hold = FileHold(command.encodePath);
     if (m_settings.overwrite)
         item->oldOutput = identityOf(command.outputPath);
     item->note = command.batchConflict.isEmpty()
@@ -404,7 +438,11 @@ void BatchRun::showTimeLeft() {
     double converted = m_convertedSeconds;
     for (const auto& item : m_inFlight)
         converted += item->reportedSeconds;
-    m_estimate.progress(converted, m_wallClock.isValid() ? m_wallClock.elapsed() : 0);
+    m_estimate.progress(converted, runningMs());
+    if (m_paused) {
+        emit timeLeftChanged(QStringLiteral("Paused"));
+        return;
+    }
     const std::optional<qint64> left = m_estimate.secondsLeft();
     emit timeLeftChanged(left ? QStringLiteral("Time left: ") + timeText(*left)
                               : QStringLiteral("Time left: estimating\u2026"));
@@ -431,13 +469,16 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
                              .arg(result.exitCode));
         return;
     }
-    // The encoder says it is done; the file must say so too before the row does.
+    // The encoder says it is done; the file must say so too before the row does. The next
+    // item's encoder starts meanwhile.
     auto* check = new OutputCheck(this);
     item->check = check;
+    item->progress = 100;
     check->setTimeLimitMs(m_limits.checkMs);
     connect(check, &OutputCheck::finished, this,
             [this, item](const QString& failure) { onOutputChecked(item, failure); });
     check->start(item->encodePath, item->clipSeconds, item->expectVideo);
+    startNextItem();
 }
 
 void BatchRun::onOutputChecked(Item* item, const QString& failure) {
@@ -464,6 +505,7 @@ QString BatchRun::publish(Item* item) {
 
 void BatchRun::finishItem(Item* item, const QString& failure) {
     SourceList& list = *m_env.list;
+    item->hold.release();
     if (failure.isEmpty()) {
         list.setText(item->id, SourceList::Status, QStringLiteral("OK"));
         list.setNote(item->id, item->note);
@@ -479,69 +521,129 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
     }
     m_convertedSeconds += static_cast<double>(item->clipSeconds);
     removeInFlight(item);
+    countFinished();
+    startNextItem();
+}
+
+void BatchRun::countFinished() {
     showTimeLeft();
     if (m_inFlight.empty())
         setItemProgress(100);
     else
         showLeastAdvanced();
-
-    m_completedShare = std::min(
-        100, static_cast<int>(roundHalfEven(100.0 / std::max(1, list.count()) + m_completedShare)));
+    m_completedShare =
+        std::min(100, static_cast<int>(roundHalfEven(100.0 / std::max(1, m_env.list->count()) +
+                                                     m_completedShare)));
     setTotal(m_completedShare);
+}
+
+void BatchRun::stopItem(Item* item) {
+    // The encoder is sent "q" (and ended should it not listen); the unfinished file goes once
+    // it has, and only it: whatever is under the output's name stays as it was.
+    if (item->check)
+        delete item->check;
+    item->hold.release();
+    const auto settle = [partial = item->encodePath, made = item->encodeFile] {
+        removeIfSame(partial, made);
+    };
+    if (ToolJob* job = item->job) {
+        disconnect(job, nullptr, this, nullptr);
+        connect(job, &ToolJob::finished, job, &QObject::deleteLater);
+        connect(job, &ToolJob::finished, job, settle);
+        job->stop();
+    } else {
+        settle();
+    }
+    m_reservedOutputs.removeOne(item->output);
+    m_env.list->setText(item->id, SourceList::Status, QStringLiteral("Cancel"));
+}
+
+void BatchRun::skipCurrent() {
+    if (!m_running || m_stopping)
+        return;
+    Item* behind = nullptr;
+    for (const auto& item : m_inFlight) {
+        if (item->job && (!behind || item->progress < behind->progress))
+            behind = item.get();
+    }
+    if (!behind)
+        return;
+    stopItem(behind);
+    m_convertedSeconds += static_cast<double>(behind->clipSeconds);
+    removeInFlight(behind);
+    countFinished();
     startNextItem();
 }
 
-void BatchRun::stopInFlight() {
-    // Every item under way stops: its encoder is sent "q" (and ended should it not listen),
-    // and its row says "Cancel". What a cancelled item wrote is kept under its output's name,
-    // as the user stopped it, but never over another file; an overwrite's unfinished new file
-    // goes, and the old file stays.
+void BatchRun::finishCurrentThenStop() {
+    if (!m_running || m_finishingUp)
+        return;
+    m_finishingUp = true;
+    if (m_waitingForProbes)
+        return cancel();
+    startNextItem(); // ends the run at once when nothing is under way
+}
+
+void BatchRun::setPaused(bool paused) {
+    if (paused == m_paused || (paused && !m_running))
+        return;
+    m_paused = paused;
     for (const auto& item : m_inFlight) {
-        if (item->check)
-            delete item->check;
-        const bool overwrite = m_settings.overwrite;
-        const auto settle = [overwrite, partial = item->encodePath, made = item->encodeFile,
-                             output = item->output, input = item->input,
-                             written = m_reservedOutputs] {
-            const bool kept =
-                !overwrite && fileBytes(partial) > 0 &&
-                publishOutput(partial, output, false, std::nullopt, {false, input, written})
-                    .failure.isEmpty();
-            if (!kept)
-                removeIfSame(partial, made);
-        };
-        if (ToolJob* job = item->job) {
-            disconnect(job, nullptr, this, nullptr);
-            connect(job, &ToolJob::finished, job, &QObject::deleteLater);
-            connect(job, &ToolJob::finished, job, settle);
-            job->stop();
-        } else {
-            settle();
-        }
-        m_env.list->setText(item->id, SourceList::Status, QStringLiteral("Cancel"));
+        if (item->job)
+            item->job->setSuspended(paused);
     }
-    m_inFlight.clear();
+    if (paused) {
+        m_elapsedClock.stop();
+        m_pauseClock.start();
+    } else {
+        if (m_pauseClock.isValid())
+            m_pausedMs += m_pauseClock.elapsed();
+        m_pauseClock.invalidate();
+        if (m_running)
+            m_elapsedClock.start();
+    }
+    emit pausedChanged(paused);
+    if (m_running) {
+        showTimeLeft();
+        if (!paused)
+            startNextItem();
+    }
+}
+
+qint64 BatchRun::runningMs() const {
+    if (!m_wallClock.isValid())
+        return 0;
+    return m_wallClock.elapsed() - m_pausedMs -
+           (m_pauseClock.isValid() ? m_pauseClock.elapsed() : 0);
+}
+
+void BatchRun::clearWaitingRows() {
+    // Rows the run never reached go back to saying nothing.
+    for (SourceList::Id id : m_identifyLines) {
+        if (m_env.list->contains(id) &&
+            m_env.list->text(id, SourceList::Status) == QLatin1String(kWaitingStatus))
+            m_env.list->setText(id, SourceList::Status, QString());
+    }
 }
 
 void BatchRun::cancel() {
-    if (!m_running)
+    if (m_running)
+        stopRun(QLatin1String(kCancelledMessage));
+}
+
+void BatchRun::endPause() {
+    if (!m_paused)
         return;
-    if (m_waitingForProbes) {
-        m_waitingForProbes = false;
-        if (m_env.messages)
-            m_env.messages->error(QStringLiteral("Conversion Canceled by the user!"));
-        endRunEarly();
-        return;
-    }
-    if (m_inFlight.empty())
-        return;
-    stopInFlight();
-    if (m_env.messages)
-        m_env.messages->error(QStringLiteral("Conversion Canceled by the user!"));
-    endRunEarly();
+    m_paused = false;
+    m_pauseClock.invalidate();
+    emit pausedChanged(false);
 }
 
 void BatchRun::endRunEarly() {
+    endPause();
+    m_stopping = false;
+    m_finishingUp = false;
+    clearWaitingRows();
     m_elapsedClock.stop();
     emit busyChanged(false);
     setItemProgress(0);
@@ -552,6 +654,7 @@ void BatchRun::endRunEarly() {
 }
 
 void BatchRun::complete() {
+    endPause();
     m_elapsedClock.stop();
     setTotal(100);
     emit busyChanged(false);

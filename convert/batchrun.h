@@ -61,8 +61,18 @@ public:
     // Starts a run over the list and returns; ignored while a run is going. When files are
     // still being examined the run begins once they all have been.
     void start();
-    // Cancel: stops every item under way and ends the run.
+    // Cancel ("Stop now"): stops every item under way and ends the run.
     void cancel();
+    // "Skip this file": the item furthest behind is cancelled and the run goes on with the
+    // next. Items whose encoder has finished and whose file is being checked are left be.
+    void skipCurrent();
+    // "Finish this file, then stop": the items under way finish, no further one starts.
+    void finishCurrentThenStop();
+    bool isFinishingUp() const { return m_finishingUp; }
+    // Pause: every running encoder (and whatever it started) stops where it is, and the
+    // clock and the time left with it; false goes on.
+    void setPaused(bool paused);
+    bool isPaused() const { return m_paused; }
 
     bool isRunning() const { return m_running; }
     bool waitingForProbes() const { return m_waitingForProbes; }
@@ -73,6 +83,9 @@ public:
     bool timerRunning() const { return m_elapsedClock.isActive(); }
 
     static constexpr const char* kPanelCaption = "Progress....";
+    // A row of this run that has not started yet.
+    static constexpr const char* kWaitingStatus = "Waiting";
+    static constexpr const char* kCancelledMessage = "Conversion Canceled by the user!";
     // How long a cancelled encoder has to stop after "q" before it is terminated.
     static constexpr int kStopGraceMs = 5000;
     // How many runs' encoder logs of earlier sessions are kept (this session's all stay).
@@ -86,6 +99,7 @@ signals:
     void totalProgressChanged(int value);
     void elapsedTextChanged(const QString& text);
     void busyChanged(bool busy);
+    void pausedChanged(bool paused);
     // The encoder of an item has started (for observers such as benchmarks).
     void encoderStarted(qint64 processId);
     // A run has ended: completed, cancelled or stopped at a missing input.
@@ -105,6 +119,7 @@ private:
         QString output;
         QString encodePath;      // the hidden file the encoder writes, which becomes the output
         FileIdentity encodeFile; // what this item created under that name
+        FileHold hold;           // keeps it from being taken for a leftover
         // What the output's name held when the item began (nothing: the name was free); an
         // overwrite replaces only that.
         std::optional<FileIdentity> oldOutput;
@@ -136,7 +151,16 @@ private:
     void showLeastAdvanced();
     void showTimeLeft();
     void removeInFlight(Item* item);
-    void stopInFlight();
+    // Stops the encoders under way and ends the run once the checks under way have decided,
+    // saying message (if any) then.
+    void stopRun(const QString& message);
+    // Stops one item's encoder (or check) and removes its partial file; its row says Cancel.
+    void stopItem(Item* item);
+    int encodingCount() const;
+    void countFinished();
+    void clearWaitingRows();
+    void endPause(); // at the run's end: nothing is left to go on
+    qint64 runningMs() const;
     void complete();
     void endRunEarly(); // after a cancel or a missing input
     void failItem(SourceList::Id id, const QString& reason);
@@ -152,6 +176,12 @@ private:
     QTimer m_elapsedClock;
     bool m_running = false;
     bool m_waitingForProbes = false;
+    bool m_finishingUp = false;
+    bool m_stopping = false;
+    QString m_stopMessage;
+    bool m_paused = false;
+    QElapsedTimer m_pauseClock;
+    qint64 m_pausedMs = 0; // how long this run has been paused, before the current pause
     bool m_panelVisible = false;
     QString m_panelCaption;
     int m_itemProgress = 0;

@@ -81,7 +81,7 @@ class ItemFinisher : public QObject {
     Q_OBJECT
 public:
     explicit ItemFinisher(const HandedOverItem& item, QObject* parent = nullptr)
-        : QObject(parent), m_item(item) {
+        : QObject(parent), m_item(item), m_hold(item.partial) {
         connect(&m_poll, &QTimer::timeout, this, &ItemFinisher::poll);
     }
 
@@ -147,6 +147,7 @@ private:
     }
 
     HandedOverItem m_item;
+    FileHold m_hold; // the partial file is this finisher's while it works
     QTimer m_poll;
     QElapsedTimer m_clock;
     ProgressWatch m_progress;

@@ -2,13 +2,17 @@
 
 #include "convert/encodercommand.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
@@ -135,6 +139,81 @@ bool removeIfSame(const QString& path, const FileIdentity& identity) {
     if (!now || !now->sameFileAs(identity))
         return false;
     return ::unlink(native(path).constData()) == 0;
+}
+
+FileHold::FileHold(const QString& path)
+    : m_fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)) {}
+
+FileHold::~FileHold() {
+    release();
+}
+
+FileHold::FileHold(FileHold&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+FileHold& FileHold::operator=(FileHold&& other) noexcept {
+    if (this != &other) {
+        release();
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+void FileHold::release() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+bool isPartialName(const QString& fileName) {
+    static const QRegularExpression pattern(QStringLiteral("^\\..+\\.partial\\d*(\\.[^.]*)?$"));
+    return pattern.match(fileName).hasMatch();
+}
+
+bool openByAnyProcess(const FileIdentity& file) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return true; // nothing can be told: assume someone has it
+    bool open = false;
+    while (const dirent* process = ::readdir(proc)) {
+        if (open)
+            break;
+        if (process->d_name[0] < '1' || process->d_name[0] > '9')
+            continue;
+        const QByteArray fds = QByteArray("/proc/") + process->d_name + "/fd";
+        DIR* dir = ::opendir(fds.constData());
+        if (!dir)
+            continue; // gone, or another user's
+        while (const dirent* fd = ::readdir(dir)) {
+            if (fd->d_name[0] == '.')
+                continue;
+            struct stat st {};
+            if (::fstatat(::dirfd(dir), fd->d_name, &st, 0) == 0 && st.st_dev == file.device &&
+                st.st_ino == file.inode) {
+                open = true;
+                break;
+            }
+        }
+        ::closedir(dir);
+    }
+    ::closedir(proc);
+    return open;
+}
+
+int removeLeftoverPartials(const QString& folder) {
+    int removed = 0;
+    const QStringList names =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::System);
+    for (const QString& name : names) {
+        if (!isPartialName(name))
+            continue;
+        const QString path = folder + QLatin1Char('/') + name;
+        const std::optional<FileIdentity> file = identityOf(path);
+        if (!file || openByAnyProcess(*file))
+            continue;
+        if (removeIfSame(path, *file))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace clipvane

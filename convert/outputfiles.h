@@ -61,4 +61,33 @@ Publication publishOutput(const QString& partial, const QString& output, bool ov
 // someone else put under that name stays.
 bool removeIfSame(const QString& path, const FileIdentity& identity);
 
+// Keeps a file open while a run needs it (a partial file, from its creation to its new name
+// or its removal): an open partial file belongs to someone, and is never taken for a
+// leftover.
+class FileHold {
+public:
+    FileHold() = default;
+    explicit FileHold(const QString& path);
+    ~FileHold();
+    FileHold(FileHold&& other) noexcept;
+    FileHold& operator=(FileHold&& other) noexcept;
+    FileHold(const FileHold&) = delete;
+    FileHold& operator=(const FileHold&) = delete;
+    void release();
+
+private:
+    int m_fd = -1;
+};
+
+// Whether the name is that of a hidden partial file (".NAME.partial.EXT", also the numbered
+// ".NAME.partialN.EXT" of older versions).
+bool isPartialName(const QString& fileName);
+
+// Whether any process of this user has the file open (read from /proc).
+bool openByAnyProcess(const FileIdentity& file);
+
+// Removes the partial files in the folder that nothing holds open any more: what an
+// interrupted run (a killed program, a logout) left behind. How many were removed.
+int removeLeftoverPartials(const QString& folder);
+
 } // namespace clipvane

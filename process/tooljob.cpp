@@ -42,6 +42,7 @@ bool ToolJob::isRunning() const {
 void ToolJob::stop() {
     if (!isRunning())
         return;
+    m_tool.setSuspended(false); // a paused tool reads no key
     // The key goes the program's usual way to its tools (which tests record).
     ToolKeys* keys = m_options.keys ? m_options.keys : &ChildTools::instance();
     keys->sendKey(m_pid, m_options.toolName, ToolKey::Quit);

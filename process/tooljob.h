@@ -58,6 +58,10 @@ public:
     bool start(const QString& commandLine, const Options& options);
     // Asks the tool to stop ("q"), and kills it if it is still running after the grace period.
     void stop();
+    // Pauses the tool (and every process it started) or lets it go on; a paused tool is
+    // never judged stalled, and stop() lets it go on first.
+    void setSuspended(bool suspended) { m_tool.setSuspended(suspended); }
+    bool isSuspended() const { return m_tool.isSuspended(); }
 
     bool isRunning() const;
     qint64 processId() const { return m_pid; }

@@ -73,6 +73,18 @@ void SourceList::removeAt(int row) {
     endRemoveRows();
 }
 
+bool SourceList::moveRow(int from, int to) {
+    if (from < 0 || from >= count() || to < 0 || to >= count() || from == to)
+        return false;
+    // The model's destination is the row the moved one goes before, counted before the move.
+    beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
+    Item moved = std::move(m_items[static_cast<size_t>(from)]);
+    m_items.erase(m_items.begin() + from);
+    m_items.insert(m_items.begin() + to, std::move(moved));
+    endMoveRows();
+    return true;
+}
+
 void SourceList::clearAll() {
     beginResetModel();
     m_items.clear();

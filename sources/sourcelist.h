@@ -52,6 +52,8 @@ public:
     void setSoundless(Id id, bool soundless);
     bool isSoundless(Id id) const;
     void removeAt(int row);
+    // Moves the row at from so that it stands at row to; false when either is out of range.
+    bool moveRow(int from, int to);
     void clearAll();
 
     // Files still being examined, or being added: work that needs their probed values (a

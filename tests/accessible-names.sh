@@ -72,8 +72,9 @@ clip=$(window '^Clip Time  -  ' 10) || fail "Ctrl+V opened no clip dialog"
 check "Clip Time  -  $work/clip.avi"
 press "$clip" Escape
 
-# File menu: Add Files, Remove Selected File, Clear All Files, Capture Video From DV.
-press "$main" alt+f Down Down Down Return
+# File menu: Add Files, Remove Selected File, Clear All Files, Move Up, Move Down, Capture Video
+# From DV.
+press "$main" alt+f Down Down Down Down Down Return
 capture=$(window '^Capture Video From DV$' 10) || fail "the File menu opened no capture window"
 check 'Capture Video From DV'
 press "$capture" Escape

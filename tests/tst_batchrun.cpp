@@ -371,8 +371,9 @@ private slots:
             }
         });
         convertNow();
-        QCOMPARE(statuses(), (QStringList{"OK", "Cancel", "Earlier"}));
-        QCOMPARE(messages.shown, QStringList{"error:Conversion Canceled by the user!"});
+        QCOMPARE(statuses(), (QStringList{"OK", "Cancel", ""})); // nothing of an earlier run
+        QCOMPARE(messages.shown,
+                 (QStringList{"cancel choice", "error:Conversion Canceled by the user!"}));
         QVERIFY(keys.sent.contains(QString("fp.dll:%1:quit").arg(secondPid)));
         QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(secondPid), 10000);
         QVERIFY(desktop.opened.isEmpty());
@@ -805,6 +806,136 @@ private slots:
                          ids.contains("ID_VIDEO_CODEC=") == !video.isEmpty(),
                      qPrintable(ids));
         }
+    }
+
+    // Cancel asks what to do; each answer, with what the rows and the folder say after it.
+    // Every row of the run says "Waiting" until it starts.
+    void cancelChoices_data() {
+        QTest::addColumn<CancelChoice>("choice");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<QString>("message");
+        const QString cancelled = "error:Conversion Canceled by the user!";
+        QTest::newRow("stop now") << CancelChoice::StopNow << QStringList{"OK", "Cancel", ""} << 1
+                                  << cancelled;
+        QTest::newRow("skip this file")
+            << CancelChoice::SkipThisFile << QStringList{"OK", "Cancel", "OK"} << 2
+            << "info:Conversion completed!";
+        QTest::newRow("finish this file, then stop")
+            << CancelChoice::FinishThisFile << QStringList{"OK", "OK", ""} << 2 << cancelled;
+        QTest::newRow("keep converting")
+            << CancelChoice::KeepConverting << QStringList{"OK", "OK", "OK"} << 3
+            << "info:Conversion completed!";
+    }
+    void cancelChoices() {
+        QFETCH(CancelChoice, choice);
+        QFETCH(QStringList, rows);
+        QFETCH(int, files);
+        QFETCH(QString, message);
+        for (int i = 0; i < 3; ++i)
+            form->addFile(clip3s);
+        list().setText(list().idAt(2), SourceList::Status, "OK"); // an earlier run's
+        messages.cancelAnswer = choice;
+        int started = 0;
+        QStringList whenFirstStarted;
+        connect(&form->batch(), &BatchRun::encoderStarted, this, [&] {
+            if (++started == 1)
+                whenFirstStarted = statuses();
+            else if (started == 2)
+                form->ui()->progressPanel->ui()->cancelButton->click();
+        });
+        convertNow();
+        QCOMPARE(whenFirstStarted, (QStringList{"Processing", "Waiting", "Waiting"}));
+        QCOMPARE(statuses(), rows);
+        QCOMPARE(messages.shown, (QStringList{"cancel choice", message}));
+        // Only finished files, under their names; nothing half-written, hidden or not.
+        QTRY_COMPARE_WITH_TIMEOUT(outputs().size(), files, 10000);
+        for (const QString& name : outputs())
+            QVERIFY2(!name.startsWith('.') && qAbs(seconds(out->filePath(name)) - 3.0) <= 0.1,
+                     qPrintable(name));
+    }
+
+    // Pause stops the encoder (it spends no CPU) and the clock; Resume goes on to a whole file.
+    void pauseStopsTheEncoderAndTheClock() {
+        const QString slow = clips.filePath("slow.sh"); // the real encoder at the clip's pace
+        put(slow, "#!/bin/sh\nexec ffmpeg -re \"$@\"\n");
+        QFile::setPermissions(slow, QFile::permissions(slow) | QFile::ExeOwner);
+        qputenv("CLIPVANE_FFMPEG", slow.toUtf8());
+        const auto restore = qScopeGuard([] { qunsetenv("CLIPVANE_FFMPEG"); });
+        form->addFile(clip3s);
+        const auto cpuTicks = [](qint64 pid) {
+            QFile stat(QString("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                return qint64(-1);
+            const QList<QByteArray> f = stat.readAll().split(')').last().split(' ');
+            return f.value(12).toLongLong() + f.value(13).toLongLong(); // utime + stime
+        };
+        QPushButton* pause = form->ui()->progressPanel->ui()->pauseButton;
+        qint64 pid = 0;
+        connect(
+            &form->batch(), &BatchRun::encoderStarted, this, [&](qint64 p) { pid = p; },
+            Qt::SingleShotConnection);
+        QSignalSpy ended(&form->batch(), &BatchRun::runFinished);
+        form->convertAll();
+        QTRY_VERIFY(pid > 0);
+        QTest::qWait(1200);
+        pause->click();
+        QVERIFY(form->batch().isPaused());
+        QCOMPARE(pause->text(), QString("Resume"));
+        QTest::qWait(300);
+        const qint64 ticks = cpuTicks(pid);
+        const QString clock = form->ui()->progressPanel->ui()->convertingTimeLabel->text();
+        QTest::qWait(1500);
+        QCOMPARE(cpuTicks(pid), ticks);
+        QCOMPARE(form->ui()->progressPanel->ui()->convertingTimeLabel->text(), clock);
+        QCOMPARE(form->ui()->progressPanel->ui()->timeLeftLabel->text(), QString("Paused"));
+        pause->click();
+        QCOMPARE(pause->text(), QString("Pause"));
+        QVERIFY(ended.wait(60000));
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QVERIFY(qAbs(seconds(out->filePath("holiday.flv")) - 3.0) <= 0.1);
+    }
+
+    // A partial file an interrupted run left (a killed program) goes at the next run into the
+    // folder; one still being written by someone stays.
+    void leftoverPartialFilesAreRemoved() {
+        put(out->filePath(".short.partial.flv"), "4.7 s of a killed run");
+        put(out->filePath(".other.partial3.flv"), "an older version's");
+        put(out->filePath(".busy.partial.mp4"), "another program's, being written");
+        const FileHold busy(out->filePath(".busy.partial.mp4"));
+        form->addFile(clip1s);
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QCOMPARE(outputs(), (QStringList{".busy.partial.mp4", "short.flv"}));
+    }
+
+    // The check of a file runs beside the next file's encoder; when it fails then, its own
+    // row fails and its partial file goes, and the next row is not disturbed.
+    void aCheckFailingBesideTheNextEncodeFailsItsOwnRow() {
+        const QString prober = clips.filePath("slowprober.sh");
+        put(prober, "#!/bin/sh\nfor a; do last=$a; done\ncase \"$last\" in\n"
+                    "*first.partial*) sleep 2; echo 'Invalid data found' >&2; exit 1;;\nesac\n"
+                    "exec ffprobe \"$@\"\n");
+        QFile::setPermissions(prober, QFile::permissions(prober) | QFile::ExeOwner);
+        qputenv("CLIPVANE_FFPROBE", prober.toUtf8());
+        const auto restore = qScopeGuard([] { qunsetenv("CLIPVANE_FFPROBE"); });
+        for (const char* name : {"first.avi", "second.avi"}) {
+            QVERIFY(QFile::copy(clip1s, clips.filePath(name)));
+            form->addFile(clips.filePath(name));
+        }
+        QStringList whenSecondStarted;
+        int started = 0;
+        connect(&form->batch(), &BatchRun::encoderStarted, this, [&] {
+            if (++started == 2)
+                whenSecondStarted = statuses();
+        });
+        convertNow();
+        QCOMPARE(whenSecondStarted, (QStringList{"Processing", "Processing"}));
+        QCOMPARE(statuses(), (QStringList{"Fail", "OK"}));
+        QVERIFY(list().note(list().idAt(0)).startsWith("The output cannot be read back"));
+        QCOMPARE(outputs(), QStringList{"second.flv"});
+        for (const char* name : {"first.avi", "second.avi"})
+            QFile::remove(clips.filePath(name));
     }
 
     // A full disk (a small one, mounted for the test) fails the item, however the encoder

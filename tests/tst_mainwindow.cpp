@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSet>
 #include <QSplitter>
@@ -36,6 +37,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 
@@ -411,9 +413,10 @@ private slots:
         QStringList popup;
         for (QAction* a : form->contextMenu()->actions())
             popup << (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(popup, (QStringList{"Convert Now!", "-", "Play Selected File", "-", "Video Clip",
-                                     "-", "Add Files", "Remove Selected Item", "Clear All Items",
-                                     "-", "Capture Video From DV", "-", "Show Encoder Log"}));
+        QCOMPARE(popup,
+                 (QStringList{"Convert Now!", "-", "Play Selected File", "-", "Video Clip", "-",
+                              "Add Files", "Remove Selected Item", "Clear All Items", "Move Up",
+                              "Move Down", "-", "Capture Video From DV", "-", "Show Encoder Log"}));
         // Where the files go, in the status bar.
         QVERIFY(form->findChild<QLabel*>("outputStatusLabel")->text().startsWith("Output: "));
         form->resize(1280, 800);
@@ -797,6 +800,121 @@ private slots:
         // Locked rows offer no editor.
         const QModelIndex locked = grid->indexFromItem(grid->itemFor("General", "Item Name"), 1);
         QVERIFY(!grid->itemDelegate()->createEditor(grid->viewport(), {}, locked));
+    }
+
+    // Rows move by key, by the context menu and by dragging, and stay put while a run goes.
+    void rowsMove() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        for (const char* name : {"a", "b", "c"})
+            form->sources().append(name);
+        SourceListView* view = form->ui()->sourceListView;
+        const auto order = [&] {
+            QString o;
+            for (int r = 0; r < form->sources().count(); ++r)
+                o += form->sources().textAt(r, SourceList::FileName);
+            return o;
+        };
+        const auto drag = [&](int from, int onto) {
+            QMimeData data;
+            data.setData(SourceListView::kRowMimeType, QByteArray::number(from));
+            const QPoint at = view->visualRect(form->sources().index(onto, 0)).center();
+            QDragEnterEvent enter(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(view->viewport(), &enter); // the drop's target first
+            QDropEvent drop(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(view->viewport(), &drop);
+        };
+        view->setFocus();
+        view->setCurrentIndex(form->sources().index(0, 0));
+        QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(order(), QString("bac"));
+        form->findChild<QAction*>("contextMoveUp")->trigger();
+        QCOMPARE(order(), QString("abc"));
+        drag(0, 2);
+        QCOMPARE(order(), QString("bca"));
+        QCOMPARE(view->currentIndex().row(), 2);
+        emit form->batch().busyChanged(true);
+        QVERIFY(!form->ui()->actionMoveUp->isEnabled() && !form->ui()->actionMoveDown->isEnabled());
+        drag(2, 0);
+        QCOMPARE(order(), QString("bca"));
+    }
+
+    // Automatic shutdown armed shows on the status bar, and a click there turns it off.
+    void shutdownArmedIsInSight() {
+        test::ProgramFolder folder;
+        writeSetting(settingsFilePath(), "set", "autoshut", "1");
+        auto form = makeForm();
+        form->show();
+        auto* armed = form->findChild<QToolButton*>("shutdownStatusButton");
+        QVERIFY(armed->isVisible());
+        QCOMPARE(armed->text(), QString("Shut down when done"));
+        armed->click();
+        QVERIFY(!armed->isVisible());
+        QCOMPARE(readSetting(settingsFilePath(), "set", "autoshut"), QString("0"));
+    }
+
+    // The output each row would get, on its tooltip and on the status bar while it is selected,
+    // by the run's own rules.
+    void outputNamesInSight_data() {
+        QTest::addColumn<QString>("overwrite");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("keep existing files") << "0" << QStringList{"a_New.flv", "a_New_New.flv"};
+        QTest::newRow("overwrite") << "1" << QStringList{"a.flv", "a_New.flv"};
+    }
+    void outputNamesInSight() {
+        QFETCH(QString, overwrite);
+        QFETCH(QStringList, names);
+        test::ProgramFolder folder;
+        QTemporaryDir out;
+        QFile(out.filePath("a.flv")).open(QIODevice::WriteOnly);
+        writeSetting(settingsFilePath(), "set", "outputfolder", out.path());
+        writeSetting(settingsFilePath(), "set", "existedfile", overwrite);
+        auto form = makeForm();
+        form->show();
+        form->ui()->profileCombo->setCurrentIndex(1);
+        form->applySelectedProfile();
+        for (const char* name : {"/v/a.avi", "/w/a.avi"}) {
+            const auto id = form->sources().append(name);
+            form->sources().setText(id, SourceList::Start, "0:00:00");
+            form->sources().setText(id, SourceList::End, "0:00:05");
+        }
+        SourceListView* view = form->ui()->sourceListView;
+        for (int row : {0, 1}) {
+            const QString expected = out.filePath(names.at(row));
+            view->setCurrentIndex(form->sources().index(row, 0));
+            form->selectSource();
+            QVERIFY(form->findChild<QLabel*>("outputStatusLabel")
+                        ->text()
+                        .startsWith("Output: " + expected + " \u00b7 "));
+            const QRect cell = view->visualRect(form->sources().index(row, 0));
+            QHelpEvent help(QEvent::ToolTip, cell.center(),
+                            view->viewport()->mapToGlobal(cell.center()));
+            QApplication::sendEvent(view->viewport(), &help);
+            QVERIFY2(QToolTip::text().endsWith("Output: " + expected),
+                     qPrintable(QToolTip::text()));
+        }
+    }
+
+    // A long path loses the middle of its folder, never the file's own name while it fits.
+    void longPathsKeepTheFileName_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("ends");
+        const QString deep = "/home/someone/" + QString("very long folder/").repeated(8);
+        QTest::newRow("fits") << "/v/holiday.avi" << 400 << "/v/holiday.avi";
+        QTest::newRow("deep folder") << deep + "holiday.avi" << 300 << "/holiday.avi";
+        QTest::newRow("name too long") << "/v/" + QString(200, 'n') + ".avi" << 300 << ".avi";
+    }
+    void longPathsKeepTheFileName() {
+        QFETCH(QString, path);
+        QFETCH(int, width);
+        QFETCH(QString, ends);
+        const QFontMetrics metrics{QFont()};
+        const QString shown = SourceListView::elidePath(path, metrics, width);
+        QVERIFY(metrics.horizontalAdvance(shown) <= width);
+        QVERIFY2(shown.endsWith(ends) && shown.startsWith(path.left(2)), qPrintable(shown));
     }
 
     void ctrlCClearsTheListAtOnce() {

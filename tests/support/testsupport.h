@@ -92,7 +92,12 @@ public:
         shown.append(QStringLiteral("countdown:%1").arg(seconds));
         return countdownRunsOut;
     }
+    CancelChoice cancelChoice() override {
+        shown.append(QStringLiteral("cancel choice"));
+        return cancelAnswer;
+    }
     bool countdownRunsOut = true;
+    CancelChoice cancelAnswer = CancelChoice::StopNow;
     QStringList shown;
     std::function<void(const QString&)> onMessage;
     RecordingDesktop* desktop = nullptr;
