@@ -11,8 +11,17 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
 
 namespace clipvane::bench {
 
@@ -53,11 +62,123 @@ inline void runDirect(const QStringList& args) {
     p.waitForFinished(-1);
 }
 
+// Starts a command without Qt (the baselines), reading nothing and writing to nowhere; -1
+// when it could not start.
+inline pid_t spawnQuiet(const QStringList& args) {
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<QByteArray> bytes;
+    for (const QString& a : args)
+        bytes.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&files);
+    return pid;
+}
+
+inline double cpuSeconds(const rusage& u) {
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct ScheduleTimes {
+    double wallMs = 0;
+    double encodeCpu = 0; // seconds, the encoder commands' own
+    double checkCpu = 0;  // seconds, the check commands' own
+};
+
+// The best schedule, run directly (no event loop, as xargs -P would): the encoder commands
+// `parallel` at a time, each started the moment a slot frees. With checks (one per encode),
+// each encode's check starts the moment it ends, beside the next encodes, taking no slot.
+// Only for when the program has no other child running: it waits for any child.
+inline ScheduleTimes runSchedule(const QList<QStringList>& encodes,
+                                 const QList<QStringList>& checks, int parallel) {
+    ScheduleTimes times;
+    QElapsedTimer clock;
+    clock.start();
+    std::map<pid_t, std::pair<qsizetype, bool>> running; // the command's index, a check
+    qsizetype next = 0;
+    int encoding = 0;
+    while (next < encodes.size() || !running.empty()) {
+        for (; encoding < parallel && next < encodes.size(); ++next) {
+            const pid_t pid = spawnQuiet(encodes.at(next));
+            if (pid > 0) {
+                running[pid] = {next, false};
+                ++encoding;
+            }
+        }
+        int status = 0;
+        rusage used{};
+        const pid_t pid = wait4(-1, &status, 0, &used);
+        if (pid < 0 && errno == EINTR) // Qt's own SIGCHLD handler
+            continue;
+        if (pid < 0)
+            break;
+        const auto it = running.find(pid);
+        if (it == running.end())
+            continue;
+        const auto [index, isCheck] = it->second;
+        running.erase(it);
+        if (isCheck) {
+            times.checkCpu += cpuSeconds(used);
+            continue;
+        }
+        times.encodeCpu += cpuSeconds(used);
+        --encoding;
+        if (index < checks.size()) {
+            const pid_t check = spawnQuiet(checks.at(index));
+            if (check > 0)
+                running[check] = {index, true};
+        }
+    }
+    times.wallMs = static_cast<double>(clock.elapsed());
+    return times;
+}
+
+// A figure measured once a round: its median and spread.
+struct Figure {
+    std::vector<double> values;
+    void add(double v) { values.push_back(v); }
+    double median() const {
+        std::vector<double> v = values;
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    }
+    double low() const {
+        return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
+    }
+    double high() const {
+        return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+    }
+    // "1.023 (1.010 to 1.041)", or the value alone after one round.
+    QString text(int decimals) const {
+        const QString m = QString::number(median(), 'f', decimals);
+        if (values.size() < 2)
+            return m;
+        return QStringLiteral("%1 (%2 to %3)")
+            .arg(m, QString::number(low(), 'f', decimals), QString::number(high(), 'f', decimals));
+    }
+};
+
+// How many rounds the command line asks for: "--rounds N" (1 when not given; 5 gives a
+// median and spread worth quoting).
+inline int roundsAsked(const QStringList& args) {
+    const qsizetype at = args.indexOf(QStringLiteral("--rounds"));
+    return at >= 0 && at + 1 < args.size() ? std::max(1, args.at(at + 1).toInt()) : 1;
+}
+
 // This process's own CPU time (children excluded), in seconds.
 inline double ownCpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return cpuSeconds(u);
 }
 
 // Messages and desktop requests of a benchmark's run: errors printed, nothing opened.

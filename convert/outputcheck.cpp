@@ -16,6 +16,8 @@
 namespace clipvane {
 namespace {
 constexpr qsizetype kHeadBytes = 32;
+// Sound files up to this long are read whole.
+constexpr qint64 kShortSoundSeconds = 30;
 
 // ffprobe writes numbers as JSON numbers or as text.
 std::optional<double> number(const QJsonValue& v) {
@@ -111,7 +113,7 @@ double lengthTolerance(qint64 clipSeconds) {
     return std::max(1.1, 0.02 * static_cast<double>(clipSeconds));
 }
 
-QStringList proberArguments(const QString& outputPath, bool expectVideo) {
+QStringList proberArguments(const QString& outputPath, bool expectVideo, qint64 clipSeconds) {
     const QString extension = QLatin1Char('.') + QFileInfo(outputPath).suffix().toLower();
     const QString mainStream = expectVideo ? QStringLiteral("v:0") : QStringLiteral("a:0");
     QStringList args{QStringLiteral("-v"), QStringLiteral("error")};
@@ -128,8 +130,17 @@ QStringList proberArguments(const QString& outputPath, bool expectVideo) {
     } else {
         // A seek far past the end lands on the last key frame: what follows is read. Every
         // stream is shown, so that a complaint about any of them is printed.
-        args << QStringLiteral("-read_intervals") << QStringLiteral("99999999%")
-             << QStringLiteral("-show_entries")
+        QString from = QStringLiteral("99999999%");
+        if (extension == QLatin1String(".mp3") && clipSeconds > kShortSoundSeconds) {
+            // An MP3 has no index, only its first frame's table of contents, whose last entry
+            // may point at the very end; without it a seek reads every frame from the start.
+            // So the seek goes through the table to a little before the clip's end: a file
+            // cut before that point fails to seek.
+            const qint64 seconds = std::min(clipSeconds * 98 / 100, clipSeconds - 10);
+            args << QStringLiteral("-usetoc") << QStringLiteral("1");
+            from = QString::number(seconds) + QLatin1Char('%');
+        }
+        args << QStringLiteral("-read_intervals") << from << QStringLiteral("-show_entries")
              << QStringLiteral("format=format_name,start_time,duration:stream=index,codec_type:"
                                "stream_tags=DURATION:packet=stream_index,pts_time,duration_time,"
                                "pos,size");
@@ -235,7 +246,8 @@ void OutputCheck::start(const QString& outputPath, qint64 clipSeconds, bool expe
     options.deathSignal = SIGKILL;
     options.endsAtQuickExit = true;
     options.timeLimitMs = m_timeLimitMs;
-    if (!m_prober->start(QStringList{ffprobeProgram()} + proberArguments(outputPath, expectVideo),
+    if (!m_prober->start(QStringList{ffprobeProgram()} +
+                             proberArguments(outputPath, expectVideo, clipSeconds),
                          options))
         doneLater(QStringLiteral("Clipvane could not check the new file: ffprobe, part of "
                                  "FFmpeg, could not be started."));

@@ -25,9 +25,11 @@ struct OutputFacts {
 // finished file, read without going through the whole file. An FLV's metadata, rewritten by
 // the encoder's last step, names the file's size and length; an SWF's header its size and
 // frame count (read from the file itself, the prober only shows a first frame); anything else
-// is read at its end, the last stretch of packets after a seek past the end, where a file
-// cut short or never finished shows.
-QStringList proberArguments(const QString& outputPath, bool expectVideo);
+// is read at its end, the last stretch of packets after a seek past the end through the
+// container's index, where a file cut short or never finished shows (an MP3 of a clip of
+// clipSeconds, when longer than half a minute, from a little before the clip's end, through
+// its table of contents). However long the output, only its head and its end are read.
+QStringList proberArguments(const QString& outputPath, bool expectVideo, qint64 clipSeconds = 0);
 
 // Judges an output against the clip it should hold: an empty string when it is what the row
 // will claim, else why not, in words for the user. It must be whole (a finished file, read to

@@ -624,6 +624,17 @@ private slots:
                     << unfinished << qint64(4) << k.video << "*";
             }
         }
+        // A long MP3 is read from a little before the clip's end, through its table of contents.
+        const QString minute = dir.filePath("minute.mp3");
+        QVERIFY(test::makeClip(minute, {"-f", "lavfi", "-i", "sine", "-t", "60"}, {}));
+        QFile half(dir.filePath("minute half.mp3"));
+        QVERIFY(half.open(QIODevice::WriteOnly) &&
+                half.write(test::contents(minute).left(QFileInfo(minute).size() / 2)) > 0);
+        QTest::newRow("mp3 minute whole") << minute << qint64(60) << false << "";
+        QTest::newRow("mp3 minute of a shorter clip")
+            << minute << qint64(50) << false << "The output lasts 60 s of a 50 s clip.";
+        QTest::newRow("mp3 minute of a longer clip") << minute << qint64(70) << false << "*";
+        QTest::newRow("mp3 minute half") << half.fileName() << qint64(60) << false << "*";
         QTest::newRow("sound where video is wanted")
             << dir.filePath("whole.m4a") << qint64(4) << true
             << "The encoder wrote an empty file: it holds no video.";
@@ -647,6 +658,48 @@ private slots:
             QVERIFY2(!said.isEmpty(), qPrintable(file));
         else
             QCOMPARE(said, failure);
+    }
+
+    // However long the output, the check reads its head and its last stretch, never the whole
+    // file: what the prober says it read of a minute's output of each container.
+    void checksReadLittleOfALongOutput_data() {
+        QTest::addColumn<QString>("file");
+        static QTemporaryDir dir;
+        const QStringList source{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25",
+                                 "-f", "lavfi", "-i", "sine",
+                                 "-t", "60"};
+        const QStringList flash{"-g", "25", "-c:v", "flv", "-c:a", "libmp3lame", "-ar", "44100"};
+        const QStringList h264{"-g",      "25",        "-c:v", "libx264",
+                               "-preset", "ultrafast", "-c:a", "aac"};
+        const std::pair<QString, QStringList> kinds[] = {
+            {"flv", flash},
+            {"swf", flash},
+            {"mp4", h264 + QStringList{"-movflags", "+faststart"}},
+            {"mkv", h264},
+            {"webm",
+             {"-g", "25", "-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "8", "-c:a",
+              "libopus"}},
+            {"mp3", {"-vn", "-c:a", "libmp3lame"}},
+            {"m4a", {"-vn", "-c:a", "aac"}}};
+        for (const auto& [ext, codecs] : kinds) {
+            const QString path = dir.filePath("long." + ext);
+            QVERIFY(test::makeClip(path, source, codecs));
+            QTest::newRow(qPrintable(ext)) << path;
+        }
+    }
+    void checksReadLittleOfALongOutput() {
+        QFETCH(QString, file);
+        QStringList args =
+            proberArguments(file, !file.endsWith(".mp3") && !file.endsWith(".m4a"), 60);
+        args[args.indexOf("error")] = "verbose"; // for the reader's statistics
+        QProcess prober;
+        prober.start("ffprobe", args);
+        QVERIFY(prober.waitForFinished(30000) && prober.exitCode() == 0);
+        const QRegularExpressionMatch read = QRegularExpression("Statistics: (\\d+) bytes read")
+                                                 .match(prober.readAllStandardError());
+        QVERIFY(read.hasMatch());
+        QVERIFY2(read.captured(1).toLongLong() < QFileInfo(file).size() / 4,
+                 qPrintable(read.captured(1) + " of " + QString::number(QFileInfo(file).size())));
     }
 
     // FFmpeg can exit 0 when the disk fills at the end: the log's write errors tell.
