@@ -5,6 +5,7 @@
 #include "capture/linuxcapture.h"
 #include "ui_capturedialog.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -15,10 +16,10 @@ namespace {
 QString showSaveDialog(QWidget* parent, const QString& current) {
     // The name is taken as given: no extension is added and an existing file is not asked
     // about (Start capture never overwrites one).
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save Video File"), current,
-                                        QStringLiteral("Avi Video file (*.avi)"), nullptr,
-                                        QFileDialog::DontConfirmOverwrite |
-                                            QFileDialog::DontResolveSymlinks);
+    return QFileDialog::getSaveFileName(
+        parent, QCoreApplication::translate("clipvane::CaptureDialog", "Save Video File"), current,
+        QCoreApplication::translate("clipvane::CaptureDialog", "Avi Video file (*.avi)"), nullptr,
+        QFileDialog::DontConfirmOverwrite | QFileDialog::DontResolveSymlinks);
 }
 
 constexpr CaptureComponent::CameraProperty kCameraProperties[] = {
@@ -91,7 +92,7 @@ void CaptureDialog::loadDevices() {
         // "None" first; the machine's own microphone chosen when it has one.
         const QSignalBlocker quiet(m_ui->soundCombo);
         m_ui->soundCombo->clear();
-        m_ui->soundCombo->addItem(QStringLiteral("None"));
+        m_ui->soundCombo->addItem(tr("None"));
         m_ui->soundCombo->addItems(m_capture->soundSourceNames());
         m_ui->soundCombo->setCurrentIndex(std::max(0, m_capture->preferredSoundSource() + 1));
     }
@@ -147,8 +148,7 @@ void CaptureDialog::selectDevice() {
     fillFrameRates();
     // A DV camcorder's sound comes with its picture.
     const bool ownSound = m_capture->deviceHasOwnSound();
-    m_ui->soundCombo->setToolTip(ownSound ? QStringLiteral("The camcorder records its own sound.")
-                                          : QString());
+    m_ui->soundCombo->setToolTip(ownSound ? tr("The camcorder records its own sound.") : QString());
     showIdle();
 }
 

@@ -2,6 +2,7 @@
 
 #include "process/toolprocess.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFile>
@@ -25,7 +26,8 @@ QString RealDesktopServices::shutdown() {
         replacement.isEmpty() ? QStringList{QStringLiteral("systemctl"), QStringLiteral("poweroff")}
                               : QProcess::splitCommand(replacement);
     if (args.isEmpty())
-        return QStringLiteral("no shutdown command is set.");
+        return QCoreApplication::translate("clipvane::RealDesktopServices",
+                                           "no shutdown command is set.");
     // The command answers at once whether the system takes the request (no rights, no
     // systemd: it says why); the window stays live meanwhile.
     constexpr int kAnswerMs = 60000;
@@ -41,18 +43,24 @@ QString RealDesktopServices::shutdown() {
         loop.quit();
     });
     if (!command.start(args, options))
-        return QStringLiteral("%1 could not be started.").arg(args.first());
+        return QCoreApplication::translate("clipvane::RealDesktopServices",
+                                           "%1 could not be started.")
+            .arg(args.first());
     loop.exec();
     if (exit.succeeded())
         return {};
     if (exit.timedOut)
-        return QStringLiteral("%1 gave no answer within %2 s.")
+        return QCoreApplication::translate("clipvane::RealDesktopServices",
+                                           "%1 gave no answer within %2 s.")
             .arg(args.first())
             .arg(kAnswerMs / 1000);
     const QString said = QString::fromLocal8Bit(command.output()).simplified();
     if (!said.isEmpty())
         return said;
-    return QStringLiteral("%1 ended with exit code %2.").arg(args.first()).arg(exit.exitCode);
+    return QCoreApplication::translate("clipvane::RealDesktopServices",
+                                       "%1 ended with exit code %2.")
+        .arg(args.first())
+        .arg(exit.exitCode);
 }
 
 void RealDesktopServices::showHelp(const QString& helpFile) {
@@ -61,7 +69,8 @@ void RealDesktopServices::showHelp(const QString& helpFile) {
         return; // a missing help file shows nothing
     auto* browser = new QTextBrowser;
     browser->setAttribute(Qt::WA_DeleteOnClose);
-    browser->setWindowTitle(QStringLiteral("Clipvane Help"));
+    browser->setWindowTitle(
+        QCoreApplication::translate("clipvane::RealDesktopServices", "Clipvane Help"));
     browser->setOpenExternalLinks(true);
     browser->setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
     browser->resize(760, 640);
@@ -91,14 +100,22 @@ void QtMessageBoxes::warning(const QString& text) {
 
 CancelChoice QtMessageBoxes::cancelChoice() {
     QMessageBox box(QMessageBox::Question, QLatin1String(kApplicationTitle),
-                    QStringLiteral("Stop converting?"), QMessageBox::NoButton, m_parent);
+                    QCoreApplication::translate("clipvane::QtMessageBoxes", "Stop converting?"),
+                    QMessageBox::NoButton, m_parent);
     box.setObjectName(QStringLiteral("cancelChoiceBox"));
     box.setTextFormat(Qt::PlainText);
-    QPushButton* stopNow = box.addButton(QStringLiteral("Stop now"), QMessageBox::DestructiveRole);
-    QPushButton* skip = box.addButton(QStringLiteral("Skip this file"), QMessageBox::ActionRole);
-    QPushButton* finish =
-        box.addButton(QStringLiteral("Finish this file, then stop"), QMessageBox::ActionRole);
-    QPushButton* keep = box.addButton(QStringLiteral("Keep converting"), QMessageBox::RejectRole);
+    QPushButton* stopNow =
+        box.addButton(QCoreApplication::translate("clipvane::QtMessageBoxes", "Stop now"),
+                      QMessageBox::DestructiveRole);
+    QPushButton* skip =
+        box.addButton(QCoreApplication::translate("clipvane::QtMessageBoxes", "Skip this file"),
+                      QMessageBox::ActionRole);
+    QPushButton* finish = box.addButton(
+        QCoreApplication::translate("clipvane::QtMessageBoxes", "Finish this file, then stop"),
+        QMessageBox::ActionRole);
+    QPushButton* keep =
+        box.addButton(QCoreApplication::translate("clipvane::QtMessageBoxes", "Keep converting"),
+                      QMessageBox::RejectRole);
     stopNow->setObjectName(QStringLiteral("stopNowButton"));
     skip->setObjectName(QStringLiteral("skipFileButton"));
     finish->setObjectName(QStringLiteral("finishFileButton"));
@@ -121,7 +138,9 @@ bool QtMessageBoxes::shutdownCountdown(int seconds) {
     box.setTextFormat(Qt::PlainText);
     int left = seconds;
     const auto show = [&] {
-        box.setText(QStringLiteral("The computer will shut down in %1 s.").arg(left));
+        box.setText(QCoreApplication::translate("clipvane::QtMessageBoxes",
+                                                "The computer will shut down in %1 s.")
+                        .arg(left));
     };
     show();
     QTimer tick;

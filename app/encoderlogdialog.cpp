@@ -14,7 +14,7 @@ namespace clipvane {
 EncoderLogDialog::EncoderLogDialog(const QString& inputPath, const QString& logPath,
                                    QWidget* parent)
     : QDialog(parent), m_view(new QPlainTextEdit(this)) {
-    setWindowTitle(QStringLiteral("Encoder Log  -  ") + QFileInfo(inputPath).fileName());
+    setWindowTitle(tr("Encoder Log  -  ") + QFileInfo(inputPath).fileName());
     m_view->setObjectName(QStringLiteral("logView"));
     m_view->setReadOnly(true);
     m_view->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "app/openvideodialog.h"
 #include "app/programicon.h"
+#include "app/translations.h"
 #include "convert/itemfinisher.h"
 #include "process/childtools.h"
 #include "sources/fileselect.h"
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
 
     QApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName(QStringLiteral("clipvane"));
+    // The user's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), Qt's own buttons included.
+    clipvane::installTranslations();
     clipvane::installProgramIcon();
     // What probes of a program that was killed left behind.
     clipvane::removeStaleProbeFolders();

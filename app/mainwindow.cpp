@@ -110,16 +110,16 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     m_outputStatus = new QLabel(this);
     m_outputStatus->setObjectName(QStringLiteral("outputStatusLabel"));
     m_outputStatus->setCursor(Qt::PointingHandCursor);
-    m_outputStatus->setToolTip(QStringLiteral("Click to change the output settings"));
+    m_outputStatus->setToolTip(tr("Click to change the output settings"));
     m_outputStatus->installEventFilter(this);
     statusBar()->addWidget(m_outputStatus, 1);
     // Automatic shutdown armed is always in sight, with a click to turn it off.
     m_shutdownStatus = new QToolButton(this);
     m_shutdownStatus->setObjectName(QStringLiteral("shutdownStatusButton"));
-    m_shutdownStatus->setText(QStringLiteral("Shut down when done"));
-    m_shutdownStatus->setToolTip(QStringLiteral("The computer shuts down when the conversion "
-                                                "ends. Click to turn this off."));
-    m_shutdownStatus->setAccessibleName(QStringLiteral("Shut down when done"));
+    m_shutdownStatus->setText(tr("Shut down when done"));
+    m_shutdownStatus->setToolTip(tr("The computer shuts down when the conversion "
+                                    "ends. Click to turn this off."));
+    m_shutdownStatus->setAccessibleName(tr("Shut down when done"));
     m_shutdownStatus->setAutoRaise(true);
     // No taller than the status bar's text: the picture above keeps its room.
     m_shutdownStatus->setMaximumHeight(m_outputStatus->sizeHint().height());
@@ -189,21 +189,21 @@ void MainWindow::buildContextMenu() {
         connect(entry, &QAction::triggered, command, &QAction::trigger);
         followAction(entry, command);
     };
-    add("contextConvert", m_ui->actionConvert, QStringLiteral("Convert Now!"));
+    add("contextConvert", m_ui->actionConvert, tr("Convert Now!"));
     m_contextMenu->addSeparator();
-    add("contextPlay", m_ui->actionPlay, QStringLiteral("Play Selected File"));
+    add("contextPlay", m_ui->actionPlay, tr("Play Selected File"));
     m_contextMenu->addSeparator();
-    add("contextClip", m_ui->actionClip, QStringLiteral("Video Clip"));
+    add("contextClip", m_ui->actionClip, tr("Video Clip"));
     m_contextMenu->addSeparator();
-    add("contextAddFiles", m_ui->actionAddFiles, QStringLiteral("Add Files"));
-    add("contextRemoveItem", m_ui->actionRemoveFile, QStringLiteral("Remove Selected Item"));
-    add("contextClearAll", m_ui->actionClearAll, QStringLiteral("Clear All Items"));
-    add("contextMoveUp", m_ui->actionMoveUp, QStringLiteral("Move Up"));
-    add("contextMoveDown", m_ui->actionMoveDown, QStringLiteral("Move Down"));
+    add("contextAddFiles", m_ui->actionAddFiles, tr("Add Files"));
+    add("contextRemoveItem", m_ui->actionRemoveFile, tr("Remove Selected Item"));
+    add("contextClearAll", m_ui->actionClearAll, tr("Clear All Items"));
+    add("contextMoveUp", m_ui->actionMoveUp, tr("Move Up"));
+    add("contextMoveDown", m_ui->actionMoveDown, tr("Move Down"));
     m_contextMenu->addSeparator();
-    add("contextCapture", m_ui->actionCapture, QStringLiteral("Capture Video From DV"));
+    add("contextCapture", m_ui->actionCapture, tr("Capture Video From DV"));
     m_contextMenu->addSeparator();
-    m_showLogAction = m_contextMenu->addAction(QStringLiteral("Show Encoder Log"));
+    m_showLogAction = m_contextMenu->addAction(tr("Show Encoder Log"));
     m_showLogAction->setObjectName(QStringLiteral("contextShowEncoderLog"));
     connect(m_showLogAction, &QAction::triggered, this, &MainWindow::showEncoderLog);
 }
@@ -286,8 +286,8 @@ void MainWindow::loadSettings() {
     if (!problem.isEmpty())
         QTimer::singleShot(0, this, [this, problem] {
             statusBar()->showMessage(
-                QStringLiteral("Clipvane cannot read its settings file %1 (%2); it uses its "
-                               "defaults.")
+                tr("Clipvane cannot read its settings file %1 (%2); it uses its "
+                   "defaults.")
                     .arg(QDir::toNativeSeparators(settingsFilePath()), problem));
         });
 }
@@ -335,7 +335,7 @@ void MainWindow::saveAsPreset() {
         return;
     if (!m_picker->saveAsPreset(dialog.name()) && m_services.messages)
         m_services.messages->error(
-            QStringLiteral("The preset could not be saved: settings.dat cannot be written."));
+            tr("The preset could not be saved: settings.dat cannot be written."));
 }
 
 void MainWindow::managePresets() {
@@ -392,7 +392,7 @@ void MainWindow::addDroppedFiles(const QStringList& paths) {
     appendAndProbe(m_sources, QStringList(paths.cbegin(), refused), probeParallelism());
     if (refused != paths.cend()) {
         if (m_services.messages)
-            m_services.messages->information(QStringLiteral("Only Video files are allowed!"));
+            m_services.messages->information(tr("Only Video files are allowed!"));
         return;
     }
     unsetCursor();
@@ -431,11 +431,11 @@ void MainWindow::updateStatusBar() {
     const int row = selectedRow();
     const QString planned = row >= 0 ? plannedOutput(row) : QString();
     m_outputStatus->setText(
-        QStringLiteral("Output: %1 \u00b7 %2")
+        tr("Output: %1 \u00b7 %2")
             .arg(planned.isEmpty() ? QDir::toNativeSeparators(preferences.effectiveOutputFolder())
                                    : planned,
-                 preferences.overwriteExisting() ? QStringLiteral("overwrite existing files")
-                                                 : QStringLiteral("keep existing files")));
+                 preferences.overwriteExisting() ? tr("overwrite existing files")
+                                                 : tr("keep existing files")));
 }
 
 void MainWindow::convertAll() {
@@ -673,7 +673,7 @@ void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& ba
     }
     m_sources.endProbe();
     if (!skipped.isEmpty() && m_services.messages)
-        m_services.messages->warning(QStringLiteral("Only files can be added. Not added:\n") +
+        m_services.messages->warning(tr("Only files can be added. Not added:\n") +
                                      skipped.join(QLatin1Char('\n')));
 }
 

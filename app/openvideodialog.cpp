@@ -2,12 +2,13 @@
 
 #include "sources/fileselect.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 
 namespace clipvane {
 
 void setUpOpenVideoDialog(QFileDialog& dialog, const QString& startFolder) {
-    dialog.setWindowTitle(QLatin1String(kOpenVideoTitle));
+    dialog.setWindowTitle(QCoreApplication::translate("FileSelect", kOpenVideoTitle));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);

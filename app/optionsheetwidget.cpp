@@ -12,6 +12,8 @@ namespace {
 
 constexpr int kCategoryRole = Qt::UserRole + 1;
 constexpr int kCaptionRole = Qt::UserRole + 2;
+// The row's value as the sheet holds it (column 1 shows it in the user's language).
+constexpr int kValueRole = Qt::UserRole + 3;
 
 class OptionValueDelegate : public QStyledItemDelegate {
 public:
@@ -24,7 +26,8 @@ public:
             return nullptr;
         if (row->kind == OptionSheet::Kind::List) {
             auto* combo = new QComboBox(parent);
-            combo->addItems(row->choices);
+            for (const QString& choice : row->choices)
+                combo->addItem(shownOptionText(choice), choice);
             return combo;
         }
         return QStyledItemDelegate::createEditor(parent, option, index);
@@ -32,7 +35,7 @@ public:
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
-            const int at = combo->findText(index.data().toString());
+            const int at = combo->findData(index.data(kValueRole).toString());
             combo->setCurrentIndex(at);
             return;
         }
@@ -42,8 +45,10 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
-            if (combo->currentIndex() >= 0)
+            if (combo->currentIndex() >= 0) {
+                model->setData(index, combo->currentData(), kValueRole);
                 model->setData(index, combo->currentText());
+            }
             return;
         }
         QStyledItemDelegate::setModelData(editor, model, index);
@@ -108,7 +113,7 @@ void OptionSheetWidget::setContextActions(const QList<QAction*>& actions) {
 QTreeWidgetItem* OptionSheetWidget::itemFor(const QString& category, const QString& caption) const {
     for (int i = 0; i < topLevelItemCount(); ++i) {
         QTreeWidgetItem* cat = topLevelItem(i);
-        if (cat->text(0) != category)
+        if (cat->data(0, kCategoryRole).toString() != category)
             continue;
         for (int j = 0; j < cat->childCount(); ++j) {
             if (cat->child(j)->data(0, kCaptionRole).toString() == caption)
@@ -124,7 +129,8 @@ void OptionSheetWidget::rebuild() {
     clear();
     if (m_sheet) {
         for (const OptionSheet::Category& c : m_sheet->categories()) {
-            auto* cat = new QTreeWidgetItem(this, {c.name});
+            auto* cat = new QTreeWidgetItem(this, {shownOptionText(c.name)});
+            cat->setData(0, kCategoryRole, c.name);
             cat->setFlags(Qt::ItemIsEnabled);
             QFont bold = cat->font(0);
             bold.setBold(true);
@@ -134,7 +140,7 @@ void OptionSheetWidget::rebuild() {
                 cat->setToolTip(0, tr("Clip times are set in the clip dialog: double-click a "
                                       "file in the Video List."));
             for (const OptionSheet::Row& r : c.rows) {
-                auto* item = new QTreeWidgetItem(cat, {r.caption, r.value});
+                auto* item = new QTreeWidgetItem(cat, {shownOptionText(r.caption), r.value});
                 item->setData(0, kCategoryRole, c.name);
                 item->setData(0, kCaptionRole, r.caption);
             }
@@ -155,7 +161,9 @@ void OptionSheetWidget::refreshRow(const QString& category, const QString& capti
     if (!item || !row)
         return;
     m_updating = true;
-    item->setText(1, row->value);
+    item->setData(1, kValueRole, row->value);
+    item->setText(1,
+                  row->kind == OptionSheet::Kind::List ? shownOptionText(row->value) : row->value);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (!row->locked)
         flags |= Qt::ItemIsEditable;
@@ -169,9 +177,12 @@ void OptionSheetWidget::refreshRow(const QString& category, const QString& capti
     QFont font = item->font(1);
     font.setItalic(row->locked);
     item->setFont(1, font);
-    item->setToolTip(1, row->kind == OptionSheet::Kind::List
-                            ? row->choices.join(QStringLiteral(", "))
-                            : QString());
+    QStringList shownChoices;
+    if (row->kind == OptionSheet::Kind::List) {
+        for (const QString& choice : row->choices)
+            shownChoices << shownOptionText(choice);
+    }
+    item->setToolTip(1, shownChoices.join(QStringLiteral(", ")));
     m_updating = false;
 }
 
@@ -183,7 +194,10 @@ void OptionSheetWidget::onItemChanged(QTreeWidgetItem* item, int column) {
     const OptionSheet::Row* row = m_sheet->row(category, caption);
     if (!row || row->locked)
         return;
-    m_sheet->setValue(category, caption, item->text(1));
+    // A list row takes the choice's own value; a text row what was typed.
+    m_sheet->setValue(category, caption,
+                      row->kind == OptionSheet::Kind::List ? item->data(1, kValueRole).toString()
+                                                           : item->text(1));
 }
 
 } // namespace clipvane

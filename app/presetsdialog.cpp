@@ -2,6 +2,7 @@
 
 #include "app/skin.h"
 #include "base/apppaths.h"
+#include "options/profiles.h"
 #include "ui_presetsdialog.h"
 
 #include <QListWidgetItem>
@@ -44,15 +45,16 @@ void PresetsDialog::showSelected() {
     m_ui->renameButton->setEnabled(item);
     m_ui->deleteButton->setEnabled(item);
     if (!item) {
-        m_ui->noteLabel->setText(
-            m_ui->presetList->count() == 0 ? QStringLiteral("You have no presets.") : QString());
+        m_ui->noteLabel->setText(m_ui->presetList->count() == 0 ? tr("You have no presets.")
+                                                                : QString());
         return;
     }
     const int number = item->data(kNumberRole).toInt();
     for (const Preset& p : std::as_const(m_presets)) {
         if (p.number == number)
-            m_ui->noteLabel->setText(p.isUsable() ? QStringLiteral("Profile: ") + p.profileCaption
-                                                  : p.problem());
+            m_ui->noteLabel->setText(p.isUsable()
+                                         ? tr("Profile: ") + shownProfileCaption(p.profileCaption)
+                                         : p.problem());
     }
 }
 
@@ -77,11 +79,11 @@ void PresetsDialog::onItemChanged(QListWidgetItem* item) {
     const QString name = cleanPresetName(item->text());
     QString refusal;
     if (name.isEmpty())
-        refusal = QStringLiteral("A preset needs a name.");
+        refusal = tr("A preset needs a name.");
     for (int i = 0; i < m_ui->presetList->count() && refusal.isEmpty(); ++i) {
         const QListWidgetItem* other = m_ui->presetList->item(i);
         if (other != item && other->text().compare(name, Qt::CaseInsensitive) == 0)
-            refusal = QStringLiteral("A preset named \u201c%1\u201d already exists.").arg(name);
+            refusal = tr("A preset named \u201c%1\u201d already exists.").arg(name);
     }
     m_filling = true;
     item->setText(refusal.isEmpty() ? name : before);
@@ -100,7 +102,7 @@ void PresetsDialog::accept() {
         renames.append({item->data(kNumberRole).toInt(), item->text()});
     }
     if (!PresetStore(settingsFilePath()).applyEdits(renames, m_removed)) {
-        m_ui->noteLabel->setText(QStringLiteral("The changes could not be saved to settings.dat."));
+        m_ui->noteLabel->setText(tr("The changes could not be saved to settings.dat."));
         return;
     }
     QDialog::accept();

@@ -37,7 +37,8 @@ void ProfilePicker::fill() {
     const QList<ProfileEntry>& catalogue = profileCatalogue();
     for (qsizetype i = 0; i < catalogue.size(); ++i) {
         const ProfileEntry& entry = catalogue.at(i);
-        m_combo->addItem(entry.isHeading ? nextHeadingIcon() : QIcon(), entry.caption);
+        m_combo->addItem(entry.isHeading ? nextHeadingIcon() : QIcon(),
+                         shownProfileCaption(entry.caption));
         m_combo->setItemData(int(i), int(i) + 1, kProfileRole);
     }
     m_presets = PresetStore(settingsFilePath()).load();
@@ -45,7 +46,7 @@ void ProfilePicker::fill() {
         return;
     auto* model = qobject_cast<QStandardItemModel*>(m_combo->model());
     heading = m_headingIcons.size() - 1; // "My Presets" has the last picture
-    m_combo->addItem(nextHeadingIcon(), QLatin1String(kPresetsHeading));
+    m_combo->addItem(nextHeadingIcon(), tr(kPresetsHeading));
     if (model) // a heading of the list, never a pick
         model->item(m_combo->count() - 1)->setFlags(Qt::NoItemFlags);
     for (const Preset& p : std::as_const(m_presets)) {
@@ -53,7 +54,7 @@ void ProfilePicker::fill() {
         if (p.isUsable()) {
             m_combo->addItem(p.name);
         } else {
-            m_combo->addItem(p.name + QStringLiteral(" (its profile no longer exists)"));
+            m_combo->addItem(p.name + tr(" (its profile no longer exists)"));
             m_combo->setItemData(row, p.problem(), Qt::ToolTipRole);
             if (model)
                 model->item(row)->setFlags(Qt::NoItemFlags);

@@ -54,7 +54,7 @@ public:
     // the picked preset has gone, its profile is picked.
     void reload();
 
-    static constexpr const char* kPresetsHeading = "My Presets";
+    static constexpr const char* kPresetsHeading = QT_TR_NOOP("My Presets");
 
 signals:
     void pickChanged();

@@ -34,10 +34,10 @@ void ProgressPanel::bind(BatchRun* run) {
 
 void ProgressPanel::showPaused(bool paused) {
     m_ui->pauseButton->setChecked(paused);
-    m_ui->pauseButton->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
-    m_ui->pauseButton->setToolTip(paused ? QStringLiteral("Go on converting")
-                                         : QStringLiteral("Pause every running encoder; click "
-                                                          "again to go on"));
+    m_ui->pauseButton->setText(paused ? tr("Resume") : tr("Pause"));
+    m_ui->pauseButton->setToolTip(paused ? tr("Go on converting")
+                                         : tr("Pause every running encoder; click "
+                                              "again to go on"));
 }
 
 void ProgressPanel::showForRun(bool visible) {

@@ -1,6 +1,7 @@
 #include "app/savepresetdialog.h"
 
 #include "app/skin.h"
+#include "options/profiles.h"
 #include "ui_savepresetdialog.h"
 
 #include <QCompleter>
@@ -40,14 +41,13 @@ void SavePresetDialog::showNote() {
     const QString typed = name();
     m_ui->okButton->setEnabled(!typed.isEmpty());
     if (typed.isEmpty())
-        m_ui->noteLabel->setText(QStringLiteral("Type a name for the preset."));
+        m_ui->noteLabel->setText(tr("Type a name for the preset."));
     else if (const Preset* same = PresetStore::findByName(m_presets, typed))
-        m_ui->noteLabel->setText(
-            QStringLiteral("Replaces your preset \u201c%1\u201d.").arg(same->name));
+        m_ui->noteLabel->setText(tr("Replaces your preset \u201c%1\u201d.").arg(same->name));
     else
         m_ui->noteLabel->setText(
-            QStringLiteral("Saves the profile \u201c%1\u201d with the options as they are now.")
-                .arg(m_profileCaption));
+            tr("Saves the profile \u201c%1\u201d with the options as they are now.")
+                .arg(shownProfileCaption(m_profileCaption)));
 }
 
 } // namespace clipvane

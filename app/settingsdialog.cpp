@@ -6,6 +6,7 @@
 #include "settings/preferences.h"
 #include "ui_settingsdialog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 
@@ -58,12 +59,12 @@ void SettingsDialog::accept() {
     const Preferences preferences;
     switch (preferences.saveBatchChoices(c)) {
     case Preferences::SaveResult::ThreadRefused:
-        m_messages->error(QLatin1String(Preferences::kThreadError));
+        m_messages->error(QCoreApplication::translate("Preferences", Preferences::kThreadError));
         m_ui->threadsEdit->setFocus();
         return;
     case Preferences::SaveResult::WriteFailed:
         // The dialog stays open: the user can try again or leave with Cancel.
-        m_messages->error(QStringLiteral("The settings could not be saved to %1.")
+        m_messages->error(tr("The settings could not be saved to %1.")
                               .arg(QDir::toNativeSeparators(preferences.filePath())));
         return;
     case Preferences::SaveResult::Saved:

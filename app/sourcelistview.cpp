@@ -58,7 +58,7 @@ bool SourceListView::viewportEvent(QEvent* event) {
     if (!output.isEmpty()) {
         if (tip.isEmpty())
             tip = model()->index(index.row(), 0).data().toString();
-        tip += QStringLiteral("\nOutput: ") + output;
+        tip += QLatin1Char('\n') + tr("Output: %1").arg(output);
     }
     if (tip.isEmpty())
         QToolTip::hideText();

@@ -1,5 +1,6 @@
 #include "capture/capturetext.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -34,18 +35,19 @@ QString sizeText(const QSize& size) {
 }
 
 QString rateText(const FrameRate& rate) {
-    return QStringLiteral("%1 fps").arg(rate.text());
+    return QCoreApplication::translate("CaptureText", "%1 fps").arg(rate.text());
 }
 
 QString noDeviceText() {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "CaptureText",
         "No camera or capture card was found. Connect one and open this window again.");
 }
 
 QString statisticsLine(const CaptureStatistics& statistics, const QLocale& locale) {
     QLocale plain = locale;
     plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    return QStringLiteral("%1 frames (%2 dropped) - %3 sec.")
+    return QCoreApplication::translate("CaptureText", "%1 frames (%2 dropped) - %3 sec.")
         .arg(statistics.frames)
         .arg(statistics.dropped)
         .arg(plain.toString(static_cast<double>(statistics.milliseconds) / 1000.0, 'f', 2));

@@ -1,5 +1,6 @@
 #include "capture/firewiredevices.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,7 +44,8 @@ QList<DvCamcorder> dvCamcorders(const QString& sysFolder, const QString& devFold
         const QString node = QDir(devFolder).filePath(entry);
         if (!guidText.match(guid).hasMatch() || !QFileInfo::exists(node))
             continue;
-        DvCamcorder camcorder{guid, node, QStringLiteral("DV camcorder (FireWire)")};
+        DvCamcorder camcorder{guid, node,
+                              QCoreApplication::translate("FireWire", "DV camcorder (FireWire)")};
         const QString model =
             QStringList{attribute(device, "vendor_name"), attribute(device, "model_name")}
                 .join(u' ')

@@ -16,10 +16,6 @@ namespace {
 constexpr int kHeaderProbeMs = 30 * 1000;
 constexpr int kReadThroughMs = 5 * 60 * 1000; // reading or rewriting a large file
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("clipvane::RecordingCheck", text);
-}
-
 // The number the prober prints for one entry; -1 when it has none (N/A) or did not run.
 qint64 probedNumber(const QString& file, const QString& entry, bool countPackets,
                     bool* proberRan = nullptr) {
@@ -45,12 +41,16 @@ RecordingCheck checkRecording(const QString& file) {
     RecordingCheck check;
     const QFileInfo info(file);
     if (!info.isFile()) {
-        check.problem =
-            tr("%1 is gone: its file or folder was deleted or moved while recording.").arg(file);
+        check.problem = QCoreApplication::translate(
+                            "RecordingCheck",
+                            "%1 is gone: its file or folder was deleted or moved while recording.")
+                            .arg(file);
         return check;
     }
     if (info.size() == 0) {
-        check.problem = tr("nothing could be written to %1.").arg(file);
+        check.problem =
+            QCoreApplication::translate("RecordingCheck", "nothing could be written to %1.")
+                .arg(file);
         return check;
     }
     bool proberRan = false;
@@ -68,7 +68,8 @@ RecordingCheck checkRecording(const QString& file) {
     // writing it again, with an index, beside it and then over it.
     if (probedNumber(file, QStringLiteral("nb_read_packets"), true) <= 0) {
         check.frames = 0;
-        check.problem = tr("%1 holds no pictures.").arg(file);
+        check.problem =
+            QCoreApplication::translate("RecordingCheck", "%1 holds no pictures.").arg(file);
         return check;
     }
     QTemporaryFile rewritten(
@@ -96,7 +97,9 @@ RecordingCheck checkRecording(const QString& file) {
             return check;
         }
     }
-    check.problem = tr("%1 was left unfinished and could not be repaired.").arg(file);
+    check.problem = QCoreApplication::translate("RecordingCheck",
+                                                "%1 was left unfinished and could not be repaired.")
+                        .arg(file);
     return check;
 }
 

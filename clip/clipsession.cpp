@@ -2,6 +2,7 @@
 
 #include "base/textvalues.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace clipvane {
@@ -52,7 +53,7 @@ void ClipSession::load() {
 }
 
 QString ClipSession::caption() const {
-    return QStringLiteral("Clip Time  -  ") + m_opening.sourcePath;
+    return QCoreApplication::translate("ClipSession", "Clip Time  -  ") + m_opening.sourcePath;
 }
 
 void ClipSession::startSliderReleased(qint64 seconds) {

@@ -158,7 +158,7 @@ void BatchRun::start() {
         }
     }
     m_running = true;
-    setPanelCaption(QLatin1String(kPanelCaption));
+    setPanelCaption(tr(kPanelCaption));
     setPanelVisible(true);
     m_completedShare = 0;
     emit busyChanged(true);
@@ -236,7 +236,7 @@ void BatchRun::startNextItem() {
         return;
     if (m_stopping || (m_finishingUp && m_next < m_identifyLines.size())) {
         // Stopped, or the files under way are done and the user asked to stop there.
-        const QString message = m_stopping ? m_stopMessage : QLatin1String(kCancelledMessage);
+        const QString message = m_stopping ? m_stopMessage : tr(kCancelledMessage);
         if (!message.isEmpty() && m_env.messages)
             m_env.messages->error(message);
         endRunEarly();
@@ -292,7 +292,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     }
     if (!QFileInfo::exists(input)) {
         if (m_env.messages)
-            m_env.messages->error(QStringLiteral("Invalid input file name. ") + input);
+            m_env.messages->error(tr("Invalid input file name. ") + input);
         stopRun(QString());
         return ItemStart::StopRun;
     }
@@ -302,12 +302,12 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     const ProfileEntry* entry = profileAt(profile);
     EncoderInputs in = rowInputs(list, id, entry, m_settings);
     if (entry && entry->isSoundOnly() && list.isSoundless(id)) {
-        failItem(id, QStringLiteral("This file holds no sound, so there is nothing to write "
-                                    "into a sound-only file."));
+        failItem(id, tr("This file holds no sound, so there is nothing to write "
+                        "into a sound-only file."));
         return ItemStart::Skipped;
     }
     if (!m_env.sheet || !readEncoderOptions(*m_env.sheet, in)) {
-        failItem(id, QStringLiteral("The option sheet is incomplete."));
+        failItem(id, tr("The option sheet is incomplete."));
         return ItemStart::Skipped;
     }
     // Outputs written and outputs being written: no two items of a batch share a file.
@@ -331,7 +331,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
         // Taken meanwhile: the next round sees it and takes the next name.
         if (!reserved && (error != EEXIST || attempt >= kReserveAttempts)) {
             failItem(id,
-                     QStringLiteral("Clipvane cannot write %1: %2.")
+                     tr("Clipvane cannot write %1: %2.")
                          .arg(command.outputPath, QString::fromLocal8Bit(std::strerror(error))));
             return ItemStart::Skipped;
         }
@@ -349,16 +349,15 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
         item->oldOutput = identityOf(command.outputPath);
     item->note = command.batchConflict.isEmpty()
                      ? QString()
-                     : QStringLiteral("Saved as %1 because %2 was written by an earlier file "
-                                      "of this batch.")
+                     : tr("Saved as %1 because %2 was written by an earlier file "
+                          "of this batch.")
                            .arg(QFileInfo(command.outputPath).fileName(),
                                 QFileInfo(command.batchConflict).fileName());
     item->clipSeconds = command.clipSeconds;
     item->expectVideo = !(entry && entry->isSoundOnly());
     list.setLogPath(id, QString());
     m_reservedOutputs.append(command.outputPath); // reserved now, given back if the item fails
-    setPanelCaption(QLatin1String(kPanelCaption) + input + QStringLiteral(" To ") +
-                    command.outputPath);
+    setPanelCaption(tr(kPanelCaption) + input + tr(" To ") + command.outputPath);
     list.setText(id, SourceList::Status, QStringLiteral("Processing"));
     list.setNote(id, QString());
 
@@ -366,8 +365,8 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     options.workingDirectory = programFolder();
     options.logFile = nextLogPath();
     if (options.logFile.isEmpty())
-        item->note = QStringLiteral("No log could be written for this file, so Clipvane "
-                                    "cannot tell why it might fail.\n") +
+        item->note = tr("No log could be written for this file, so Clipvane "
+                        "cannot tell why it might fail.\n") +
                      item->note;
     list.setLogPath(id, options.logFile);
     options.toolName = QLatin1String(kEncoderTool);
@@ -393,7 +392,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
         job->deleteLater();
         m_reservedOutputs.removeOne(item->output);
         removeIfSame(item->encodePath, item->encodeFile);
-        failItem(id, QStringLiteral("The encoder tool could not be started."));
+        failItem(id, tr("The encoder tool could not be started."));
         removeInFlight(item);
         return ItemStart::Skipped;
     }
@@ -440,12 +439,12 @@ void BatchRun::showTimeLeft() {
         converted += item->reportedSeconds;
     m_estimate.progress(converted, runningMs());
     if (m_paused) {
-        emit timeLeftChanged(QStringLiteral("Paused"));
+        emit timeLeftChanged(tr("Paused"));
         return;
     }
     const std::optional<qint64> left = m_estimate.secondsLeft();
-    emit timeLeftChanged(left ? QStringLiteral("Time left: ") + timeText(*left)
-                              : QStringLiteral("Time left: estimating\u2026"));
+    emit timeLeftChanged(left ? tr("Time left: ") + timeText(*left)
+                              : tr("Time left: estimating\u2026"));
 }
 
 void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
@@ -455,18 +454,18 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
     }
     item->errorLines = result.errorLines;
     if (result.stalled)
-        return finishItem(item, QStringLiteral("The encoder stopped making progress."));
+        return finishItem(item, tr("The encoder stopped making progress."));
     // A full disk can show only in the log, the encoder still ending with 0.
     if (!result.writeError.isEmpty()) {
         item->errorLines = result.writeError;
-        return finishItem(item, QStringLiteral("The output could not be written in full."));
+        return finishItem(item, tr("The output could not be written in full."));
     }
     if (!result.succeeded()) {
-        finishItem(item,
-                   result.crashed
-                       ? QStringLiteral("The encoder crashed (signal %1).").arg(result.exitCode)
-                       : QStringLiteral("The encoder stopped with an error (exit code %1).")
-                             .arg(result.exitCode));
+        finishItem(
+            item,
+            result.crashed
+                ? tr("The encoder crashed (signal %1).").arg(result.exitCode)
+                : tr("The encoder stopped with an error (exit code %1).").arg(result.exitCode));
         return;
     }
     // The encoder says it is done; the file must say so too before the row does. The next
@@ -628,7 +627,7 @@ void BatchRun::clearWaitingRows() {
 
 void BatchRun::cancel() {
     if (m_running)
-        stopRun(QLatin1String(kCancelledMessage));
+        stopRun(tr(kCancelledMessage));
 }
 
 void BatchRun::endPause() {
@@ -665,20 +664,19 @@ void BatchRun::complete() {
         (!m_env.messages || m_env.messages->shutdownCountdown(kShutdownCountdownSeconds))) {
         const QString refused = m_env.desktop->shutdown();
         if (!refused.isEmpty())
-            notShutDown = QStringLiteral("The computer could not be shut down: %1").arg(refused);
+            notShutDown = tr("The computer could not be shut down: %1").arg(refused);
     }
     if (m_env.messages) {
-        QString done = QStringLiteral("Conversion completed!");
+        QString done = tr("Conversion completed!");
         if (m_failed == 0 && notShutDown.isEmpty()) {
             m_env.messages->information(done);
         } else {
             if (m_failed > 0)
-                done +=
-                    QLatin1Char('\n') +
-                    QStringLiteral("%1 of %2 %3 failed. Hover over a failed row to see why.")
-                        .arg(m_failed)
-                        .arg(m_itemsTried)
-                        .arg(m_itemsTried == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+                done += QLatin1Char('\n') +
+                        tr("%1 of %2 %3 failed. Hover over a failed row to see why.")
+                            .arg(m_failed)
+                            .arg(m_itemsTried)
+                            .arg(m_itemsTried == 1 ? tr("file") : tr("files"));
             if (!notShutDown.isEmpty())
                 done += QLatin1Char('\n') + notShutDown;
             m_env.messages->warning(done);
@@ -691,8 +689,8 @@ void BatchRun::complete() {
     m_running = false;
     if (m_env.desktop && QFileInfo(m_settings.outputFolder).isDir() &&
         !m_env.desktop->openFolder(m_settings.outputFolder))
-        emit notice(QStringLiteral("The output folder %1 could not be opened: no file manager "
-                                   "answered (is xdg-open installed?).")
+        emit notice(tr("The output folder %1 could not be opened: no file manager "
+                       "answered (is xdg-open installed?).")
                         .arg(QDir::toNativeSeparators(m_settings.outputFolder)));
     emit runFinished();
 }

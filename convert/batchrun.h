@@ -82,10 +82,10 @@ public:
     QString elapsedText() const;
     bool timerRunning() const { return m_elapsedClock.isActive(); }
 
-    static constexpr const char* kPanelCaption = "Progress....";
+    static constexpr const char* kPanelCaption = QT_TR_NOOP("Progress....");
     // A row of this run that has not started yet.
     static constexpr const char* kWaitingStatus = "Waiting";
-    static constexpr const char* kCancelledMessage = "Conversion Canceled by the user!";
+    static constexpr const char* kCancelledMessage = QT_TR_NOOP("Conversion Canceled by the user!");
     // How long a cancelled encoder has to stop after "q" before it is terminated.
     static constexpr int kStopGraceMs = 5000;
     // How many runs' encoder logs of earlier sessions are kept (this session's all stay).

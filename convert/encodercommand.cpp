@@ -7,6 +7,7 @@
 #include "options/profiles.h"
 #include "process/commandline.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -185,37 +186,45 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
 
     const std::optional<QString> extension = outputExtension(in.profileCaption);
     if (!extension)
-        return EncoderCommandError{QStringLiteral("No output profile is selected.")};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
     const std::optional<double> audioBitrate = strictNumber(in.audioBitrate);
     if (!audioBitrate)
-        return EncoderCommandError{QStringLiteral("Audio Bitrate is not a number: ") +
-                                   in.audioBitrate};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "Audio Bitrate is not a number: ") +
+            in.audioBitrate};
     const std::optional<double> audioChannel = strictNumber(in.audioChannel);
     if (!audioChannel)
-        return EncoderCommandError{QStringLiteral("Audio Channel is not a number: ") +
-                                   in.audioChannel};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "Audio Channel is not a number: ") +
+            in.audioChannel};
     // Clip times to the hundredth of a second.
     const std::optional<qint64> start = parseClipTime(in.clipStart);
     const std::optional<qint64> end = parseClipTime(in.clipEnd);
     if (!start || !end) {
         // Empty times are a probe that found no length; anything else was typed.
         if (in.clipStart.trimmed().isEmpty() || in.clipEnd.trimmed().isEmpty())
-            return EncoderCommandError{QStringLiteral(
+            return EncoderCommandError{QCoreApplication::translate(
+                "EncoderCommand",
                 "Clipvane could not read the length of this file: it may not be a video.")};
-        return EncoderCommandError{QStringLiteral("The clip times are not times: ") + in.clipStart +
-                                   QStringLiteral(" to ") + in.clipEnd};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "The clip times are not times: ") +
+            in.clipStart + QCoreApplication::translate("EncoderCommand", " to ") + in.clipEnd};
     }
     if (*end <= *start) {
         // A length of 0 is one nobody could read, never a request for an empty file.
         if (*end == 0)
-            return EncoderCommandError{QStringLiteral(
+            return EncoderCommandError{QCoreApplication::translate(
+                "EncoderCommand",
                 "Clipvane could not read the length of this file: it may not be a video.")};
-        return EncoderCommandError{QStringLiteral("The clip is empty: its end ") + in.clipEnd +
-                                   QStringLiteral(" is not after its start ") + in.clipStart +
-                                   QLatin1Char('.')};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "The clip is empty: its end ") +
+            in.clipEnd + QCoreApplication::translate("EncoderCommand", " is not after its start ") +
+            in.clipStart + QLatin1Char('.')};
     }
     if (in.outputFolder.isEmpty())
-        return EncoderCommandError{QStringLiteral("No output folder is set.")};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "No output folder is set.")};
 
     const OutputName name =
         chooseOutputName(in.outputFolder, outputBaseName(in.inputPath), *extension,

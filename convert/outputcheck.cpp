@@ -2,6 +2,7 @@
 
 #include "process/toolpaths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -56,8 +57,8 @@ QString firstLine(const QByteArray& text) {
 }
 
 const QString& unfinished() {
-    static const QString text =
-        QStringLiteral("The encoder did not finish the output: the file ends early.");
+    static const QString text = QCoreApplication::translate(
+        "OutputCheck", "The encoder did not finish the output: the file ends early.");
     return text;
 }
 
@@ -151,9 +152,10 @@ QStringList proberArguments(const QString& outputPath, bool expectVideo, qint64 
 
 QString judgeOutput(const OutputFacts& facts, qint64 clipSeconds, bool expectVideo) {
     if (facts.fileBytes <= 0)
-        return QStringLiteral("The encoder wrote no output file, or an empty one.");
-    const QString unreadable =
-        QStringLiteral("The output cannot be read back: it is not a complete video.");
+        return QCoreApplication::translate("OutputCheck",
+                                           "The encoder wrote no output file, or an empty one.");
+    const QString unreadable = QCoreApplication::translate(
+        "OutputCheck", "The output cannot be read back: it is not a complete video.");
     // Any complaint while reading (a cut file, an index pointing past the end) fails it.
     if (facts.probeExitCode != 0 || !facts.probeErrors.trimmed().isEmpty()) {
         const QString said = firstLine(facts.probeErrors);
@@ -166,8 +168,11 @@ QString judgeOutput(const OutputFacts& facts, qint64 clipSeconds, bool expectVid
     const QJsonObject format = root.value(QLatin1String("format")).toObject();
     const bool anyPacket = !root.value(QLatin1String("packets")).toArray().isEmpty();
     const QString empty =
-        expectVideo ? QStringLiteral("The encoder wrote an empty file: it holds no video.")
-                    : QStringLiteral("The encoder wrote an empty file: it holds no sound.");
+        expectVideo
+            ? QCoreApplication::translate("OutputCheck",
+                                          "The encoder wrote an empty file: it holds no video.")
+            : QCoreApplication::translate("OutputCheck",
+                                          "The encoder wrote an empty file: it holds no sound.");
     double seconds = 0;
     if (facts.extension == QLatin1String(".swf")) {
         const std::optional<SwfHeader> header = readSwfHeader(facts.head);
@@ -196,7 +201,7 @@ QString judgeOutput(const OutputFacts& facts, qint64 clipSeconds, bool expectVid
     }
     if (clipSeconds > 0 &&
         std::fabs(seconds - static_cast<double>(clipSeconds)) > lengthTolerance(clipSeconds)) {
-        return QStringLiteral("The output lasts %1 s of a %2 s clip.")
+        return QCoreApplication::translate("OutputCheck", "The output lasts %1 s of a %2 s clip.")
             .arg(std::llround(seconds))
             .arg(clipSeconds);
     }
@@ -229,8 +234,9 @@ void OutputCheck::start(const QString& outputPath, qint64 clipSeconds, bool expe
     m_prober = std::make_unique<ToolProcess>();
     connect(m_prober.get(), &ToolProcess::finished, this, [this](const ToolExit& exit) {
         if (exit.timedOut) {
-            done(QStringLiteral("Clipvane could not check the new file: ffprobe did not answer "
-                                "within %1 s.")
+            done(QCoreApplication::translate(
+                     "OutputCheck", "Clipvane could not check the new file: ffprobe did not answer "
+                                    "within %1 s.")
                      .arg(m_timeLimitMs / 1000.0));
             return;
         }
@@ -249,8 +255,9 @@ void OutputCheck::start(const QString& outputPath, qint64 clipSeconds, bool expe
     if (!m_prober->start(QStringList{ffprobeProgram()} +
                              proberArguments(outputPath, expectVideo, clipSeconds),
                          options))
-        doneLater(QStringLiteral("Clipvane could not check the new file: ffprobe, part of "
-                                 "FFmpeg, could not be started."));
+        doneLater(QCoreApplication::translate(
+            "OutputCheck", "Clipvane could not check the new file: ffprobe, part of "
+                           "FFmpeg, could not be started."));
 }
 
 void OutputCheck::done(const QString& failure) {

@@ -2,6 +2,7 @@
 
 #include "convert/encodercommand.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -100,8 +101,9 @@ Publication publishOutput(const QString& partial, const QString& output, bool ov
     const auto why = [](int error) { return QString::fromLocal8Bit(std::strerror(error)); };
     if (overwrite && oldTarget && identityOf(output) == oldTarget) {
         if (std::rename(native(partial).constData(), native(output).constData()) != 0)
-            result.failure =
-                QStringLiteral("The new file could not replace the old one: %1.").arg(why(errno));
+            result.failure = QCoreApplication::translate(
+                                 "OutputFiles", "The new file could not replace the old one: %1.")
+                                 .arg(why(errno));
         return result;
     }
     OutputNaming keep = naming;
@@ -114,13 +116,16 @@ Publication publishOutput(const QString& partial, const QString& output, bool ov
         const int error = moveWithoutReplacing(partial, result.path);
         if (error == 0) {
             if (result.path != output)
-                result.note = QStringLiteral("Saved as %1 because a file named %2 appeared while "
-                                             "this one was being converted.")
-                                  .arg(result.path.mid(slash + 1), output.mid(slash + 1));
+                result.note =
+                    QCoreApplication::translate(
+                        "OutputFiles", "Saved as %1 because a file named %2 appeared while "
+                                       "this one was being converted.")
+                        .arg(result.path.mid(slash + 1), output.mid(slash + 1));
             return result;
         }
         if (error != EEXIST) {
-            result.failure = QStringLiteral("The new file could not be saved as %1: %2.")
+            result.failure = QCoreApplication::translate(
+                                 "OutputFiles", "The new file could not be saved as %1: %2.")
                                  .arg(result.path, why(error));
             return result;
         }
@@ -128,8 +133,9 @@ Publication publishOutput(const QString& partial, const QString& output, bool ov
         result.path =
             chooseOutputName(output.left(slash), outputBaseName(output), extension, keep).path;
     }
-    result.failure = QStringLiteral("The new file could not be saved as %1: every name was "
-                                    "taken.")
+    result.failure = QCoreApplication::translate(
+                         "OutputFiles", "The new file could not be saved as %1: every name was "
+                                        "taken.")
                          .arg(output);
     return result;
 }

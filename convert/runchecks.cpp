@@ -5,6 +5,7 @@
 #include "options/profiles.h"
 #include "process/toolpaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryFile>
 
@@ -39,8 +40,9 @@ std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet
         sheet.value(opt::Audio, opt::DisableAudio).value_or(QString()) != QLatin1String("No");
     const ProfileEntry& profile = catalogue.at(profileIndex - 1);
     if (audioOff && profile.isSoundOnly())
-        return QStringLiteral("%1 files hold sound only, and Disable Audio is Yes. Set Disable "
-                              "Audio to No.")
+        return QCoreApplication::translate(
+                   "RunChecks", "%1 files hold sound only, and Disable Audio is Yes. Set Disable "
+                                "Audio to No.")
             .arg(extension->mid(1).toUpper());
     // Opus carries at most 256 kbit/s in each channel.
     const double channels =
@@ -49,8 +51,9 @@ std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet
         strictNumber(sheet.value(opt::Audio, opt::AudioBitrate).value_or(QString())).value_or(0);
     if (!audioOff && profile.audioCodec == QLatin1String("opus") && channels >= 1 &&
         kbits > 256 * channels)
-        return QStringLiteral("WebM sound in %1 channel takes at most %2 kbit/s. Choose a "
-                              "lower Audio Bitrate, or more channels under Audio Channel.")
+        return QCoreApplication::translate(
+                   "RunChecks", "WebM sound in %1 channel takes at most %2 kbit/s. Choose a "
+                                "lower Audio Bitrate, or more channels under Audio Channel.")
             .arg(channels)
             .arg(256 * channels);
     if (!audioOff && refusedSampleRates(*extension).contains(rate.trimmed())) {
@@ -59,16 +62,18 @@ std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet
             for (const QString& choice : row->choices)
                 if (!refusedSampleRates(*extension).contains(choice))
                     allowed << choice;
-        return QStringLiteral("%1 files cannot carry sound at %2 Hz. Choose %3 Hz under "
-                              "Sample Rate.")
+        return QCoreApplication::translate(
+                   "RunChecks", "%1 files cannot carry sound at %2 Hz. Choose %3 Hz under "
+                                "Sample Rate.")
             .arg(extension->mid(1).toUpper(), rate.trimmed(), allowed.join(QStringLiteral(", ")));
     }
 
     // Made if missing; written to, for real (permission bits do not tell for every user).
     QTemporaryFile probe(outputFolder + QStringLiteral("/.clipvane-XXXXXX"));
     if (!QDir().mkpath(outputFolder) || !probe.open())
-        return QStringLiteral("The output folder %1 cannot be created or written. Choose "
-                              "another under Video Settings.")
+        return QCoreApplication::translate(
+                   "RunChecks", "The output folder %1 cannot be created or written. Choose "
+                                "another under Video Settings.")
             .arg(QDir::toNativeSeparators(outputFolder));
     // Without it no output could be checked, and none could be called good.
     if (!proberAvailable())

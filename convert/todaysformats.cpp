@@ -5,6 +5,7 @@
 #include "options/profiles.h"
 #include "process/commandline.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace clipvane {
@@ -125,7 +126,8 @@ std::variant<QString, FormatArgumentsError> todaysFormatArguments(const ProfileE
     const std::optional<QString> extension = outputExtension(profile.caption);
     const std::optional<QString> muxer = extension ? muxerFor(*extension) : std::nullopt;
     if (!muxer)
-        return FormatArgumentsError{QStringLiteral("No output profile is selected.")};
+        return FormatArgumentsError{
+            QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
 
     // Seeking in the input: a clip late in a long file starts at once.
     QString text = QStringLiteral(" -ss ") + clip.start + QStringLiteral(" -i ") +
@@ -140,20 +142,24 @@ std::variant<QString, FormatArgumentsError> todaysFormatArguments(const ProfileE
                 encoder = &e;
         }
         if (!encoder)
-            return FormatArgumentsError{QStringLiteral("No output profile is selected.")};
+            return FormatArgumentsError{
+                QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
         const std::optional<QString> filter =
             pictureSizeFilter(in.videoSize, in.keepAspectRatio != choice::No, false);
         if (!filter)
             return FormatArgumentsError{
-                QStringLiteral("Video Size is not a size of two even numbers such as "
-                               "1280x720: ") +
+                QCoreApplication::translate("EncoderCommand",
+                                            "Video Size is not a size of two even numbers such as "
+                                            "1280x720: ") +
                 in.videoSize};
         args << QStringLiteral("-vf") << *filter;
         if (in.videoFramerate.trimmed() != choice::SameAsSource) {
             const std::optional<double> rate = strictNumber(in.videoFramerate);
             if (!rate || *rate <= 0)
-                return FormatArgumentsError{QStringLiteral("Video Framerate is not a number: ") +
-                                            in.videoFramerate};
+                return FormatArgumentsError{
+                    QCoreApplication::translate("EncoderCommand",
+                                                "Video Framerate is not a number: ") +
+                    in.videoFramerate};
             args << QStringLiteral("-r") << in.videoFramerate.trimmed();
         }
         args << encoder->encoder << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
@@ -162,8 +168,10 @@ std::variant<QString, FormatArgumentsError> todaysFormatArguments(const ProfileE
         } else {
             const std::optional<double> kbits = strictNumber(in.videoBitrate);
             if (!kbits || *kbits <= 0 || *kbits > 1e6)
-                return FormatArgumentsError{QStringLiteral("Video Bitrate is not a number: ") +
-                                            in.videoBitrate};
+                return FormatArgumentsError{
+                    QCoreApplication::translate("EncoderCommand",
+                                                "Video Bitrate is not a number: ") +
+                    in.videoBitrate};
             args << QStringLiteral("-b:v") << QString::number(roundHalfEven(*kbits)) + 'k';
         }
         args << encoder->speeds[speedIndex(in.encodingSpeed.trimmed())] << encoder->extra;
@@ -174,8 +182,9 @@ std::variant<QString, FormatArgumentsError> todaysFormatArguments(const ProfileE
         const std::optional<double> kbits = strictNumber(in.audioBitrate);
         const std::optional<double> channels = strictNumber(in.audioChannel);
         if (!kbits || !channels)
-            return FormatArgumentsError{QStringLiteral("Audio Bitrate is not a number: ") +
-                                        in.audioBitrate};
+            return FormatArgumentsError{
+                QCoreApplication::translate("EncoderCommand", "Audio Bitrate is not a number: ") +
+                in.audioBitrate};
         args << QStringLiteral("-c:a") << audioEncoder(in.audioCodec) << QStringLiteral("-b:a")
              << QString::number(roundHalfEven(*kbits)) + 'k' << QStringLiteral("-ar")
              << in.sampleRate.trimmed() << QStringLiteral("-ac")

@@ -1,5 +1,7 @@
 #include "options/optionsheet.h"
 
+#include <QCoreApplication>
+
 namespace clipvane {
 
 OptionSheet::Category* OptionSheet::findCategory(const QString& name) {
@@ -175,6 +177,47 @@ void fillOptionSheet(OptionSheet& sheet) {
     sheet.lock(opt::General, opt::ItemName);
     for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
         sheet.lock(opt::OutputDuration, caption);
+}
+
+QString shownOptionText(const QString& text) {
+    static const char* const shown[] = {
+        QT_TRANSLATE_NOOP("OptionSheet", "General"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Output Duration"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Video Options"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Audio Options"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Item Name"),
+        QT_TRANSLATE_NOOP("OptionSheet", "All Clip Duration"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Start Time"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Stop Time"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Video Codec"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Video Size"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Video Bitrate"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Video Framerate"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Keep Aspect Ratio"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Encoding Speed"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Audio Codec"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Audio Bitrate"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Sample Rate"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Audio Channel"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Disable Audio"),
+        QT_TRANSLATE_NOOP("OptionSheet", "A/V Sync"),
+        // word choices
+        QT_TRANSLATE_NOOP("OptionSheet", "Same as source"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Auto"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Yes"),
+        QT_TRANSLATE_NOOP("OptionSheet", "No"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Fast"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Balanced"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Small File"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Basic"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Default"),
+        QT_TRANSLATE_NOOP("OptionSheet", "None"),
+    };
+    for (const char* own : shown) {
+        if (text == QLatin1String(own))
+            return QCoreApplication::translate("OptionSheet", own);
+    }
+    return text;
 }
 
 } // namespace clipvane

@@ -64,6 +64,12 @@ void fillOptionSheet(OptionSheet& sheet);
 // The choices fillOptionSheet gives a row (empty for a text row or an unknown one).
 QStringList startingChoices(const QString& category, const QString& caption);
 
+// How the sheet shows one of its own texts (a category, a row caption or a word choice such as
+// "Yes" or "Balanced") in the user's language. The sheet itself, the settings and the
+// encoder keep the English text; anything else (numbers, sizes, codec names, a typed name)
+// is shown as it is.
+QString shownOptionText(const QString& text);
+
 // Category names and row captions used throughout the program.
 namespace opt {
 inline const QString General = QStringLiteral("General");

@@ -5,6 +5,7 @@
 #include "settings/settingsfile.h"
 
 #include <QCollator>
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -45,7 +46,8 @@ int profileOfCaption(const QString& caption) {
 QString Preset::problem() const {
     if (isUsable())
         return QString();
-    return QStringLiteral("Its profile \u201c%1\u201d no longer exists.").arg(profileCaption);
+    return QCoreApplication::translate("Preset", "Its profile \u201c%1\u201d no longer exists.")
+        .arg(profileCaption);
 }
 
 QString cleanPresetName(const QString& typed) {

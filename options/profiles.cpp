@@ -3,27 +3,29 @@
 #include "base/textvalues.h"
 #include "options/optionsheet.h"
 
+#include <QCoreApplication>
+
 namespace clipvane {
 
 const QList<ProfileEntry>& profileCatalogue() {
     static const QList<ProfileEntry> catalogue = {
-        {QStringLiteral("Flash Video"), true},
-        {QStringLiteral("Flash Video Movie(*.flv)"), false},
-        {QStringLiteral("Flash SWF(*.swf)"), false},
-        {QStringLiteral("Modern Video"), true},
-        {QStringLiteral("MP4 Video H.264 + AAC(*.mp4)"), false, QStringLiteral("H.264"),
-         QStringLiteral("aac")},
-        {QStringLiteral("MP4 Video H.265 + AAC(*.mp4)"), false, QStringLiteral("H.265"),
-         QStringLiteral("aac")},
-        {QStringLiteral("WebM Video VP9 + Opus(*.webm)"), false, QStringLiteral("VP9"),
-         QStringLiteral("opus")},
-        {QStringLiteral("WebM Video AV1 + Opus(*.webm)"), false, QStringLiteral("AV1"),
-         QStringLiteral("opus")},
-        {QStringLiteral("Matroska Video H.264 + AAC(*.mkv)"), false, QStringLiteral("H.264"),
-         QStringLiteral("aac")},
-        {QStringLiteral("Audio Only"), true},
-        {QStringLiteral("MP3 Audio(*.mp3)"), false, QString(), QStringLiteral("mp3")},
-        {QStringLiteral("AAC Audio(*.m4a)"), false, QString(), QStringLiteral("aac")},
+        {QT_TRANSLATE_NOOP("Profile", "Flash Video"), true},
+        {QT_TRANSLATE_NOOP("Profile", "Flash Video Movie(*.flv)"), false},
+        {QT_TRANSLATE_NOOP("Profile", "Flash SWF(*.swf)"), false},
+        {QT_TRANSLATE_NOOP("Profile", "Modern Video"), true},
+        {QT_TRANSLATE_NOOP("Profile", "MP4 Video H.264 + AAC(*.mp4)"), false,
+         QStringLiteral("H.264"), QStringLiteral("aac")},
+        {QT_TRANSLATE_NOOP("Profile", "MP4 Video H.265 + AAC(*.mp4)"), false,
+         QStringLiteral("H.265"), QStringLiteral("aac")},
+        {QT_TRANSLATE_NOOP("Profile", "WebM Video VP9 + Opus(*.webm)"), false,
+         QStringLiteral("VP9"), QStringLiteral("opus")},
+        {QT_TRANSLATE_NOOP("Profile", "WebM Video AV1 + Opus(*.webm)"), false,
+         QStringLiteral("AV1"), QStringLiteral("opus")},
+        {QT_TRANSLATE_NOOP("Profile", "Matroska Video H.264 + AAC(*.mkv)"), false,
+         QStringLiteral("H.264"), QStringLiteral("aac")},
+        {QT_TRANSLATE_NOOP("Profile", "Audio Only"), true},
+        {QT_TRANSLATE_NOOP("Profile", "MP3 Audio(*.mp3)"), false, QString(), QStringLiteral("mp3")},
+        {QT_TRANSLATE_NOOP("Profile", "AAC Audio(*.m4a)"), false, QString(), QStringLiteral("aac")},
     };
     return catalogue;
 }
@@ -155,6 +157,12 @@ std::optional<QString> outputExtension(const QString& caption) {
     if (close < 0 || close == open + 2)
         return std::nullopt;
     return caption.mid(open + 2, close - open - 2);
+}
+
+QString shownProfileCaption(const QString& caption) {
+    return profileByCaption(caption)
+               ? QCoreApplication::translate("Profile", caption.toUtf8().constData())
+               : caption;
 }
 
 } // namespace clipvane

@@ -22,6 +22,10 @@ struct ProfileEntry {
 };
 const QList<ProfileEntry>& profileCatalogue();
 
+// How the picker shows a catalogue caption in the user's language. The settings and presets
+// keep the English caption, which also names the output's extension.
+QString shownProfileCaption(const QString& caption);
+
 // The 1-based entry, or nothing when the index names none.
 const ProfileEntry* profileAt(int index);
 // The entry with that caption, or nothing.

@@ -6,6 +6,7 @@
 #include "process/commandline.h"
 #include "process/toolpaths.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 #include <csignal>
@@ -185,7 +186,7 @@ void PreviewPlayer::play(const QString& path, const QString& videoTime) {
     quitPlayer();
     sourcePath() = path;
     startPlayer(std::nullopt, m_options.play);
-    emit totalTextChanged(QStringLiteral("Total time:") + videoTime);
+    emit totalTextChanged(QCoreApplication::translate("PreviewPlayer", "Total time:") + videoTime);
     m_state->position = 0;
     // An empty or unreadable time keeps the length played before.
     if (const std::optional<qint64> length = parseTimeText(videoTime))

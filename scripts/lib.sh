@@ -2,10 +2,11 @@
 
 # Debian 12 packages: the compiler and Qt 6 to build, MPlayer and FFmpeg to run, Xvfb for a
 # display where there is none, desktop-file-utils to check the menu entry, the accessibility
-# bus to check what a screen reader reads.
+# bus to check what a screen reader reads, Qt's translation tools (lupdate, lrelease) and Qt's
+# own translations.
 CLIPVANE_PACKAGES=(
     build-essential cmake clang-format desktop-file-utils
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-l10n-tools qt6-translations-l10n
     mplayer ffmpeg
     xvfb xauth x11-utils xdotool libgl1-mesa-dri
     at-spi2-core dbus-daemon dbus-bin

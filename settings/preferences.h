@@ -56,7 +56,7 @@ public:
 
     // The encoder takes at most this many threads; 0 leaves the choice to it.
     static constexpr int kMaxThreads = 8;
-    static constexpr const char* kThreadError = "Thread error!";
+    static constexpr const char* kThreadError = QT_TRANSLATE_NOOP("Preferences", "Thread error!");
     enum class SaveResult { Saved, ThreadRefused, WriteFailed };
 
     // What the settings dialog shows: the stored folder (the default output folder when none

@@ -2,6 +2,7 @@
 
 #include "base/textvalues.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -58,10 +59,11 @@ Load loadBytes(const QString& filePath, qint64 maxSize, QByteArray& bytes,
         return Load::Unusable;
     };
     if (!info.isFile())
-        return unusable(info.exists() ? QStringLiteral("it is not a file")
-                                      : QStringLiteral("it is a broken link"));
+        return unusable(info.exists()
+                            ? QCoreApplication::translate("SettingsFile", "it is not a file")
+                            : QCoreApplication::translate("SettingsFile", "it is a broken link"));
     if (info.size() > maxSize && !firstLinesOnly)
-        return unusable(QStringLiteral("it is too large"));
+        return unusable(QCoreApplication::translate("SettingsFile", "it is too large"));
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return unusable(file.errorString());
@@ -70,7 +72,7 @@ Load loadBytes(const QString& filePath, qint64 maxSize, QByteArray& bytes,
         return unusable(file.errorString());
     if (bytes.size() > maxSize) {
         if (!firstLinesOnly)
-            return unusable(QStringLiteral("it is too large"));
+            return unusable(QCoreApplication::translate("SettingsFile", "it is too large"));
         bytes.truncate(bytes.lastIndexOf('\n', maxSize - 1) + 1);
     }
     return Load::Loaded;

@@ -1,5 +1,6 @@
 #include "sources/fileselect.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -67,26 +68,29 @@ ProgramArguments splitProgramArguments(const QList<QByteArray>& arguments) {
 
 const QList<FilterEntry>& openDialogFilters() {
     static const QList<FilterEntry> filters = {
-        {QStringLiteral("All supported media files"),
+        {QT_TRANSLATE_NOOP("FileSelect", "All supported media files"),
          QStringLiteral("*.avi;*.wmv;*.wma;*.asf;*.mov;*.mp4;*.3gp;*.3g2;*.rm;*.rmvb;*.flv;*.mkv;"
                         "*.m2ts;*.m1v;*.mpe;*.mpg;*.mpeg;*.m2v;*.divx;*.ogm;*.vro;*.dr;*.amv")},
-        {QStringLiteral("Windows Media files (*.avi;*.wmv;*.wma;*.asf)"),
+        {QT_TRANSLATE_NOOP("FileSelect", "Windows Media files (*.avi;*.wmv;*.wma;*.asf)"),
          QStringLiteral("*.avi;*.wmv;*.wma;*.asf")},
-        {QStringLiteral("Mov/MP4 Files (*.mov;*.mp4;*.3gp;*.3g2)"),
+        {QT_TRANSLATE_NOOP("FileSelect", "Mov/MP4 Files (*.mov;*.mp4;*.3gp;*.3g2)"),
          QStringLiteral("*.mov;*.mp4;*.3gp;*.3g2")},
-        {QStringLiteral("Real Media Files (*.rm;*.rmvb)"), QStringLiteral("*.rm;*.rmvb")},
-        {QStringLiteral("Flash Video files (*.flv)"), QStringLiteral("*.flv")},
-        {QStringLiteral("Matroska Video files (*.mkv)"), QStringLiteral("*.mkv")},
-        {QStringLiteral("Sony High Definition Video File (*.m2ts)"), QStringLiteral("*.m2ts")},
-        {QStringLiteral("MPEG-1 Video File (*.m1v;*.mpe;*.mpg;*.mpeg)"),
+        {QT_TRANSLATE_NOOP("FileSelect", "Real Media Files (*.rm;*.rmvb)"),
+         QStringLiteral("*.rm;*.rmvb")},
+        {QT_TRANSLATE_NOOP("FileSelect", "Flash Video files (*.flv)"), QStringLiteral("*.flv")},
+        {QT_TRANSLATE_NOOP("FileSelect", "Matroska Video files (*.mkv)"), QStringLiteral("*.mkv")},
+        {QT_TRANSLATE_NOOP("FileSelect", "Sony High Definition Video File (*.m2ts)"),
+         QStringLiteral("*.m2ts")},
+        {QT_TRANSLATE_NOOP("FileSelect", "MPEG-1 Video File (*.m1v;*.mpe;*.mpg;*.mpeg)"),
          QStringLiteral("*.m1v;*.mpe;*.mpg;*.mpeg")},
-        {QStringLiteral("MPEG-2 Video File (*.m2v;*.mpe;*.mpg;*.mpeg)"),
+        {QT_TRANSLATE_NOOP("FileSelect", "MPEG-2 Video File (*.m2v;*.mpe;*.mpg;*.mpeg)"),
          QStringLiteral("*.m2v;*.mpe;*.mpg;*.mpeg")},
-        {QStringLiteral("Divx Video File (*.divx)"), QStringLiteral("*.divx")},
-        {QStringLiteral("Ogg Media File (*.ogm)"), QStringLiteral("*.ogm")},
-        {QStringLiteral("DVD-VR Video File(*.vro)"), QStringLiteral("*.vro")},
-        {QStringLiteral("Other Video File(*.dr;*.amv)"), QStringLiteral("*.dr;*.amv")},
-        {QStringLiteral("All files (*.*)"), QStringLiteral("*.*")},
+        {QT_TRANSLATE_NOOP("FileSelect", "Divx Video File (*.divx)"), QStringLiteral("*.divx")},
+        {QT_TRANSLATE_NOOP("FileSelect", "Ogg Media File (*.ogm)"), QStringLiteral("*.ogm")},
+        {QT_TRANSLATE_NOOP("FileSelect", "DVD-VR Video File(*.vro)"), QStringLiteral("*.vro")},
+        {QT_TRANSLATE_NOOP("FileSelect", "Other Video File(*.dr;*.amv)"),
+         QStringLiteral("*.dr;*.amv")},
+        {QT_TRANSLATE_NOOP("FileSelect", "All files (*.*)"), QStringLiteral("*.*")},
     };
     return filters;
 }
@@ -98,7 +102,8 @@ QStringList openDialogNameFilters() {
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         if (patterns == QLatin1String("*.*"))
             patterns = QStringLiteral("*");
-        out.append(f.description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+        out.append(QCoreApplication::translate("FileSelect", f.description.toUtf8().constData()) +
+                   QStringLiteral(" (") + patterns + QLatin1Char(')'));
     }
     return out;
 }

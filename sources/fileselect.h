@@ -19,7 +19,7 @@ struct ChosenFiles {
 ChosenFiles splitChosenPaths(const QStringList& selectedPaths);
 
 // The dialog's title and its filter entries, as (description, patterns) pairs in order.
-inline constexpr const char* kOpenVideoTitle = "Open Video File";
+inline constexpr const char* kOpenVideoTitle = QT_TRANSLATE_NOOP("FileSelect", "Open Video File");
 struct FilterEntry {
     QString description;
     QString patterns; // "*.avi;*.wmv"

@@ -79,18 +79,20 @@ QString fileProblem(const QString& path) {
     if (nameNotUtf8(path))
         return QLatin1String(kNotUtf8Note);
     if (!info.exists())
-        return QStringLiteral("Clipvane cannot find this file: it may have been moved, renamed or "
-                              "deleted.");
+        return QCoreApplication::translate(
+            "MediaProbe", "Clipvane cannot find this file: it may have been moved, renamed or "
+                          "deleted.");
     if (info.isDir())
-        return QStringLiteral("This is a folder, not a video file.");
+        return QCoreApplication::translate("MediaProbe", "This is a folder, not a video file.");
     // Only a regular file is opened here: opening a pipe would wait for a writer.
     if (!info.isFile())
         return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("Clipvane cannot read this file (%1).").arg(file.errorString());
+        return QCoreApplication::translate("MediaProbe", "Clipvane cannot read this file (%1).")
+            .arg(file.errorString());
     if (file.size() == 0)
-        return QStringLiteral("This file is empty (0 bytes).");
+        return QCoreApplication::translate("MediaProbe", "This file is empty (0 bytes).");
     return {};
 }
 
@@ -244,9 +246,9 @@ void Probe::start() {
                                                     .arg(QCoreApplication::applicationPid()));
         m_toolPath = safeLink(m_path, *m_linkFolder);
         if (m_toolPath.isEmpty()) {
-            m_out.note =
-                QStringLiteral("Clipvane cannot read this file: its name holds line breaks or "
-                               "control characters. Rename it and add it again.");
+            m_out.note = QCoreApplication::translate(
+                "MediaProbe", "Clipvane cannot read this file: its name holds line breaks or "
+                              "control characters. Rename it and add it again.");
             return finish();
         }
     }
@@ -291,26 +293,33 @@ void Probe::afterIdentify(const ToolExit& identify, const QString& output) {
     if (!identify.started) {
         const QString player = programFolderWithSlash() + QStringLiteral("/mp.dll");
         return fail(QFileInfo::exists(player)
-                        ? QStringLiteral("The player tool %1 could not be started.")
+                        ? QCoreApplication::translate("MediaProbe",
+                                                      "The player tool %1 could not be started.")
                               .arg(QDir::cleanPath(player))
-                        : QStringLiteral("The player tool %1 is missing; reinstall Clipvane.")
+                        : QCoreApplication::translate(
+                              "MediaProbe", "The player tool %1 is missing; reinstall Clipvane.")
                               .arg(QDir::cleanPath(player)));
     }
     if (!identify.crashed && identify.exitCode == 127) {
         // The launcher could not run MPlayer and said why on its last line.
         const QString why = lastLine(output);
-        return fail(why.isEmpty() ? QStringLiteral("The player tool could not run MPlayer.") : why);
+        return fail(why.isEmpty() ? QCoreApplication::translate(
+                                        "MediaProbe", "The player tool could not run MPlayer.")
+                                  : why);
     }
     if (m_expired && identify.crashed) {
-        return fail(QStringLiteral("Clipvane gave up reading this file after %1 s: "
-                                   "it did not answer in time.")
+        return fail(QCoreApplication::translate("MediaProbe",
+                                                "Clipvane gave up reading this file after %1 s: "
+                                                "it did not answer in time.")
                         .arg((m_timeoutMs + 999) / 1000));
     }
     if (!m_out.identify.hasVideo) {
         return fail(m_out.identify.hasAudio
-                        ? QStringLiteral("This file holds sound only, no video picture.")
-                        : QStringLiteral("Clipvane could not read this file: it may not be a "
-                                         "video, or it may be damaged."));
+                        ? QCoreApplication::translate(
+                              "MediaProbe", "This file holds sound only, no video picture.")
+                        : QCoreApplication::translate(
+                              "MediaProbe", "Clipvane could not read this file: it may not be a "
+                                            "video, or it may be damaged."));
     }
     m_identified = true;
     if (m_measured)
@@ -376,8 +385,9 @@ void Probe::afterPackets(const ToolExit& scan, const QString&) {
 void Probe::decide() {
     if (m_unreadable) {
         // The encoder is FFmpeg too: what its prober cannot open, it cannot convert.
-        m_out.note = QStringLiteral("Clipvane could not read this file: it may not be a video, "
-                                    "or it may be damaged.");
+        m_out.note = QCoreApplication::translate(
+            "MediaProbe", "Clipvane could not read this file: it may not be a video, "
+                          "or it may be damaged.");
         return finish();
     }
     // The prober's shape, else the player's, else square pixels.
@@ -396,9 +406,9 @@ void Probe::decide() {
         m_out.identify.length = length;
         m_out.seconds = *seconds;
     } else
-        m_out.note =
-            QStringLiteral("Clipvane could not read the length of this file: it may not be a "
-                           "video.");
+        m_out.note = QCoreApplication::translate(
+            "MediaProbe", "Clipvane could not read the length of this file: it may not be a "
+                          "video.");
     finish();
 }
 

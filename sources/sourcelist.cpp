@@ -1,11 +1,18 @@
 #include "sources/sourcelist.h"
 
+#include <QCoreApplication>
+
 namespace clipvane {
 
 QString SourceList::caption(int column) {
-    static const char* captions[ColumnCount] = {"File Name", "Start",  "End",       "Size",
-                                                "Format",    "Status", "Video Time"};
-    return column >= 0 && column < ColumnCount ? QString::fromLatin1(captions[column]) : QString();
+    static const char* captions[ColumnCount] = {
+        QT_TRANSLATE_NOOP("SourceList", "File Name"), QT_TRANSLATE_NOOP("SourceList", "Start"),
+        QT_TRANSLATE_NOOP("SourceList", "End"),       QT_TRANSLATE_NOOP("SourceList", "Size"),
+        QT_TRANSLATE_NOOP("SourceList", "Format"),    QT_TRANSLATE_NOOP("SourceList", "Status"),
+        QT_TRANSLATE_NOOP("SourceList", "Video Time")};
+    return column >= 0 && column < ColumnCount
+               ? QCoreApplication::translate("SourceList", captions[column])
+               : QString();
 }
 
 bool SourceList::centred(int column) {

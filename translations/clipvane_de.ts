@@ -1,0 +1,1538 @@
+<?xml version='1.0' encoding='utf-8'?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>AboutDialog</name>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source>Thank you for using Clipvane</source>
+        <translation>Danke, dass Sie Clipvane verwenden</translation>
+    </message>
+    <message>
+        <source>Clipvane 2.50 turns your videos into Flash Video and Flash SWF files.</source>
+        <translation>Clipvane 2.50 wandelt Ihre Videos in Flash-Video- und Flash-SWF-Dateien um.</translation>
+    </message>
+    <message>
+        <source>Clipvane is provided as is, without warranty of any kind.</source>
+        <translation>Clipvane wird so bereitgestellt, wie es ist, ohne jede Gewährleistung.</translation>
+    </message>
+    <message>
+        <source>This product includes software developed by the MPlayer Project.
+
+This product includes software developed by the FFMpeg Project.</source>
+        <translation>Dieses Produkt enthält Software, die vom MPlayer-Projekt entwickelt wurde.
+
+Dieses Produkt enthält Software, die vom FFMpeg-Projekt entwickelt wurde.</translation>
+    </message>
+    <message>
+        <source>MPlayer is licensed under the GNU General Public License Version 2.
+FFmpeg is licensed under the GNU General Public License.</source>
+        <translation>MPlayer steht unter der GNU General Public License Version 2.
+FFmpeg steht unter der GNU General Public License.</translation>
+    </message>
+</context>
+<context>
+    <name>CaptureDialog</name>
+    <message>
+        <source>Capture Video From DV</source>
+        <translation>Video von DV aufnehmen</translation>
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation>Kamera</translation>
+    </message>
+    <message>
+        <source>Sound:</source>
+        <translation>Ton:</translation>
+    </message>
+    <message>
+        <source>Sound</source>
+        <translation>Ton</translation>
+    </message>
+    <message>
+        <source>Size:</source>
+        <translation>Größe:</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Rate:</source>
+        <translation>Bildrate:</translation>
+    </message>
+    <message>
+        <source>Rate</source>
+        <translation>Bildrate</translation>
+    </message>
+    <message>
+        <source>Camera Control</source>
+        <translation>Kamerasteuerung</translation>
+    </message>
+    <message>
+        <source>Pan:</source>
+        <translation>Schwenken:</translation>
+    </message>
+    <message>
+        <source>Pan</source>
+        <translation>Schwenken</translation>
+    </message>
+    <message>
+        <source>Tilt:</source>
+        <translation>Neigen:</translation>
+    </message>
+    <message>
+        <source>Tilt</source>
+        <translation>Neigen</translation>
+    </message>
+    <message>
+        <source>Roll:</source>
+        <translation>Drehen:</translation>
+    </message>
+    <message>
+        <source>Roll</source>
+        <translation>Drehen</translation>
+    </message>
+    <message>
+        <source>Zoom:</source>
+        <translation>Zoom:</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>Capture Time:</source>
+        <translation>Aufnahmezeit:</translation>
+    </message>
+    <message>
+        <source>00:00:00</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>Capture File</source>
+        <translation>Aufnahmedatei</translation>
+    </message>
+    <message>
+        <source>Capture File:</source>
+        <translation>Aufnahmedatei:</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Start capture</source>
+        <translation>Aufnahme starten</translation>
+    </message>
+    <message>
+        <source>Stop capture</source>
+        <translation>Aufnahme beenden</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>CaptureText</name>
+    <message>
+        <source>%1 fps</source>
+        <translation>%1 B/s</translation>
+    </message>
+    <message>
+        <source>No camera or capture card was found. Connect one and open this window again.</source>
+        <translation>Es wurde keine Kamera und keine Aufnahmekarte gefunden. Schließen Sie eine an und öffnen Sie dieses Fenster erneut.</translation>
+    </message>
+    <message>
+        <source>%1 frames (%2 dropped) - %3 sec.</source>
+        <translation>%1 Bilder (%2 verworfen) - %3 Sek.</translation>
+    </message>
+</context>
+<context>
+    <name>ClipDialog</name>
+    <message>
+        <source>Clip Time</source>
+        <translation>Clip-Zeit</translation>
+    </message>
+    <message>
+        <source>Start Time and End Time</source>
+        <translation>Startzeit und Endzeit</translation>
+    </message>
+    <message>
+        <source>Start Time:</source>
+        <translation>Startzeit:</translation>
+    </message>
+    <message>
+        <source>Type a time as H:MM:SS or H:MM:SS.cc and press Enter</source>
+        <translation>Geben Sie eine Zeit als H:MM:SS oder H:MM:SS.cc ein und drücken Sie die Eingabetaste</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>End Time:</source>
+        <translation>Endzeit:</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>Ende</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>ClipSession</name>
+    <message>
+        <source>Clip Time  -  </source>
+        <translation>Clip-Zeit  -  </translation>
+    </message>
+</context>
+<context>
+    <name>EncoderCommand</name>
+    <message>
+        <source>No output profile is selected.</source>
+        <translation>Es ist kein Ausgabeprofil gewählt.</translation>
+    </message>
+    <message>
+        <source>Audio Bitrate is not a number: </source>
+        <translation>Die Audio-Bitrate ist keine Zahl: </translation>
+    </message>
+    <message>
+        <source>Audio Channel is not a number: </source>
+        <translation>Der Audiokanal ist keine Zahl: </translation>
+    </message>
+    <message>
+        <source>Clipvane could not read the length of this file: it may not be a video.</source>
+        <translation>Clipvane konnte die Länge dieser Datei nicht lesen: Sie ist vielleicht kein Video.</translation>
+    </message>
+    <message>
+        <source>The clip times are not times: </source>
+        <translation>Die Clip-Zeiten sind keine Zeiten: </translation>
+    </message>
+    <message>
+        <source> to </source>
+        <translation> bis </translation>
+    </message>
+    <message>
+        <source>The clip is empty: its end </source>
+        <translation>Der Clip ist leer: Sein Ende </translation>
+    </message>
+    <message>
+        <source> is not after its start </source>
+        <translation> liegt nicht nach seinem Start </translation>
+    </message>
+    <message>
+        <source>No output folder is set.</source>
+        <translation>Es ist kein Ausgabeordner eingestellt.</translation>
+    </message>
+    <message>
+        <source>Video Size is not a size of two even numbers such as 1280x720: </source>
+        <translation>Die Videogröße ist keine Größe aus zwei geraden Zahlen wie 1280x720: </translation>
+    </message>
+    <message>
+        <source>Video Framerate is not a number: </source>
+        <translation>Die Video-Bildrate ist keine Zahl: </translation>
+    </message>
+    <message>
+        <source>Video Bitrate is not a number: </source>
+        <translation>Die Video-Bitrate ist keine Zahl: </translation>
+    </message>
+</context>
+<context>
+    <name>FileSelect</name>
+    <message>
+        <source>All supported media files</source>
+        <translation>Alle unterstützten Mediendateien</translation>
+    </message>
+    <message>
+        <source>Windows Media files (*.avi;*.wmv;*.wma;*.asf)</source>
+        <translation>Windows-Media-Dateien (*.avi;*.wmv;*.wma;*.asf)</translation>
+    </message>
+    <message>
+        <source>Mov/MP4 Files (*.mov;*.mp4;*.3gp;*.3g2)</source>
+        <translation>Mov/MP4-Dateien (*.mov;*.mp4;*.3gp;*.3g2)</translation>
+    </message>
+    <message>
+        <source>Real Media Files (*.rm;*.rmvb)</source>
+        <translation>Real-Media-Dateien (*.rm;*.rmvb)</translation>
+    </message>
+    <message>
+        <source>Flash Video files (*.flv)</source>
+        <translation>Flash-Video-Dateien (*.flv)</translation>
+    </message>
+    <message>
+        <source>Matroska Video files (*.mkv)</source>
+        <translation>Matroska-Video-Dateien (*.mkv)</translation>
+    </message>
+    <message>
+        <source>Sony High Definition Video File (*.m2ts)</source>
+        <translation>Sony-HD-Videodatei (*.m2ts)</translation>
+    </message>
+    <message>
+        <source>MPEG-1 Video File (*.m1v;*.mpe;*.mpg;*.mpeg)</source>
+        <translation>MPEG-1-Videodatei (*.m1v;*.mpe;*.mpg;*.mpeg)</translation>
+    </message>
+    <message>
+        <source>MPEG-2 Video File (*.m2v;*.mpe;*.mpg;*.mpeg)</source>
+        <translation>MPEG-2-Videodatei (*.m2v;*.mpe;*.mpg;*.mpeg)</translation>
+    </message>
+    <message>
+        <source>Divx Video File (*.divx)</source>
+        <translation>DivX-Videodatei (*.divx)</translation>
+    </message>
+    <message>
+        <source>Ogg Media File (*.ogm)</source>
+        <translation>Ogg-Mediendatei (*.ogm)</translation>
+    </message>
+    <message>
+        <source>DVD-VR Video File(*.vro)</source>
+        <translation>DVD-VR-Videodatei(*.vro)</translation>
+    </message>
+    <message>
+        <source>Other Video File(*.dr;*.amv)</source>
+        <translation>Andere Videodatei(*.dr;*.amv)</translation>
+    </message>
+    <message>
+        <source>All files (*.*)</source>
+        <translation>Alle Dateien (*.*)</translation>
+    </message>
+    <message>
+        <source>Open Video File</source>
+        <translation>Videodatei öffnen</translation>
+    </message>
+</context>
+<context>
+    <name>FireWire</name>
+    <message>
+        <source>DV camcorder (FireWire)</source>
+        <translation>DV-Camcorder (FireWire)</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Clipvane 2.50</source>
+        <translation>Clipvane 2.50</translation>
+    </message>
+    <message>
+        <source>Add Files</source>
+        <translation>Dateien hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove File</source>
+        <translation>Datei entfernen</translation>
+    </message>
+    <message>
+        <source>Clear All</source>
+        <translation>Alle entfernen</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>CONVERT NOW</source>
+        <translation>JETZT UMWANDELN</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>EXIT</source>
+        <translation>BEENDEN</translation>
+    </message>
+    <message>
+        <source>Profile:</source>
+        <translation>Profil:</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>Video List</source>
+        <translation>Videoliste</translation>
+    </message>
+    <message>
+        <source>Privew</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>File(&amp;F)</source>
+        <translation>Datei(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Edit(&amp;E)</source>
+        <translation>Bearbeiten(&amp;B)</translation>
+    </message>
+    <message>
+        <source>Action(&amp;A)</source>
+        <translation>Aktion(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Help(&amp;H)</source>
+        <translation>Hilfe(&amp;H)</translation>
+    </message>
+    <message>
+        <source>Ctrl+A</source>
+        <translation>Ctrl+A</translation>
+    </message>
+    <message>
+        <source>Remove Selected File</source>
+        <translation>Gewählte Datei entfernen</translation>
+    </message>
+    <message>
+        <source>Ctrl+R</source>
+        <translation>Ctrl+R</translation>
+    </message>
+    <message>
+        <source>Clear All Files</source>
+        <translation>Alle Dateien entfernen</translation>
+    </message>
+    <message>
+        <source>Ctrl+C</source>
+        <translation>Ctrl+C</translation>
+    </message>
+    <message>
+        <source>Capture Video From DV</source>
+        <translation>Video von DV aufnehmen</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Ctrl+X</source>
+        <translation>Ctrl+X</translation>
+    </message>
+    <message>
+        <source>Video Settings</source>
+        <translation>Videoeinstellungen</translation>
+    </message>
+    <message>
+        <source>Ctrl+S</source>
+        <translation>Ctrl+S</translation>
+    </message>
+    <message>
+        <source>Save as Preset...</source>
+        <translation>Als Vorgabe speichern...</translation>
+    </message>
+    <message>
+        <source>Manage Presets...</source>
+        <translation>Vorgaben verwalten...</translation>
+    </message>
+    <message>
+        <source>Reset to Profile</source>
+        <translation>Auf Profil zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Convert Now!</source>
+        <translation>Jetzt umwandeln!</translation>
+    </message>
+    <message>
+        <source>Ctrl+N</source>
+        <translation>Ctrl+N</translation>
+    </message>
+    <message>
+        <source>Play Selected File</source>
+        <translation>Gewählte Datei abspielen</translation>
+    </message>
+    <message>
+        <source>Ctrl+P</source>
+        <translation>Ctrl+P</translation>
+    </message>
+    <message>
+        <source>Video Clip</source>
+        <translation>Videoclip</translation>
+    </message>
+    <message>
+        <source>Ctrl+V</source>
+        <translation>Ctrl+V</translation>
+    </message>
+    <message>
+        <source>F1</source>
+        <translation>F1</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source>Move Up</source>
+        <translation>Nach oben</translation>
+    </message>
+    <message>
+        <source>Move the selected file up the list (files are converted from the top)</source>
+        <translation>Die gewählte Datei in der Liste nach oben schieben (umgewandelt wird von oben nach unten)</translation>
+    </message>
+    <message>
+        <source>Ctrl+Up</source>
+        <translation>Ctrl+Up</translation>
+    </message>
+    <message>
+        <source>Move Down</source>
+        <translation>Nach unten</translation>
+    </message>
+    <message>
+        <source>Move the selected file down the list (files are converted from the top)</source>
+        <translation>Die gewählte Datei in der Liste nach unten schieben (umgewandelt wird von oben nach unten)</translation>
+    </message>
+    <message>
+        <source>Ctrl+Down</source>
+        <translation>Ctrl+Down</translation>
+    </message>
+</context>
+<context>
+    <name>MediaProbe</name>
+    <message>
+        <source>Clipvane cannot find this file: it may have been moved, renamed or deleted.</source>
+        <translation>Clipvane findet diese Datei nicht: Sie wurde vielleicht verschoben, umbenannt oder gelöscht.</translation>
+    </message>
+    <message>
+        <source>This is a folder, not a video file.</source>
+        <translation>Dies ist ein Ordner, keine Videodatei.</translation>
+    </message>
+    <message>
+        <source>Clipvane cannot read this file (%1).</source>
+        <translation>Clipvane kann diese Datei nicht lesen (%1).</translation>
+    </message>
+    <message>
+        <source>This file is empty (0 bytes).</source>
+        <translation>Diese Datei ist leer (0 Bytes).</translation>
+    </message>
+    <message>
+        <source>Clipvane cannot read this file: its name holds line breaks or control characters. Rename it and add it again.</source>
+        <translation>Clipvane kann diese Datei nicht lesen: Ihr Name enthält Zeilenumbrüche oder Steuerzeichen. Benennen Sie sie um und fügen Sie sie erneut hinzu.</translation>
+    </message>
+    <message>
+        <source>The player tool %1 could not be started.</source>
+        <translation>Das Abspielwerkzeug %1 konnte nicht gestartet werden.</translation>
+    </message>
+    <message>
+        <source>The player tool %1 is missing; reinstall Clipvane.</source>
+        <translation>Das Abspielwerkzeug %1 fehlt; installieren Sie Clipvane neu.</translation>
+    </message>
+    <message>
+        <source>The player tool could not run MPlayer.</source>
+        <translation>Das Abspielwerkzeug konnte MPlayer nicht ausführen.</translation>
+    </message>
+    <message>
+        <source>Clipvane gave up reading this file after %1 s: it did not answer in time.</source>
+        <translation>Clipvane hat das Lesen dieser Datei nach %1 s aufgegeben: Sie hat nicht rechtzeitig geantwortet.</translation>
+    </message>
+    <message>
+        <source>This file holds sound only, no video picture.</source>
+        <translation>Diese Datei enthält nur Ton, kein Videobild.</translation>
+    </message>
+    <message>
+        <source>Clipvane could not read this file: it may not be a video, or it may be damaged.</source>
+        <translation>Clipvane konnte diese Datei nicht lesen: Sie ist vielleicht kein Video oder beschädigt.</translation>
+    </message>
+    <message>
+        <source>Clipvane could not read the length of this file: it may not be a video.</source>
+        <translation>Clipvane konnte die Länge dieser Datei nicht lesen: Sie ist vielleicht kein Video.</translation>
+    </message>
+</context>
+<context>
+    <name>OptionSheet</name>
+    <message>
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <source>Output Duration</source>
+        <translation>Ausgabedauer</translation>
+    </message>
+    <message>
+        <source>Video Options</source>
+        <translation>Videooptionen</translation>
+    </message>
+    <message>
+        <source>Audio Options</source>
+        <translation>Audiooptionen</translation>
+    </message>
+    <message>
+        <source>Item Name</source>
+        <translation>Elementname</translation>
+    </message>
+    <message>
+        <source>All Clip Duration</source>
+        <translation>Dauer aller Clips</translation>
+    </message>
+    <message>
+        <source>Start Time</source>
+        <translation>Startzeit</translation>
+    </message>
+    <message>
+        <source>Stop Time</source>
+        <translation>Endzeit</translation>
+    </message>
+    <message>
+        <source>Video Codec</source>
+        <translation>Videocodec</translation>
+    </message>
+    <message>
+        <source>Video Size</source>
+        <translation>Videogröße</translation>
+    </message>
+    <message>
+        <source>Video Bitrate</source>
+        <translation>Video-Bitrate</translation>
+    </message>
+    <message>
+        <source>Video Framerate</source>
+        <translation>Video-Bildrate</translation>
+    </message>
+    <message>
+        <source>Keep Aspect Ratio</source>
+        <translation>Seitenverhältnis beibehalten</translation>
+    </message>
+    <message>
+        <source>Encoding Speed</source>
+        <translation>Kodiergeschwindigkeit</translation>
+    </message>
+    <message>
+        <source>Audio Codec</source>
+        <translation>Audiocodec</translation>
+    </message>
+    <message>
+        <source>Audio Bitrate</source>
+        <translation>Audio-Bitrate</translation>
+    </message>
+    <message>
+        <source>Sample Rate</source>
+        <translation>Abtastrate</translation>
+    </message>
+    <message>
+        <source>Audio Channel</source>
+        <translation>Audiokanäle</translation>
+    </message>
+    <message>
+        <source>Disable Audio</source>
+        <translation>Ton deaktivieren</translation>
+    </message>
+    <message>
+        <source>A/V Sync</source>
+        <translation>A/V-Synchronisation</translation>
+    </message>
+    <message>
+        <source>Same as source</source>
+        <translation>Wie die Quelle</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+    <message>
+        <source>Fast</source>
+        <translation>Schnell</translation>
+    </message>
+    <message>
+        <source>Balanced</source>
+        <translation>Ausgewogen</translation>
+    </message>
+    <message>
+        <source>Small File</source>
+        <translation>Kleine Datei</translation>
+    </message>
+    <message>
+        <source>Basic</source>
+        <translation>Einfach</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keiner</translation>
+    </message>
+</context>
+<context>
+    <name>OutputCheck</name>
+    <message>
+        <source>The encoder did not finish the output: the file ends early.</source>
+        <translation>Der Encoder hat die Ausgabe nicht fertig geschrieben: Die Datei endet zu früh.</translation>
+    </message>
+    <message>
+        <source>The encoder wrote no output file, or an empty one.</source>
+        <translation>Der Encoder hat keine oder eine leere Ausgabedatei geschrieben.</translation>
+    </message>
+    <message>
+        <source>The output cannot be read back: it is not a complete video.</source>
+        <translation>Die Ausgabe kann nicht zurückgelesen werden: Sie ist kein vollständiges Video.</translation>
+    </message>
+    <message>
+        <source>The encoder wrote an empty file: it holds no video.</source>
+        <translation>Der Encoder hat eine leere Datei geschrieben: Sie enthält kein Video.</translation>
+    </message>
+    <message>
+        <source>The encoder wrote an empty file: it holds no sound.</source>
+        <translation>Der Encoder hat eine leere Datei geschrieben: Sie enthält keinen Ton.</translation>
+    </message>
+    <message>
+        <source>The output lasts %1 s of a %2 s clip.</source>
+        <translation>Die Ausgabe dauert %1 s von einem %2 s langen Clip.</translation>
+    </message>
+    <message>
+        <source>Clipvane could not check the new file: ffprobe did not answer within %1 s.</source>
+        <translation>Clipvane konnte die neue Datei nicht prüfen: ffprobe hat nicht innerhalb von %1 s geantwortet.</translation>
+    </message>
+    <message>
+        <source>Clipvane could not check the new file: ffprobe, part of FFmpeg, could not be started.</source>
+        <translation>Clipvane konnte die neue Datei nicht prüfen: ffprobe, ein Teil von FFmpeg, konnte nicht gestartet werden.</translation>
+    </message>
+</context>
+<context>
+    <name>OutputFiles</name>
+    <message>
+        <source>The new file could not replace the old one: %1.</source>
+        <translation>Die neue Datei konnte die alte nicht ersetzen: %1.</translation>
+    </message>
+    <message>
+        <source>Saved as %1 because a file named %2 appeared while this one was being converted.</source>
+        <translation>Als %1 gespeichert, weil während der Umwandlung eine Datei namens %2 erschienen ist.</translation>
+    </message>
+    <message>
+        <source>The new file could not be saved as %1: %2.</source>
+        <translation>Die neue Datei konnte nicht als %1 gespeichert werden: %2.</translation>
+    </message>
+    <message>
+        <source>The new file could not be saved as %1: every name was taken.</source>
+        <translation>Die neue Datei konnte nicht als %1 gespeichert werden: Jeder Name war vergeben.</translation>
+    </message>
+</context>
+<context>
+    <name>PlayerWidget</name>
+    <message>
+        <source>Preview picture</source>
+        <translation>Vorschaubild</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>Current Time:</source>
+        <translation>Aktuelle Zeit:</translation>
+    </message>
+    <message>
+        <source>0:00:00</source>
+        <translation>0:00:00</translation>
+    </message>
+    <message>
+        <source>Total time: 0:00:00</source>
+        <translation>Gesamtzeit: 0:00:00</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Abspielen</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>Forward</source>
+        <translation>Vorwärts</translation>
+    </message>
+    <message>
+        <source>First Frame</source>
+        <translation>Erstes Bild</translation>
+    </message>
+    <message>
+        <source>Last Frames</source>
+        <translation>Letzte Bilder</translation>
+    </message>
+</context>
+<context>
+    <name>Preferences</name>
+    <message>
+        <source>Thread error!</source>
+        <translation>Thread-Fehler!</translation>
+    </message>
+</context>
+<context>
+    <name>Preset</name>
+    <message>
+        <source>Its profile “%1” no longer exists.</source>
+        <translation>Ihr Profil „%1“ existiert nicht mehr.</translation>
+    </message>
+</context>
+<context>
+    <name>PresetsDialog</name>
+    <message>
+        <source>Manage Presets</source>
+        <translation>Vorgaben verwalten</translation>
+    </message>
+    <message>
+        <source>My Presets:</source>
+        <translation>Meine Vorgaben:</translation>
+    </message>
+    <message>
+        <source>My Presets</source>
+        <translation>Meine Vorgaben</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>Umbenennen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewPlayer</name>
+    <message>
+        <source>Total time:</source>
+        <translation>Gesamtzeit:</translation>
+    </message>
+</context>
+<context>
+    <name>Profile</name>
+    <message>
+        <source>Flash Video</source>
+        <translation>Flash-Video</translation>
+    </message>
+    <message>
+        <source>Flash Video Movie(*.flv)</source>
+        <translation>Flash-Video-Film(*.flv)</translation>
+    </message>
+    <message>
+        <source>Flash SWF(*.swf)</source>
+        <translation>Flash SWF(*.swf)</translation>
+    </message>
+    <message>
+        <source>Modern Video</source>
+        <translation>Modernes Video</translation>
+    </message>
+    <message>
+        <source>MP4 Video H.264 + AAC(*.mp4)</source>
+        <translation>MP4-Video H.264 + AAC(*.mp4)</translation>
+    </message>
+    <message>
+        <source>MP4 Video H.265 + AAC(*.mp4)</source>
+        <translation>MP4-Video H.265 + AAC(*.mp4)</translation>
+    </message>
+    <message>
+        <source>WebM Video VP9 + Opus(*.webm)</source>
+        <translation>WebM-Video VP9 + Opus(*.webm)</translation>
+    </message>
+    <message>
+        <source>WebM Video AV1 + Opus(*.webm)</source>
+        <translation>WebM-Video AV1 + Opus(*.webm)</translation>
+    </message>
+    <message>
+        <source>Matroska Video H.264 + AAC(*.mkv)</source>
+        <translation>Matroska-Video H.264 + AAC(*.mkv)</translation>
+    </message>
+    <message>
+        <source>Audio Only</source>
+        <translation>Nur Ton</translation>
+    </message>
+    <message>
+        <source>MP3 Audio(*.mp3)</source>
+        <translation>MP3-Audio(*.mp3)</translation>
+    </message>
+    <message>
+        <source>AAC Audio(*.m4a)</source>
+        <translation>AAC-Audio(*.m4a)</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressPanel</name>
+    <message>
+        <source>Progress....</source>
+        <translation>Fortschritt....</translation>
+    </message>
+    <message>
+        <source>Converting Time:</source>
+        <translation>Umwandlungszeit:</translation>
+    </message>
+    <message>
+        <source>0:00:00</source>
+        <translation>0:00:00</translation>
+    </message>
+    <message>
+        <source>Currently Conversion</source>
+        <translation>Aktuelle Umwandlung</translation>
+    </message>
+    <message>
+        <source>Total Conversion</source>
+        <translation>Gesamte Umwandlung</translation>
+    </message>
+    <message>
+        <source>The computer will shut down when the conversion ends.</source>
+        <translation>Der Computer wird heruntergefahren, wenn die Umwandlung endet.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Pause every running encoder; click again to go on</source>
+        <translation>Alle laufenden Encoder anhalten; erneut klicken, um fortzufahren</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingCheck</name>
+    <message>
+        <source>%1 is gone: its file or folder was deleted or moved while recording.</source>
+        <translation>%1 ist nicht mehr da: die Datei oder ihr Ordner wurde während der Aufnahme gelöscht oder verschoben.</translation>
+    </message>
+    <message>
+        <source>nothing could be written to %1.</source>
+        <translation>in %1 konnte nichts geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>%1 holds no pictures.</source>
+        <translation>%1 enthält keine Bilder.</translation>
+    </message>
+    <message>
+        <source>%1 was left unfinished and could not be repaired.</source>
+        <translation>%1 blieb unfertig und konnte nicht repariert werden.</translation>
+    </message>
+</context>
+<context>
+    <name>RunChecks</name>
+    <message>
+        <source>%1 files hold sound only, and Disable Audio is Yes. Set Disable Audio to No.</source>
+        <translation>%1-Dateien enthalten nur Ton, und „Ton deaktivieren“ steht auf „Ja“. Stellen Sie „Ton deaktivieren“ auf „Nein“.</translation>
+    </message>
+    <message>
+        <source>WebM sound in %1 channel takes at most %2 kbit/s. Choose a lower Audio Bitrate, or more channels under Audio Channel.</source>
+        <translation>WebM-Ton mit %1 Kanal nimmt höchstens %2 kbit/s. Wählen Sie eine niedrigere Audio-Bitrate oder mehr Kanäle unter „Audiokanäle“.</translation>
+    </message>
+    <message>
+        <source>%1 files cannot carry sound at %2 Hz. Choose %3 Hz under Sample Rate.</source>
+        <translation>%1-Dateien können keinen Ton mit %2 Hz enthalten. Wählen Sie %3 Hz unter „Abtastrate“.</translation>
+    </message>
+    <message>
+        <source>The output folder %1 cannot be created or written. Choose another under Video Settings.</source>
+        <translation>Der Ausgabeordner %1 kann nicht angelegt oder beschrieben werden. Wählen Sie unter „Videoeinstellungen“ einen anderen.</translation>
+    </message>
+</context>
+<context>
+    <name>SavePresetDialog</name>
+    <message>
+        <source>Save as Preset</source>
+        <translation>Als Vorgabe speichern</translation>
+    </message>
+    <message>
+        <source>Preset name:</source>
+        <translation>Name der Vorgabe:</translation>
+    </message>
+    <message>
+        <source>Preset name</source>
+        <translation>Name der Vorgabe</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsDialog</name>
+    <message>
+        <source>Video Options</source>
+        <translation>Videooptionen</translation>
+    </message>
+    <message>
+        <source>Save Video Files to</source>
+        <translation>Videodateien speichern in</translation>
+    </message>
+    <message>
+        <source>Output Folder</source>
+        <translation>Ausgabeordner</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>If same as an existed file</source>
+        <translation>Wenn eine Datei schon existiert</translation>
+    </message>
+    <message>
+        <source>Add "New" after filename</source>
+        <translation>„New“ an den Dateinamen anhängen</translation>
+    </message>
+    <message>
+        <source>Overwrite the existed file</source>
+        <translation>Die vorhandene Datei überschreiben</translation>
+    </message>
+    <message>
+        <source>Automatically Shutdown Computer After Conversion</source>
+        <translation>Computer nach der Umwandlung automatisch herunterfahren</translation>
+    </message>
+    <message>
+        <source>Thread</source>
+        <translation>Threads</translation>
+    </message>
+    <message>
+        <source>Number of threads to use for</source>
+        <translation>Anzahl der Threads für</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>(0-8), 0 - Disable multi-thread</source>
+        <translation>(0-8), 0 - Multithreading aus</translation>
+    </message>
+    <message>
+        <source>Convert at once:</source>
+        <translation>Gleichzeitig umwandeln:</translation>
+    </message>
+    <message>
+        <source>How many files a batch converts at the same time</source>
+        <translation>Wie viele Dateien ein Stapel gleichzeitig umwandelt</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsFile</name>
+    <message>
+        <source>it is not a file</source>
+        <translation>sie ist keine Datei</translation>
+    </message>
+    <message>
+        <source>it is a broken link</source>
+        <translation>sie ist ein defekter Link</translation>
+    </message>
+    <message>
+        <source>it is too large</source>
+        <translation>sie ist zu groß</translation>
+    </message>
+</context>
+<context>
+    <name>SourceList</name>
+    <message>
+        <source>File Name</source>
+        <translation>Dateiname</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>Ende</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Video Time</source>
+        <translation>Videodauer</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::BatchRun</name>
+    <message>
+        <source>Invalid input file name. </source>
+        <translation>Ungültiger Name der Eingabedatei. </translation>
+    </message>
+    <message>
+        <source>This file holds no sound, so there is nothing to write into a sound-only file.</source>
+        <translation>Diese Datei enthält keinen Ton, also gibt es nichts, was in eine reine Tondatei geschrieben werden könnte.</translation>
+    </message>
+    <message>
+        <source>The option sheet is incomplete.</source>
+        <translation>Die Optionsliste ist unvollständig.</translation>
+    </message>
+    <message>
+        <source>Clipvane cannot write %1: %2.</source>
+        <translation>Clipvane kann %1 nicht schreiben: %2.</translation>
+    </message>
+    <message>
+        <source>Saved as %1 because %2 was written by an earlier file of this batch.</source>
+        <translation>Als %1 gespeichert, weil %2 von einer früheren Datei dieses Durchlaufs geschrieben wurde.</translation>
+    </message>
+    <message>
+        <source> To </source>
+        <translation> nach </translation>
+    </message>
+    <message>
+        <source>No log could be written for this file, so Clipvane cannot tell why it might fail.
+</source>
+        <translation>Für diese Datei konnte kein Protokoll geschrieben werden, daher kann Clipvane nicht sagen, warum sie fehlschlagen könnte.
+</translation>
+    </message>
+    <message>
+        <source>The encoder tool could not be started.</source>
+        <translation>Das Umwandlungsprogramm konnte nicht gestartet werden.</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Angehalten</translation>
+    </message>
+    <message>
+        <source>Time left: </source>
+        <translation>Verbleibende Zeit: </translation>
+    </message>
+    <message>
+        <source>Time left: estimating…</source>
+        <translation>Verbleibende Zeit: wird geschätzt…</translation>
+    </message>
+    <message>
+        <source>The encoder stopped making progress.</source>
+        <translation>Der Encoder kam nicht mehr voran.</translation>
+    </message>
+    <message>
+        <source>The output could not be written in full.</source>
+        <translation>Die Ausgabe konnte nicht vollständig geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>The encoder crashed (signal %1).</source>
+        <translation>Der Encoder ist abgestürzt (Signal %1).</translation>
+    </message>
+    <message>
+        <source>The encoder stopped with an error (exit code %1).</source>
+        <translation>Der Encoder endete mit einem Fehler (Exit-Code %1).</translation>
+    </message>
+    <message>
+        <source>The computer could not be shut down: %1</source>
+        <translation>Der Computer konnte nicht heruntergefahren werden: %1</translation>
+    </message>
+    <message>
+        <source>Conversion completed!</source>
+        <translation>Umwandlung abgeschlossen!</translation>
+    </message>
+    <message>
+        <source>%1 of %2 %3 failed. Hover over a failed row to see why.</source>
+        <translation>%1 von %2 %3 fehlgeschlagen. Zeigen Sie auf eine fehlgeschlagene Zeile, um den Grund zu sehen.</translation>
+    </message>
+    <message>
+        <source>file</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>The output folder %1 could not be opened: no file manager answered (is xdg-open installed?).</source>
+        <translation>Der Ausgabeordner %1 konnte nicht geöffnet werden: Kein Dateimanager hat geantwortet (ist xdg-open installiert?).</translation>
+    </message>
+    <message>
+        <source>Progress....</source>
+        <translation>Fortschritt....</translation>
+    </message>
+    <message>
+        <source>Conversion Canceled by the user!</source>
+        <translation>Umwandlung vom Benutzer abgebrochen!</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::CaptureDialog</name>
+    <message>
+        <source>Save Video File</source>
+        <translation>Videodatei speichern</translation>
+    </message>
+    <message>
+        <source>Avi Video file (*.avi)</source>
+        <translation>AVI-Videodatei (*.avi)</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keiner</translation>
+    </message>
+    <message>
+        <source>The camcorder records its own sound.</source>
+        <translation>Der Camcorder nimmt seinen eigenen Ton auf.</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::EncoderLogDialog</name>
+    <message>
+        <source>Encoder Log  -  </source>
+        <translation>Encoder-Protokoll  -  </translation>
+    </message>
+    <message>
+        <source>The encoder wrote nothing to its log.</source>
+        <translation>Der Encoder hat nichts in sein Protokoll geschrieben.</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::LinuxCapture</name>
+    <message>
+        <source>Test tone</source>
+        <translation>Testton</translation>
+    </message>
+    <message>
+        <source>No capture device is connected.</source>
+        <translation>Es ist kein Aufnahmegerät verbunden.</translation>
+    </message>
+    <message>
+        <source>The device %1 is gone.</source>
+        <translation>Das Gerät %1 ist nicht mehr da.</translation>
+    </message>
+    <message>
+        <source>No capture file is chosen.</source>
+        <translation>Es ist keine Aufnahmedatei gewählt.</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist.</source>
+        <translation>Der Ordner %1 existiert nicht.</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be written to.</source>
+        <translation>In den Ordner %1 kann nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>FFmpeg (%1) could not be started.</source>
+        <translation>FFmpeg (%1) konnte nicht gestartet werden.</translation>
+    </message>
+    <message>
+        <source>the capture file was deleted or moved</source>
+        <translation>die Aufnahmedatei wurde gelöscht oder verschoben</translation>
+    </message>
+    <message>
+        <source>the device sent no pictures for %1 seconds</source>
+        <translation>das Gerät hat %1 Sekunden lang keine Bilder gesendet</translation>
+    </message>
+    <message>
+        <source>%1 was disconnected</source>
+        <translation>%1 wurde getrennt</translation>
+    </message>
+    <message>
+        <source>FFmpeg crashed</source>
+        <translation>FFmpeg ist abgestürzt</translation>
+    </message>
+    <message>
+        <source>FFmpeg ended (exit code %1)</source>
+        <translation>FFmpeg wurde beendet (Exit-Code %1)</translation>
+    </message>
+    <message>
+        <source>the device stopped sending pictures</source>
+        <translation>das Gerät sendet keine Bilder mehr</translation>
+    </message>
+    <message>
+        <source>Nothing was recorded.</source>
+        <translation>Es wurde nichts aufgenommen.</translation>
+    </message>
+    <message>
+        <source>Recording stopped: %1.</source>
+        <translation>Die Aufnahme wurde beendet: %1.</translation>
+    </message>
+    <message>
+        <source> (FFmpeg: %1)</source>
+        <translation> (FFmpeg: %1)</translation>
+    </message>
+    <message>
+        <source>Recording stopped: %1. What was recorded until then is saved.</source>
+        <translation>Die Aufnahme wurde beendet: %1. Was bis dahin aufgenommen wurde, ist gespeichert.</translation>
+    </message>
+    <message>
+        <source>Recording stopped: %1. The recording could not be saved: %2</source>
+        <translation>Die Aufnahme wurde beendet: %1. Die Aufnahme konnte nicht gespeichert werden: %2</translation>
+    </message>
+    <message>
+        <source>The recording could not be saved: %1</source>
+        <translation>Die Aufnahme konnte nicht gespeichert werden: %1</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::MainWindow</name>
+    <message>
+        <source>Click to change the output settings</source>
+        <translation>Klicken, um die Ausgabeeinstellungen zu ändern</translation>
+    </message>
+    <message>
+        <source>Shut down when done</source>
+        <translation>Nach Abschluss herunterfahren</translation>
+    </message>
+    <message>
+        <source>The computer shuts down when the conversion ends. Click to turn this off.</source>
+        <translation>Der Computer fährt herunter, wenn die Umwandlung endet. Klicken, um das abzuschalten.</translation>
+    </message>
+    <message>
+        <source>Convert Now!</source>
+        <translation>Jetzt umwandeln!</translation>
+    </message>
+    <message>
+        <source>Play Selected File</source>
+        <translation>Gewählte Datei abspielen</translation>
+    </message>
+    <message>
+        <source>Video Clip</source>
+        <translation>Videoclip</translation>
+    </message>
+    <message>
+        <source>Add Files</source>
+        <translation>Dateien hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove Selected Item</source>
+        <translation>Gewählten Eintrag entfernen</translation>
+    </message>
+    <message>
+        <source>Clear All Items</source>
+        <translation>Alle Einträge entfernen</translation>
+    </message>
+    <message>
+        <source>Move Up</source>
+        <translation>Nach oben</translation>
+    </message>
+    <message>
+        <source>Move Down</source>
+        <translation>Nach unten</translation>
+    </message>
+    <message>
+        <source>Capture Video From DV</source>
+        <translation>Video von DV aufnehmen</translation>
+    </message>
+    <message>
+        <source>Show Encoder Log</source>
+        <translation>Encoder-Protokoll zeigen</translation>
+    </message>
+    <message>
+        <source>Clipvane cannot read its settings file %1 (%2); it uses its defaults.</source>
+        <translation>Clipvane kann seine Einstellungsdatei %1 nicht lesen (%2); es verwendet die Vorgaben.</translation>
+    </message>
+    <message>
+        <source>The preset could not be saved: settings.dat cannot be written.</source>
+        <translation>Die Vorlage konnte nicht gespeichert werden: settings.dat kann nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>Only Video files are allowed!</source>
+        <translation>Nur Videodateien sind erlaubt!</translation>
+    </message>
+    <message>
+        <source>Output: %1 · %2</source>
+        <translation>Ausgabe: %1 · %2</translation>
+    </message>
+    <message>
+        <source>overwrite existing files</source>
+        <translation>vorhandene Dateien überschreiben</translation>
+    </message>
+    <message>
+        <source>keep existing files</source>
+        <translation>vorhandene Dateien behalten</translation>
+    </message>
+    <message>
+        <source>Only files can be added. Not added:
+</source>
+        <translation>Nur Dateien können hinzugefügt werden. Nicht hinzugefügt:
+</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::OptionSheetWidget</name>
+    <message>
+        <source>Property</source>
+        <translation>Eigenschaft</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Wert</translation>
+    </message>
+    <message>
+        <source>Clip times are set in the clip dialog: double-click a file in the Video List.</source>
+        <translation>Clip-Zeiten werden im Clip-Dialog eingestellt: Doppelklicken Sie auf eine Datei in der Videoliste.</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::PresetsDialog</name>
+    <message>
+        <source>You have no presets.</source>
+        <translation>Sie haben keine Vorgaben.</translation>
+    </message>
+    <message>
+        <source>Profile: </source>
+        <translation>Profil: </translation>
+    </message>
+    <message>
+        <source>A preset needs a name.</source>
+        <translation>Eine Vorgabe braucht einen Namen.</translation>
+    </message>
+    <message>
+        <source>A preset named “%1” already exists.</source>
+        <translation>Eine Vorgabe namens „%1“ gibt es schon.</translation>
+    </message>
+    <message>
+        <source>The changes could not be saved to settings.dat.</source>
+        <translation>Die Änderungen konnten nicht in settings.dat gespeichert werden.</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::ProfilePicker</name>
+    <message>
+        <source> (its profile no longer exists)</source>
+        <translation> (ihr Profil existiert nicht mehr)</translation>
+    </message>
+    <message>
+        <source>My Presets</source>
+        <translation>Meine Vorgaben</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::ProgressPanel</name>
+    <message>
+        <source>Resume</source>
+        <translation>Fortsetzen</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Go on converting</source>
+        <translation>Mit dem Umwandeln fortfahren</translation>
+    </message>
+    <message>
+        <source>Pause every running encoder; click again to go on</source>
+        <translation>Alle laufenden Encoder anhalten; erneut klicken, um fortzufahren</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::QtMessageBoxes</name>
+    <message>
+        <source>The computer will shut down in %1 s.</source>
+        <translation>Der Computer wird in %1 s heruntergefahren.</translation>
+    </message>
+    <message>
+        <source>Stop converting?</source>
+        <translation>Umwandeln beenden?</translation>
+    </message>
+    <message>
+        <source>Stop now</source>
+        <translation>Jetzt beenden</translation>
+    </message>
+    <message>
+        <source>Skip this file</source>
+        <translation>Diese Datei überspringen</translation>
+    </message>
+    <message>
+        <source>Finish this file, then stop</source>
+        <translation>Diese Datei fertigstellen, dann beenden</translation>
+    </message>
+    <message>
+        <source>Keep converting</source>
+        <translation>Weiter umwandeln</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::RealDesktopServices</name>
+    <message>
+        <source>no shutdown command is set.</source>
+        <translation>es ist kein Befehl zum Herunterfahren eingestellt.</translation>
+    </message>
+    <message>
+        <source>%1 could not be started.</source>
+        <translation>%1 konnte nicht gestartet werden.</translation>
+    </message>
+    <message>
+        <source>%1 gave no answer within %2 s.</source>
+        <translation>%1 hat nicht innerhalb von %2 s geantwortet.</translation>
+    </message>
+    <message>
+        <source>%1 ended with exit code %2.</source>
+        <translation>%1 endete mit dem Exit-Code %2.</translation>
+    </message>
+    <message>
+        <source>Clipvane Help</source>
+        <translation>Clipvane-Hilfe</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::SavePresetDialog</name>
+    <message>
+        <source>Type a name for the preset.</source>
+        <translation>Geben Sie einen Namen für die Vorgabe ein.</translation>
+    </message>
+    <message>
+        <source>Replaces your preset “%1”.</source>
+        <translation>Ersetzt Ihre Vorgabe „%1“.</translation>
+    </message>
+    <message>
+        <source>Saves the profile “%1” with the options as they are now.</source>
+        <translation>Speichert das Profil „%1“ mit den Optionen, wie sie jetzt sind.</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::SettingsDialog</name>
+    <message>
+        <source>The settings could not be saved to %1.</source>
+        <translation>Die Einstellungen konnten nicht in %1 gespeichert werden.</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::SourceListView</name>
+    <message>
+        <source>Output: %1</source>
+        <translation>Ausgabe: %1</translation>
+    </message>
+</context>
+</TS>
