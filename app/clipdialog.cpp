@@ -14,7 +14,7 @@ namespace clipvane {
 ClipDialog::ClipDialog(const ClipOpening& opening, PlayerState* player, ToolKeys* keys,
                        SourceList* list, MessageBoxes* messages, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::ClipDialog>()), m_session(opening, player, keys),
-      m_list(list), m_messages(messages), m_videoTime(opening.lengthText) {
+      m_list(list), m_messages(messages), m_videoTime(opening.length) {
     m_ui->setupUi(this);
     setModal(true);
     applySkin(this);

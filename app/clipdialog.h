@@ -55,7 +55,7 @@ private:
     ClipSession m_session;
     SourceList* m_list;
     MessageBoxes* m_messages;
-    QString m_videoTime; // the file's length, as the row shows it
+    std::optional<qint64> m_videoTime; // the file's length, as the row shows it
 };
 
 } // namespace clipvane

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -20,47 +19,53 @@ bool RealDesktopServices::openFolder(const QString& folder) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-QString RealDesktopServices::shutdown() {
+void RealDesktopServices::shutdown(std::function<void(const QString& refusal)> answered) {
+    const auto say = [](const char* text) {
+        return QCoreApplication::translate("clipvane::RealDesktopServices", text);
+    };
+    const auto answerSoon = [answered](const QString& refusal) {
+        QTimer::singleShot(0, [answered, refusal] { answered(refusal); });
+    };
     const QString replacement = qEnvironmentVariable("CLIPVANE_SHUTDOWN_COMMAND");
     const QStringList args =
         replacement.isEmpty() ? QStringList{QStringLiteral("systemctl"), QStringLiteral("poweroff")}
                               : QProcess::splitCommand(replacement);
     if (args.isEmpty())
-        return QCoreApplication::translate("clipvane::RealDesktopServices",
-                                           "no shutdown command is set.");
+        return answerSoon(
+            say(QT_TRANSLATE_NOOP("clipvane::RealDesktopServices", "no shutdown command is set.")));
     // The command answers at once whether the system takes the request (no rights, no
     // systemd: it says why); the window stays live meanwhile.
     constexpr int kAnswerMs = 60000;
-    ToolProcess command;
+    auto* command = new ToolProcess;
     ToolProcess::Options options;
     options.standardOutput = ToolProcess::Channel::Keep;
     options.standardError = ToolProcess::Channel::Merge;
     options.timeLimitMs = kAnswerMs;
-    QEventLoop loop;
-    ToolExit exit;
-    QObject::connect(&command, &ToolProcess::finished, &loop, [&](const ToolExit& e) {
-        exit = e;
-        loop.quit();
-    });
-    if (!command.start(args, options))
-        return QCoreApplication::translate("clipvane::RealDesktopServices",
-                                           "%1 could not be started.")
-            .arg(args.first());
-    loop.exec();
-    if (exit.succeeded())
-        return {};
-    if (exit.timedOut)
-        return QCoreApplication::translate("clipvane::RealDesktopServices",
-                                           "%1 gave no answer within %2 s.")
-            .arg(args.first())
-            .arg(kAnswerMs / 1000);
-    const QString said = QString::fromLocal8Bit(command.output()).simplified();
-    if (!said.isEmpty())
-        return said;
-    return QCoreApplication::translate("clipvane::RealDesktopServices",
-                                       "%1 ended with exit code %2.")
-        .arg(args.first())
-        .arg(exit.exitCode);
+    QObject::connect(
+        command, &ToolProcess::finished, command,
+        [command, answered, args, say](const ToolExit& exit) {
+            command->deleteLater();
+            if (exit.succeeded())
+                return answered(QString());
+            if (exit.timedOut)
+                return answered(QString(say(QT_TRANSLATE_NOOP("clipvane::RealDesktopServices",
+                                                              "%1 gave no answer within %2 s.")))
+                                    .arg(args.first())
+                                    .arg(kAnswerMs / 1000));
+            const QString said = QString::fromLocal8Bit(command->output()).simplified();
+            if (!said.isEmpty())
+                return answered(said);
+            answered(QString(say(QT_TRANSLATE_NOOP("clipvane::RealDesktopServices",
+                                                   "%1 ended with exit code %2.")))
+                         .arg(args.first())
+                         .arg(exit.exitCode));
+        });
+    if (!command->start(args, options)) {
+        delete command;
+        answerSoon(QString(say(QT_TRANSLATE_NOOP("clipvane::RealDesktopServices",
+                                                 "%1 could not be started.")))
+                       .arg(args.first()));
+    }
 }
 
 void RealDesktopServices::showHelp(const QString& helpFile) {

@@ -15,8 +15,8 @@ namespace clipvane {
 class RealDesktopServices : public DesktopServices {
 public:
     bool openFolder(const QString& folder) override;
-    // Runs the shutdown command and waits (the window stays live) for its answer.
-    QString shutdown() override;
+    // Runs the shutdown command; its answer comes when the command has ended.
+    void shutdown(std::function<void(const QString& refusal)> answered) override;
     void showHelp(const QString& helpFile) override;
 };
 

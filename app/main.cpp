@@ -94,11 +94,11 @@ int main(int argc, char** argv) {
         window.addStartupFiles(arguments.files, arguments.badNames);
         if (!unattended)
             return;
-        clipvane::BatchRun& batch = window.batch();
-        QObject::connect(&batch, &clipvane::BatchRun::runFinished, &window, &QWidget::close,
-                         Qt::QueuedConnection);
+        // Ends once the run has ended and its end has been said (on standard error).
+        QObject::connect(&window.runCompletion(), &clipvane::RunCompletion::finished, &window,
+                         &QWidget::close, Qt::QueuedConnection);
         window.convertAll();
-        if (!batch.isRunning())
+        if (!window.batch().isRunning())
             window.close();
     });
     return app.exec();

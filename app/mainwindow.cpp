@@ -44,7 +44,9 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_services(services),
       m_batch(BatchRun::Environment{&m_sources, &m_sheet,
                                     [this] { return m_picker ? m_picker->profileIndex() : 0; },
-                                    services.keys, services.desktop, services.messages}),
+                                    services.keys}),
+      m_batchProgress(&m_batch, &m_sources),
+      m_runCompletion(&m_batch, services.desktop, services.messages),
       m_preview(&m_playerState, services.keys, PlayerOptionTexts::preview()),
       m_dialogFolder(QDir::currentPath()) {
     m_ui->setupUi(this);
@@ -73,7 +75,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
 
     m_ui->previewPlayer->setPlayer(&m_preview);
     m_ui->optionSheetView->bind(&m_sheet);
-    m_ui->progressPanel->bind(&m_batch);
+    m_ui->progressPanel->bind(&m_batch, &m_batchProgress);
 
     buildIcons();
     m_picker = new ProfilePicker(m_ui->profileCombo, &m_sheet,
@@ -260,12 +262,14 @@ void MainWindow::connectActions() {
         m_ui->actionMoveUp->setEnabled(!busy);
         m_ui->actionMoveDown->setEnabled(!busy);
         m_ui->sourceListView->setReorderAllowed(!busy);
-        if (busy)
+        if (busy) {
             setCursor(Qt::WaitCursor);
-        else
+            m_ui->progressPanel->ui()->shutdownNoticeLabel->setVisible(Preferences().autoShut());
+        } else {
             unsetCursor();
+        }
     });
-    connect(&m_batch, &BatchRun::notice, this,
+    connect(&m_runCompletion, &RunCompletion::notice, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
 }
 
@@ -424,6 +428,7 @@ void MainWindow::turnOffShutdown() {
 void MainWindow::updateStatusBar() {
     const Preferences preferences;
     m_shutdownStatus->setVisible(preferences.autoShut());
+    m_runCompletion.setAutoShut(preferences.autoShut());
     // A run going now follows too: the panel's notice goes with the setting.
     if (m_batch.isRunning())
         m_ui->progressPanel->ui()->shutdownNoticeLabel->setVisible(preferences.autoShut());
@@ -446,7 +451,12 @@ void MainWindow::convertAll() {
     if (m_playerState.playerProcessId != 0 && m_services.keys)
         m_services.keys->sendKey(m_playerState.playerProcessId, QLatin1String(kPlayerTool),
                                  ToolKey::Quit);
-    m_batch.start();
+    // The run is given the settings as they are now.
+    const RunSettings settings = RunSettings::read(Preferences());
+    m_runCompletion.setAutoShut(settings.autoShut);
+    if (const std::optional<QString> refused = m_batch.start(settings);
+        refused && m_services.messages)
+        m_services.messages->warning(*refused);
 }
 
 void MainWindow::moveSource(int from, int to) {
@@ -584,18 +594,16 @@ void MainWindow::selectSource() {
 }
 
 void MainWindow::showItemPage(int row) {
-    const QString start = m_sources.textAt(row, SourceList::Start);
-    const QString end = m_sources.textAt(row, SourceList::End);
-    const QString path = m_sources.textAt(row, SourceList::FileName);
-    m_sheet.setValue(opt::General, opt::ItemName, path);
+    const SourceList::Id id = m_sources.idAt(row);
+    m_sheet.setValue(opt::General, opt::ItemName, m_sources.textAt(row, SourceList::FileName));
     updateStatusBar(); // with the file this row will become
-    // The clip's length, where both ends are times.
-    const std::optional<qint64> s = parseClipTime(start);
-    const std::optional<qint64> e = parseClipTime(end);
+    // The clip's length, where both ends are known.
+    const std::optional<qint64> s = m_sources.clipStart(id);
+    const std::optional<qint64> e = m_sources.clipEnd(id);
     m_sheet.setValue(opt::OutputDuration, opt::AllClipDuration,
                      s && e && *e >= *s ? clipTimeText(*e - *s) : QString());
-    m_sheet.setValue(opt::OutputDuration, opt::StartTime, start);
-    m_sheet.setValue(opt::OutputDuration, opt::StopTime, end);
+    m_sheet.setValue(opt::OutputDuration, opt::StartTime, m_sources.textAt(row, SourceList::Start));
+    m_sheet.setValue(opt::OutputDuration, opt::StopTime, m_sources.textAt(row, SourceList::End));
 }
 
 QString MainWindow::plannedOutput(int row) const {
@@ -630,6 +638,8 @@ void MainWindow::showSettings() {
     SettingsDialog dialog(this, {}, m_services.messages);
     dialog.loadSettings();
     dialog.exec();
+    // A run under way takes a new "files at once" from its next file on.
+    m_batch.setParallel(Preferences().parallel());
     updateStatusBar();
 }
 
@@ -651,7 +661,7 @@ void MainWindow::playSelected() {
         return;
     m_previewAspect = m_sources.pictureAspect(m_sources.idAt(row));
     m_preview.play(m_sources.textAt(row, SourceList::FileName),
-                   m_sources.textAt(row, SourceList::VideoTime));
+                   m_sources.length(m_sources.idAt(row)));
 }
 
 void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& badNames) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "convert/batchprogress.h"
 #include "convert/batchrun.h"
+#include "convert/runcompletion.h"
 #include "options/optionsheet.h"
 #include "player/playerstate.h"
 #include "player/previewplayer.h"
@@ -70,6 +72,8 @@ public:
     OptionSheet& sheet() { return m_sheet; }
     PlayerState& playerState() { return m_playerState; }
     BatchRun& batch() { return m_batch; }
+    BatchProgress& batchProgress() { return m_batchProgress; }
+    RunCompletion& runCompletion() { return m_runCompletion; }
     PreviewPlayer& preview() { return m_preview; }
     ProfilePicker& picker() { return *m_picker; }
     QMenu* contextMenu() const { return m_contextMenu; }
@@ -137,6 +141,8 @@ private:
     PlayerState m_playerState;
     double m_previewAspect = 0; // the shape of the picture the preview plays
     BatchRun m_batch;
+    BatchProgress m_batchProgress;
+    RunCompletion m_runCompletion;
     PreviewPlayer m_preview;
     QList<QIcon> m_icons;
     QMenu* m_contextMenu = nullptr;

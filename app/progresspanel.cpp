@@ -1,5 +1,6 @@
 #include "app/progresspanel.h"
 
+#include "convert/batchprogress.h"
 #include "convert/batchrun.h"
 #include "ui_progresspanel.h"
 
@@ -21,14 +22,16 @@ ProgressPanel::ProgressPanel(QWidget* parent)
 
 ProgressPanel::~ProgressPanel() = default;
 
-void ProgressPanel::bind(BatchRun* run) {
-    connect(run, &BatchRun::panelVisibleChanged, this, &ProgressPanel::showForRun);
-    connect(run, &BatchRun::panelCaptionChanged, m_ui->progressGroup, &QGroupBox::setTitle);
-    connect(run, &BatchRun::itemProgressChanged, m_ui->itemProgressBar, &QProgressBar::setValue);
-    connect(run, &BatchRun::totalProgressChanged, m_ui->totalProgressBar, &QProgressBar::setValue);
-    connect(run, &BatchRun::elapsedTextChanged, m_ui->convertingTimeLabel, &QLabel::setText);
-    connect(run, &BatchRun::timeLeftChanged, m_ui->timeLeftLabel, &QLabel::setText);
-    connect(run, &BatchRun::autoShutChanged, m_ui->shutdownNoticeLabel, &QWidget::setVisible);
+void ProgressPanel::bind(BatchRun* run, BatchProgress* progress) {
+    connect(progress, &BatchProgress::panelVisibleChanged, this, &ProgressPanel::showForRun);
+    connect(progress, &BatchProgress::captionChanged, m_ui->progressGroup, &QGroupBox::setTitle);
+    connect(progress, &BatchProgress::itemProgressChanged, m_ui->itemProgressBar,
+            &QProgressBar::setValue);
+    connect(progress, &BatchProgress::totalProgressChanged, m_ui->totalProgressBar,
+            &QProgressBar::setValue);
+    connect(progress, &BatchProgress::elapsedTextChanged, m_ui->convertingTimeLabel,
+            &QLabel::setText);
+    connect(progress, &BatchProgress::timeLeftChanged, m_ui->timeLeftLabel, &QLabel::setText);
     connect(run, &BatchRun::pausedChanged, this, &ProgressPanel::showPaused);
 }
 

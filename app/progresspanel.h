@@ -10,6 +10,7 @@ class ProgressPanel;
 
 namespace clipvane {
 
+class BatchProgress;
 class BatchRun;
 
 // The batch's progress, floating over the main window: the current file, the converting
@@ -23,8 +24,8 @@ public:
     explicit ProgressPanel(QWidget* parent = nullptr);
     ~ProgressPanel() override;
 
-    // Shows what the run reports.
-    void bind(BatchRun* run);
+    // Shows the run's figures; Pause follows the run.
+    void bind(BatchRun* run, BatchProgress* progress);
     Ui::ProgressPanel* ui() const { return m_ui.get(); }
     bool isDragging() const { return m_dragging; }
 

@@ -1,6 +1,7 @@
 #include "base/textvalues.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -129,6 +130,22 @@ std::optional<qint64> parseTimeText(const QString& text) {
     if (minutes > 59 || secs > 59)
         return std::nullopt;
     return hours * 3600 + minutes * 60 + secs;
+}
+
+std::optional<qint64> shownLength(double seconds) {
+    constexpr double limit = 1e12;
+    if (!(seconds > 0)) // NaN too
+        return std::nullopt;
+    if (seconds >= limit)
+        return static_cast<qint64>(limit) * 100;
+    if (seconds < 0.5)
+        return std::max<qint64>(1, roundHalfEven(seconds * 100));
+    return roundHalfEven(seconds) * 100;
+}
+
+QString lengthText(double seconds) {
+    const std::optional<qint64> shown = shownLength(seconds);
+    return shown ? clipTimeText(*shown) : QString();
 }
 
 } // namespace clipvane

@@ -35,4 +35,12 @@ std::optional<qint64> parseClipTime(const QString& text);
 // Seconds as the encoder takes them: "12" for whole seconds, "1.5", "1.75" otherwise.
 QString secondsText(qint64 centiseconds);
 
+// How a file's length shows (End and Video Time), in hundredths: to the nearest second (10.04 s
+// shows as 10 s), to the hundredth when it is shorter than half a second; nothing for anything
+// that is not a positive number (NaN included). At most 10^12 seconds (infinity included). The
+// encoder takes an untrimmed row's exact length, so the rounding never cuts a frame.
+std::optional<qint64> shownLength(double seconds);
+// shownLength as time text; empty when there is none.
+QString lengthText(double seconds);
+
 } // namespace clipvane

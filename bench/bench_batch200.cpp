@@ -90,9 +90,7 @@ int main(int argc, char** argv) {
     OptionSheet sheet;
     fillOptionSheet(sheet);
     applyProfilePick(sheet, 2);
-    bench::Quiet quiet;
-    BatchRun run(BatchRun::Environment{&list, &sheet, [] { return 2; }, &ChildTools::instance(),
-                                       &quiet, &quiet});
+    BatchRun run(BatchRun::Environment{&list, &sheet, [] { return 2; }, &ChildTools::instance()});
 
     const Snapshot before = snapshot();
     QElapsedTimer wall;
@@ -102,7 +100,7 @@ int main(int argc, char** argv) {
     const double addMs = wall.restart();
     QEventLoop untilDone;
     QObject::connect(&run, &BatchRun::runFinished, &untilDone, &QEventLoop::quit);
-    run.start();
+    run.start(RunSettings::read(Preferences()));
     if (run.isRunning())
         untilDone.exec();
     // Let deferred deletions run, as the program's own event loop would.

@@ -15,6 +15,7 @@
 #include "convert/batchrun.h"
 #include "convert/encodercommand.h"
 #include "convert/outputcheck.h"
+#include "convert/plannedoutput.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/childtools.h"
@@ -72,16 +73,13 @@ int runScenario(const Scenario& s, int rounds) {
     // The commands the batch would start, and the check of each output.
     QList<QStringList> encodes;
     QList<QStringList> checks;
+    const auto options = readEncoderOptions(sheet);
     for (int r = 0; r < list.count(); ++r) {
-        EncoderInputs in;
-        in.programFolder = programFolder();
-        in.inputPath = list.textAt(r, SourceList::FileName);
-        in.clipStart = list.textAt(r, SourceList::Start);
-        in.clipEnd = list.textAt(r, SourceList::End);
-        in.profileCaption = profileCatalogue().at(s.profile - 1).caption;
-        readEncoderOptions(sheet, in);
-        in.outputFolder = space.out.path();
-        in.overwrite = true;
+        RunSettings settings;
+        settings.outputFolder = space.out.path();
+        settings.overwrite = true;
+        EncoderInputs in = rowInputs(list, list.idAt(r), profileAt(s.profile), settings);
+        in.options = std::get<EncoderOptions>(options);
         const auto built = buildEncoderCommand(in);
         const EncoderCommand* command = std::get_if<EncoderCommand>(&built);
         if (!command) {
@@ -89,16 +87,15 @@ int runScenario(const Scenario& s, int rounds) {
                          qPrintable(std::get<EncoderCommandError>(built).reason));
             return 1;
         }
-        encodes << splitCommandLine(command->commandLine);
+        encodes << command->command.arguments();
         const QString written =
             command->encodePath.isEmpty() ? command->outputPath : command->encodePath;
         checks << QStringList{ffprobeProgram()} +
                       proberArguments(written, true, command->clipSeconds);
     }
 
-    bench::Quiet quiet;
-    BatchRun run(BatchRun::Environment{&list, &sheet, [&s] { return s.profile; },
-                                       &ChildTools::instance(), &quiet, &quiet});
+    BatchRun run(
+        BatchRun::Environment{&list, &sheet, [&s] { return s.profile; }, &ChildTools::instance()});
     Figures figures[3];
     bench::Figure twoToOne;
     for (int round = 0; round < rounds; ++round) {
@@ -115,7 +112,8 @@ int runScenario(const Scenario& s, int rounds) {
             f.checkShare.add(100.0 * overlapped.checkCpu /
                              std::max(1e-9, overlapped.checkCpu + overlapped.encodeCpu));
 
-            writeSetting(settingsFilePath(), "set", "parallel", QString::number(parallel));
+            RunSettings settings = RunSettings::read(Preferences());
+            settings.parallel = parallel;
             bench::LoopLatency latency;
             latency.start();
             const double cpuBefore = bench::ownCpuSeconds();
@@ -123,7 +121,7 @@ int runScenario(const Scenario& s, int rounds) {
             clock.start();
             QEventLoop untilDone;
             QObject::connect(&run, &BatchRun::runFinished, &untilDone, &QEventLoop::quit);
-            run.start();
+            run.start(settings);
             if (run.isRunning())
                 untilDone.exec();
             const double ms = static_cast<double>(clock.elapsed());

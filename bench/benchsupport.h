@@ -184,7 +184,7 @@ inline double ownCpuSeconds() {
 // Messages and desktop requests of a benchmark's run: errors printed, nothing opened.
 struct Quiet : DesktopServices, MessageBoxes {
     bool openFolder(const QString&) override { return true; }
-    QString shutdown() override { return {}; }
+    void shutdown(std::function<void(const QString&)> answered) override { answered({}); }
     void showHelp(const QString&) override {}
     void information(const QString&) override {}
     void error(const QString& t) override { std::fprintf(stderr, "error: %s\n", qPrintable(t)); }

@@ -13,9 +13,9 @@ std::optional<ClipOpening> ClipOpening::fromSelectedRow(const SourceList& list, 
     ClipOpening o;
     o.row = list.idAt(selectedRow);
     o.sourcePath = list.textAt(selectedRow, SourceList::FileName);
-    o.startText = list.textAt(selectedRow, SourceList::Start);
-    o.endText = list.textAt(selectedRow, SourceList::End);
-    o.lengthText = list.textAt(selectedRow, SourceList::VideoTime);
+    o.start = list.clipStart(o.row);
+    o.end = list.clipEnd(o.row);
+    o.length = list.length(o.row);
     o.facts = list.mediaFacts(o.row);
     o.pictureAspect = list.pictureAspect(o.row);
     return o;
@@ -30,25 +30,30 @@ ClipSession::ClipSession(const ClipOpening& opening, PlayerState* state, ToolKey
     m_player.setFrameRate(opening.facts.frameRate);
 }
 
-void ClipSession::updateClipText() {
-    // The clip is measured as times, of any length; an end before the start shows nothing.
-    const std::optional<qint64> start = parseClipTime(m_start);
-    const std::optional<qint64> end = parseClipTime(m_end);
-    m_clip = start && end && *end >= *start ? clipTimeText(*end - *start) : QString();
+QString ClipSession::startText() const {
+    return m_start ? clipTimeText(*m_start) : QString();
+}
+
+QString ClipSession::endText() const {
+    return m_end ? clipTimeText(*m_end) : QString();
+}
+
+QString ClipSession::clipText() const {
+    // An end before the start shows nothing.
+    return m_start && m_end && *m_end >= *m_start ? clipTimeText(*m_end - *m_start) : QString();
 }
 
 void ClipSession::load() {
-    m_start = m_opening.startText;
-    m_end = m_opening.endText;
-    updateClipText();
-    const qint64 shown = parseClipTime(m_opening.lengthText).value_or(0);
+    m_start = m_opening.start;
+    m_end = m_opening.end;
+    const qint64 shown = m_opening.length.value_or(0);
     m_total = shown / 100;
     // The exact length where the probe found one (the shown one is rounded).
     m_fileLength = m_opening.facts.seconds > 0
                        ? std::max(shown, roundHalfEven(m_opening.facts.seconds * 100))
                        : shown;
-    m_endValue = std::clamp<qint64>(parseClipTime(m_end).value_or(0) / 100, 0, m_total);
-    m_startValue = std::clamp<qint64>(parseClipTime(m_start).value_or(0) / 100, 0, m_total);
+    m_endValue = std::clamp<qint64>(m_end.value_or(0) / 100, 0, m_total);
+    m_startValue = std::clamp<qint64>(m_start.value_or(0) / 100, 0, m_total);
     m_player.setClock(0, m_total);
 }
 
@@ -58,14 +63,12 @@ QString ClipSession::caption() const {
 
 void ClipSession::startSliderReleased(qint64 seconds) {
     m_startValue = seconds;
-    m_start = timeText(seconds);
-    updateClipText();
+    m_start = seconds * 100;
 }
 
 void ClipSession::endSliderReleased(qint64 seconds) {
     m_endValue = seconds;
-    m_end = timeText(seconds);
-    updateClipText();
+    m_end = seconds * 100;
 }
 
 std::optional<qint64> ClipSession::typeTime(Edge edge, const QString& text) {
@@ -75,29 +78,22 @@ std::optional<qint64> ClipSession::typeTime(Edge edge, const QString& text) {
     const qint64 time = std::clamp<qint64>(*typed, 0, m_fileLength);
     const qint64 slider = std::clamp<qint64>(time / 100, 0, m_total);
     if (edge == Edge::Start) {
-        m_start = clipTimeText(time);
+        m_start = time;
         m_startValue = slider;
     } else {
         // The file's own end reads as the row shows it, so the clip keeps running to the end.
-        m_end = time == m_fileLength && !m_opening.lengthText.isEmpty() ? m_opening.lengthText
-                                                                        : clipTimeText(time);
+        m_end = time == m_fileLength && m_opening.length ? *m_opening.length : time;
         m_endValue = slider;
     }
-    updateClipText();
     return time;
 }
 
 ClipSession::OkResult ClipSession::ok(SourceList& list) {
-    // Compared as times: 9:00:00 comes before 10:00:00.
-    const std::optional<qint64> start = parseClipTime(m_start);
-    const std::optional<qint64> end = parseClipTime(m_end);
-    if (!start || !end || *start >= *end)
+    if (!m_start || !m_end || *m_start >= *m_end)
         return OkResult::Refused;
     const bool there = list.contains(m_opening.row);
-    if (there) {
-        list.setText(m_opening.row, SourceList::Start, m_start);
-        list.setText(m_opening.row, SourceList::End, m_end);
-    }
+    if (there)
+        list.setClip(m_opening.row, m_start, m_end);
     unload();
     return there ? OkResult::Written : OkResult::RowGone;
 }

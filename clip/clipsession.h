@@ -15,11 +15,12 @@ class ToolKeys;
 struct ClipOpening {
     SourceList::Id row = 0;
     QString sourcePath;
-    QString startText;
-    QString endText;
-    QString lengthText;
-    MediaFacts facts;         // the exact length and the frame rate, where the probe found them
-    double pictureAspect = 0; // the picture's display aspect, 0 when unknown
+    // Hundredths of a second; nothing where the row has none.
+    std::optional<qint64> start;
+    std::optional<qint64> end;
+    std::optional<qint64> length; // as the row shows it (Video Time)
+    MediaFacts facts;             // the exact length and the frame rate, where the probe found them
+    double pictureAspect = 0;     // the picture's display aspect, 0 when unknown
     // The selected row of the list, or nothing when no row is chosen.
     static std::optional<ClipOpening> fromSelectedRow(const SourceList& list, int selectedRow);
 };
@@ -35,10 +36,10 @@ public:
 
     // Loading: the texts, the sliders' ranges and values, the caption.
     void load();
-    // The start, end and clip length as H:MM:SS, and the range of both time sliders.
-    QString startText() const { return m_start; }
-    QString endText() const { return m_end; }
-    QString clipText() const { return m_clip; }
+    // The start, end and clip length as H:MM:SS(.cc), and the range of both time sliders.
+    QString startText() const;
+    QString endText() const;
+    QString clipText() const;
     qint64 sliderMaximum() const { return m_total; }
     qint64 startSliderValue() const { return m_startValue; }
     qint64 endSliderValue() const { return m_endValue; }
@@ -65,13 +66,10 @@ public:
     static constexpr const char* kRefusal = "Start time or End time is error.";
 
 private:
-    void updateClipText();
-
     ClipOpening m_opening;
     PreviewPlayer m_player;
-    QString m_start;
-    QString m_end;
-    QString m_clip;
+    std::optional<qint64> m_start; // hundredths
+    std::optional<qint64> m_end;
     qint64 m_total = 0;      // the slider's range: whole seconds of the length as shown
     qint64 m_fileLength = 0; // hundredths: how far a typed time may go
     qint64 m_startValue = 0;

@@ -1,18 +1,14 @@
 #include "convert/batchrun.h"
 
 #include "base/apppaths.h"
-#include "base/desktopservices.h"
-#include "base/messageboxes.h"
 #include "base/textvalues.h"
 #include "convert/encodercommand.h"
-#include "convert/encoderprogress.h"
 #include "convert/itemfinisher.h"
 #include "convert/plannedoutput.h"
 #include "convert/runchecks.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/childtools.h"
-#include "process/progresswatch.h"
 #include "sources/mediaprobe.h"
 
 #include <QCoreApplication>
@@ -21,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -62,10 +59,8 @@ void tidyLogs(const QString& folder, int keptRuns) {
 } // namespace
 
 BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m_env(env) {
+    qRegisterMetaType<RunOutcome>();
     ChildTools::instance().atQuickExit(this, [this] { handOver(); });
-    m_elapsedClock.setObjectName(QStringLiteral("elapsedClock"));
-    m_elapsedClock.setInterval(1000);
-    connect(&m_elapsedClock, &QTimer::timeout, this, &BatchRun::onElapsedTick);
     if (m_env.list) {
         connect(m_env.list, &SourceList::probesFinished, this, [this] {
             // Let the file being added finish its own steps (and a further file its probe)
@@ -107,113 +102,68 @@ void BatchRun::handOver() {
     startFinisher(items);
 }
 
-QString BatchRun::elapsedText() const {
-    return timeText(m_elapsed);
-}
-
-void BatchRun::onElapsedTick() {
-    ++m_elapsed;
-    emit elapsedTextChanged(elapsedText());
-}
-
-void BatchRun::setPanelVisible(bool visible) {
-    m_panelVisible = visible;
-    emit panelVisibleChanged(visible);
-}
-
-void BatchRun::setItemProgress(int value) {
-    if (m_itemProgress == value)
-        return;
-    m_itemProgress = value;
-    emit itemProgressChanged(value);
-}
-
-void BatchRun::setTotal(int value) {
-    if (m_total == value)
-        return;
-    m_total = value;
-    emit totalProgressChanged(value);
-}
-
-void BatchRun::setPanelCaption(const QString& caption) {
-    m_panelCaption = caption;
-    emit panelCaptionChanged(caption);
-}
-
 bool BatchRun::canStart() const {
     return !m_running && m_env.list && m_env.list->count() > 0;
 }
 
-void BatchRun::start() {
+std::optional<QString> BatchRun::start(const RunSettings& settings) {
     if (!canStart())
-        return;
+        return std::nullopt;
     // What would fail every item is said once, before anything starts.
     const int profile = m_env.profileIndex ? m_env.profileIndex() : 0;
     if (m_env.sheet) {
-        if (const std::optional<QString> problem =
-                checkBeforeRun(profile, *m_env.sheet, Preferences().effectiveOutputFolder())) {
-            if (m_env.messages)
-                m_env.messages->warning(*problem);
-            return;
-        }
+        if (std::optional<QString> problem =
+                checkBeforeRun(profile, *m_env.sheet, settings.outputFolder))
+            return problem;
     }
+    m_settings = settings;
     m_running = true;
-    setPanelCaption(tr(kPanelCaption));
-    setPanelVisible(true);
-    m_completedShare = 0;
     emit busyChanged(true);
     if (m_env.list->pendingProbes() > 0) {
         m_waitingForProbes = true; // see the probesFinished connection
-        return;
+        return std::nullopt;
     }
     beginItems();
+    return std::nullopt;
+}
+
+void BatchRun::setParallel(int parallel) {
+    m_settings.parallel = std::max(1, parallel);
+    if (m_running)
+        startNextItem();
 }
 
 void BatchRun::beginItems() {
-    m_settings = RunSettings::read(Preferences());
     // A folder chosen but not there yet is made; if that fails, each item says why.
     QDir().mkpath(m_settings.outputFolder);
     ++m_runNumber;
     tidyLogs(cacheFolder(), kKeptRunLogs);
-    m_elapsed = 0;
-    emit elapsedTextChanged(elapsedText());
-    m_elapsedClock.start();
 
     // The rows of this run, fixed now. A row removed meanwhile is skipped.
-    m_identifyLines.clear();
+    m_rows.clear();
     for (int row = 0; row < m_env.list->count(); ++row)
-        m_identifyLines.push_back(m_env.list->idAt(row));
+        m_rows.push_back(m_env.list->idAt(row));
     m_next = 0;
     m_itemsTried = 0;
     m_failed = 0;
+    m_missingInput.clear();
     m_reservedOutputs.clear();
     m_finishingUp = false;
     m_stopping = false;
-    m_pausedMs = 0;
-    m_pauseClock.invalidate();
     // Every row says what this run does with it; nothing of an earlier run stays.
-    for (SourceList::Id id : m_identifyLines)
+    for (SourceList::Id id : m_rows)
         m_env.list->setText(id, SourceList::Status, QLatin1String(kWaitingStatus));
     // What an interrupted run left in the folder goes (never a file someone still writes).
     removeLeftoverPartials(m_settings.outputFolder);
     qint64 total = 0;
-    for (SourceList::Id id : m_identifyLines) {
-        const std::optional<qint64> start = parseClipTime(m_env.list->text(id, SourceList::Start));
-        const std::optional<qint64> end = parseClipTime(m_env.list->text(id, SourceList::End));
+    for (SourceList::Id id : m_rows) {
+        const std::optional<qint64> start = m_env.list->clipStart(id);
+        const std::optional<qint64> end = m_env.list->clipEnd(id);
         if (start && end && *end > *start)
             total += (*end - *start + 99) / 100;
     }
-    m_estimate.begin(total);
-    m_convertedSeconds = 0;
-    m_wallClock.start();
-    showTimeLeft();
-    emit autoShutChanged(Preferences().autoShut());
+    emit runBegan(total);
     startNextItem();
-}
-
-int BatchRun::parallelNow() const {
-    // Read afresh, so that a change applies to the next item that starts.
-    return Preferences().parallel();
 }
 
 int BatchRun::encodingCount() const {
@@ -224,37 +174,48 @@ int BatchRun::encodingCount() const {
 }
 
 void BatchRun::startNextItem() {
-    while (m_running && !m_paused && !m_finishingUp && !m_stopping &&
-           m_next < m_identifyLines.size() && encodingCount() < parallelNow()) {
-        const SourceList::Id id = m_identifyLines[m_next++];
+    while (m_running && !m_paused && !m_finishingUp && !m_stopping && m_next < m_rows.size() &&
+           encodingCount() < std::max(1, m_settings.parallel)) {
+        const SourceList::Id id = m_rows[m_next++];
         if (!m_env.list->contains(id))
             continue;
-        if (startItem(id) == ItemStart::StopRun)
+        std::unique_ptr<Item> item;
+        ToolCommand command;
+        switch (prepareItem(id, item, command)) {
+        case Prepared::Failed:
+            continue;
+        case Prepared::MissingInput:
+            // The run stops before anything else starts; the user is told once it has.
+            m_missingInput = m_env.list->text(id, SourceList::FileName);
+            stopRun(RunOutcome::End::MissingInput);
             return;
+        case Prepared::Ready:
+            launchEncoder(std::move(item), command);
+            break;
+        }
     }
     if (!m_running || !m_inFlight.empty())
         return;
-    if (m_stopping || (m_finishingUp && m_next < m_identifyLines.size())) {
-        // Stopped, or the files under way are done and the user asked to stop there.
-        const QString message = m_stopping ? m_stopMessage : tr(kCancelledMessage);
-        if (!message.isEmpty() && m_env.messages)
-            m_env.messages->error(message);
-        endRunEarly();
-    } else if (m_next >= m_identifyLines.size()) {
-        complete();
-    }
+    if (m_stopping)
+        endRun(m_stopEnd);
+    else if (m_finishingUp && m_next < m_rows.size())
+        endRun(RunOutcome::End::Cancelled); // the files under way are done: stop there
+    else if (m_next >= m_rows.size())
+        endRun(RunOutcome::End::Completed);
 }
 
-void BatchRun::stopRun(const QString& message) {
+void BatchRun::stopRun(RunOutcome::End end) {
     // The encoders stop now; a file already encoded and being checked still gets its verdict,
     // and the run ends when the last check has decided.
     m_waitingForProbes = false;
     m_stopping = true;
-    m_stopMessage = message;
+    m_stopEnd = end;
     for (auto it = m_inFlight.begin(); it != m_inFlight.end();) {
         if ((*it)->job) {
+            const SourceList::Id id = (*it)->id;
             stopItem(it->get());
             it = m_inFlight.erase(it);
+            emit itemStopped(id);
         } else {
             ++it;
         }
@@ -282,84 +243,88 @@ QString BatchRun::nextLogPath() {
     return path;
 }
 
-BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
+BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item>& item,
+                                         ToolCommand& command) {
     SourceList& list = *m_env.list;
     const QString input = list.text(id, SourceList::FileName);
     if (nameNotUtf8(input)) {
         ++m_itemsTried;
         failItem(id, QLatin1String(kNotUtf8Note));
-        return ItemStart::Skipped;
+        return Prepared::Failed;
     }
-    if (!QFileInfo::exists(input)) {
-        if (m_env.messages)
-            m_env.messages->error(tr("Invalid input file name. ") + input);
-        stopRun(QString());
-        return ItemStart::StopRun;
-    }
+    if (!QFileInfo::exists(input))
+        return Prepared::MissingInput;
     ++m_itemsTried;
 
-    const int profile = m_env.profileIndex ? m_env.profileIndex() : 0;
-    const ProfileEntry* entry = profileAt(profile);
+    const ProfileEntry* entry = profileAt(m_env.profileIndex ? m_env.profileIndex() : 0);
     EncoderInputs in = rowInputs(list, id, entry, m_settings);
     if (entry && entry->isSoundOnly() && list.isSoundless(id)) {
         failItem(id, tr("This file holds no sound, so there is nothing to write "
                         "into a sound-only file."));
-        return ItemStart::Skipped;
+        return Prepared::Failed;
     }
-    if (!m_env.sheet || !readEncoderOptions(*m_env.sheet, in)) {
+    if (!m_env.sheet) {
         failItem(id, tr("The option sheet is incomplete."));
-        return ItemStart::Skipped;
+        return Prepared::Failed;
     }
+    const auto options = readEncoderOptions(*m_env.sheet);
+    if (const auto* error = std::get_if<EncoderCommandError>(&options)) {
+        failItem(id, error->reason);
+        return Prepared::Failed;
+    }
+    in.options = std::get<EncoderOptions>(options);
     // Outputs written and outputs being written: no two items of a batch share a file.
     in.writtenByBatch = m_reservedOutputs;
 
     // The hidden file the encoder writes is created here, before it starts, and only if no
     // one else has made it meanwhile: it reserves the name against other windows and programs.
-    EncoderCommand command;
+    EncoderCommand built;
     std::optional<FileIdentity> reserved;
     for (int attempt = 0; !reserved; ++attempt) {
-        const EncoderCommandResult built = buildEncoderCommand(in);
-        if (const auto* error = std::get_if<EncoderCommandError>(&built)) {
+        EncoderCommandResult result = buildEncoderCommand(in);
+        if (const auto* error = std::get_if<EncoderCommandError>(&result)) {
             // A file the probe could not read fails with the probe's own reason.
-            const bool unreadable = in.clipEnd.isEmpty() || in.clipEnd == QLatin1String("0:00:00");
+            const bool unreadable = !in.clipEnd || *in.clipEnd == 0;
             failItem(id, unreadable && !list.note(id).isEmpty() ? list.note(id) : error->reason);
-            return ItemStart::Skipped;
+            return Prepared::Failed;
         }
-        command = std::get<EncoderCommand>(built);
+        built = std::move(std::get<EncoderCommand>(result));
         int error = 0;
-        reserved = createExclusively(command.encodePath, &error);
+        reserved = createExclusively(built.encodePath, &error);
         // Taken meanwhile: the next round sees it and takes the next name.
         if (!reserved && (error != EEXIST || attempt >= kReserveAttempts)) {
-            failItem(id,
-                     tr("Clipvane cannot write %1: %2.")
-                         .arg(command.outputPath, QString::fromLocal8Bit(std::strerror(error))));
-            return ItemStart::Skipped;
+            failItem(id, tr("Clipvane cannot write %1: %2.")
+                             .arg(built.outputPath, QString::fromLocal8Bit(std::strerror(error))));
+            return Prepared::Failed;
         }
     }
 
-    auto owned = std::make_unique<Item>();
-    Item* item = owned.get();
+    item = std::make_unique<Item>();
     item->id = id;
     item->input = input;
-    item->output = command.outputPath;
-    item->encodePath = command.encodePath;
+    item->output = built.outputPath;
+    item->encodePath = built.encodePath;
     item->encodeFile = *reserved;
-    item->hold = FileHold(command.encodePath);
+    item->hold = FileHold(built.encodePath);
     if (m_settings.overwrite)
-        item->oldOutput = identityOf(command.outputPath);
-    item->note = command.batchConflict.isEmpty()
-                     ? QString()
-                     : tr("Saved as %1 because %2 was written by an earlier file "
-                          "of this batch.")
-                           .arg(QFileInfo(command.outputPath).fileName(),
-                                QFileInfo(command.batchConflict).fileName());
-    item->clipSeconds = command.clipSeconds;
+        item->oldOutput = identityOf(built.outputPath);
+    if (!built.batchConflict.isEmpty())
+        item->note = tr("Saved as %1 because %2 was written by an earlier file "
+                        "of this batch.")
+                         .arg(QFileInfo(built.outputPath).fileName(),
+                              QFileInfo(built.batchConflict).fileName());
+    item->clipSeconds = built.clipSeconds;
     item->expectVideo = !(entry && entry->isSoundOnly());
-    list.setLogPath(id, QString());
-    m_reservedOutputs.append(command.outputPath); // reserved now, given back if the item fails
-    setPanelCaption(tr(kPanelCaption) + input + tr(" To ") + command.outputPath);
-    list.setText(id, SourceList::Status, QStringLiteral("Processing"));
-    list.setNote(id, QString());
+    m_reservedOutputs.append(built.outputPath); // reserved now, given back if the item fails
+    command = built.command;
+    return Prepared::Ready;
+}
+
+bool BatchRun::launchEncoder(std::unique_ptr<Item> owned, const ToolCommand& command) {
+    SourceList& list = *m_env.list;
+    Item* item = owned.get();
+    list.setText(item->id, SourceList::Status, QStringLiteral("Processing"));
+    list.setNote(item->id, QString());
 
     ToolJob::Options options;
     options.workingDirectory = programFolder();
@@ -368,7 +333,7 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
         item->note = tr("No log could be written for this file, so Clipvane "
                         "cannot tell why it might fail.\n") +
                      item->note;
-    list.setLogPath(id, options.logFile);
+    list.setLogPath(item->id, options.logFile);
     options.toolName = QLatin1String(kEncoderTool);
     options.keys = m_env.keys;
     options.pollMs = kProgressPollMs;
@@ -379,33 +344,27 @@ BatchRun::ItemStart BatchRun::startItem(SourceList::Id id) {
     auto* job = new ToolJob(this);
     item->job = job;
     m_inFlight.push_back(std::move(owned));
+    const SourceList::Id id = item->id;
     connect(job, &ToolJob::started, this, [this, item](qint64 pid) {
-        item->progress = 10;
-        showLeastAdvanced();
+        emit itemStarted(item->id, item->input, item->output, item->clipSeconds);
         emit encoderStarted(pid);
     });
-    connect(job, &ToolJob::polled, this,
-            [this, item](std::optional<double> t) { onPolled(item, t); });
+    connect(job, &ToolJob::polled, this, [this, item](std::optional<double> t) {
+        if (t)
+            item->reportedSeconds = std::min(*t, static_cast<double>(item->clipSeconds));
+        emit itemPolled(item->id, t);
+    });
     connect(job, &ToolJob::finished, this,
             [this, item](const ToolJobResult& r) { onItemFinished(item, r); });
-    if (!job->start(command.commandLine, options)) {
+    if (!job->start(command.arguments(), options)) {
         job->deleteLater();
         m_reservedOutputs.removeOne(item->output);
         removeIfSame(item->encodePath, item->encodeFile);
         failItem(id, tr("The encoder tool could not be started."));
         removeInFlight(item);
-        return ItemStart::Skipped;
+        return false;
     }
-    // A listener of encoderStarted may already have cancelled the run.
-    return m_running ? ItemStart::Started : ItemStart::StopRun;
-}
-
-void BatchRun::showLeastAdvanced() {
-    // The current-item bar follows the item furthest behind.
-    int least = 100;
-    for (const auto& item : m_inFlight)
-        least = std::min(least, item->progress);
-    setItemProgress(least);
+    return true;
 }
 
 void BatchRun::removeInFlight(Item* item) {
@@ -415,36 +374,6 @@ void BatchRun::removeInFlight(Item* item) {
             return;
         }
     }
-}
-
-void BatchRun::onPolled(Item* item, std::optional<double> reportedSeconds) {
-    // The encoder's own time= reports against the clip length; where it reports none, an
-    // estimate that climbs one step every (clip seconds / 3) polls, held at 83.
-    if (reportedSeconds && item->clipSeconds > 0) {
-        item->reported = true;
-        item->reportedSeconds = std::min(*reportedSeconds, static_cast<double>(item->clipSeconds));
-        item->progress =
-            std::max(item->progress, itemProgressFor(*reportedSeconds, item->clipSeconds));
-    } else if (!item->reported && ++item->pollsSinceStep >= item->clipSeconds / 3) {
-        item->pollsSinceStep = 0;
-        item->progress = std::min(item->progress + 1, 83);
-    }
-    showLeastAdvanced();
-    showTimeLeft();
-}
-
-void BatchRun::showTimeLeft() {
-    double converted = m_convertedSeconds;
-    for (const auto& item : m_inFlight)
-        converted += item->reportedSeconds;
-    m_estimate.progress(converted, runningMs());
-    if (m_paused) {
-        emit timeLeftChanged(tr("Paused"));
-        return;
-    }
-    const std::optional<qint64> left = m_estimate.secondsLeft();
-    emit timeLeftChanged(left ? tr("Time left: ") + timeText(*left)
-                              : tr("Time left: estimating\u2026"));
 }
 
 void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
@@ -472,11 +401,12 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
     // item's encoder starts meanwhile.
     auto* check = new OutputCheck(this);
     item->check = check;
-    item->progress = 100;
+    item->reportedSeconds = static_cast<double>(item->clipSeconds);
     check->setTimeLimitMs(m_limits.checkMs);
     connect(check, &OutputCheck::finished, this,
             [this, item](const QString& failure) { onOutputChecked(item, failure); });
     check->start(item->encodePath, item->clipSeconds, item->expectVideo);
+    emit itemEncoded(item->id);
     startNextItem();
 }
 
@@ -518,22 +448,10 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
         // its name meanwhile stays, as does the older file an overwrite would have replaced.
         removeIfSame(item->encodePath, item->encodeFile);
     }
-    m_convertedSeconds += static_cast<double>(item->clipSeconds);
+    const SourceList::Id id = item->id;
     removeInFlight(item);
-    countFinished();
+    emit itemDone(id);
     startNextItem();
-}
-
-void BatchRun::countFinished() {
-    showTimeLeft();
-    if (m_inFlight.empty())
-        setItemProgress(100);
-    else
-        showLeastAdvanced();
-    m_completedShare =
-        std::min(100, static_cast<int>(roundHalfEven(100.0 / std::max(1, m_env.list->count()) +
-                                                     m_completedShare)));
-    setTotal(m_completedShare);
 }
 
 void BatchRun::stopItem(Item* item) {
@@ -560,17 +478,21 @@ void BatchRun::stopItem(Item* item) {
 void BatchRun::skipCurrent() {
     if (!m_running || m_stopping)
         return;
+    // The encoding item furthest behind, by how far its encoder says it is.
     Item* behind = nullptr;
+    const auto share = [](const Item* item) {
+        return item->clipSeconds > 0 ? item->reportedSeconds / double(item->clipSeconds) : 0.0;
+    };
     for (const auto& item : m_inFlight) {
-        if (item->job && (!behind || item->progress < behind->progress))
+        if (item->job && (!behind || share(item.get()) < share(behind)))
             behind = item.get();
     }
     if (!behind)
         return;
+    const SourceList::Id id = behind->id;
     stopItem(behind);
-    m_convertedSeconds += static_cast<double>(behind->clipSeconds);
     removeInFlight(behind);
-    countFinished();
+    emit itemDone(id);
     startNextItem();
 }
 
@@ -591,34 +513,14 @@ void BatchRun::setPaused(bool paused) {
         if (item->job)
             item->job->setSuspended(paused);
     }
-    if (paused) {
-        m_elapsedClock.stop();
-        m_pauseClock.start();
-    } else {
-        if (m_pauseClock.isValid())
-            m_pausedMs += m_pauseClock.elapsed();
-        m_pauseClock.invalidate();
-        if (m_running)
-            m_elapsedClock.start();
-    }
     emit pausedChanged(paused);
-    if (m_running) {
-        showTimeLeft();
-        if (!paused)
-            startNextItem();
-    }
-}
-
-qint64 BatchRun::runningMs() const {
-    if (!m_wallClock.isValid())
-        return 0;
-    return m_wallClock.elapsed() - m_pausedMs -
-           (m_pauseClock.isValid() ? m_pauseClock.elapsed() : 0);
+    if (m_running && !paused)
+        startNextItem();
 }
 
 void BatchRun::clearWaitingRows() {
     // Rows the run never reached go back to saying nothing.
-    for (SourceList::Id id : m_identifyLines) {
+    for (SourceList::Id id : m_rows) {
         if (m_env.list->contains(id) &&
             m_env.list->text(id, SourceList::Status) == QLatin1String(kWaitingStatus))
             m_env.list->setText(id, SourceList::Status, QString());
@@ -627,72 +529,27 @@ void BatchRun::clearWaitingRows() {
 
 void BatchRun::cancel() {
     if (m_running)
-        stopRun(tr(kCancelledMessage));
+        stopRun(RunOutcome::End::Cancelled);
 }
 
-void BatchRun::endPause() {
-    if (!m_paused)
-        return;
-    m_paused = false;
-    m_pauseClock.invalidate();
-    emit pausedChanged(false);
-}
-
-void BatchRun::endRunEarly() {
-    endPause();
+void BatchRun::endRun(RunOutcome::End end) {
+    if (m_paused) {
+        m_paused = false; // nothing is left to go on
+        emit pausedChanged(false);
+    }
+    if (end != RunOutcome::End::Completed)
+        clearWaitingRows();
     m_stopping = false;
     m_finishingUp = false;
-    clearWaitingRows();
-    m_elapsedClock.stop();
-    emit busyChanged(false);
-    setItemProgress(0);
-    setTotal(0);
-    setPanelVisible(false);
     m_running = false;
-    emit runFinished();
-}
-
-void BatchRun::complete() {
-    endPause();
-    m_elapsedClock.stop();
-    setTotal(100);
+    RunOutcome outcome;
+    outcome.end = end;
+    outcome.tried = m_itemsTried;
+    outcome.failed = m_failed;
+    outcome.missingInput = m_missingInput;
+    outcome.outputFolder = m_settings.outputFolder;
     emit busyChanged(false);
-    // A shutdown the user can still stop: a minute's countdown with Cancel first. One the
-    // system refuses is said with the completion message.
-    QString notShutDown;
-    if (Preferences().autoShut() && m_env.desktop &&
-        (!m_env.messages || m_env.messages->shutdownCountdown(kShutdownCountdownSeconds))) {
-        const QString refused = m_env.desktop->shutdown();
-        if (!refused.isEmpty())
-            notShutDown = tr("The computer could not be shut down: %1").arg(refused);
-    }
-    if (m_env.messages) {
-        QString done = tr("Conversion completed!");
-        if (m_failed == 0 && notShutDown.isEmpty()) {
-            m_env.messages->information(done);
-        } else {
-            if (m_failed > 0)
-                done += QLatin1Char('\n') +
-                        tr("%1 of %2 %3 failed. Hover over a failed row to see why.")
-                            .arg(m_failed)
-                            .arg(m_itemsTried)
-                            .arg(m_itemsTried == 1 ? tr("file") : tr("files"));
-            if (!notShutDown.isEmpty())
-                done += QLatin1Char('\n') + notShutDown;
-            m_env.messages->warning(done);
-        }
-    }
-    setItemProgress(0);
-    setTotal(0);
-    setPanelVisible(false);
-    m_completedShare = 0;
-    m_running = false;
-    if (m_env.desktop && QFileInfo(m_settings.outputFolder).isDir() &&
-        !m_env.desktop->openFolder(m_settings.outputFolder))
-        emit notice(tr("The output folder %1 could not be opened: no file manager "
-                       "answered (is xdg-open installed?).")
-                        .arg(QDir::toNativeSeparators(m_settings.outputFolder)));
-    emit runFinished();
+    emit runFinished(outcome);
 }
 
 } // namespace clipvane

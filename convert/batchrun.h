@@ -1,36 +1,48 @@
 #pragma once
 
+#include "convert/encodercommand.h"
 #include "convert/outputcheck.h"
 #include "convert/outputfiles.h"
-#include "convert/runestimate.h"
 #include "process/tooljob.h"
 #include "settings/preferences.h"
 #include "sources/sourcelist.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace clipvane {
 
 class OptionSheet;
 class ToolKeys;
-class DesktopServices;
-class MessageBoxes;
 
-// Convert Now: converts every source item, top to bottom, one encoder run at a time, and
-// keeps the progress panel, the row statuses and the user informed.
+// How a run ended, for whoever tells the user (RunCompletion) and for observers.
+struct RunOutcome {
+    enum class End {
+        Completed,    // every row was visited
+        Cancelled,    // Stop now, or the files under way finished after "Finish this file"
+        MissingInput, // a row's file was not there: the run stopped before it
+    };
+    End end = End::Completed;
+    int tried = 0;  // rows the run tried to convert
+    int failed = 0; // of those, the ones that failed
+    QString missingInput;
+    QString outputFolder;
+};
+
+// Convert Now: converts every row of the source list, top to bottom, and says what happens to
+// each in its Status column. The engine only: the progress panel's figures come from
+// BatchProgress and what is said at the end from RunCompletion, both fed by its signals.
 //
-// The run is driven by signals: start() starts it and returns, and each item starts when
-// an encoder before it has finished. Up to "parallel" items convert at once (one unless the
-// settings say more). Nothing waits in a nested loop, so a dialog or
-// message box opened meanwhile never holds the batch up.
+// The run is driven by signals: start() starts it and returns, and each item starts when an
+// encoder before it has finished. Up to "parallel" items convert at once. Nothing waits in a
+// nested loop, so a dialog or message box opened meanwhile never holds the batch up. An item's
+// output is checked beside the next item's encode and takes its name only once it is good.
 class BatchRun : public QObject {
     Q_OBJECT
 public:
@@ -39,8 +51,6 @@ public:
         OptionSheet* sheet = nullptr;
         std::function<int()> profileIndex; // 1-based entry of the picker, 0 when none
         ToolKeys* keys = nullptr;
-        DesktopServices* desktop = nullptr;
-        MessageBoxes* messages = nullptr;
     };
 
     // How long an encoder may get nowhere before it is stopped, and how long the look at an
@@ -58,9 +68,12 @@ public:
 
     // Whether Convert Now would start a run now (none is going and the list has rows).
     bool canStart() const;
-    // Starts a run over the list and returns; ignored while a run is going. When files are
-    // still being examined the run begins once they all have been.
-    void start();
+    // Starts a run over the list with these settings and returns. What would fail every item
+    // (see checkBeforeRun) is returned instead, and nothing starts. When files are still being
+    // examined the run begins once they all have been.
+    std::optional<QString> start(const RunSettings& settings);
+    // A changed "files at once" setting reaches the run under way at its next start of an item.
+    void setParallel(int parallel);
     // Cancel ("Stop now"): stops every item under way and ends the run.
     void cancel();
     // "Skip this file": the item furthest behind is cancelled and the run goes on with the
@@ -68,48 +81,40 @@ public:
     void skipCurrent();
     // "Finish this file, then stop": the items under way finish, no further one starts.
     void finishCurrentThenStop();
-    bool isFinishingUp() const { return m_finishingUp; }
-    // Pause: every running encoder (and whatever it started) stops where it is, and the
-    // clock and the time left with it; false goes on.
+    // Pause: every running encoder (and whatever it started) stops where it is; false goes on.
     void setPaused(bool paused);
     bool isPaused() const { return m_paused; }
 
     bool isRunning() const { return m_running; }
     bool waitingForProbes() const { return m_waitingForProbes; }
-    bool panelVisible() const { return m_panelVisible; }
-    int itemProgress() const { return m_itemProgress; }
-    int totalProgress() const { return m_total; }
-    QString elapsedText() const;
-    bool timerRunning() const { return m_elapsedClock.isActive(); }
 
-    static constexpr const char* kPanelCaption = QT_TR_NOOP("Progress....");
     // A row of this run that has not started yet.
     static constexpr const char* kWaitingStatus = "Waiting";
-    static constexpr const char* kCancelledMessage = QT_TR_NOOP("Conversion Canceled by the user!");
     // How long a cancelled encoder has to stop after "q" before it is terminated.
     static constexpr int kStopGraceMs = 5000;
     // How many runs' encoder logs of earlier sessions are kept (this session's all stay).
     static constexpr int kKeptRunLogs = 3;
-    static constexpr int kShutdownCountdownSeconds = 60;
 
 signals:
-    void panelVisibleChanged(bool visible);
-    void panelCaptionChanged(const QString& caption);
-    void itemProgressChanged(int value);
-    void totalProgressChanged(int value);
-    void elapsedTextChanged(const QString& text);
     void busyChanged(bool busy);
     void pausedChanged(bool paused);
+    // The rows of the run are fixed and its first item is about to start: how many clip
+    // seconds the run will convert.
+    void runBegan(qint64 totalClipSeconds);
+    // An item's encoder has been started: its file, its output and its clip's length.
+    void itemStarted(clipvane::SourceList::Id id, const QString& input, const QString& output,
+                     qint64 clipSeconds);
     // The encoder of an item has started (for observers such as benchmarks).
     void encoderStarted(qint64 processId);
-    // A run has ended: completed, cancelled or stopped at a missing input.
-    void runFinished();
-    // "Time left: 0:01:23", or "Time left: estimating…" early on.
-    void timeLeftChanged(const QString& text);
-    // Whether the computer shuts down when this run ends.
-    void autoShutChanged(bool on);
-    // Something the user should know that is no failure of a file (for the status bar).
-    void notice(const QString& text);
+    // Every look at a running encoder: the time it last reported, if any.
+    void itemPolled(clipvane::SourceList::Id id, std::optional<double> reportedSeconds);
+    // The item's encoder has finished well; its file is being checked.
+    void itemEncoded(clipvane::SourceList::Id id);
+    // The item that ran is done (OK, Fail, or skipped): it counts towards the whole list.
+    void itemDone(clipvane::SourceList::Id id);
+    // The item was stopped with the run and does not count.
+    void itemStopped(clipvane::SourceList::Id id);
+    void runFinished(const clipvane::RunOutcome& outcome);
 
 private:
     // One item under way: its encoder, then the look at its output.
@@ -127,19 +132,19 @@ private:
         QString note;
         QString errorLines;
         qint64 clipSeconds = 0;
-        int pollsSinceStep = 0;
-        bool reported = false;
-        int progress = 10;
-        double reportedSeconds = 0;
+        double reportedSeconds = 0; // how far its encoder has said it is
         QPointer<ToolJob> job;
         QPointer<OutputCheck> check;
     };
-    enum class ItemStart { Started, Skipped, StopRun };
+    enum class Prepared { Ready, Failed, MissingInput };
+
     void beginItems();
     void startNextItem();
-    int parallelNow() const;
-    ItemStart startItem(SourceList::Id id);
-    void onPolled(Item* item, std::optional<double> reportedSeconds);
+    // Everything before the encoder: the row's file and options, the command, and the output's
+    // name reserved on disk.
+    Prepared prepareItem(SourceList::Id id, std::unique_ptr<Item>& item, ToolCommand& command);
+    // Starts the item's encoder; false when it could not be started (the item has failed).
+    bool launchEncoder(std::unique_ptr<Item> item, const ToolCommand& command);
     void onItemFinished(Item* item, const ToolJobResult& result);
     void onOutputChecked(Item* item, const QString& failure);
     void finishItem(Item* item, const QString& failure);
@@ -148,59 +153,38 @@ private:
     // For the program's quick exit: the items still under way are seen through by a
     // finisher of their own.
     void handOver();
-    void showLeastAdvanced();
-    void showTimeLeft();
     void removeInFlight(Item* item);
-    // Stops the encoders under way and ends the run once the checks under way have decided,
-    // saying message (if any) then.
-    void stopRun(const QString& message);
+    // Stops the encoders under way and ends the run once the checks under way have decided.
+    void stopRun(RunOutcome::End end);
     // Stops one item's encoder (or check) and removes its partial file; its row says Cancel.
     void stopItem(Item* item);
     int encodingCount() const;
-    void countFinished();
     void clearWaitingRows();
-    void endPause(); // at the run's end: nothing is left to go on
-    qint64 runningMs() const;
-    void complete();
-    void endRunEarly(); // after a cancel or a missing input
+    void endRun(RunOutcome::End end);
     void failItem(SourceList::Id id, const QString& reason);
     QString nextLogPath();
-    void onElapsedTick();
-    void setPanelVisible(bool visible);
-    void setItemProgress(int value);
-    void setTotal(int value);
-    void setPanelCaption(const QString& caption);
 
     Environment m_env;
     Limits m_limits;
-    QTimer m_elapsedClock;
     bool m_running = false;
     bool m_waitingForProbes = false;
     bool m_finishingUp = false;
     bool m_stopping = false;
-    QString m_stopMessage;
+    RunOutcome::End m_stopEnd = RunOutcome::End::Cancelled;
     bool m_paused = false;
-    QElapsedTimer m_pauseClock;
-    qint64 m_pausedMs = 0; // how long this run has been paused, before the current pause
-    bool m_panelVisible = false;
-    QString m_panelCaption;
-    int m_itemProgress = 0;
-    int m_total = 0;
-    int m_completedShare = 0;
-    qint64 m_elapsed = 0;
 
     // This run.
     RunSettings m_settings;
-    std::vector<SourceList::Id> m_identifyLines;
+    std::vector<SourceList::Id> m_rows;
     size_t m_next = 0;
     int m_itemsTried = 0;
     int m_failed = 0;
+    QString m_missingInput;
     QStringList m_reservedOutputs; // outputs this run has written or is writing
     int m_runNumber = 0;
     std::vector<std::unique_ptr<Item>> m_inFlight;
-    RunEstimate m_estimate;
-    QElapsedTimer m_wallClock;
-    double m_convertedSeconds = 0; // clip seconds of the items finished so far
 };
 
 } // namespace clipvane
+
+Q_DECLARE_METATYPE(clipvane::RunOutcome)

@@ -11,36 +11,90 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cmath>
 #include <sys/stat.h>
 
 namespace clipvane {
 
-bool readEncoderOptions(const OptionSheet& sheet, EncoderInputs& in) {
-    struct Field {
-        const QString& category;
-        const QString& caption;
-        QString& target;
+namespace {
+QString translated(const char* text) {
+    return QCoreApplication::translate("EncoderCommand", text);
+}
+
+// A width and height ("1280x720"); nothing for anything else.
+std::optional<std::pair<int, int>> sizeOf(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{1,5})\\s*[xX]\\s*(\\d{1,5})\\s*$"));
+    const QRegularExpressionMatch size = form.match(text);
+    if (!size.hasMatch())
+        return std::nullopt;
+    const int width = size.captured(1).toInt();
+    const int height = size.captured(2).toInt();
+    if (width <= 0 || height <= 0)
+        return std::nullopt;
+    return std::make_pair(width, height);
+}
+} // namespace
+
+std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const OptionSheet& sheet) {
+    const auto value = [&sheet](const QString& category, const QString& caption) {
+        return sheet.value(category, caption);
     };
-    const Field fields[] = {
-        {opt::Video, opt::VideoSize, in.videoSize},
-        {opt::Video, opt::VideoBitrate, in.videoBitrate},
-        {opt::Video, opt::VideoFramerate, in.videoFramerate},
-        {opt::Video, opt::KeepAspectRatio, in.keepAspectRatio},
-        {opt::Video, opt::EncodingSpeed, in.encodingSpeed},
-        {opt::Audio, opt::AudioCodec, in.audioCodec},
-        {opt::Audio, opt::DisableAudio, in.disableAudio},
-        {opt::Audio, opt::AudioBitrate, in.audioBitrate},
-        {opt::Audio, opt::SampleRate, in.sampleRate},
-        {opt::Audio, opt::AudioChannel, in.audioChannel},
-    };
-    for (const Field& f : fields) {
-        const std::optional<QString> v = sheet.value(f.category, f.caption);
-        if (!v)
-            return false;
-        f.target = *v;
+    const std::optional<QString> size = value(opt::Video, opt::VideoSize);
+    const std::optional<QString> vbits = value(opt::Video, opt::VideoBitrate);
+    const std::optional<QString> rate = value(opt::Video, opt::VideoFramerate);
+    const std::optional<QString> keep = value(opt::Video, opt::KeepAspectRatio);
+    const std::optional<QString> speed = value(opt::Video, opt::EncodingSpeed);
+    const std::optional<QString> codec = value(opt::Audio, opt::AudioCodec);
+    const std::optional<QString> off = value(opt::Audio, opt::DisableAudio);
+    const std::optional<QString> abits = value(opt::Audio, opt::AudioBitrate);
+    const std::optional<QString> sampleRate = value(opt::Audio, opt::SampleRate);
+    const std::optional<QString> channels = value(opt::Audio, opt::AudioChannel);
+    if (!size || !vbits || !rate || !keep || !speed || !codec || !off || !abits || !sampleRate ||
+        !channels)
+        return EncoderCommandError{translated("The option sheet is incomplete.")};
+
+    EncoderOptions o;
+    if (size->trimmed() != choice::SameAsSource) {
+        const auto wh = sizeOf(*size);
+        if (!wh)
+            return EncoderCommandError{
+                translated("Video Size is not a size of two even numbers such as 1280x720: ") +
+                *size};
+        o.width = wh->first;
+        o.height = wh->second;
     }
-    return true;
+    if (vbits->trimmed() != choice::Auto) {
+        o.videoKbits = strictNumber(*vbits);
+        if (!o.videoKbits || *o.videoKbits <= 0 || *o.videoKbits > 1e6)
+            return EncoderCommandError{translated("Video Bitrate is not a number: ") + *vbits};
+    }
+    if (rate->trimmed() != choice::Auto && rate->trimmed() != choice::SameAsSource) {
+        o.frameRate = strictNumber(*rate);
+        if (!o.frameRate || *o.frameRate <= 0 || *o.frameRate > 1000)
+            return EncoderCommandError{translated("Video Framerate is not a number: ") + *rate};
+    }
+    o.keepAspect = *keep != choice::No;
+    const QString pace = speed->trimmed();
+    o.speed = pace == choice::Fast        ? EncodingSpeed::Fast
+              : pace == choice::SmallFile ? EncodingSpeed::SmallFile
+                                          : EncodingSpeed::Balanced;
+    o.audioCodec = *codec;
+    o.audioOff = *off != QLatin1String("No");
+    const std::optional<double> kbits = strictNumber(*abits);
+    if (!kbits || *kbits < 0 || *kbits > 1e6)
+        return EncoderCommandError{translated("Audio Bitrate is not a number: ") + *abits};
+    o.audioKbits = *kbits;
+    const std::optional<double> hertz = strictNumber(*sampleRate);
+    if (!hertz || *hertz <= 0 || *hertz > 1e7 || *hertz != std::floor(*hertz))
+        return EncoderCommandError{translated("Sample Rate is not a number: ") + *sampleRate};
+    o.sampleRate = static_cast<int>(*hertz);
+    const std::optional<double> count = strictNumber(*channels);
+    if (!count || *count < 0 || *count > 64)
+        return EncoderCommandError{translated("Audio Channel is not a number: ") + *channels};
+    o.audioChannels = *count;
+    return o;
 }
 
 QString translateAudioCodec(const QString& value) {
@@ -147,36 +201,48 @@ QString exactSecondsText(double seconds) {
     return text;
 }
 
+// "25", "29.97": a number as typed, without a fraction when it is whole.
 QString numberText(double value) {
     if (value == std::floor(value) && std::fabs(value) < 1e15)
         return QString::number(static_cast<qint64>(value));
-    return QString::number(value);
+    return QString::number(value, 'g', 12);
 }
 } // namespace
 
 namespace {
-// The Flash profiles' arguments, from the input to the audio codec.
-QString flashArguments(const EncoderInputs& in, double audioBitrate, double audioChannel,
-                       const ClipSeconds& clip) {
-    const QString framerate =
-        in.videoFramerate == QLatin1String("Auto") ? QStringLiteral("25") : in.videoFramerate;
-    QString cmd;
-    cmd += QStringLiteral(" -i ") + quoteArgument(in.inputPath);
-    cmd += QStringLiteral("  -ab ") + QString::number(roundHalfEven(audioBitrate)) +
-           QStringLiteral("000  -ac ") + QString::number(roundHalfEven(audioChannel));
-    cmd += QStringLiteral(" -ar ") + in.sampleRate;
-    cmd += QStringLiteral(" -b ") + in.videoBitrate + QStringLiteral("000 -r ") + framerate;
-    cmd += QStringLiteral(" -ss ") + clip.start + QStringLiteral(" -t ") + clip.length;
-    cmd += QStringLiteral(" -s ") + in.videoSize;
+// The Flash profiles' arguments, from the input to the audio codec, in their recorded form.
+std::optional<EncoderCommandError> addFlashArguments(ToolCommand& cmd, const EncoderInputs& in,
+                                                     const ClipSeconds& clip) {
+    const EncoderOptions& o = in.options;
+    if (!o.videoKbits)
+        return EncoderCommandError{translated("Video Bitrate is not a number: ") + choice::Auto};
+    if (o.sameSizeAsSource())
+        return EncoderCommandError{
+            translated("Video Size is not a size of two even numbers such as 1280x720: ") +
+            choice::SameAsSource};
+    const QString size = QStringLiteral("%1x%2").arg(o.width).arg(o.height);
+    using Q = ToolCommand::Quote;
+    cmd.add(QStringLiteral("-i")).add(in.inputPath, Q::Always);
+    cmd.add(QStringLiteral("-ab"), Q::IfNeeded, QStringLiteral("  "))
+        .add(QString::number(roundHalfEven(o.audioKbits)) + QStringLiteral("000"));
+    cmd.add(QStringLiteral("-ac"), Q::IfNeeded, QStringLiteral("  "))
+        .add(QString::number(roundHalfEven(o.audioChannels)));
+    cmd.add(QStringLiteral("-ar")).add(QString::number(o.sampleRate));
+    cmd.add(QStringLiteral("-b")).add(QString::number(roundHalfEven(*o.videoKbits * 1000)));
+    // "Auto" is 25 pictures a second.
+    cmd.add(QStringLiteral("-r"))
+        .add(o.frameRate ? numberText(*o.frameRate) : QStringLiteral("25"));
+    cmd.add(QStringLiteral("-ss")).add(clip.start).add(QStringLiteral("-t")).add(clip.length);
+    cmd.add(QStringLiteral("-s")).add(size);
     // Keeping the shape inside the exact size the user picked: black bars fill the rest.
-    if (in.keepAspectRatio == choice::Yes) {
-        if (const std::optional<QString> pad = pictureSizeFilter(in.videoSize, true, true))
-            cmd += QStringLiteral(" -vf ") + *pad;
+    if (o.keepAspect) {
+        if (const std::optional<QString> pad = pictureSizeFilter(o.width, o.height, true, true))
+            cmd.add(QStringLiteral("-vf")).add(*pad);
     }
-    cmd += QStringLiteral(" -acodec ") + translateAudioCodec(in.audioCodec);
-    if (in.disableAudio != QLatin1String("No"))
-        cmd += QStringLiteral(" -an ");
-    return cmd;
+    cmd.add(QStringLiteral("-acodec")).add(translateAudioCodec(o.audioCodec));
+    if (o.audioOff)
+        cmd.add(QStringLiteral("-an")).trail(QStringLiteral(" "));
+    return std::nullopt;
 }
 } // namespace
 
@@ -184,47 +250,23 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
                                          const std::function<bool(const QString&)>& existsFn) {
     const std::function<bool(const QString&)> exists = existsFn ? existsFn : nameInUse;
 
-    const std::optional<QString> extension = outputExtension(in.profileCaption);
+    const std::optional<QString> extension =
+        in.profile && !in.profile->isHeading ? outputExtension(in.profile->caption) : std::nullopt;
     if (!extension)
+        return EncoderCommandError{translated("No output profile is selected.")};
+    // A missing time, or an end at 0, is a probe that found no length, never a request for
+    // an empty file.
+    if (!in.clipStart || !in.clipEnd || *in.clipEnd == 0)
         return EncoderCommandError{
-            QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
-    const std::optional<double> audioBitrate = strictNumber(in.audioBitrate);
-    if (!audioBitrate)
-        return EncoderCommandError{
-            QCoreApplication::translate("EncoderCommand", "Audio Bitrate is not a number: ") +
-            in.audioBitrate};
-    const std::optional<double> audioChannel = strictNumber(in.audioChannel);
-    if (!audioChannel)
-        return EncoderCommandError{
-            QCoreApplication::translate("EncoderCommand", "Audio Channel is not a number: ") +
-            in.audioChannel};
-    // Clip times to the hundredth of a second.
-    const std::optional<qint64> start = parseClipTime(in.clipStart);
-    const std::optional<qint64> end = parseClipTime(in.clipEnd);
-    if (!start || !end) {
-        // Empty times are a probe that found no length; anything else was typed.
-        if (in.clipStart.trimmed().isEmpty() || in.clipEnd.trimmed().isEmpty())
-            return EncoderCommandError{QCoreApplication::translate(
-                "EncoderCommand",
-                "Clipvane could not read the length of this file: it may not be a video.")};
-        return EncoderCommandError{
-            QCoreApplication::translate("EncoderCommand", "The clip times are not times: ") +
-            in.clipStart + QCoreApplication::translate("EncoderCommand", " to ") + in.clipEnd};
-    }
-    if (*end <= *start) {
-        // A length of 0 is one nobody could read, never a request for an empty file.
-        if (*end == 0)
-            return EncoderCommandError{QCoreApplication::translate(
-                "EncoderCommand",
-                "Clipvane could not read the length of this file: it may not be a video.")};
-        return EncoderCommandError{
-            QCoreApplication::translate("EncoderCommand", "The clip is empty: its end ") +
-            in.clipEnd + QCoreApplication::translate("EncoderCommand", " is not after its start ") +
-            in.clipStart + QLatin1Char('.')};
-    }
+            translated("Clipvane could not read the length of this file: it may not be a video.")};
+    const qint64 start = *in.clipStart;
+    const qint64 end = *in.clipEnd;
+    if (end <= start)
+        return EncoderCommandError{translated("The clip is empty: its end ") + clipTimeText(end) +
+                                   translated(" is not after its start ") + clipTimeText(start) +
+                                   QLatin1Char('.')};
     if (in.outputFolder.isEmpty())
-        return EncoderCommandError{
-            QCoreApplication::translate("EncoderCommand", "No output folder is set.")};
+        return EncoderCommandError{translated("No output folder is set.")};
 
     const OutputName name =
         chooseOutputName(in.outputFolder, outputBaseName(in.inputPath), *extension,
@@ -233,32 +275,30 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     // the output takes its name only once it has been checked.
     const QString encodePath = partialPath(name.path);
 
-    QString cmd;
-    cmd += quoteArgument(in.programFolder + QStringLiteral("/fp.dll"));
     // A row trimmed at the end gets its own times; one that runs to the end of the file (End
     // is its length, rounded for show) gets the file's exact length, so no frame is lost.
-    const bool toTheEnd = in.exactLength > 0 && !in.videoTime.isEmpty() &&
-                          in.clipEnd.trimmed() == in.videoTime.trimmed();
-    const double clipLength = toTheEnd ? in.exactLength - static_cast<double>(*start) / 100.0
-                                       : static_cast<double>(*end - *start) / 100.0;
-    const ClipSeconds clip{secondsText(*start),
-                           toTheEnd ? exactSecondsText(clipLength) : secondsText(*end - *start)};
-    const ProfileEntry* profile = profileByCaption(in.profileCaption);
-    if (profile && profile->isTodaysFormat()) {
-        const auto arguments = todaysFormatArguments(*profile, in, clip);
-        if (const auto* error = std::get_if<FormatArgumentsError>(&arguments))
+    const bool toTheEnd = in.exactLength > 0 && shownLength(in.exactLength) == end;
+    const double clipLength = toTheEnd ? in.exactLength - static_cast<double>(start) / 100.0
+                                       : static_cast<double>(end - start) / 100.0;
+    const ClipSeconds clip{secondsText(start),
+                           toTheEnd ? exactSecondsText(clipLength) : secondsText(end - start)};
+
+    ToolCommand cmd;
+    cmd.add(in.programFolder + QStringLiteral("/fp.dll"), ToolCommand::Quote::Always);
+    if (in.profile->isTodaysFormat()) {
+        if (const auto error = addTodaysFormatArguments(cmd, *in.profile, in, clip))
             return EncoderCommandError{error->reason};
-        cmd += std::get<QString>(arguments);
-    } else {
-        cmd += flashArguments(in, *audioBitrate, *audioChannel, clip);
+    } else if (const auto error = addFlashArguments(cmd, in, clip)) {
+        return *error;
     }
     // Output options must precede the output file: FFmpeg ignores what trails it, and
     // without -y it refuses (or asks) to overwrite the hidden file made for it.
-    cmd += QStringLiteral(" -y");
+    cmd.add(QStringLiteral("-y"));
     // A negative count (a hand-edited settings file) means none: FFmpeg refuses it.
-    if (in.threadCount > 0)
-        cmd += QStringLiteral(" -threads  ") + numberText(in.threadCount);
-    cmd += QLatin1Char(' ') + quoteArgument(encodePath);
+    if (in.threads > 0)
+        cmd.add(QStringLiteral("-threads"))
+            .add(QString::number(in.threads), ToolCommand::Quote::IfNeeded, QStringLiteral("  "));
+    cmd.add(encodePath, ToolCommand::Quote::Always);
     return EncoderCommand{cmd,
                           name.path,
                           encodePath,

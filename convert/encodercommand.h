@@ -1,40 +1,58 @@
 #pragma once
 
+#include "process/commandline.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <variant>
 
 namespace clipvane {
 
 class OptionSheet;
+struct ProfileEntry;
+
+// How hard the encoder works for a smaller file ("Encoding Speed").
+enum class EncodingSpeed { Fast, Balanced, SmallFile };
+
+// The option sheet's encoding choices as the encoder takes them: numbers and choices, read
+// from the sheet's texts once (readEncoderOptions).
+struct EncoderOptions {
+    // "Video Size": a width and height, or the source's own size (0x0).
+    int width = 0;
+    int height = 0;
+    bool sameSizeAsSource() const { return width == 0 && height == 0; }
+    // "Video Bitrate" in kbit/s; nothing for "Auto" (a constant quality).
+    std::optional<double> videoKbits;
+    // "Video Framerate": pictures per second; nothing for "Auto" (Flash writes 25) or "Same as
+    // source" (the source's own rate).
+    std::optional<double> frameRate;
+    bool keepAspect = true; // "Keep Aspect Ratio"
+    EncodingSpeed speed = EncodingSpeed::Balanced;
+    QString audioCodec;    // "Audio Codec" as chosen (translateAudioCodec gives the encoder's name)
+    bool audioOff = false; // "Disable Audio"
+    double audioKbits = 0;
+    int sampleRate = 0;
+    double audioChannels = 0;
+};
 
 // Everything one encoder command is made from.
 struct EncoderInputs {
     QString programFolder;
     QString inputPath;
-    QString clipStart; // H:MM:SS or H:MM:SS.cc
-    QString clipEnd;   // H:MM:SS or H:MM:SS.cc
-    // The file's length as the row shows it (Video Time) and exactly (0: unknown): a clip that
-    // ends at Video Time runs to the exact end.
-    QString videoTime;
+    // The clip, in hundredths of a second (nothing: the probe found no time).
+    std::optional<qint64> clipStart;
+    std::optional<qint64> clipEnd;
+    // The file's exact length in seconds (0: unknown). A clip that ends where the row shows
+    // the file's end runs to the exact end, so the rounding of the length shown loses nothing.
     double exactLength = 0;
-    QString profileCaption;
-    // Option values as the sheet shows them.
-    QString videoSize;
-    QString videoBitrate;
-    QString videoFramerate;
-    QString keepAspectRatio; // "Yes" keeps the picture's shape inside the size
-    QString encodingSpeed;   // "Fast", "Balanced", "Small File" (today's formats)
-    QString audioCodec;
-    QString disableAudio;
-    QString audioBitrate;
-    QString sampleRate;
-    QString audioChannel;
+    const ProfileEntry* profile = nullptr; // the catalogue entry; nullptr or a heading: none
+    EncoderOptions options;
     // Settings.
     QString outputFolder;   // where the output goes (the run resolves the default)
     bool overwrite = false; // an existing output is replaced, or the new one takes a "_New" name
-    double threadCount = 0;
+    int threads = 0;        // 0: the encoder decides
     // Outputs earlier items of the same batch wrote: never overwritten, whatever overwrite
     // says, so that two inputs with the same base name both survive.
     QStringList writtenByBatch;
@@ -48,7 +66,8 @@ struct ClipSeconds {
 };
 
 struct EncoderCommand {
-    QString commandLine;
+    // The encoder's arguments (program first), and their text for the log and the tests.
+    ToolCommand command;
     QString outputPath;
     // Where the encoder writes: a hidden name beside the output (see partialPath), which the
     // run creates before the encoder starts and which takes the output's name once the new
@@ -68,8 +87,9 @@ struct EncoderCommandError {
 
 using EncoderCommandResult = std::variant<EncoderCommand, EncoderCommandError>;
 
-// Reads the option values the encoder needs; false when a row is missing.
-bool readEncoderOptions(const OptionSheet& sheet, EncoderInputs& inputs);
+// Reads the option sheet's encoding choices: why not, when a row is missing ("The option sheet
+// is incomplete.") or holds what is not a number where one is needed.
+std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const OptionSheet& sheet);
 
 // The audio codec argument for an "Audio Codec" value.
 QString translateAudioCodec(const QString& value);

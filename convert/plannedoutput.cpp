@@ -1,7 +1,10 @@
 #include "convert/plannedoutput.h"
 
 #include "base/apppaths.h"
+#include "base/textvalues.h"
 #include "options/profiles.h"
+
+#include <algorithm>
 
 namespace clipvane {
 
@@ -10,15 +13,13 @@ EncoderInputs rowInputs(const SourceList& list, SourceList::Id id, const Profile
     EncoderInputs in;
     in.programFolder = programFolder();
     in.inputPath = list.text(id, SourceList::FileName);
-    in.clipStart = list.text(id, SourceList::Start);
-    in.clipEnd = list.text(id, SourceList::End);
-    in.videoTime = list.text(id, SourceList::VideoTime);
+    in.clipStart = list.clipStart(id);
+    in.clipEnd = list.clipEnd(id);
     in.exactLength = list.mediaFacts(id).seconds;
-    if (profile)
-        in.profileCaption = profile->caption;
+    in.profile = profile;
     in.outputFolder = settings.outputFolder;
     in.overwrite = settings.overwrite;
-    in.threadCount = settings.threads;
+    in.threads = static_cast<int>(std::clamp<qint64>(roundHalfEven(settings.threads), 0, 1024));
     return in;
 }
 
@@ -27,11 +28,13 @@ QString plannedOutputPath(const SourceList& list, int row, const OptionSheet& sh
     if (row < 0 || row >= list.count())
         return QString();
     const ProfileEntry* profile = profileAt(profileIndex);
+    const auto options = readEncoderOptions(sheet);
+    if (!std::holds_alternative<EncoderOptions>(options))
+        return QString();
     QStringList taken; // what the rows above would write
     for (int r = 0; r <= row; ++r) {
         EncoderInputs in = rowInputs(list, list.idAt(r), profile, settings);
-        if (!readEncoderOptions(sheet, in))
-            return QString();
+        in.options = std::get<EncoderOptions>(options);
         in.writtenByBatch = taken;
         const EncoderCommandResult built = buildEncoderCommand(in);
         const auto* command = std::get_if<EncoderCommand>(&built);

@@ -6,7 +6,7 @@
 #include "process/commandline.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
+#include <cmath>
 
 namespace clipvane {
 namespace {
@@ -63,19 +63,22 @@ QString audioEncoder(const QString& codec) {
     return codec; // "aac" is FFmpeg's own encoder's name
 }
 
-int speedIndex(const QString& speed) {
-    if (speed == choice::Fast)
+int speedIndex(EncodingSpeed speed) {
+    switch (speed) {
+    case EncodingSpeed::Fast:
         return 0;
-    if (speed == choice::SmallFile)
+    case EncodingSpeed::SmallFile:
         return 2;
+    case EncodingSpeed::Balanced:
+        break;
+    }
     return 1;
 }
 
-QString joinArguments(const QStringList& arguments) {
-    QString text;
-    for (const QString& argument : arguments)
-        text += QLatin1Char(' ') + quoteIfNeeded(argument);
-    return text;
+// "25", "29.97": a rate as the sheet shows it.
+QString rateText(double rate) {
+    return rate == std::floor(rate) ? QString::number(static_cast<qint64>(rate))
+                                    : QString::number(rate, 'g', 12);
 }
 } // namespace
 
@@ -94,16 +97,9 @@ std::optional<QString> muxerFor(const QString& extension) {
     return *found;
 }
 
-std::optional<QString> pictureSizeFilter(const QString& videoSize, bool keepAspect, bool pad) {
-    if (videoSize.trimmed() == choice::SameAsSource)
+std::optional<QString> pictureSizeFilter(int width, int height, bool keepAspect, bool pad) {
+    if (width == 0 && height == 0)
         return QStringLiteral("crop=trunc(iw/2)*2:trunc(ih/2)*2");
-    static const QRegularExpression form(
-        QStringLiteral("^\\s*(\\d{1,5})\\s*[xX]\\s*(\\d{1,5})\\s*$"));
-    const QRegularExpressionMatch size = form.match(videoSize);
-    if (!size.hasMatch())
-        return std::nullopt;
-    const int width = size.captured(1).toInt();
-    const int height = size.captured(2).toInt();
     if (width < 2 || height < 2 || width % 2 || height % 2)
         return std::nullopt;
     const QString w = QString::number(width);
@@ -120,18 +116,17 @@ std::optional<QString> pictureSizeFilter(const QString& videoSize, bool keepAspe
     return chain + QStringLiteral(",setsar=1");
 }
 
-std::variant<QString, FormatArgumentsError> todaysFormatArguments(const ProfileEntry& profile,
-                                                                  const EncoderInputs& in,
-                                                                  const ClipSeconds& clip) {
+std::optional<FormatArgumentsError> addTodaysFormatArguments(ToolCommand& command,
+                                                             const ProfileEntry& profile,
+                                                             const EncoderInputs& in,
+                                                             const ClipSeconds& clip) {
+    const EncoderOptions& o = in.options;
     const std::optional<QString> extension = outputExtension(profile.caption);
     const std::optional<QString> muxer = extension ? muxerFor(*extension) : std::nullopt;
     if (!muxer)
         return FormatArgumentsError{
             QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
 
-    // Seeking in the input: a clip late in a long file starts at once.
-    QString text = QStringLiteral(" -ss ") + clip.start + QStringLiteral(" -i ") +
-                   quoteArgument(in.inputPath) + QStringLiteral(" -t ") + clip.length;
     QStringList args;
     if (profile.isSoundOnly()) {
         args << QStringLiteral("-vn");
@@ -145,50 +140,30 @@ std::variant<QString, FormatArgumentsError> todaysFormatArguments(const ProfileE
             return FormatArgumentsError{
                 QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
         const std::optional<QString> filter =
-            pictureSizeFilter(in.videoSize, in.keepAspectRatio != choice::No, false);
+            pictureSizeFilter(o.width, o.height, o.keepAspect, false);
         if (!filter)
             return FormatArgumentsError{
                 QCoreApplication::translate("EncoderCommand",
                                             "Video Size is not a size of two even numbers such as "
                                             "1280x720: ") +
-                in.videoSize};
+                QStringLiteral("%1x%2").arg(o.width).arg(o.height)};
         args << QStringLiteral("-vf") << *filter;
-        if (in.videoFramerate.trimmed() != choice::SameAsSource) {
-            const std::optional<double> rate = strictNumber(in.videoFramerate);
-            if (!rate || *rate <= 0)
-                return FormatArgumentsError{
-                    QCoreApplication::translate("EncoderCommand",
-                                                "Video Framerate is not a number: ") +
-                    in.videoFramerate};
-            args << QStringLiteral("-r") << in.videoFramerate.trimmed();
-        }
+        if (o.frameRate)
+            args << QStringLiteral("-r") << rateText(*o.frameRate);
         args << encoder->encoder << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
-        if (in.videoBitrate.trimmed() == choice::Auto) {
+        if (!o.videoKbits)
             args << encoder->constantQuality;
-        } else {
-            const std::optional<double> kbits = strictNumber(in.videoBitrate);
-            if (!kbits || *kbits <= 0 || *kbits > 1e6)
-                return FormatArgumentsError{
-                    QCoreApplication::translate("EncoderCommand",
-                                                "Video Bitrate is not a number: ") +
-                    in.videoBitrate};
-            args << QStringLiteral("-b:v") << QString::number(roundHalfEven(*kbits)) + 'k';
-        }
-        args << encoder->speeds[speedIndex(in.encodingSpeed.trimmed())] << encoder->extra;
+        else
+            args << QStringLiteral("-b:v") << QString::number(roundHalfEven(*o.videoKbits)) + 'k';
+        args << encoder->speeds[speedIndex(o.speed)] << encoder->extra;
     }
-    if (in.disableAudio != QLatin1String("No")) {
+    if (o.audioOff) {
         args << QStringLiteral("-an");
     } else {
-        const std::optional<double> kbits = strictNumber(in.audioBitrate);
-        const std::optional<double> channels = strictNumber(in.audioChannel);
-        if (!kbits || !channels)
-            return FormatArgumentsError{
-                QCoreApplication::translate("EncoderCommand", "Audio Bitrate is not a number: ") +
-                in.audioBitrate};
-        args << QStringLiteral("-c:a") << audioEncoder(in.audioCodec) << QStringLiteral("-b:a")
-             << QString::number(roundHalfEven(*kbits)) + 'k' << QStringLiteral("-ar")
-             << in.sampleRate.trimmed() << QStringLiteral("-ac")
-             << QString::number(roundHalfEven(*channels));
+        args << QStringLiteral("-c:a") << audioEncoder(o.audioCodec) << QStringLiteral("-b:a")
+             << QString::number(roundHalfEven(o.audioKbits)) + 'k' << QStringLiteral("-ar")
+             << QString::number(o.sampleRate) << QStringLiteral("-ac")
+             << QString::number(roundHalfEven(o.audioChannels));
     }
     // Subtitles and data streams would go into WebM and Matroska as they are.
     args << QStringLiteral("-sn") << QStringLiteral("-dn");
@@ -197,7 +172,12 @@ std::variant<QString, FormatArgumentsError> todaysFormatArguments(const ProfileE
         args << QStringLiteral("-movflags") << QStringLiteral("+faststart");
     // Named, as the file may be written under a passing name first.
     args << QStringLiteral("-f") << *muxer;
-    return text + joinArguments(args);
+
+    // Seeking in the input: a clip late in a long file starts at once.
+    command.add(QStringLiteral("-ss")).add(clip.start).add(QStringLiteral("-i"));
+    command.add(in.inputPath, ToolCommand::Quote::Always);
+    command.add(QStringLiteral("-t")).add(clip.length).add(args);
+    return std::nullopt;
 }
 
 } // namespace clipvane

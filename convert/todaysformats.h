@@ -1,5 +1,7 @@
 #pragma once
 
+#include "process/commandline.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -14,22 +16,24 @@ struct ProfileEntry;
 // The FFmpeg arguments of the profiles of today's formats (MP4, WebM, Matroska, MP3, M4A):
 // the encoders, their quality and speed settings, and a picture that keeps its shape.
 
-// The -vf filter chain for a "Video Size" value, or nothing when the value is not a size.
-// "Same as source" keeps the size (cut to even numbers, which the encoders need) and the
+// The -vf filter chain for a picture size, or nothing when it is not one the encoders take.
+// 0x0 ("Same as source") keeps the size (cut to even numbers, which the encoders need) and the
 // sample aspect. keepAspect fits the picture inside WxH with its display aspect (the sample
 // aspect honoured, square pixels, even sides); pad then fills the rest of WxH with black bars.
-// Without keepAspect the picture is stretched to exactly WxH, with square pixels.
-std::optional<QString> pictureSizeFilter(const QString& videoSize, bool keepAspect, bool pad);
+// Without keepAspect the picture is stretched to exactly WxH, with square pixels. Odd sides,
+// and sides under 2, are refused.
+std::optional<QString> pictureSizeFilter(int width, int height, bool keepAspect, bool pad);
 
-// The arguments after the encoder tool's name, up to and including the container (-f): clip,
-// input, picture, sound, container. Text in the Windows command-line form, starting with a
-// blank; or why the options cannot make a command.
+// Why the options cannot make a command.
 struct FormatArgumentsError {
     QString reason;
 };
-std::variant<QString, FormatArgumentsError> todaysFormatArguments(const ProfileEntry& profile,
-                                                                  const EncoderInputs& in,
-                                                                  const ClipSeconds& clip);
+// Adds the arguments of a profile of today's formats after the encoder tool's name, up to and
+// including the container (-f): clip, input, picture, sound, container.
+std::optional<FormatArgumentsError> addTodaysFormatArguments(ToolCommand& command,
+                                                             const ProfileEntry& profile,
+                                                             const EncoderInputs& in,
+                                                             const ClipSeconds& clip);
 
 // The FFmpeg muxer of an output extension (".mp4" gives "mp4"), or nothing.
 std::optional<QString> muxerFor(const QString& extension);

@@ -182,15 +182,16 @@ void PreviewPlayer::onReport(const PlayerReport& report) {
     }
 }
 
-void PreviewPlayer::play(const QString& path, const QString& videoTime) {
+void PreviewPlayer::play(const QString& path, std::optional<qint64> length) {
     quitPlayer();
     sourcePath() = path;
     startPlayer(std::nullopt, m_options.play);
-    emit totalTextChanged(QCoreApplication::translate("PreviewPlayer", "Total time:") + videoTime);
+    emit totalTextChanged(QCoreApplication::translate("PreviewPlayer", "Total time:") +
+                          (length ? clipTimeText(*length) : QString()));
     m_state->position = 0;
-    // An empty or unreadable time keeps the length played before.
-    if (const std::optional<qint64> length = parseTimeText(videoTime))
-        m_state->length = *length;
+    // An unknown length keeps the length played before.
+    if (length)
+        m_state->length = *length / 100;
     setClockRunning(true);
 }
 

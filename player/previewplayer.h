@@ -64,9 +64,9 @@ public:
     // The picture's frames per second, for frame steps (0: unknown, no steps).
     void setFrameRate(double framesPerSecond) { m_frameRate = framesPerSecond; }
 
-    // Play a file from its start; videoTime is its length as H:MM:SS.
-    void play(const QString& videoTime) { play(currentSourcePath(), videoTime); }
-    void play(const QString& path, const QString& videoTime);
+    // Play a file from its start; length is its length as the list shows it, in hundredths.
+    void play(std::optional<qint64> length) { play(currentSourcePath(), length); }
+    void play(const QString& path, std::optional<qint64> length);
     void pause();
     void stop();
     void back();

@@ -91,4 +91,23 @@ QString quoteIfNeeded(const QString& argument) {
     return argument;
 }
 
+ToolCommand& ToolCommand::add(const QString& argument, Quote quote, const QString& gap) {
+    if (!m_arguments.isEmpty())
+        m_text += gap;
+    m_text += quote == Quote::Always ? quoteArgument(argument) : quoteIfNeeded(argument);
+    m_arguments.append(argument);
+    return *this;
+}
+
+ToolCommand& ToolCommand::add(const QStringList& arguments) {
+    for (const QString& argument : arguments)
+        add(argument);
+    return *this;
+}
+
+ToolCommand& ToolCommand::trail(const QString& blanks) {
+    m_text += blanks;
+    return *this;
+}
+
 } // namespace clipvane

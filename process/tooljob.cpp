@@ -1,6 +1,7 @@
 #include "process/tooljob.h"
 
 #include "process/childtools.h"
+#include "process/commandline.h"
 #include "process/toollog.h"
 
 namespace clipvane {
@@ -16,6 +17,10 @@ ToolJob::ToolJob(QObject* parent) : QObject(parent) {
 ToolJob::~ToolJob() = default;
 
 bool ToolJob::start(const QString& commandLine, const Options& options) {
+    return start(splitCommandLine(commandLine), options);
+}
+
+bool ToolJob::start(const QStringList& arguments, const Options& options) {
     m_options = options;
     ToolProcess::Options tool;
     tool.workingDirectory = options.workingDirectory;
@@ -25,7 +30,7 @@ bool ToolJob::start(const QString& commandLine, const Options& options) {
     tool.toolName = options.toolName;
     tool.quitGraceMs = options.stopGraceMs;
     tool.termGraceMs = options.termGraceMs;
-    if (!m_tool.start(commandLine, tool))
+    if (!m_tool.start(arguments, tool))
         return false;
     m_pid = m_tool.processId();
     m_clock.start();

@@ -7,6 +7,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <optional>
 
@@ -54,7 +55,10 @@ public:
     explicit ToolJob(QObject* parent = nullptr);
     ~ToolJob() override;
 
-    // Starts the tool; false when it could not be started (nothing is emitted then).
+    // Starts the tool from its arguments (the program first); false when it could not be
+    // started (nothing is emitted then).
+    bool start(const QStringList& arguments, const Options& options);
+    // The same from command-line text in the Windows form (see commandline.h).
     bool start(const QString& commandLine, const Options& options);
     // Asks the tool to stop ("q"), and kills it if it is still running after the grace period.
     void stop();

@@ -91,6 +91,8 @@ RunSettings RunSettings::read(const Preferences& preferences) {
     s.outputFolder = preferences.effectiveOutputFolder();
     s.overwrite = preferences.overwriteExisting();
     s.threads = preferences.threads();
+    s.parallel = preferences.parallel();
+    s.autoShut = preferences.autoShut();
     return s;
 }
 

@@ -71,11 +71,13 @@ private:
     QString m_filePath;
 };
 
-// The settings a batch run reads once, when it starts.
+// The settings a batch run is given when it starts.
 struct RunSettings {
     QString outputFolder;   // resolved: never empty
     bool overwrite = false; // existing outputs are replaced (or kept, the new file renamed)
     double threads = 0;
+    int parallel = 1;      // files converted at once (a change reaches a run under way too)
+    bool autoShut = false; // the computer shuts down when the run has ended
     static RunSettings read(const Preferences& preferences);
 };
 

@@ -401,8 +401,8 @@ void Probe::decide() {
     // The player's length is the fallback, unless it is the same guess from the bit rate.
     if ((!seconds || *seconds <= 0) && !m_guessOnly)
         seconds = m_out.identify.seconds;
-    const QString length = seconds ? lengthText(*seconds) : QString();
-    if (!length.isEmpty()) {
+    const std::optional<qint64> length = seconds ? shownLength(*seconds) : std::nullopt;
+    if (length) {
         m_out.identify.length = length;
         m_out.seconds = *seconds;
     } else
@@ -566,17 +566,6 @@ QString packetTimesCommandLine(const QString& ffprobe, const QString& filePath) 
            quoteArgument(filePath);
 }
 
-QString lengthText(double seconds) {
-    constexpr double limit = 1e12;
-    if (!(seconds > 0)) // NaN too
-        return QString();
-    if (seconds >= limit)
-        return timeText(static_cast<qint64>(limit));
-    if (seconds < 0.5)
-        return clipTimeText(std::max<qint64>(1, roundHalfEven(seconds * 100)));
-    return timeText(roundHalfEven(seconds));
-}
-
 IdentifyResult parseIdentifyOutput(const QString& output) {
     IdentifyResult result;
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
@@ -601,8 +590,7 @@ IdentifyResult parseIdentifyOutput(const QString& output) {
                 roundHalfEven(*n);
         } else if (key == QLatin1String("ID_LENGTH")) {
             result.seconds = leadingNumber(value);
-            const QString length = lengthText(*result.seconds);
-            result.length = length.isEmpty() ? QStringLiteral("0:00:00") : length;
+            result.length = shownLength(*result.seconds).value_or(0);
         } else if (key == QLatin1String("ID_VIDEO_FORMAT")) {
             result.format = value;
         } else if (key == QLatin1String("ID_VIDEO_FPS")) {
@@ -619,17 +607,20 @@ IdentifyResult parseIdentifyOutput(const QString& output) {
 }
 
 void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResult& result) {
+    std::optional<qint64> end = list.clipEnd(id);
     if (result.length) {
-        list.setText(id, SourceList::End, *result.length);
-        list.setText(id, SourceList::VideoTime, *result.length);
+        end = result.length;
+        list.setLength(id, result.length);
     }
     if (result.format)
         list.setText(id, SourceList::Format, *result.format);
     list.setPictureAspect(id, result.pictureAspect);
     list.setSoundless(id, result.soundless);
-    if (!result.complete)
+    if (!result.complete) {
+        list.setClip(id, list.clipStart(id), end);
         return;
-    list.setText(id, SourceList::Start, QStringLiteral("0:00:00"));
+    }
+    list.setClip(id, 0, end);
     list.setText(id, SourceList::Size,
                  QStringLiteral("%1x%2").arg(result.width).arg(result.height));
 }

@@ -35,7 +35,7 @@ QString packetTimesCommandLine(const QString& ffprobe, const QString& filePath);
 
 // What the identify output says about a file.
 struct IdentifyResult {
-    std::optional<QString> length; // H:MM:SS, from the last ID_LENGTH line
+    std::optional<qint64> length;  // hundredths as shown (shownLength), from the last ID_LENGTH
     std::optional<QString> format; // from the last ID_VIDEO_FORMAT line
     qint64 width = 0;
     qint64 height = 0;
@@ -56,12 +56,6 @@ struct IdentifyResult {
 // Reads identify output: one KEY=VALUE per line, lines ending in CR LF, LF or CR. Keys are
 // exact; a value is cut at its first "="; the last occurrence of a key wins.
 IdentifyResult parseIdentifyOutput(const QString& output);
-
-// How a length shows in End and Video Time: to the nearest second (10.04 s reads 0:00:10),
-// to the hundredth when it is shorter than half a second; empty for anything that is not a
-// positive number (NaN included). At most 10^12 seconds (infinity included). The encoder
-// takes an untrimmed row's exact length, so the rounding never cuts a frame.
-QString lengthText(double seconds);
 
 // Writes a parse result into a row the way the probe does.
 void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResult& result);

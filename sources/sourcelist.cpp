@@ -1,5 +1,7 @@
 #include "sources/sourcelist.h"
 
+#include "base/textvalues.h"
+
 #include <QCoreApplication>
 
 namespace clipvane {
@@ -22,7 +24,8 @@ bool SourceList::centred(int column) {
 SourceList::Id SourceList::append(const QString& path) {
     const int row = count();
     beginInsertRows({}, row, row);
-    Item item{m_nextId++, {}, {}, {}, 0, false};
+    Item item;
+    item.id = m_nextId++;
     item.columns[FileName] = path;
     m_items.push_back(std::move(item));
     endInsertRows();
@@ -45,18 +48,77 @@ QString SourceList::text(Id id, int column) const {
     return textAt(rowOf(id), column);
 }
 
+SourceList::Item* SourceList::find(Id id) {
+    const int row = rowOf(id);
+    return row < 0 ? nullptr : &m_items[static_cast<size_t>(row)];
+}
+
+const SourceList::Item* SourceList::find(Id id) const {
+    const int row = rowOf(id);
+    return row < 0 ? nullptr : &m_items[static_cast<size_t>(row)];
+}
+
+QString SourceList::shown(const Item& item, int column) const {
+    const auto time = [](const std::optional<qint64>& t) {
+        return t ? clipTimeText(*t) : QString();
+    };
+    switch (column) {
+    case Start:
+        return time(item.start);
+    case End:
+        return time(item.end);
+    case VideoTime:
+        return time(item.length);
+    default:
+        return item.columns[static_cast<size_t>(column)];
+    }
+}
+
 QString SourceList::textAt(int row, int column) const {
     if (row < 0 || row >= count() || column < 0 || column >= ColumnCount)
         return QString();
-    return m_items[static_cast<size_t>(row)].columns[static_cast<size_t>(column)];
+    return shown(m_items[static_cast<size_t>(row)], column);
 }
 
 void SourceList::setText(Id id, int column, const QString& value) {
     const int row = rowOf(id);
-    if (row < 0 || column < 0 || column >= ColumnCount)
+    if (row < 0 || column < 0 || column >= ColumnCount || isTime(column))
         return;
     m_items[static_cast<size_t>(row)].columns[static_cast<size_t>(column)] = value;
     emit dataChanged(index(row, column), index(row, column));
+}
+
+void SourceList::setClip(Id id, std::optional<qint64> start, std::optional<qint64> end) {
+    const int row = rowOf(id);
+    if (row < 0)
+        return;
+    Item& item = m_items[static_cast<size_t>(row)];
+    item.start = start;
+    item.end = end;
+    emit dataChanged(index(row, Start), index(row, End));
+}
+
+std::optional<qint64> SourceList::clipStart(Id id) const {
+    const Item* item = find(id);
+    return item ? item->start : std::nullopt;
+}
+
+std::optional<qint64> SourceList::clipEnd(Id id) const {
+    const Item* item = find(id);
+    return item ? item->end : std::nullopt;
+}
+
+void SourceList::setLength(Id id, std::optional<qint64> shownLength) {
+    const int row = rowOf(id);
+    if (row < 0)
+        return;
+    m_items[static_cast<size_t>(row)].length = shownLength;
+    emit dataChanged(index(row, VideoTime), index(row, VideoTime));
+}
+
+std::optional<qint64> SourceList::length(Id id) const {
+    const Item* item = find(id);
+    return item ? item->length : std::nullopt;
 }
 
 void SourceList::setNote(Id id, const QString& note) {
@@ -112,7 +174,7 @@ QVariant SourceList::data(const QModelIndex& index, int role) const {
     const Item& item = m_items[static_cast<size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-        return item.columns[static_cast<size_t>(index.column())];
+        return shown(item, index.column());
     case Qt::ToolTipRole:
         // The file name column may be cut in the middle: its tip names the whole path.
         if (index.column() == FileName)

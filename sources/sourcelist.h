@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace clipvane {
@@ -13,9 +14,11 @@ struct MediaFacts {
     double frameRate = 0; // frames per second of the picture (0: unknown)
 };
 
-// The source list: one row per input file, seven text columns. Every row has an id that
-// never changes and is never reused, so work that outlives a row (a probe, a batch item)
-// writes by id, and a removed row simply takes no more writes.
+// The source list: one row per input file, seven columns. Every row has an id that never
+// changes and is never reused, so work that outlives a row (a probe, a batch item) writes by
+// id, and a removed row simply takes no more writes. The clip times and the length are kept as
+// numbers (hundredths of a second) and shown as H:MM:SS(.cc) in Start, End and Video Time;
+// the other columns hold text.
 class SourceList : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -33,9 +36,18 @@ public:
     int rowOf(Id id) const;
     Id idAt(int row) const;
     int count() const { return static_cast<int>(m_items.size()); }
+    // A column as it shows (the times rendered).
     QString text(Id id, int column) const;
     QString textAt(int row, int column) const;
+    // Sets a text column (File Name, Size, Format, Status); the time columns are set below.
     void setText(Id id, int column, const QString& value);
+    // The clip, in hundredths of a second from the file's start (nothing: not known).
+    void setClip(Id id, std::optional<qint64> start, std::optional<qint64> end);
+    std::optional<qint64> clipStart(Id id) const;
+    std::optional<qint64> clipEnd(Id id) const;
+    // The file's length as shown (see shownLength), in hundredths; nothing when unknown.
+    void setLength(Id id, std::optional<qint64> shown);
+    std::optional<qint64> length(Id id) const;
     // A longer explanation shown as the row's tooltip (why a conversion failed).
     void setNote(Id id, const QString& note);
     QString note(Id id) const;
@@ -73,13 +85,23 @@ signals:
 private:
     struct Item {
         Id id;
-        std::array<QString, ColumnCount> columns;
+        std::array<QString, ColumnCount> columns; // the text columns
+        std::optional<qint64> start;
+        std::optional<qint64> end;
+        std::optional<qint64> length;
         QString note;
         QString logPath;
         MediaFacts facts;
         double pictureAspect = 0;
         bool soundless = false;
     };
+    static bool isTime(int column) {
+        return column == Start || column == End || column == VideoTime;
+    }
+    QString shown(const Item& item, int column) const;
+    Item* find(Id id);
+    const Item* find(Id id) const;
+
     std::vector<Item> m_items;
     Id m_nextId = 1;
     int m_pendingProbes = 0;

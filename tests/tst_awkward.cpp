@@ -103,8 +103,7 @@ private slots:
             probedEnd.insert(file, cell(file, SourceList::End));
         }
         // Twenty seconds of the ten hours are enough.
-        list().setText(ids["ten-hours.avi"], SourceList::Start, "0:00:00");
-        list().setText(ids["ten-hours.avi"], SourceList::End, "0:00:20");
+        list().setClip(ids["ten-hours.avi"], 0, parseClipTime("0:00:20"));
 
         QSignalSpy ended(&form->batch(), &BatchRun::runFinished);
         form->convertAll();

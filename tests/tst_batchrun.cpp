@@ -4,6 +4,7 @@
 #include "app/optionsheetwidget.h"
 #include "app/profilepicker.h"
 #include "base/apppaths.h"
+#include "base/textvalues.h"
 #include "convert/runchecks.h"
 #include "options/profiles.h"
 #include "settings/settingsfile.h"
@@ -55,6 +56,12 @@ class TestBatchRun : public QObject {
         form->applySelectedProfile();
     }
     SourceList& list() { return form->sources(); }
+    // Trims a row as the clip dialog would; an empty start keeps the row's own.
+    void trim(int row, const QString& start, const QString& end) {
+        const SourceList::Id id = list().idAt(row);
+        list().setClip(id, start.isEmpty() ? list().clipStart(id) : parseClipTime(start),
+                       parseClipTime(end));
+    }
     QStringList statuses() {
         QStringList s;
         for (int r = 0; r < list().count(); ++r)
@@ -66,14 +73,14 @@ class TestBatchRun : public QObject {
         QCOMPARE(form->ui()->progressPanel->ui()->itemProgressBar->value(), 0);
         QCOMPARE(form->ui()->progressPanel->ui()->totalProgressBar->value(), 0);
         QVERIFY(!form->batch().isRunning());
-        QVERIFY(!form->batch().timerRunning());
+        QVERIFY(!form->batchProgress().clockRunning());
     }
-    // Convert Now, then wait until the run has ended.
+    // Convert Now, then wait until the run has ended and its end has been said.
     void convertNow() {
-        QSignalSpy ended(&form->batch(), &BatchRun::runFinished);
+        QSignalSpy ended(&form->runCompletion(), &RunCompletion::finished);
         form->convertAll();
-        if (form->batch().isRunning())
-            QVERIFY(ended.wait(180000));
+        if (form->batch().isRunning() || !ended.isEmpty())
+            QTRY_VERIFY_WITH_TIMEOUT(!ended.isEmpty(), 180000);
     }
     static double duration(const QJsonObject& probe) {
         return probe.value("format").toObject().value("duration").toString().toDouble();
@@ -101,16 +108,26 @@ class TestBatchRun : public QObject {
     struct OtherWindow {
         SourceList list;
         OptionSheet sheet;
-        test::RecordingMessages messages;
         std::unique_ptr<BatchRun> batch;
         OtherWindow() {
             fillOptionSheet(sheet);
             applyProfilePick(sheet, 2);
-            batch = std::make_unique<BatchRun>(BatchRun::Environment{
-                &list, &sheet, [] { return 2; }, nullptr, nullptr, &messages});
+            batch = std::make_unique<BatchRun>(
+                BatchRun::Environment{&list, &sheet, [] { return 2; }, nullptr});
         }
     };
 
+    void openForm() {
+        MainWindowServices s;
+        s.desktop = &desktop;
+        s.messages = &messages;
+        s.keys = &keys;
+        s.endProcess = [] {};
+        s.openFiles = [this](QWidget*, const QString&) { return dialogAnswer; };
+        form = std::make_unique<MainWindow>(s);
+        form->loadSettings();
+        form->show();
+    }
 private slots:
     void initTestCase() {
         clip3s = clips.filePath("holiday.avi");
@@ -140,17 +157,6 @@ private slots:
         setSetting("outputfolder", out->path());
         pickProfile(2);
     }
-    void openForm() {
-        MainWindowServices s;
-        s.desktop = &desktop;
-        s.messages = &messages;
-        s.keys = &keys;
-        s.endProcess = [] {};
-        s.openFiles = [this](QWidget*, const QString&) { return dialogAnswer; };
-        form = std::make_unique<MainWindow>(s);
-        form->loadSettings();
-        form->show();
-    }
     void cleanup() {
         form.reset();
         folder.reset();
@@ -168,10 +174,9 @@ private slots:
         QFETCH(QString, container);
         pickProfile(profile);
         form->addFile(clip3s);
-        list().setText(list().idAt(0), SourceList::Start, "0:00:01");
-        list().setText(list().idAt(0), SourceList::End, "0:00:03");
+        trim(0, "0:00:01", "0:00:03");
         QStringList captions;
-        connect(&form->batch(), &BatchRun::panelCaptionChanged,
+        connect(&form->batchProgress(), &BatchProgress::captionChanged,
                 [&](const QString& c) { captions << c; });
         convertNow();
 
@@ -252,10 +257,8 @@ private slots:
         form->addFile(file);
         const auto id = list().idAt(0);
         QCOMPARE(list().text(id, SourceList::End), QString("0:00:10"));
-        if (!start.isEmpty()) {
-            list().setText(id, SourceList::Start, start);
-            list().setText(id, SourceList::End, end);
-        }
+        if (!start.isEmpty())
+            trim(0, start, end);
         convertNow();
         QCOMPARE(statuses(), QStringList{"OK"});
         const double seconds = duration(test::probeMedia(out->path() + "/ten.flv"));
@@ -391,7 +394,7 @@ private slots:
         f.write("not a video at all\n");
         f.close();
         form->addFile(broken);
-        list().setText(list().idAt(0), SourceList::End, "0:00:02");
+        trim(0, "", "0:00:02");
         form->addFile(clip1s);
         convertNow();
         QCOMPARE(statuses(), (QStringList{"Fail", "OK"}));
@@ -549,7 +552,10 @@ private slots:
         setSetting("autoshut", "1");
         messages.countdownRunsOut = runsOut;
         QList<bool> notices;
-        connect(&form->batch(), &BatchRun::autoShutChanged, [&](bool on) { notices << on; });
+        connect(&form->batch(), &BatchRun::busyChanged, [&](bool busy) {
+            if (busy)
+                notices << !form->ui()->progressPanel->ui()->shutdownNoticeLabel->isHidden();
+        });
         form->addFile(clip1s);
         convertNow();
         QCOMPARE(notices, QList<bool>{true});
@@ -570,9 +576,11 @@ private slots:
         for (int i = 0; i < items; ++i)
             form->addFile(clip1s);
         QList<int> seen;
-        connect(&form->batch(), &BatchRun::totalProgressChanged, [&](int v) { seen << v; });
+        connect(&form->batchProgress(), &BatchProgress::totalProgressChanged,
+                [&](int v) { seen << v; });
         QList<int> track;
-        connect(&form->batch(), &BatchRun::itemProgressChanged, [&](int v) { track << v; });
+        connect(&form->batchProgress(), &BatchProgress::itemProgressChanged,
+                [&](int v) { track << v; });
         convertNow();
         QCOMPARE(seen, values);
         QCOMPARE(track.first(), 10);
@@ -708,7 +716,7 @@ private slots:
         for (const QString& input : inputs)
             form->addFile(input);
         if (scenario == "failure")
-            list().setText(list().idAt(0), SourceList::End, "0:00:02");
+            trim(0, "", "0:00:02");
         QList<qint64> pids;
         int most = 0;
         connect(&form->batch(), &BatchRun::encoderStarted, [&](qint64 pid) {
@@ -771,8 +779,7 @@ private slots:
             form->sheet().setValue("Video Options", "Video Size", size);
             list().clearAll();
             form->addFile(input);
-            list().setText(list().idAt(0), SourceList::Start, "0:00:01");
-            list().setText(list().idAt(0), SourceList::End, "0:00:02");
+            trim(0, "0:00:01", "0:00:02");
             convertNow();
             if (input == silent) {
                 QCOMPARE(statuses(), QStringList{"Fail"});
@@ -875,17 +882,25 @@ private slots:
         connect(
             &form->batch(), &BatchRun::encoderStarted, this, [&](qint64 p) { pid = p; },
             Qt::SingleShotConnection);
+        // Paused once the encoder has said how far it is: at the clip's pace, well before its end.
+        bool reported = false;
+        connect(&form->batch(), &BatchRun::itemPolled, this,
+                [&](SourceList::Id, std::optional<double> t) { reported = reported || t > 0.0; });
         QSignalSpy ended(&form->batch(), &BatchRun::runFinished);
         form->convertAll();
-        QTRY_VERIFY(pid > 0);
-        QTest::qWait(1200);
+        QTRY_VERIFY_WITH_TIMEOUT(pid > 0 && reported, 60000);
         pause->click();
         QVERIFY(form->batch().isPaused());
         QCOMPARE(pause->text(), QString("Resume"));
         QTest::qWait(300);
+        // The encoder is there and has not finished: the pause is what keeps it still.
+        QVERIFY(test::processAlive(pid));
+        QCOMPARE(statuses(), QStringList{"Processing"});
         const qint64 ticks = cpuTicks(pid);
+        QVERIFY(ticks >= 0);
         const QString clock = form->ui()->progressPanel->ui()->convertingTimeLabel->text();
         QTest::qWait(1500);
+        QVERIFY(test::processAlive(pid));
         QCOMPARE(cpuTicks(pid), ticks);
         QCOMPARE(form->ui()->progressPanel->ui()->convertingTimeLabel->text(), clock);
         QCOMPARE(form->ui()->progressPanel->ui()->timeLeftLabel->text(), QString("Paused"));
@@ -992,8 +1007,10 @@ private slots:
         OtherWindow other;
         appendAndProbe(other.list, y);
         QSignalSpy otherDone(other.batch.get(), &BatchRun::runFinished);
-        connect(&form->batch(), &BatchRun::encoderStarted, other.batch.get(), &BatchRun::start,
-                Qt::SingleShotConnection);
+        connect(
+            &form->batch(), &BatchRun::encoderStarted, other.batch.get(),
+            [&] { QVERIFY(!other.batch->start(RunSettings::read(Preferences()))); },
+            Qt::SingleShotConnection);
         convertNow();
         QVERIFY(otherDone.count() > 0 || otherDone.wait(60000));
         QCOMPARE(statuses(), QStringList{"OK"});

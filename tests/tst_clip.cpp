@@ -21,9 +21,8 @@ class TestClip : public QObject {
                                       const QString& length) {
         list.clearAll();
         row = list.append("/v/holiday.avi");
-        list.setText(row, SourceList::Start, start);
-        list.setText(row, SourceList::End, end);
-        list.setText(row, SourceList::VideoTime, length);
+        list.setClip(row, parseClipTime(start), parseClipTime(end));
+        list.setLength(row, parseClipTime(length));
         auto session =
             std::make_unique<ClipSession>(*ClipOpening::fromSelectedRow(list, 0), &state, &keys);
         session->load();
@@ -106,10 +105,8 @@ private slots:
         QFETCH(QString, typedEnd);
         QFETCH(QStringList, shown);
         const auto id = list.append("/v/ten.avi");
-        for (const auto& [column, text] : {std::pair{SourceList::Start, "0:00:00"},
-                                           {SourceList::End, "0:00:10"},
-                                           {SourceList::VideoTime, "0:00:10"}})
-            list.setText(id, column, text);
+        list.setClip(id, 0, 1000);
+        list.setLength(id, 1000);
         list.setMediaFacts(id, MediaFacts{10.04, 25});
         ClipSession s(*ClipOpening::fromSelectedRow(list, list.rowOf(id)), &state, &keys);
         s.load();
@@ -133,7 +130,7 @@ private slots:
             started << c;
             return qint64(500);
         });
-        s->player().play("0:01:05");
+        s->player().play(parseClipTime("0:01:05"));
         s->player().firstFrame();
         s->player().lastFrames();
         const QString tail = " -priority   abovenormal   -framedrop   -colorkey  0  "

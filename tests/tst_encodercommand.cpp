@@ -1,3 +1,4 @@
+#include "base/textvalues.h"
 #include "convert/encodercommand.h"
 #include "convert/encoderprogress.h"
 #include "convert/outputcheck.h"
@@ -24,34 +25,64 @@
 using namespace clipvane;
 
 namespace {
-EncoderInputs example() {
+// Sheet changes "Category/Row=value;..." on top of what a pick of the profile leaves.
+void changeSheet(OptionSheet& sheet, const QString& changes) {
+    for (const QString& c : changes.split(';', Qt::SkipEmptyParts))
+        QVERIFY2(sheet.setValue(c.section('/', 0, 0), c.section('/', 1).section('=', 0, 0),
+                                c.section('=', 1)),
+                 qPrintable(c));
+}
+
+// The inputs of the worked example: holiday.avi from 0:00:10 to 0:01:15 as Flash Video
+// (320x240 at 512 kbit/s and 25 pictures a second; MP3 at 64 kbit/s, 44100 Hz, 2 channels),
+// two threads, into /out. The options come from the sheet as a pick leaves it, changed.
+std::variant<EncoderInputs, EncoderCommandError> inputs(int profile = 2,
+                                                        const QString& changes = {}) {
+    OptionSheet sheet;
+    fillOptionSheet(sheet);
+    applyProfilePick(sheet, profile);
+    changeSheet(sheet, changes);
+    const auto options = readEncoderOptions(sheet);
+    if (const auto* error = std::get_if<EncoderCommandError>(&options))
+        return *error;
     EncoderInputs in;
     in.programFolder = "/opt/conv";
     in.inputPath = "/clips/holiday.avi";
-    in.clipStart = "0:00:10";
-    in.clipEnd = "0:01:15";
-    in.profileCaption = "Flash Video Movie(*.flv)";
-    in.videoSize = "320x240";
-    in.videoBitrate = "512";
-    in.videoFramerate = "25";
-    in.audioCodec = "mp3";
-    in.disableAudio = "No";
-    in.audioBitrate = "64";
-    in.sampleRate = "44100";
-    in.audioChannel = "2";
+    in.clipStart = parseClipTime("0:00:10");
+    in.clipEnd = parseClipTime("0:01:15");
+    in.profile = profileAt(profile);
+    in.options = std::get<EncoderOptions>(options);
     in.outputFolder = "/out";
     in.overwrite = false;
-    in.threadCount = 2;
+    in.threads = 2;
     return in;
 }
 
-EncoderCommand build(const EncoderInputs& in, const QSet<QString>& existing = {}) {
+EncoderInputs example(int profile = 2, const QString& changes = {}) {
+    return std::get<EncoderInputs>(inputs(profile, changes));
+}
+
+// The command, or "<error: why>" as its text.
+struct Built {
+    QString commandLine;
+    QString outputPath;
+    QString encodePath;
+    qint64 clipSeconds = 0;
+    QString batchConflict;
+    double clipLength = 0;
+};
+
+Built build(const EncoderInputs& in, const QSet<QString>& existing = {}) {
     const EncoderCommandResult r =
         buildEncoderCommand(in, [&](const QString& p) { return existing.contains(p); });
-    const auto* ok = std::get_if<EncoderCommand>(&r);
-    return ok ? *ok
-              : EncoderCommand{
-                    "<error: " + std::get<EncoderCommandError>(r).reason + ">", {}, {}, 0, {}};
+    if (const auto* error = std::get_if<EncoderCommandError>(&r))
+        return Built{"<error: " + error->reason + ">", {}, {}, 0, {}, 0};
+    const EncoderCommand& c = std::get<EncoderCommand>(r);
+    // The text is what the log shows; the tool starts from the arguments, which it splits to.
+    if (splitCommandLine(c.command.text()) != c.command.arguments())
+        return Built{"<error: the text does not split to the arguments>", {}, {}, 0, {}, 0};
+    return Built{c.command.text(), c.outputPath,    c.encodePath,
+                 c.clipSeconds,    c.batchConflict, c.clipLength};
 }
 } // namespace
 
@@ -59,7 +90,7 @@ class TestEncoderCommand : public QObject {
     Q_OBJECT
 private slots:
     void fullExample() {
-        const EncoderCommand c = build(example());
+        const Built c = build(example());
         QCOMPARE(
             c.commandLine,
             QString("\"/opt/conv/fp.dll\" -i \"/clips/holiday.avi\"  -ab 64000  -ac 2 -ar 44100 -b "
@@ -101,7 +132,7 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expectedTail"); // text from " -acodec" on, or a fragment
         QTest::newRow("disable audio")
-            << "disableAudio"
+            << "Audio Options/Disable Audio"
             << "Yes"
             << " -acodec libmp3lame -an  -y -threads  2 \"/out/.holiday.partial.flv\"";
         QTest::newRow("no threads") << "threads"
@@ -111,45 +142,45 @@ private slots:
             << "overwrite"
             << "1"
             << " -acodec libmp3lame -y -threads  2 \"/out/.holiday.partial.flv\"";
-        QTest::newRow("ogg") << "audioCodec"
+        QTest::newRow("ogg") << "Audio Options/Audio Codec"
                              << "ogg"
                              << " -acodec vorbis -y -threads  2 \"/out/.holiday.partial.flv\"";
-        QTest::newRow("wav") << "audioCodec"
+        QTest::newRow("wav") << "Audio Options/Audio Codec"
                              << "wav"
                              << " -acodec pcm_s16le -y -threads  2 \"/out/.holiday.partial.flv\"";
-        QTest::newRow("amr_nb") << "audioCodec"
+        QTest::newRow("amr_nb") << "Audio Options/Audio Codec"
                                 << "amr_nb"
                                 << " -acodec aac -y -threads  2 \"/out/.holiday.partial.flv\"";
         QTest::newRow("unknown codec passes")
-            << "audioCodec"
+            << "Audio Options/Audio Codec"
             << "opus"
             << " -acodec opus -y -threads  2 \"/out/.holiday.partial.flv\"";
         QTest::newRow("case matters")
-            << "audioCodec"
+            << "Audio Options/Audio Codec"
             << "MP3"
             << " -acodec MP3 -y -threads  2 \"/out/.holiday.partial.flv\"";
-        QTest::newRow("auto framerate") << "videoFramerate"
+        QTest::newRow("auto framerate") << "Video Options/Video Framerate"
                                         << "Auto"
                                         << "000 -r 25 -ss";
-        QTest::newRow("29.97 passes") << "videoFramerate"
+        QTest::newRow("29.97 passes") << "Video Options/Video Framerate"
                                       << "29.97"
                                       << "000 -r 29.97 -ss";
         QTest::newRow("start zero") << "clipStart"
                                     << "0:00:00"
                                     << " -ss 0 -t 75 ";
-        QTest::newRow("half kbit rounds to even") << "audioBitrate"
+        QTest::newRow("half kbit rounds to even") << "Audio Options/Audio Bitrate"
                                                   << "64.5"
                                                   << "  -ab 64000  -ac";
         // Truncation gives 63 here and halves away from zero 65 above: only halves to even
         // passes both rows.
-        QTest::newRow("half kbit rounds up to even") << "audioBitrate"
+        QTest::newRow("half kbit rounds up to even") << "Audio Options/Audio Bitrate"
                                                      << "63.5"
                                                      << "  -ab 64000  -ac";
-        QTest::newRow("mono") << "audioChannel"
+        QTest::newRow("mono") << "Audio Options/Audio Channel"
                               << "1"
                               << "000  -ac 1 -ar";
-        QTest::newRow("swf profile") << "profileCaption"
-                                     << "Flash SWF(*.swf)"
+        QTest::newRow("swf profile") << "profile"
+                                     << "3"
                                      << " \"/out/.holiday.partial.swf\"";
         QTest::newRow("folder slash kept") << "outputFolder"
                                            << "/out/"
@@ -176,25 +207,16 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, value);
         QFETCH(QString, expectedTail);
-        EncoderInputs in = example();
-        if (field == "disableAudio")
-            in.disableAudio = value;
-        else if (field == "threads")
-            in.threadCount = value.toDouble();
+        // A "Category/Row" field is a value of the option sheet.
+        EncoderInputs in = field.contains('/')  ? example(2, field + "=" + value)
+                           : field == "profile" ? example(value.toInt())
+                                                : example();
+        if (field == "threads")
+            in.threads = value.toInt();
         else if (field == "overwrite")
             in.overwrite = value == "1";
-        else if (field == "audioCodec")
-            in.audioCodec = value;
-        else if (field == "videoFramerate")
-            in.videoFramerate = value;
         else if (field == "clipStart")
-            in.clipStart = value;
-        else if (field == "audioBitrate")
-            in.audioBitrate = value;
-        else if (field == "audioChannel")
-            in.audioChannel = value;
-        else if (field == "profileCaption")
-            in.profileCaption = value;
+            in.clipStart = parseClipTime(value);
         else if (field == "outputFolder")
             in.outputFolder = value;
         else if (field == "inputPath")
@@ -229,11 +251,10 @@ private slots:
         QFETCH(double, exactLength);
         QFETCH(QString, times);
         EncoderInputs in = example();
-        in.clipStart = start;
-        in.clipEnd = end;
-        in.videoTime = "0:00:10";
+        in.clipStart = parseClipTime(start);
+        in.clipEnd = parseClipTime(end);
         in.exactLength = exactLength;
-        const EncoderCommand c = build(in);
+        const Built c = build(in);
         QVERIFY2(c.commandLine.contains(times), qPrintable(c.commandLine));
         QCOMPARE(c.clipSeconds, qint64(std::ceil(c.clipLength - 1e-9)));
     }
@@ -262,7 +283,7 @@ private slots:
         QFETCH(QString, output);
         EncoderInputs in = example();
         in.overwrite = overwrite;
-        const EncoderCommand c = build(in, QSet<QString>(existing.begin(), existing.end()));
+        const Built c = build(in, QSet<QString>(existing.begin(), existing.end()));
         QCOMPARE(c.outputPath, output);
         QCOMPARE(c.encodePath, partialPath(output));
         QVERIFY(c.commandLine.endsWith(" -y -threads  2 \"" + partialPath(output) + "\""));
@@ -295,7 +316,7 @@ private slots:
         EncoderInputs in = example();
         in.overwrite = overwrite;
         in.writtenByBatch = written;
-        const EncoderCommand c = build(in, QSet<QString>(existing.begin(), existing.end()));
+        const Built c = build(in, QSet<QString>(existing.begin(), existing.end()));
         QCOMPARE(c.outputPath, output);
         QCOMPARE(c.batchConflict,
                  written.contains("/out/holiday.flv") ? QString("/out/holiday.flv") : QString());
@@ -308,7 +329,7 @@ private slots:
         QSet<QString> existing;
         QStringList outputs;
         for (int i = 0; i < 6; ++i) {
-            const EncoderCommand c = build(in, existing);
+            const Built c = build(in, existing);
             // The hidden name it is written under first must fit too.
             QVERIFY2(QFile::encodeName(QFileInfo(c.encodePath).fileName()).size() <= 255,
                      qPrintable(c.encodePath));
@@ -336,7 +357,7 @@ private slots:
         in.inputPath = dir.filePath("clip.flv");
         in.outputFolder = dir.path() + "/"; // the doubled slash must not hide the match
         in.overwrite = true;
-        const EncoderCommand c = build(in);
+        const Built c = build(in);
         QCOMPARE(c.outputPath, dir.path() + "//clip_New.flv");
         QVERIFY(c.commandLine.contains(" -y"));
 
@@ -354,7 +375,7 @@ private slots:
         for (const QString& name : {QString("/c/a \"b\" $x;y.avi"), QString("/c/-dash\\\".avi"),
                                     QString("/c/new\nline.avi")}) {
             in.inputPath = name;
-            const EncoderCommand c = build(in);
+            const Built c = build(in);
             const QStringList args = splitCommandLine(c.commandLine);
             QCOMPARE(args.at(2), name);
             QCOMPARE(args.last(), c.encodePath);
@@ -362,56 +383,73 @@ private slots:
     }
 
     void failures_data() {
-        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("field"); // "Category/Row" is a value of the option sheet
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("reason");
         const QString noProfile = "No output profile is selected.";
         const QString noLength = "Clipvane could not read the length of this file";
-        QTest::newRow("header profile") << "profileCaption"
-                                        << "Flash Video" << noProfile;
-        QTest::newRow("no profile") << "profileCaption"
-                                    << "" << noProfile;
-        QTest::newRow("bitrate not a number") << "audioBitrate"
+        QTest::newRow("header profile") << "profile"
+                                        << "1" << noProfile;
+        QTest::newRow("no profile") << "profile"
+                                    << "0" << noProfile;
+        QTest::newRow("bitrate not a number") << "Audio Options/Audio Bitrate"
                                               << "lots"
                                               << "Audio Bitrate is not a number: lots";
-        QTest::newRow("channels not a number") << "audioChannel"
+        QTest::newRow("channels not a number") << "Audio Options/Audio Channel"
                                                << ""
                                                << "Audio Channel is not a number";
-        QTest::newRow("start not a time") << "clipStart"
-                                          << "soon"
-                                          << "The clip times are not times: soon";
-        QTest::newRow("end empty") << "clipEnd"
-                                   << "" << noLength;
+        QTest::newRow("sample rate not a number") << "Audio Options/Sample Rate"
+                                                  << "44.1k"
+                                                  << "Sample Rate is not a number: 44.1k";
+        QTest::newRow("video bitrate not a number") << "Video Options/Video Bitrate"
+                                                    << "fast"
+                                                    << "Video Bitrate is not a number: fast";
+        QTest::newRow("frame rate not a number") << "Video Options/Video Framerate"
+                                                 << "0"
+                                                 << "Video Framerate is not a number: 0";
+        QTest::newRow("size not a size") << "Video Options/Video Size"
+                                         << "big"
+                                         << "Video Size is not a size of two even numbers";
+        QTest::newRow("start unknown") << "clipStart"
+                                       << "" << noLength;
+        QTest::newRow("end unknown") << "clipEnd"
+                                     << "" << noLength;
         QTest::newRow("length read as zero") << "clipEnd"
                                              << "0:00:00" << noLength;
         QTest::newRow("start equals end") << "clipStart"
                                           << "0:01:15"
-                                          << "The clip is empty: its end 0:01:15 is not after";
+                                          << "The clip is empty: its end 0:01:15 is not after "
+                                             "its start 0:01:15.";
         QTest::newRow("no output folder") << "outputFolder"
                                           << ""
                                           << "No output folder is set.";
+        QTest::newRow("incomplete sheet") << "missing row"
+                                          << ""
+                                          << "The option sheet is incomplete.";
     }
     void failures() {
         QFETCH(QString, field);
         QFETCH(QString, value);
-        EncoderInputs in = example();
-        if (field == "profileCaption")
-            in.profileCaption = value;
-        if (field == "audioBitrate")
-            in.audioBitrate = value;
-        if (field == "audioChannel")
-            in.audioChannel = value;
-        if (field == "clipStart")
-            in.clipStart = value;
-        if (field == "clipEnd")
-            in.clipEnd = value;
-        if (field == "outputFolder")
-            in.outputFolder = value;
-        const EncoderCommandResult r = buildEncoderCommand(in);
-        QVERIFY(std::holds_alternative<EncoderCommandError>(r));
         QFETCH(QString, reason);
-        QVERIFY2(std::get<EncoderCommandError>(r).reason.startsWith(reason),
-                 qPrintable(std::get<EncoderCommandError>(r).reason));
+        std::variant<EncoderInputs, EncoderCommandError> made =
+            field.contains('/') ? inputs(2, field + "=" + value) : inputs();
+        if (field == "missing row")
+            made = std::get<EncoderCommandError>(readEncoderOptions(OptionSheet()));
+        if (auto* in = std::get_if<EncoderInputs>(&made)) {
+            if (field == "profile")
+                in->profile = profileAt(value.toInt());
+            if (field == "clipStart")
+                in->clipStart = parseClipTime(value);
+            if (field == "clipEnd")
+                in->clipEnd = parseClipTime(value);
+            if (field == "outputFolder")
+                in->outputFolder = value;
+            const EncoderCommandResult r = buildEncoderCommand(*in);
+            QVERIFY(std::holds_alternative<EncoderCommandError>(r));
+            made = std::get<EncoderCommandError>(r);
+        }
+        const QString said = std::get<EncoderCommandError>(made).reason;
+        QVERIFY2(said.startsWith(reason), qPrintable(said));
     }
 
     // The profiles of today's formats, as a pick leaves the sheet with rows changed: the command,
@@ -480,30 +518,36 @@ private slots:
         QTemporaryDir out;
         const std::optional<QString> refused = checkBeforeRun(profile, sheet, out.path());
         QCOMPARE(refused.value_or(""), expected.startsWith("refused:") ? expected.mid(8) : "");
-        EncoderInputs in = example();
-        in.profileCaption = profileCatalogue().at(profile - 1).caption;
-        QVERIFY(readEncoderOptions(sheet, in));
+        EncoderInputs in = example(profile, changes);
         const QString cmd = build(in).commandLine;
         QVERIFY2(refused || (cmd.contains(expected) &&
                              (!expected.endsWith('"') || cmd.endsWith(expected))),
                  qPrintable(cmd));
         in.inputPath = "/c/-a \"b\" $x;y(*.mp4).avi";
-        const EncoderCommand hostile = build(in);
+        const Built hostile = build(in);
         const QStringList args = splitCommandLine(hostile.commandLine);
         QVERIFY(hostile.outputPath.isEmpty() || args.at(args.indexOf("-i") + 1) == in.inputPath);
     }
 
     void readsOptionsFromTheSheet() {
-        OptionSheet sheet;
-        fillOptionSheet(sheet);
-        applyProfilePick(sheet, 2);
-        EncoderInputs in;
-        QVERIFY(readEncoderOptions(sheet, in));
-        QCOMPARE((QStringList{in.videoSize, in.videoBitrate, in.videoFramerate, in.audioCodec,
-                              in.disableAudio, in.audioBitrate, in.sampleRate, in.audioChannel}),
-                 (QStringList{"320x240", "512", "25", "mp3", "No", "64", "44100", "2"}));
-        OptionSheet empty;
-        QVERIFY(!readEncoderOptions(empty, in));
+        const EncoderOptions flash = example().options;
+        QCOMPARE(flash.width, 320);
+        QCOMPARE(flash.height, 240);
+        QCOMPARE(flash.videoKbits, std::optional<double>(512));
+        QCOMPARE(flash.frameRate, std::optional<double>(25));
+        QVERIFY(!flash.keepAspect);
+        QCOMPARE(flash.audioCodec, QString("mp3"));
+        QVERIFY(!flash.audioOff);
+        QCOMPARE(flash.audioKbits, 64.0);
+        QCOMPARE(flash.sampleRate, 44100);
+        QCOMPARE(flash.audioChannels, 2.0);
+        // Today's formats: the source's size and rate, a constant quality.
+        const EncoderOptions mp4 = example(5).options;
+        QVERIFY(mp4.sameSizeAsSource());
+        QVERIFY(!mp4.videoKbits && !mp4.frameRate && mp4.keepAspect);
+        QCOMPARE(mp4.speed, EncodingSpeed::Balanced);
+        QCOMPARE(example(5, "Video Options/Encoding Speed=Small File").options.speed,
+                 EncodingSpeed::SmallFile);
     }
 
     void progressReports_data() {

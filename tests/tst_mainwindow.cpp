@@ -11,6 +11,7 @@
 #include "app/savepresetdialog.h"
 #include "app/settingsdialog.h"
 #include "base/apppaths.h"
+#include "base/textvalues.h"
 #include "capture/linuxcapture.h"
 #include "options/profiles.h"
 #include "settings/settingsfile.h"
@@ -498,9 +499,8 @@ private slots:
         form->selectSource();
         form->playSelected();
         const auto id = form->sources().append("/v/a.avi");
-        form->sources().setText(id, SourceList::Start, "0:00:10");
-        form->sources().setText(id, SourceList::End, "0:01:05");
-        form->sources().setText(id, SourceList::VideoTime, "0:01:05");
+        form->sources().setClip(id, parseClipTime("0:00:10"), parseClipTime("0:01:05"));
+        form->sources().setLength(id, parseClipTime("0:01:05"));
         form->selectSource();
         form->playSelected();
         QCOMPARE(page(), fresh);
@@ -520,7 +520,7 @@ private slots:
         form->addFiles();
         QCOMPARE(dialogFolders.last(), folder.path());
         // The page is the last click's: later changes and removal leave it as it was.
-        form->sources().setText(id, SourceList::Start, "0:01:00");
+        form->sources().setClip(id, parseClipTime("0:01:00"), form->sources().clipEnd(id));
         form->removeSelectedFile();
         QCOMPARE(form->sources().count(), 0);
         QCOMPARE(page(), shown);
@@ -535,7 +535,7 @@ private slots:
         form->show();
         for (double aspect : {16.0 / 9, 4.0 / 3}) {
             const auto id = form->sources().append("/v/a.avi");
-            form->sources().setText(id, SourceList::VideoTime, "0:00:10");
+            form->sources().setLength(id, parseClipTime("0:00:10"));
             form->sources().setPictureAspect(id, aspect);
         }
         const auto shape = [](PlayerWidget* player) {
@@ -590,7 +590,7 @@ private slots:
         });
         for (const char* name : {"/v/a.avi", "/v/b.avi"}) {
             const auto id = form->sources().append(name);
-            form->sources().setText(id, SourceList::VideoTime, "0:00:05");
+            form->sources().setLength(id, parseClipTime("0:00:05"));
         }
         QTreeView* view = form->ui()->sourceListView;
         view->setCurrentIndex(view->model()->index(0, 0));
@@ -702,7 +702,7 @@ private slots:
         test::ProgramFolder folder;
         auto form = makeForm();
         form->preview().setStarter([](const QString&) { return qint64(4242); });
-        form->preview().play("/v/a.avi", "0:00:05");
+        form->preview().play("/v/a.avi", parseClipTime("0:00:05"));
         QStringList order;
         connect(form->ui()->actionExit, &QAction::triggered, [&] { order << keys.sent; });
         form->ui()->actionExit->trigger();
@@ -877,8 +877,7 @@ private slots:
         form->applySelectedProfile();
         for (const char* name : {"/v/a.avi", "/w/a.avi"}) {
             const auto id = form->sources().append(name);
-            form->sources().setText(id, SourceList::Start, "0:00:00");
-            form->sources().setText(id, SourceList::End, "0:00:05");
+            form->sources().setClip(id, 0, parseClipTime("0:00:05"));
         }
         SourceListView* view = form->ui()->sourceListView;
         for (int row : {0, 1}) {
@@ -936,11 +935,16 @@ private slots:
         const QString marker = dir.filePath("shutdown-requested");
         qputenv("CLIPVANE_SHUTDOWN_COMMAND", QByteArray("touch ") + marker.toUtf8());
         RealDesktopServices real;
-        QCOMPARE(real.shutdown(), QString());
+        // The answer comes once the command has answered, the window live meanwhile.
+        QString answer = "none yet";
+        real.shutdown([&](const QString& refusal) { answer = refusal; });
+        QCOMPARE(answer, QString("none yet"));
+        QTRY_COMPARE(answer, QString());
         QVERIFY(QFile::exists(marker));
         // A refusal is told in the system's words.
         qputenv("CLIPVANE_SHUTDOWN_COMMAND", "sh -c \"echo 'Access denied' >&2; exit 1\"");
-        QCOMPARE(real.shutdown(), QString("Access denied"));
+        real.shutdown([&](const QString& refusal) { answer = refusal; });
+        QTRY_COMPARE(answer, QString("Access denied"));
         qputenv("CLIPVANE_SHUTDOWN_COMMAND", "true");
 
         const int windows = QApplication::topLevelWidgets().size();

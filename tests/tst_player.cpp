@@ -1,4 +1,5 @@
 #include "base/apppaths.h"
+#include "base/textvalues.h"
 #include "player/previewplayer.h"
 #include "process/commandline.h"
 #include "tests/support/testsupport.h"
@@ -58,7 +59,7 @@ private slots:
     void commandLines() {
         QFETCH(QString, operation);
         QFETCH(QString, expected);
-        player->play("/v/a b.avi", "0:01:05");
+        player->play("/v/a b.avi", parseClipTime("0:01:05"));
         if (operation == "first")
             player->firstFrame();
         else if (operation == "last")
@@ -75,7 +76,7 @@ private slots:
     }
 
     void playRunsTheClock() {
-        player->play("/v/a.avi", "0:01:05");
+        player->play("/v/a.avi", parseClipTime("0:01:05"));
         QCOMPARE(total, QString("Total time:0:01:05"));
         QCOMPARE(state.length, 65);
         QCOMPARE(state.playerProcessId, 1001);
@@ -84,7 +85,7 @@ private slots:
         QCOMPARE(clock, QString("0:00:01"));
         QCOMPARE(slider, QList<int>{2}); // 1.54 rounded
         // A second Play quits the first player before it starts another.
-        player->play("/v/b.avi", "0:00:10");
+        player->play("/v/b.avi", parseClipTime("0:00:10"));
         QCOMPARE(keys.sent, QStringList{"mp.dll:1001:quit"});
         QCOMPARE(state.playerProcessId, 1002);
     }
@@ -115,7 +116,7 @@ private slots:
         QFETCH(bool, clockRunning);
         QFETCH(QString, clockText);
         QFETCH(int, startedCount);
-        player->play("/v/a.avi", "0:01:05");
+        player->play("/v/a.avi", parseClipTime("0:01:05"));
         for (const QString& op : operation.split(' ')) {
             if (op == "pause")
                 player->pause();
@@ -152,7 +153,7 @@ private slots:
         QFETCH(QString, clockText);
         QFETCH(int, sliderValue);
         QFETCH(bool, running);
-        player->play("/v/a.avi", videoTime);
+        player->play("/v/a.avi", parseClipTime(videoTime));
         state.position = position;
         player->tick();
         QCOMPARE(clock, clockText);
@@ -164,7 +165,7 @@ private slots:
     // landed at once, a pause stops the clock there, and what an earlier player says counts
     // for nothing. Frame steps go one key at a time, each when the player has paused.
     void theClockFollowsThePlayer() {
-        player->play("/v/a.avi", "0:01:05");
+        player->play("/v/a.avi", parseClipTime("0:01:05"));
         const qint64 pid = state.playerProcessId;
         player->takeOutput(pid, "MPlayer 1.5\nPlaying /v/a.avi.\nA:   0.0 V:   0.0 A-V:  0.0\r");
         QCOMPARE(clock, QString("0:00:00")); // where it landed
@@ -195,7 +196,7 @@ private slots:
 
     void aPlayerThatCannotStartLeavesTheClockRunning() {
         player->setStarter([](const QString&) { return qint64(0); });
-        player->play("/v/a.avi", "0:00:05");
+        player->play("/v/a.avi", parseClipTime("0:00:05"));
         QCOMPARE(state.playerProcessId, 0);
         QVERIFY(player->clockRunning());
         player->pause(); // no player: no key, but the clock still pauses

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -56,10 +57,11 @@ public:
         events.append("open:" + folder);
         return folderOpens;
     }
-    QString shutdown() override {
+    // Answers from the event loop, as the system does.
+    void shutdown(std::function<void(const QString&)> answered) override {
         ++shutdowns;
         events.append("shutdown");
-        return shutdownRefusal;
+        QTimer::singleShot(0, [answered, refusal = shutdownRefusal] { answered(refusal); });
     }
     void showHelp(const QString& file) override { helps.append(file); }
     QStringList opened;
