@@ -6,7 +6,7 @@
 
 #include <QCollator>
 #include <QCoreApplication>
-#include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 
 namespace clipvane {
@@ -72,18 +72,25 @@ QString PresetStore::sectionFor(int number) {
 }
 
 QList<Preset> PresetStore::load() const {
+    return loadFrom(SettingsSnapshot(m_filePath));
+}
+
+QList<Preset> PresetStore::loadFrom(const SettingsSnapshot& file) {
     QList<Preset> presets;
-    for (const QString& section : readSectionNames(m_filePath)) {
+    QSet<QString> names; // case-folded, as findByName matches them
+    for (const QString& section : file.sectionNames()) {
         const int number = sectionNumber(section);
         if (number == 0)
             continue;
         Preset p;
         p.number = number;
-        p.options = readSection(m_filePath, section);
+        p.options = file.section(section);
         p.name = cleanPresetName(take(p.options, kNameKey));
         p.profileCaption = take(p.options, kProfileKey);
-        if (p.name.isEmpty() || p.profileCaption.isEmpty() || findByName(presets, p.name))
+        const QString folded = p.name.toCaseFolded();
+        if (p.name.isEmpty() || p.profileCaption.isEmpty() || names.contains(folded))
             continue; // damaged, or a second copy: this one is lost, the others are not
+        names.insert(folded);
         p.profileIndex = profileOfCaption(p.profileCaption);
         presets.append(p);
     }
@@ -112,12 +119,13 @@ int PresetStore::save(const QString& name, int profileIndex, const OptionSheet& 
         catalogue.at(profileIndex - 1).isHeading)
         return 0;
     int number = 0;
-    const QList<Preset> presets = load();
+    const SettingsSnapshot file(m_filePath);
+    const QList<Preset> presets = loadFrom(file);
     if (const Preset* same = findByName(presets, clean)) {
         number = same->number;
     } else {
         // A new number, above every preset section there is (damaged ones included).
-        for (const QString& section : readSectionNames(m_filePath))
+        for (const QString& section : file.sectionNames())
             number = std::max(number, sectionNumber(section));
         ++number;
     }

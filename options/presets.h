@@ -70,6 +70,8 @@ public:
     static constexpr const char* kProfileKey = "profile";
 
 private:
+    static QList<Preset> loadFrom(const SettingsSnapshot& file);
+
     QString m_filePath;
 };
 

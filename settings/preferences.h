@@ -14,8 +14,9 @@ struct BatchChoices {
 };
 
 // The program's settings in settings.dat: every key, its section and how its text is read,
-// in one place. Values are read from the file when asked for, never cached; a run that must
-// see one consistent set takes a RunSettings snapshot when it starts.
+// in one place. Values are read from the file as it is when asked for (answered from its one
+// parse while it is unchanged); a run that must see one consistent set takes a RunSettings
+// snapshot when it starts.
 class Preferences {
 public:
     static constexpr const char* kSection = "set";

@@ -5,10 +5,17 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <QSaveFile>
+#include <QSet>
 #include <QStringList>
 #include <algorithm>
-#include <optional>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
 
 namespace clipvane {
 namespace {
@@ -82,37 +89,37 @@ bool isBlank(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
-QString trimBlanks(const QString& s) {
+QStringView trimBlanks(QStringView s) {
     qsizetype b = 0;
     qsizetype e = s.size();
     while (b < e && isBlank(s.at(b)))
         ++b;
     while (e > b && isBlank(s.at(e - 1)))
         --e;
-    return s.mid(b, e - b);
+    return s.sliced(b, e - b);
 }
 
 // Whether the line is a "[section]" line, and its name.
-bool sectionLine(const QString& line, QString& name) {
-    const QString t = trimBlanks(line);
+bool sectionLine(QStringView line, QStringView& name) {
+    const QStringView t = trimBlanks(line);
     if (!t.startsWith(QLatin1Char('[')))
         return false;
     const qsizetype close = t.indexOf(QLatin1Char(']'));
-    name = trimBlanks(close < 0 ? t.mid(1) : t.mid(1, close - 1));
+    name = trimBlanks(close < 0 ? t.sliced(1) : t.sliced(1, close - 1));
     return true;
 }
 
 // Splits a "key=value" line; returns false for lines without "=".
-bool splitKeyLine(const QString& line, QString& key, QString& value) {
+bool splitKeyLine(QStringView line, QStringView& key, QStringView& value) {
     const qsizetype eq = line.indexOf(QLatin1Char('='));
     if (eq < 0)
         return false;
-    key = trimBlanks(line.left(eq));
-    value = line.mid(eq + 1);
+    key = trimBlanks(line.first(eq));
+    value = line.sliced(eq + 1);
     return true;
 }
 
-bool sameName(const QString& a, const QString& b) {
+bool sameName(QStringView a, QStringView b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
@@ -126,7 +133,7 @@ Location locate(const QStringList& lines, const QString& section, const QString&
     Location loc;
     bool inSection = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString name;
+        QStringView name;
         if (sectionLine(lines.at(i), name)) {
             if (inSection)
                 break; // only the first section of that name counts
@@ -141,21 +148,23 @@ Location locate(const QStringList& lines, const QString& section, const QString&
             continue;
         if (!trimBlanks(lines.at(i)).isEmpty())
             loc.sectionEnd = i + 1;
-        QString k, v;
+        QStringView k, v;
         if (loc.keyLine < 0 && splitKeyLine(lines.at(i), k, v) && sameName(k, key))
             loc.keyLine = i;
     }
     return loc;
 }
 
-QString storedValue(const QString& raw) {
-    QString v = trimBlanks(raw);
+// The value as readers get it: blanks and one pair of enclosing quotes removed, then the
+// spaces inside those quotes (tabs there stay).
+QString storedValue(QStringView raw) {
+    QStringView v = trimBlanks(raw);
     if (v.size() >= 2) {
         const QChar first = v.front();
         if ((first == QLatin1Char('"') || first == QLatin1Char('\'')) && v.back() == first)
-            v = v.mid(1, v.size() - 2);
+            v = v.sliced(1, v.size() - 2);
     }
-    return v;
+    return trimSpaces(v.toString());
 }
 
 // The line a key is written as; line breaks and NULs become blanks, so that a value can never
@@ -189,10 +198,10 @@ void insertLines(ParsedFile& file, qsizetype at, const QList<QByteArray>& added)
 void patchKey(ParsedFile& file, const QString& section, const QString& key, const QString& value) {
     const Location loc = locate(file.text, section, key);
     if (loc.keyLine >= 0) {
-        QString oldKey, oldValue;
+        QStringView oldKey, oldValue;
         splitKeyLine(file.text.at(loc.keyLine), oldKey, oldValue);
         const bool hadCr = file.raw.at(loc.keyLine).endsWith('\r');
-        const QByteArray line = keyLine(oldKey, value);
+        const QByteArray line = keyLine(oldKey.toString(), value);
         file.raw[loc.keyLine] = line + (hadCr ? QByteArrayLiteral("\r") : QByteArray());
         file.text[loc.keyLine] = QString::fromUtf8(line);
         return;
@@ -221,44 +230,271 @@ bool saveFile(const QString& filePath, const ParsedFile& file) {
     return save.commit();
 }
 
-// The file to patch; false when it exists but cannot be read in full: replacing it would lose
-// the other keys.
-bool loadForWrite(const QString& filePath, ParsedFile& file) {
-    QByteArray bytes;
-    if (loadBytes(filePath, kMaxWritableSettingsFileSize, bytes) == Load::Unusable)
-        return false;
-    file = splitLines(bytes);
+// Whether every line is one a settings file holds: blank, a comment, a "[section]" line, or a
+// "key=value" line within a section.
+bool holdsOnlySettings(const ParsedFile& file) {
+    bool inSection = false;
+    for (const QString& line : file.text) {
+        const QStringView t = trimBlanks(line);
+        if (t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#')))
+            continue;
+        if (t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']'))) {
+            inSection = true;
+            continue;
+        }
+        QStringView key, value;
+        if (!inSection || !splitKeyLine(t, key, value) || key.isEmpty())
+            return false;
+    }
     return true;
 }
 
-// The lines of a readable file, or nothing (as readSetting sees a file it cannot use).
-std::optional<ParsedFile> loadForRead(const QString& filePath) {
+// The file to patch; false (why says it) when it exists but cannot be read in full, as
+// replacing it would lose the other keys, or when it is a symbolic link to a file that holds
+// no settings: the replacement would go through the link into that file.
+bool loadForWrite(const QString& filePath, ParsedFile& file, QString* why = nullptr) {
     QByteArray bytes;
-    if (loadBytes(filePath, kMaxSettingsFileSize, bytes, true) != Load::Loaded)
-        return std::nullopt;
-    return splitLines(bytes);
+    if (loadBytes(filePath, kMaxWritableSettingsFileSize, bytes, false, why) == Load::Unusable)
+        return false;
+    file = splitLines(bytes);
+    if (QFileInfo(filePath).isSymLink() && !holdsOnlySettings(file)) {
+        if (why)
+            *why = QCoreApplication::translate(
+                "SettingsFile", "it is a link to a file that does not hold settings");
+        return false;
+    }
+    return true;
+}
+
+void forgetParse(const QString& filePath);
+
+// Writes the patched file and drops the parse kept of it: the next read reads what is there.
+bool replaceFile(const QString& filePath, const ParsedFile& file) {
+    const bool saved = saveFile(filePath, file);
+    forgetParse(filePath);
+    return saved;
 }
 
 } // namespace
 
+// A settings file parsed for reading: its sections in file order and, by name, the keys of the
+// first section of each name.
+struct SettingsDocument {
+    QByteArray bytes; // as read: a file whose times may hide a change is compared with them
+    QString problem;  // why the file cannot be read at all
+    QStringList names;
+    QHash<QString, qsizetype> sectionOf; // the case-folded name's place in sections
+    QList<QList<SettingsEntry>> sections;
+
+    const QList<SettingsEntry>* find(const QString& section) const {
+        const auto it = sectionOf.constFind(section.toCaseFolded());
+        return it == sectionOf.cend() ? nullptr : &sections.at(*it);
+    }
+};
+
+namespace {
+
+// One pass over the lines: a NUL byte spoils its own line only, keys before the first section
+// belong to none, and of a key written twice in a section the first line counts.
+std::shared_ptr<const SettingsDocument> parseDocument(const QByteArray& bytes,
+                                                      const QString& problem) {
+    auto document = std::make_shared<SettingsDocument>();
+    document->bytes = bytes;
+    document->problem = problem;
+    qsizetype current = -1; // the section being read, -1 outside the first of a name
+    QSet<QString> keys;     // its keys so far, case-folded
+    const char* data = bytes.constData();
+    for (qsizetype start = 0, size = bytes.size(); start < size;) {
+        const char* newline =
+            static_cast<const char*>(std::memchr(data + start, '\n', size - start));
+        const qsizetype end = newline ? newline - data : size;
+        const qsizetype length = end - start;
+        const char* begin = data + start;
+        start = end + 1;
+        if (std::memchr(begin, '\0', length))
+            continue;
+        QString line = QString::fromUtf8(begin, length);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        QStringView name;
+        if (sectionLine(line, name)) {
+            const QString folded = name.toString().toCaseFolded();
+            current = -1;
+            if (!document->sectionOf.contains(folded)) {
+                current = document->sections.size();
+                document->sectionOf.insert(folded, current);
+                document->names.append(name.toString());
+                document->sections.emplaceBack();
+                keys.clear();
+            }
+            continue;
+        }
+        QStringView key, raw;
+        if (current < 0 || !splitKeyLine(line, key, raw))
+            continue;
+        const QString folded = key.toString().toCaseFolded();
+        if (keys.contains(folded))
+            continue;
+        keys.insert(folded);
+        document->sections[current].append({key.toString(), storedValue(raw)});
+    }
+    return document;
+}
+
+// What identifies the file on disk; equal stamps with times older than kRecentChange mean
+// the same bytes.
+struct FileStamp {
+    int error = 0; // stat's errno, 0 when it succeeded
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    qint64 modified = 0; // nanoseconds since the epoch
+    qint64 changed = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+qint64 nanoseconds(const timespec& t) {
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+qint64 nowNanoseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return nanoseconds(t);
+}
+
+FileStamp stampOf(const QString& filePath) {
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(QFile::encodeName(filePath).constData(), &st) != 0) {
+        stamp.error = errno;
+        return stamp;
+    }
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = st.st_size;
+    stamp.modified = nanoseconds(st.st_mtim);
+    stamp.changed = nanoseconds(st.st_ctim);
+    return stamp;
+}
+
+// A file changed this shortly before it was read may change again without its times showing
+// it: file systems stamp with a coarse clock (a tick of the kernel, two seconds on FAT).
+constexpr qint64 kRecentChange = 3'000'000'000;
+// Parses kept at once; another path takes the place of the one used longest ago.
+constexpr qsizetype kKeptFiles = 8;
+
+struct KeptParse {
+    FileStamp stamp;
+    qint64 checkedAt = 0; // when the stamp was taken, before the file was read
+    qint64 usedAt = 0;
+    std::shared_ptr<const SettingsDocument> document;
+};
+
+struct ParseCache {
+    QMutex mutex;
+    QHash<QString, KeptParse> files;
+};
+
+ParseCache& parseCache() {
+    static ParseCache cache;
+    return cache;
+}
+
+std::atomic<quint64> fileReads{0};
+
+std::shared_ptr<const SettingsDocument> documentOf(const QString& filePath) {
+    ParseCache& cache = parseCache();
+    const QMutexLocker lock(&cache.mutex);
+    const qint64 now = nowNanoseconds();
+    const FileStamp stamp = stampOf(filePath);
+    const auto kept = cache.files.find(filePath);
+    const bool haveKept = kept != cache.files.end();
+    if (haveKept && kept->stamp == stamp &&
+        (stamp.error != 0 || stamp.changed < kept->checkedAt - kRecentChange)) {
+        kept->usedAt = now;
+        return kept->document;
+    }
+    QByteArray bytes;
+    QString why;
+    ++fileReads;
+    if (loadBytes(filePath, kMaxSettingsFileSize, bytes, true, &why) != Load::Loaded)
+        bytes.clear();
+    if (haveKept && kept->document->bytes == bytes && kept->document->problem == why) {
+        // Unchanged after all: the parse stays, vouched for as of now.
+        kept->stamp = stamp;
+        kept->checkedAt = now;
+        kept->usedAt = now;
+        return kept->document;
+    }
+    if (!haveKept && cache.files.size() >= kKeptFiles) {
+        const auto oldest = std::min_element(
+            cache.files.cbegin(), cache.files.cend(),
+            [](const KeptParse& a, const KeptParse& b) { return a.usedAt < b.usedAt; });
+        cache.files.erase(oldest);
+    }
+    std::shared_ptr<const SettingsDocument> document = parseDocument(bytes, why);
+    cache.files.insert(filePath, {stamp, now, now, document});
+    return document;
+}
+
+void forgetParse(const QString& filePath) {
+    ParseCache& cache = parseCache();
+    const QMutexLocker lock(&cache.mutex);
+    cache.files.remove(filePath);
+}
+
+} // namespace
+
+SettingsSnapshot::SettingsSnapshot(const QString& filePath) : m_document(documentOf(filePath)) {}
+
+QString SettingsSnapshot::value(const QString& section, const QString& key) const {
+    if (const QList<SettingsEntry>* entries = m_document->find(section)) {
+        for (const auto& [k, v] : *entries) {
+            if (sameName(k, key))
+                return v;
+        }
+    }
+    return QString();
+}
+
+QStringList SettingsSnapshot::sectionNames() const {
+    return m_document->names;
+}
+
+QList<SettingsEntry> SettingsSnapshot::section(const QString& section) const {
+    const QList<SettingsEntry>* entries = m_document->find(section);
+    return entries ? *entries : QList<SettingsEntry>();
+}
+
+QString SettingsSnapshot::problem() const {
+    return m_document->problem;
+}
+
+quint64 settingsFileReads() {
+    return fileReads.load();
+}
+
 QString readSetting(const QString& filePath, const QString& section, const QString& key) {
-    const std::optional<ParsedFile> file = loadForRead(filePath);
-    if (!file)
-        return QString();
-    const Location loc = locate(file->text, section, key);
-    if (loc.keyLine < 0)
-        return QString();
-    QString k, raw;
-    splitKeyLine(file->text.at(loc.keyLine), k, raw);
-    // Only the space character is trimmed here; tabs inside the quotes stay.
-    return trimSpaces(storedValue(raw));
+    return SettingsSnapshot(filePath).value(section, key);
+}
+
+QStringList readSectionNames(const QString& filePath) {
+    return SettingsSnapshot(filePath).sectionNames();
+}
+
+QList<SettingsEntry> readSection(const QString& filePath, const QString& section) {
+    return SettingsSnapshot(filePath).section(section);
 }
 
 QString settingsFileProblem(const QString& filePath) {
-    QByteArray bytes;
+    return SettingsSnapshot(filePath).problem();
+}
+
+QString settingsWriteProblem(const QString& filePath) {
+    ParsedFile file;
     QString why;
-    if (loadBytes(filePath, kMaxSettingsFileSize, bytes, true, &why) != Load::Unusable)
-        return {};
+    loadForWrite(filePath, file, &why);
     return why;
 }
 
@@ -275,7 +511,7 @@ bool writeSettings(const QString& filePath, const QString& section,
     // Only the changed or added lines are made here; all others keep their bytes.
     for (const auto& [key, value] : entries)
         patchKey(file, section, key, value);
-    return saveFile(filePath, file);
+    return replaceFile(filePath, file);
 }
 
 bool replaceSection(const QString& filePath, const QString& section,
@@ -287,7 +523,7 @@ bool replaceSection(const QString& filePath, const QString& section,
     qsizetype at = -1;
     bool inSection = false;
     for (qsizetype i = 0; i < file.text.size();) {
-        QString name;
+        QStringView name;
         if (sectionLine(file.text.at(i), name))
             inSection = sameName(name, section);
         if (!inSection) {
@@ -308,46 +544,7 @@ bool replaceSection(const QString& filePath, const QString& section,
             added.append(keyLine(key, value) + lineEnd(file));
         insertLines(file, at >= 0 ? at : file.raw.size(), added);
     }
-    return saveFile(filePath, file);
-}
-
-QStringList readSectionNames(const QString& filePath) {
-    QStringList names;
-    const std::optional<ParsedFile> file = loadForRead(filePath);
-    if (!file)
-        return names;
-    for (const QString& line : file->text) {
-        QString name;
-        if (sectionLine(line, name) && !names.contains(name, Qt::CaseInsensitive))
-            names.append(name);
-    }
-    return names;
-}
-
-QList<SettingsEntry> readSection(const QString& filePath, const QString& section) {
-    QList<SettingsEntry> entries;
-    const std::optional<ParsedFile> file = loadForRead(filePath);
-    if (!file)
-        return entries;
-    bool inSection = false;
-    for (const QString& line : file->text) {
-        QString name;
-        if (sectionLine(line, name)) {
-            if (inSection)
-                break; // only the first section of that name counts
-            inSection = sameName(name, section);
-            continue;
-        }
-        QString key, raw;
-        if (!inSection || !splitKeyLine(line, key, raw))
-            continue;
-        const bool seen =
-            std::any_of(entries.cbegin(), entries.cend(),
-                        [&](const SettingsEntry& e) { return sameName(e.first, key); });
-        if (!seen)
-            entries.append({key, trimSpaces(storedValue(raw))});
-    }
-    return entries;
+    return replaceFile(filePath, file);
 }
 
 QString quotedWhereNeeded(const QString& value) {

@@ -3,12 +3,21 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <utility>
 
 namespace clipvane {
 
 // Reads and writes settings.dat, a small initialisation file: "[section]" lines and
 // "key=value" lines. Section and key names match without regard to case.
+//
+// The file is parsed once into its sections and every read is answered from that parse (see
+// SettingsSnapshot), which is kept for the file's path for as long as the file on disk is the
+// one parsed: the same device, inode, size, modification and change times. A file changed
+// within the last few seconds is read again and compared byte for byte, since a change made
+// within the same tick of the file system's clock can leave its times as they were. So another
+// program or another instance editing the file is always seen, and so are this program's own
+// writes, which drop the kept parse.
 //
 // readSetting never fails: a missing or unreadable file, a missing section or key all read
 // as the empty text. A damaged file is read as far as it can be: a line holding a NUL byte
@@ -22,7 +31,11 @@ QString readSetting(const QString& filePath, const QString& section, const QStri
 // unreadable for readSetting; new lines follow the file's line ends (CRLF or LF). The file
 // is replaced atomically, so a failed write leaves the previous file untouched. A file that
 // cannot be read in full (not a regular file, unreadable, or larger than
-// kMaxSettingsFileSize) is never replaced: the write fails. Line breaks and NUL
+// kMaxSettingsFileSize) is never replaced: the write fails. Nor is a symbolic link written
+// through into a file that does not read as a settings file (only blank lines, comments,
+// "[section]" lines and "key=value" lines within sections): link and file stay untouched and
+// the write fails (settingsWriteProblem says why). A link to a settings file, as a user keeps
+// one in a folder of their own, has that file replaced. Line breaks and NUL
 // characters inside the value are stored as blanks so that a value can never add a key or
 // a section, nor spoil the file. Returns whether the write succeeded; the program's callers
 // ignore a failure.
@@ -60,6 +73,34 @@ QString quotedWhereNeeded(const QString& value);
 // Why the settings file cannot be read at all (not a file, no permission, a read error), or
 // an empty text when it can be (or when there is none).
 QString settingsFileProblem(const QString& filePath);
+
+// Why a write to the settings file is refused before anything is written (it cannot be read in
+// full, or it is a link to a file that holds no settings), or an empty text when it is not.
+QString settingsWriteProblem(const QString& filePath);
+
+struct SettingsDocument;
+
+// The settings file as one reading saw it: read and parsed at most once, or taken from the
+// parse kept for that path when the file is unchanged. Reads as readSetting, readSectionNames
+// and readSection read (they are answered from one each); a reader of many sections takes one
+// and asks it for each.
+class SettingsSnapshot {
+public:
+    explicit SettingsSnapshot(const QString& filePath);
+
+    QString value(const QString& section, const QString& key) const;
+    QStringList sectionNames() const;
+    QList<SettingsEntry> section(const QString& section) const;
+    // As settingsFileProblem says.
+    QString problem() const;
+
+private:
+    std::shared_ptr<const SettingsDocument> m_document;
+};
+
+// How many times settings files were read from disk by this program; reads answered from a
+// kept parse do not count.
+quint64 settingsFileReads();
 
 // The largest file read whole, and loaded and patched by a write; of a larger one only the
 // first lines are read, and a write fails.

@@ -395,6 +395,29 @@ private slots:
         QCOMPARE(store.picked(), 2);
     }
 
+    // However many presets there are, loading them reads the file once.
+    void manyPresetsLoadFromOneReading() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("settings.dat");
+        QByteArray bytes("[set]\nprofile=2\n");
+        const int count = 2000;
+        for (int n = count; n >= 1; --n)
+            bytes += "[preset." + QByteArray::number(n) + "]\nname=p " + QByteArray::number(n) +
+                     "\nprofile=Flash Video Movie(*.flv)\nVideo Options/Video Size=320x240\n";
+        bytes += "[preset.9999]\nname=P 7\nprofile=Flash Video Movie(*.flv)\n";
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        const quint64 reads = settingsFileReads();
+        const QList<Preset> presets = PresetStore(file).load();
+        QCOMPARE(settingsFileReads() - reads, quint64(1));
+        QCOMPARE(presets.size(), count); // the second "p 7" is lost
+        QCOMPARE(PresetStore::findByName(presets, "P 7")->number, 7);
+        QCOMPARE(PresetStore::findByName(presets, "p 1999")->options,
+                 (StoredOptions{{"Video Options/Video Size", "320x240"}}));
+    }
+
     void extensions() {
         QCOMPARE(outputExtension("Flash Video Movie(*.flv)"), std::optional<QString>(".flv"));
         QCOMPARE(outputExtension("Flash SWF(*.swf)"), std::optional<QString>(".swf"));

@@ -10,6 +10,8 @@
 #include <QtTest>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <limits>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -26,9 +28,46 @@ class TestSettings : public QObject {
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes);
     }
-    QByteArray contents() const {
-        QFile f(file());
+    QByteArray contents() const { return bytesOf(file()); }
+    static QByteArray bytesOf(const QString& path) {
+        QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void putAt(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(bytes), bytes.size());
+    }
+    // Another program's edit of the file: "k=1" becomes "k=2", the size kept.
+    enum class Change { InPlace, TimesPutBack, Renamed, Removed, OwnWrite };
+    static void change(const QString& path, Change how) {
+        const QByteArray after = bytesOf(path).replace("k=1", "k=2");
+        struct stat before {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        switch (how) {
+        case Change::InPlace:
+            putAt(path, after);
+            break;
+        case Change::TimesPutBack:
+            putAt(path, after);
+            QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+            break;
+        case Change::Renamed:
+            putAt(path + ".new", after);
+            QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(path + ".new").constData(), times, 0),
+                     0);
+            QCOMPARE(std::rename(QFile::encodeName(path + ".new").constData(),
+                                 QFile::encodeName(path).constData()),
+                     0);
+            break;
+        case Change::Removed:
+            QVERIFY(QFile::remove(path));
+            break;
+        case Change::OwnWrite:
+            QVERIFY(writeSetting(path, "set", "k", "2"));
+            break;
+        }
     }
 
 private slots:
@@ -242,6 +281,102 @@ private slots:
             QCOMPARE(readSetting(file(), "new", "one"), v);
         }
         QCOMPARE(readSetting(file(), "set", "profile"), QString("2"));
+    }
+
+    // Reads answer from one parse of the file, yet every change to it is seen at the next read.
+    void changesAreSeenAtOnce_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("in place, same size") << int(Change::InPlace);
+        QTest::newRow("same size, times put back") << int(Change::TimesPutBack);
+        QTest::newRow("replaced, same size and times") << int(Change::Renamed);
+        QTest::newRow("removed") << int(Change::Removed);
+        QTest::newRow("this program's own write") << int(Change::OwnWrite);
+    }
+    void changesAreSeenAtOnce() {
+        QFETCH(int, how);
+        put("[set]\nk=1\n[a]\nx=0\n");
+        QCOMPARE(readSetting(file(), "set", "k"), QString("1"));
+        QCOMPARE(readSectionNames(file()), (QStringList{"set", "a"}));
+        change(file(), Change(how));
+        const bool removed = Change(how) == Change::Removed;
+        QCOMPARE(readSetting(file(), "set", "k"), QString(removed ? "" : "2"));
+        QCOMPARE(readSection(file(), "set").size(), removed ? 0 : 1);
+    }
+
+    // A file left alone for a while is read once; then its stamp alone tells any change.
+    void aFileLeftAloneIsReadOnce() {
+        QTemporaryDir d;
+        const QList<Change> changes{Change::InPlace, Change::TimesPutBack, Change::Renamed,
+                                    Change::Removed};
+        QStringList paths;
+        for (qsizetype i = 0; i < changes.size(); ++i) {
+            paths << d.filePath(QString("settings%1.dat").arg(i));
+            putAt(paths.last(), "[set]\nk=1\n");
+            QCOMPARE(readSetting(paths.last(), "set", "k"), QString("1"));
+        }
+        // File systems stamp with a coarse clock: a file this fresh is still compared whole.
+        QTest::qSleep(3200);
+        for (const QString& path : paths)
+            QCOMPARE(readSetting(path, "set", "k"), QString("1"));
+        const quint64 reads = settingsFileReads();
+        for (const QString& path : paths) {
+            QCOMPARE(readSetting(path, "set", "k"), QString("1"));
+            QCOMPARE(readSection(path, "set").size(), 1);
+            QCOMPARE(settingsFileProblem(path), QString());
+        }
+        QCOMPARE(settingsFileReads(), reads);
+        for (qsizetype i = 0; i < changes.size(); ++i) {
+            change(paths.at(i), changes.at(i));
+            QCOMPARE(readSetting(paths.at(i), "set", "k"),
+                     QString(changes.at(i) == Change::Removed ? "" : "2"));
+        }
+        QCOMPARE(settingsFileReads(), reads + changes.size());
+    }
+
+    // A settings.dat that is a symbolic link is written through only into a settings file.
+    void symbolicLinks_data() {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<QByteArray>("after"); // null: untouched and refused
+        const QByteArray passwd("root:x:0:0:root:/root:/bin/bash\n"
+                                "daemon:x:1:1:daemon:/usr/sbin:/usr/sbin/nologin\n");
+        QTest::newRow("to a copy of a passwd file") << passwd << true << QByteArray();
+        QTest::newRow("to keys outside any section")
+            << QByteArray("PATH=/usr/bin\nLANG=C\n") << true << QByteArray();
+        QTest::newRow("to a file that holds nothing")
+            << QByteArray("") << true << QByteArray("[set]\nk=1\n");
+        QTest::newRow("to a settings file")
+            << QByteArray("; mine\r\n\r\n[set]\r\nk=0\r\n# end\r\n") << true
+            << QByteArray("; mine\r\n\r\n[set]\r\nk=1\r\n# end\r\n");
+        QTest::newRow("a plain file is patched whatever it holds")
+            << passwd << false << passwd + "[set]\nk=1\n";
+    }
+    void symbolicLinks() {
+        QFETCH(QByteArray, target);
+        QFETCH(bool, link);
+        QFETCH(QByteArray, after);
+        QTemporaryDir d;
+        const QString real = d.filePath("dotfiles.dat");
+        const QString path = link ? d.filePath("settings.dat") : real;
+        putAt(real, target);
+        if (link)
+            QVERIFY(QFile::link(real, path));
+        QCOMPARE(settingsWriteProblem(path).isEmpty(), !after.isNull());
+        QCOMPARE(writeSetting(path, "set", "k", "1"), !after.isNull());
+        QCOMPARE(clipvane::replaceSection(path, "window", {{"columns", "80"}}), !after.isNull());
+        if (after.isNull()) {
+            QCOMPARE(bytesOf(real), target);
+            QCOMPARE(settingsWriteProblem(path),
+                     QString("it is a link to a file that does not hold settings"));
+        } else {
+            QCOMPARE(bytesOf(real), after + (target.contains('\r') ? "[window]\r\ncolumns=80\r\n"
+                                                                   : "[window]\ncolumns=80\n"));
+            QCOMPARE(readSetting(path, "set", "k"), QString("1"));
+        }
+        QCOMPARE(QFileInfo(path).isSymLink(), link);
+        if (link)
+            QCOMPARE(QFileInfo(path).symLinkTarget(), real);
+        QCOMPARE(QDir(d.path()).entryList(QDir::Files | QDir::System).size(), link ? 2 : 1);
     }
 
     void windowStateKeepsOnlySoundParts_data() {
