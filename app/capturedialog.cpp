@@ -295,8 +295,10 @@ void CaptureDialog::exitCapture() {
 
 void CaptureDialog::done(int result) {
     if ((m_capture->isRecording() || m_capture->isFinishing()) && !m_closeWhenFinished) {
-        // The window goes once the recording's file is finished and checked.
+        // The window goes once the recording's file is finished and checked; its live
+        // picture goes now.
         m_closeWhenFinished = result;
+        m_capture->setLivePicture(false);
         stopCapture();
         return;
     }
