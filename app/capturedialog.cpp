@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <utility>
 
 namespace clipvane {
 namespace {
@@ -61,6 +62,9 @@ CaptureDialog::CaptureDialog(QWidget* parent, CaptureComponent* capture, SaveFil
     connect(m_ui->exitButton, &QPushButton::clicked, this, &CaptureDialog::exitCapture);
     connect(&m_statisticsTimer, &QTimer::timeout, this, &CaptureDialog::refreshStatistics);
     connect(m_capture, &CaptureComponent::liveFrame, this, &CaptureDialog::showLiveFrame);
+    connect(m_capture, &CaptureComponent::listsChanged, this, &CaptureDialog::refreshLists);
+    connect(m_capture, &CaptureComponent::recordingFinished, this,
+            &CaptureDialog::showRecordingOutcome);
 
     m_statisticsTimer.start(500);
 }
@@ -82,26 +86,23 @@ QSlider* CaptureDialog::cameraSlider(CaptureComponent::CameraProperty property) 
 }
 
 void CaptureDialog::loadDevices() {
+    m_listed = true;
     {
         const QSignalBlocker quiet(m_ui->deviceCombo);
         m_ui->deviceCombo->clear();
         for (int i = 0; i < m_capture->deviceCount(); ++i)
             m_ui->deviceCombo->addItem(m_capture->deviceName(i));
     }
-    {
-        // "None" first; the machine's own microphone chosen when it has one.
-        const QSignalBlocker quiet(m_ui->soundCombo);
-        m_ui->soundCombo->clear();
-        m_ui->soundCombo->addItem(tr("None"));
-        m_ui->soundCombo->addItems(m_capture->soundSourceNames());
-        m_ui->soundCombo->setCurrentIndex(std::max(0, m_capture->preferredSoundSource() + 1));
-    }
+    // The machine's own microphone chosen when it has one.
+    fillSoundSources(m_capture->preferredSoundSource());
     selectSoundSource();
     const bool any = m_ui->deviceCombo->count() > 0;
     for (QPushButton* b : {m_ui->startCaptureButton, m_ui->stopCaptureButton, m_ui->previewButton})
         b->setEnabled(any);
     if (!any) {
-        m_ui->statisticsLabel->setText(noDeviceText());
+        // Said once every list is in: a camcorder may still be found.
+        if (!m_capture->isListing())
+            m_ui->statisticsLabel->setText(noDeviceText());
         for (QComboBox* c : {m_ui->soundCombo, m_ui->sizeCombo, m_ui->rateCombo})
             c->setEnabled(false);
         m_ui->rollLabel->setVisible(false);
@@ -113,6 +114,33 @@ void CaptureDialog::loadDevices() {
         m_ui->deviceCombo->setCurrentIndex(0);
     }
     selectDevice();
+}
+
+void CaptureDialog::fillSoundSources(int current) {
+    // "None" first.
+    const QSignalBlocker quiet(m_ui->soundCombo);
+    m_ui->soundCombo->clear();
+    m_ui->soundCombo->addItem(tr("None"));
+    m_ui->soundCombo->addItems(m_capture->soundSourceNames());
+    m_ui->soundCombo->setCurrentIndex(std::max(0, current + 1));
+}
+
+void CaptureDialog::refreshLists() {
+    if (!m_listed)
+        return; // not yet shown, or gone
+    if (m_ui->deviceCombo->count() == 0) {
+        loadDevices(); // as when the window opened
+        return;
+    }
+    // The device in use and the sound source chosen stay: the component keeps them.
+    {
+        const QSignalBlocker quiet(m_ui->deviceCombo);
+        m_ui->deviceCombo->clear();
+        for (int i = 0; i < m_capture->deviceCount(); ++i)
+            m_ui->deviceCombo->addItem(m_capture->deviceName(i));
+        m_ui->deviceCombo->setCurrentIndex(m_capture->deviceIndex());
+    }
+    fillSoundSources(m_capture->soundSource());
 }
 
 void CaptureDialog::selectDevice() {
@@ -219,7 +247,7 @@ void CaptureDialog::showLivePicture() {
 }
 
 void CaptureDialog::startCapture() {
-    if (m_ui->deviceCombo->count() == 0)
+    if (m_ui->deviceCombo->count() == 0 || m_capture->isFinishing())
         return;
     m_capture->setFileName(m_ui->captureFileEdit->text());
     m_capture->setLivePicture(true);
@@ -234,53 +262,69 @@ void CaptureDialog::startCapture() {
 }
 
 void CaptureDialog::stopCapture() {
-    const bool wasRecording = m_capture->isRecording();
-    m_capture->stopRecording();
-    showIdle();
-    if (!wasRecording)
+    if (!m_capture->isRecording())
         return;
+    m_capture->stopRecording();
+    // Its file is finished and checked in the background; its outcome comes then.
+    showIdle();
+    refreshStatistics();
+}
+
+void CaptureDialog::showRecordingOutcome() {
+    showIdle();
     // The final figures, or why there is no recording after all.
-    m_ui->statisticsLabel->setText(m_capture->errorText().isEmpty()
-                                       ? statisticsLine(m_capture->statistics())
-                                       : m_capture->errorText());
+    const QString error = m_capture->errorText();
+    m_ui->statisticsLabel->setText(error.isEmpty() ? statisticsLine(m_capture->statistics())
+                                                   : error);
+    if (m_closeWhenFinished) {
+        done(*m_closeWhenFinished);
+    } else if (std::exchange(m_exitWhenFinished, false) && error.isEmpty()) {
+        // A recording that could not be saved is said before the window goes.
+        accept();
+    }
 }
 
 void CaptureDialog::exitCapture() {
-    if (m_capture->isRecording()) {
+    if (m_capture->isRecording() || m_capture->isFinishing()) {
+        m_exitWhenFinished = true;
         stopCapture();
-        // A recording that could not be saved is said before the window goes.
-        if (!m_capture->errorText().isEmpty())
-            return;
+        return;
     }
     accept();
 }
 
 void CaptureDialog::done(int result) {
+    if ((m_capture->isRecording() || m_capture->isFinishing()) && !m_closeWhenFinished) {
+        // The window goes once the recording's file is finished and checked; its live
+        // picture goes now.
+        m_closeWhenFinished = result;
+        m_capture->setLivePicture(false);
+        stopCapture();
+        return;
+    }
+    m_closeWhenFinished.reset();
+    m_exitWhenFinished = false;
     m_statisticsTimer.stop();
     m_capture->setLivePicture(false);
     m_capture->stopRecording();
     m_capture->setConnected(false);
     m_recording = false;
+    m_listed = false;
     QDialog::done(result);
 }
 
 void CaptureDialog::refreshStatistics() {
-    if (!m_capture->isRecording()) {
-        // A recording that ended by itself: back to idle, and say why.
-        if (m_recording) {
-            showIdle();
-            if (!m_capture->errorText().isEmpty())
-                m_ui->statisticsLabel->setText(m_capture->errorText());
-        }
-        return;
-    }
-    m_ui->statisticsLabel->setText(statisticsLine(m_capture->statistics()));
+    if (m_recording && !m_capture->isRecording())
+        showIdle(); // it ended by itself: its outcome comes once it is checked
+    if (m_capture->isRecording() || m_capture->isFinishing())
+        m_ui->statisticsLabel->setText(statisticsLine(m_capture->statistics()));
 }
 
 void CaptureDialog::showIdle() {
     m_recording = false;
     const bool any = m_ui->deviceCombo->count() > 0;
-    m_ui->startCaptureButton->setEnabled(any);
+    // No new recording while the last one's file is being finished and checked.
+    m_ui->startCaptureButton->setEnabled(any && !m_capture->isFinishing());
     m_ui->previewButton->setEnabled(any);
     m_ui->deviceCombo->setEnabled(true);
     m_ui->soundCombo->setEnabled(any && !m_capture->deviceHasOwnSound());

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QSlider;
 
@@ -22,7 +23,9 @@ using SaveFileChooser = std::function<QString(QWidget* parent, const QString& cu
 // picture size and rate the user picks, shows the device's live picture and the recording's
 // statistics, and offers the camera's pan, tilt, roll and zoom where the device has them.
 // Every device request goes to the capture component; slots read the widgets, call it and
-// show its answer.
+// show its answer. The window never waits for the component: lists that come in later fill
+// the pickers then, and a stopped recording is finished and checked in the background
+// (Start capture waits for that) and its outcome shown when it comes.
 class CaptureDialog : public QDialog {
     Q_OBJECT
 public:
@@ -32,13 +35,12 @@ public:
                            SaveFileChooser chooseFile = {});
     ~CaptureDialog() override;
 
-    // Lists the devices and connects the first.
+    // Lists the devices and connects the first (again when the first devices come in later).
     void loadDevices();
 
     Ui::CaptureDialog* ui() const { return m_ui.get(); }
     CaptureComponent* capture() const { return m_capture; }
     QSlider* cameraSlider(CaptureComponent::CameraProperty property) const;
-    QTimer& statisticsTimer() { return m_statisticsTimer; }
 
 public slots:
     void selectDevice();
@@ -55,13 +57,17 @@ public slots:
 
 protected:
     // However the window goes (Exit, the close box, Escape): a recording is finished first
-    // and the device let go. Exit stays when the recording it ends could not be saved, so
-    // that the statistics line can say why.
+    // (the window goes once its file is finished and checked; asked again meanwhile, at
+    // once) and the device let go. Exit stays when the recording it ends could not be saved,
+    // so that the statistics line can say why.
     void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fillFrameRates();
+    void fillSoundSources(int current);
+    void refreshLists();
+    void showRecordingOutcome();
     void showIdle();
     void showRecording();
     void showLiveFrame(const QByteArray& rgb24, int width, int height);
@@ -72,7 +78,12 @@ private:
     SaveFileChooser m_chooseFile;
     QTimer m_statisticsTimer;
     bool m_recording = false;      // what the buttons show
+    bool m_listed = false;         // the pickers show the component's lists
     QList<FrameRate> m_shownRates; // what the rate picker offers
+    // What comes once the recording is finished: Exit's accept (unless it failed), or the
+    // window's close with this result.
+    bool m_exitWhenFinished = false;
+    std::optional<int> m_closeWhenFinished;
 };
 
 } // namespace clipvane

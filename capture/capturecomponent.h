@@ -42,7 +42,9 @@ struct FrameRate {
 
 // The capture component the capture window talks to: the list of capture devices, the one
 // chosen, its live picture, the recording into a file and the camera controls. The window
-// holds no device code; tests give it a fake.
+// holds no device code; tests give it a fake. Nothing here waits for a tool: what takes a
+// tool's time (listing, finishing and checking a recording) goes on in the background and
+// ends with a signal.
 class CaptureComponent : public QObject {
     Q_OBJECT
 public:
@@ -51,11 +53,16 @@ public:
 
     using QObject::QObject;
 
+    // The devices and sound sources found at once. Those only a tool can tell (the sound
+    // servers' sources, whether FFmpeg reads DV camcorders) are listed in the background:
+    // isListing() meanwhile, and listsChanged() when one of those lists comes in. A device
+    // that comes before the chosen one moves its index (deviceIndex() follows).
+    virtual bool isListing() const = 0;
     virtual int deviceCount() const = 0;
     virtual QString deviceName(int index) const = 0;
 
     // Switching the device: disconnect, set the index, connect. Disconnecting ends the live
-    // picture and any recording (the file is finished properly).
+    // picture and any recording (as stopRecording() does: the file is finished properly).
     virtual bool isConnected() const = 0;
     virtual void setConnected(bool connected) = 0;
     virtual int deviceIndex() const = 0;
@@ -77,6 +84,8 @@ public:
 
     // The sound sources of the machine, by name, and the one recorded with the picture
     // (-1: none). preferredSoundSource() is the one to offer first (-1 when there is none).
+    // When the list changes, the source chosen stays chosen; one that was only the preferred
+    // one gives way to the new preferred one.
     virtual QStringList soundSourceNames() const = 0;
     virtual int preferredSoundSource() const = 0;
     virtual int soundSource() const = 0;
@@ -88,16 +97,22 @@ public:
     virtual QString fileName() const = 0;
     virtual void setFileName(const QString& path) = 0;
 
-    // false when the recording could not start; errorText() says why.
+    // false when the recording could not start (errorText() says why), or while the last one
+    // is still being finished (errorText() is then left alone).
     virtual bool startRecording() = 0;
-    // Ends the recording and returns once the file is complete and checked: errorText() says
-    // why, when it holds no recording.
+    // Ends the recording and returns at once. FFmpeg finishing the file, and the check of
+    // what it holds (and its repair when it lacks its index), go on in the background:
+    // recordingFinished() follows, also for a recording that ended by itself.
     virtual void stopRecording() = 0;
     // false again once a recording has been stopped or has ended by itself.
     virtual bool isRecording() const = 0;
+    // From the end of a recording until recordingFinished(): its file is being finished and
+    // checked, and no new recording starts.
+    virtual bool isFinishing() const = 0;
+    // The recording's figures; their final values once it has finished.
     virtual CaptureStatistics statistics() const = 0;
     // Why the last recording failed to start, ended by itself or could not be saved; empty
-    // when none of that happened.
+    // when none of that happened. Valid for a recording once it has finished.
     virtual QString errorText() const = 0;
 
     // The connected device's camera controls; no range means not supported.
@@ -108,6 +123,11 @@ public:
 signals:
     // One picture of the live view, rgb24, width × height pixels, rows without padding.
     void liveFrame(const QByteArray& rgb24, int width, int height);
+    // A list of devices or sound sources listed in the background has come in.
+    void listsChanged();
+    // A recording has ended, its file is finished and checked: errorText() says why when it
+    // holds no recording, statistics() has its final figures.
+    void recordingFinished();
 };
 
 } // namespace clipvane

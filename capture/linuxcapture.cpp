@@ -1,17 +1,16 @@
 #include "capture/linuxcapture.h"
 
 #include "capture/capturetext.h"
-#include "capture/firewiredevices.h"
 #include "capture/quicktool.h"
-#include "capture/recordingcheck.h"
+#include "process/childtools.h"
 #include "process/toolpaths.h"
 
 #include <QDateTime>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 #include <csignal>
+#include <utility>
 
 namespace clipvane {
 namespace {
@@ -53,57 +52,99 @@ LinuxCapture::LinuxCapture(QObject* parent, const CaptureSystem& system)
     : CaptureComponent(parent), m_system(system) {
     for (const V4l2Device& node : captureNodes(m_system.devFolder, driver()))
         m_devices.append({PictureInput::Kind::V4l2, node.name, node.path, QString()});
+    const QString synthetic = qEnvironmentVariable("CLIPVANE_CAPTURE_TEST_DEVICE");
+    if (!synthetic.isEmpty()) {
+        m_devices.append({PictureInput::Kind::Synthetic, synthetic, QString(), QString()});
+        m_soundSources.append({tr("Test tone"), {}, false, false});
+    }
+    m_sound = preferredSoundSource();
+
     // DV camcorders: only when FFmpeg can read them, asked only when there is one.
     const QList<DvCamcorder> camcorders = dvCamcorders(m_system.sysFolder, m_system.devFolder);
-    if (!camcorders.isEmpty() &&
-        listsIec61883Input(runQuickTool({ffmpegProgram(), QStringLiteral("-hide_banner"),
-                                         QStringLiteral("-devices")},
-                                        kListingMs)
-                               .output)) {
-        for (const DvCamcorder& camcorder : camcorders)
-            m_devices.append(
-                {PictureInput::Kind::Dv, camcorder.name, camcorder.node, camcorder.guid});
+    if (!camcorders.isEmpty()) {
+        ++m_listings;
+        QuickTool::run(
+            this, {ffmpegProgram(), QStringLiteral("-hide_banner"), QStringLiteral("-devices")},
+            kListingMs, [this, camcorders](const QuickToolRun& run) {
+                if (listsIec61883Input(run.output))
+                    takeDvCamcorders(camcorders);
+                listingDone();
+            });
     }
-    const QString synthetic = qEnvironmentVariable("CLIPVANE_CAPTURE_TEST_DEVICE");
-    if (!synthetic.isEmpty())
-        m_devices.append({PictureInput::Kind::Synthetic, synthetic, QString(), QString()});
-
-    m_soundSources = listSoundSources(ffmpegProgram(), m_system.soundFolder, kListingMs);
-    if (!synthetic.isEmpty())
-        m_soundSources.append({tr("Test tone"), {}, false, false});
-    m_sound = preferredSoundSource();
+    ++m_listings;
+    listSoundSources(this, ffmpegProgram(), m_system.soundFolder, kListingMs,
+                     [this](const QList<SoundSource>& sources) {
+                         takeSoundSources(sources);
+                         listingDone();
+                     });
 
     m_resume.setSingleShot(true);
     connect(&m_resume, &QTimer::timeout, this, &LinuxCapture::resumeLivePicture);
     m_watch.setInterval(kWatchMs);
     connect(&m_watch, &QTimer::timeout, this, &LinuxCapture::watchRecording);
-    m_finishSoon.setSingleShot(true);
-    connect(&m_finishSoon, &QTimer::timeout, this, &LinuxCapture::finishRecording);
+    m_checkSoon.setSingleShot(true);
+    connect(&m_checkSoon, &QTimer::timeout, this, &LinuxCapture::checkRecording);
+    m_abandon.setSingleShot(true);
+    connect(&m_abandon, &QTimer::timeout, this, &LinuxCapture::abandonProcess);
 }
 
 LinuxCapture::~LinuxCapture() {
-    // Normally the window has stopped everything already. Here no event loop may run any
-    // more, so the wait for FFmpeg to finish the file blocks.
+    // Normally the window has stopped everything already. A recorder still finishing its
+    // file (or still recording) is stopped the usual way, "q", terminate, kill, by
+    // ChildTools; the check of its file, should one be under way, ends here.
     m_resume.stop();
     m_watch.stop();
-    m_finishSoon.stop();
-    ToolProcess* tool = m_process.get();
+    m_checkSoon.stop();
+    m_abandon.stop();
+    m_checker.reset();
+    ToolProcess* tool = m_process.release();
     if (!tool)
         return;
     disconnect(tool, nullptr, this, nullptr);
-    if (tool->isRunning() && m_processRecords) {
-        tool->write("q");
-        if (!tool->waitForEnd(m_quitGraceMs)) {
-            tool->signalGroup(SIGTERM);
-            tool->waitForEnd(m_terminateGraceMs);
-        }
-    }
-    if (tool->isRunning()) {
+    if (m_processRecords)
+        tool->stop(); // nothing new when it is on its way out already
+    else
         tool->kill();
-        tool->waitForEnd(kAbandonMs);
+    ChildTools::instance().adopt(tool);
+}
+
+void LinuxCapture::takeDvCamcorders(const QList<DvCamcorder>& camcorders) {
+    // Before the synthetic device, which comes last; the chosen device stays chosen.
+    qsizetype at = m_devices.size();
+    if (at > 0 && m_devices.last().kind == PictureInput::Kind::Synthetic)
+        --at;
+    for (const DvCamcorder& camcorder : camcorders)
+        m_devices.insert(at++,
+                         {PictureInput::Kind::Dv, camcorder.name, camcorder.node, camcorder.guid});
+    if (m_index >= at - camcorders.size())
+        m_index += int(camcorders.size());
+}
+
+void LinuxCapture::takeSoundSources(const QList<SoundSource>& sources) {
+    const bool onlyPreferred = m_sound == preferredSoundSource();
+    const std::optional<SoundSource> chosen = m_sound >= 0 && m_sound < m_soundSources.size()
+                                                  ? std::optional(m_soundSources.at(m_sound))
+                                                  : std::nullopt;
+    // The test tone (no input arguments) stays last.
+    QList<SoundSource> tones;
+    for (const SoundSource& source : std::as_const(m_soundSources))
+        if (source.input.isEmpty())
+            tones.append(source);
+    m_soundSources = sources + tones;
+    m_sound = -1;
+    if (onlyPreferred && !m_recording) {
+        m_sound = preferredSoundSource();
+    } else if (chosen) {
+        for (int i = 0; i < m_soundSources.size(); ++i)
+            if (m_soundSources.at(i).name == chosen->name &&
+                m_soundSources.at(i).input == chosen->input)
+                m_sound = i;
     }
-    // Stuck in its driver: let it go rather than wait for ever.
-    tool->abandon();
+}
+
+void LinuxCapture::listingDone() {
+    --m_listings;
+    emit listsChanged();
 }
 
 const V4l2Driver& LinuxCapture::driver() const {
@@ -127,9 +168,10 @@ qint64 LinuxCapture::processId() const {
 void LinuxCapture::setConnected(bool connected) {
     if (!connected) {
         m_resume.stop();
-        if (m_process)
-            endProcess(m_processRecords);
-        finishRecording();
+        if (m_recording)
+            stopRecording();
+        else if (m_process && !m_processRecords)
+            endProcess(false);
         m_connected = false;
         m_modes.clear();
         m_size = {};
@@ -176,12 +218,9 @@ void LinuxCapture::setFrameMode(const QSize& size, const FrameRate& rate) {
         return;
     m_size = size;
     m_rate = rate;
-    // The live picture follows.
-    if (m_process && !m_processRecords) {
+    // The live picture follows, once the process of the old mode has gone.
+    if (m_process && !m_processRecords)
         endProcess(false);
-        if (m_live)
-            m_resume.start(0);
-    }
 }
 
 QStringList LinuxCapture::soundSourceNames() const {
@@ -240,6 +279,8 @@ void LinuxCapture::resumeLivePicture() {
 bool LinuxCapture::startRecording() {
     if (m_recording)
         return true;
+    if (m_finishing)
+        return false; // its file is still being finished or checked
     m_error.clear();
     const Device* device = connectedDevice();
     if (!device) {
@@ -267,14 +308,26 @@ bool LinuxCapture::startRecording() {
     // Never over an existing file: FFmpeg is also told not to overwrite.
     const QString file = nextFreeFileName(chosen.absoluteFilePath());
 
-    // One process reads the device: the live picture's own gives it up first.
     m_resume.stop();
-    if (m_process)
-        endProcess(m_processRecords);
     m_statistics = {};
     m_report = {};
     m_duplicated = 0;
     m_endReason.clear();
+    m_recorderComplaint.clear();
+    m_fileSeen = false;
+    if (m_process) {
+        // One process reads the device: the live picture's own gives it up first, and the
+        // recording starts once it has gone.
+        m_fileName = file;
+        m_recording = true;
+        m_waitingFile = file;
+        endProcess(false);
+        return true;
+    }
+    return startRecorder(file);
+}
+
+bool LinuxCapture::startRecorder(const QString& file) {
     if (!startProcess(true, file))
         return false;
     m_fileName = file;
@@ -289,9 +342,17 @@ bool LinuxCapture::startRecording() {
 void LinuxCapture::stopRecording() {
     if (!m_recording)
         return;
-    if (m_process && m_processRecords)
-        endProcess(true);
-    finishRecording();
+    m_recording = false;
+    m_finishing = true;
+    m_watch.stop();
+    if (!m_waitingFile.isEmpty()) {
+        m_waitingFile.clear(); // it never started
+        m_checkSoon.start(0);
+    } else if (m_process && m_processRecords) {
+        endProcess(true); // checked once FFmpeg has gone
+    } else {
+        m_checkSoon.start(0);
+    }
 }
 
 RecorderPlan LinuxCapture::planFor(const Device& device, const QString& file) const {
@@ -352,7 +413,6 @@ bool LinuxCapture::startProcess(bool record, const QString& file) {
     m_reports.clear();
     m_lastComplaint.clear();
     args.prepend(ffmpegProgram());
-    m_lastArguments = args;
     if (!tool->start(args, options)) {
         if (record)
             m_error = tr("FFmpeg (%1) could not be started.").arg(ffmpegProgram());
@@ -368,32 +428,31 @@ bool LinuxCapture::startProcess(bool record, const QString& file) {
 
 void LinuxCapture::endProcess(bool finishFile) {
     ToolProcess* tool = m_process.get();
+    if (!tool || m_ending)
+        return; // gone, or on its way
+    m_ending = true;
+    // "q", then terminate (FFmpeg finishes its files on this too), then kill; or killed at
+    // once. What follows waits for it to go (onFinished).
+    if (finishFile)
+        tool->stop();
+    else
+        tool->kill();
+    m_abandon.start((finishFile ? m_quitGraceMs + m_terminateGraceMs : 0) + kAbandonMs);
+}
+
+void LinuxCapture::abandonProcess() {
+    // Not gone after a kill: stuck in the device's driver. Left behind, to go when it can.
+    ToolProcess* tool = m_process.release();
     if (!tool)
         return;
-    m_ending = true;
-    if (tool->isRunning()) {
-        QEventLoop loop;
-        connect(tool, &ToolProcess::finished, &loop, &QEventLoop::quit);
-        // "q", then terminate (FFmpeg finishes its files on this too), then kill.
-        if (finishFile)
-            tool->stop();
-        else
-            tool->kill();
-        QTimer abandon;
-        abandon.setSingleShot(true);
-        connect(&abandon, &QTimer::timeout, &loop, &QEventLoop::quit);
-        abandon.start((finishFile ? m_quitGraceMs + m_terminateGraceMs : 0) + kAbandonMs);
-        // Clicks wait until FFmpeg has gone; painting and timers go on.
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    if (m_process.get() == tool) {
-        // Not finished after a kill: stuck in the device's driver. Left behind.
-        disconnect(tool, nullptr, this, nullptr);
-        tool->abandon();
-        m_process.reset();
-        m_processRecords = false;
-        m_ending = false;
-    }
+    disconnect(tool, nullptr, this, nullptr);
+    tool->kill();
+    ChildTools::instance().adopt(tool);
+    ToolExit exit;
+    exit.crashed = true;
+    exit.exitCode = SIGKILL;
+    exit.stopRequested = true;
+    processGone(exit, m_processRecords);
 }
 
 void LinuxCapture::onStandardOutput(const QByteArray& piece) {
@@ -482,14 +541,8 @@ void LinuxCapture::watchRecording() {
 }
 
 void LinuxCapture::endRecordingBecause(const QString& reason) {
-    m_watch.stop();
     m_endReason = reason;
-    // From the event loop, not from inside the timer's or the tool's signal.
-    QTimer::singleShot(0, this, [this] {
-        if (m_process && m_processRecords)
-            endProcess(true);
-        finishRecording();
-    });
+    stopRecording();
 }
 
 QString LinuxCapture::whyItEnded(const ToolExit& exit) const {
@@ -508,49 +561,82 @@ QString LinuxCapture::whyItEnded(const ToolExit& exit) const {
 void LinuxCapture::onFinished(const ToolExit& exit) {
     if (!m_process)
         return;
-    const bool recorded = m_processRecords;
-    const bool expected = m_ending;
+    m_abandon.stop();
     // Deleted once its own signal has returned.
     m_process.release()->deleteLater();
-    m_processRecords = false;
-    m_ending = false;
-    if (!recorded || !m_recording)
-        return;
-    if (!expected && m_endReason.isEmpty())
-        m_endReason = whyItEnded(exit);
-    if (!expected)
-        m_finishSoon.start(0); // the file is looked at from the event loop
+    processGone(exit, m_processRecords);
 }
 
-void LinuxCapture::finishRecording() {
-    m_finishSoon.stop();
-    m_watch.stop();
-    if (!m_recording)
+void LinuxCapture::processGone(const ToolExit& exit, bool recorded) {
+    m_processRecords = false;
+    m_ending = false;
+    if (recorded) {
+        m_recorderComplaint = m_lastComplaint;
+        if (m_recording) {
+            // It ended by itself.
+            if (m_endReason.isEmpty())
+                m_endReason = whyItEnded(exit);
+            m_recording = false;
+            m_finishing = true;
+            m_watch.stop();
+        }
+        if (m_finishing)
+            m_checkSoon.start(0); // the file is looked at from the event loop
+    }
+    if (!m_waitingFile.isEmpty()) {
+        const QString file = std::exchange(m_waitingFile, QString());
+        m_recording = false;
+        if (!startRecorder(file)) {
+            // It could not start after all: errorText() says why.
+            if (m_error.isEmpty())
+                m_error = tr("No capture device is connected.");
+            m_finishing = true;
+            QTimer::singleShot(0, this, &LinuxCapture::completeRecording);
+        }
         return;
-    const QString complaint = m_lastComplaint;
+    }
+    if (m_connected && m_live && !m_recording)
+        m_resume.start(0);
+}
+
+void LinuxCapture::checkRecording() {
+    m_checkSoon.stop();
+    if (!m_finishing || m_checker)
+        return;
     const bool written = m_fileSeen || QFileInfo::exists(m_fileName);
-    const RecordingCheck check = written ? checkRecording(m_fileName) : RecordingCheck{};
-    m_recording = false;
     if (!written) {
         m_error = m_endReason.isEmpty() ? tr("Nothing was recorded.")
                                         : tr("Recording stopped: %1.").arg(m_endReason);
-        if (m_endReason.isEmpty() && !complaint.isEmpty())
-            m_error += tr(" (FFmpeg: %1)").arg(complaint);
-    } else if (!m_endReason.isEmpty()) {
+        if (m_endReason.isEmpty() && !m_recorderComplaint.isEmpty())
+            m_error += tr(" (FFmpeg: %1)").arg(m_recorderComplaint);
+        completeRecording();
+        return;
+    }
+    m_checker = std::make_unique<RecordingChecker>();
+    connect(m_checker.get(), &RecordingChecker::finished, this, &LinuxCapture::onChecked);
+    m_checker->start(m_fileName);
+}
+
+void LinuxCapture::onChecked(const RecordingCheck& check) {
+    // Deleted once its own signal has returned.
+    m_checker.release()->deleteLater();
+    if (!m_endReason.isEmpty()) {
         m_error = check.saved ? tr("Recording stopped: %1. What was recorded until then is saved.")
                                     .arg(m_endReason)
                               : tr("Recording stopped: %1. The recording could not be saved: %2")
                                     .arg(m_endReason, check.problem);
     } else if (!check.saved) {
         m_error = tr("The recording could not be saved: %1").arg(check.problem);
-        if (!complaint.isEmpty())
-            m_error += tr(" (FFmpeg: %1)").arg(complaint);
+        if (!m_recorderComplaint.isEmpty())
+            m_error += tr(" (FFmpeg: %1)").arg(m_recorderComplaint);
     }
+    completeRecording();
+}
+
+void LinuxCapture::completeRecording() {
     m_endReason.clear();
-    // The live picture goes on, from a process of its own, unless something switches it off
-    // before the event loop comes round.
-    if (m_connected && m_live)
-        m_resume.start(0);
+    m_finishing = false;
+    emit recordingFinished();
 }
 
 std::optional<CameraRange> LinuxCapture::cameraRange(int property) const {

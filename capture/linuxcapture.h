@@ -2,12 +2,13 @@
 
 #include "capture/capturecommand.h"
 #include "capture/capturecomponent.h"
+#include "capture/firewiredevices.h"
+#include "capture/recordingcheck.h"
 #include "capture/soundsources.h"
 #include "capture/v4l2devices.h"
-
 #include "process/toolprocess.h"
-#include <QList>
 
+#include <QList>
 #include <QStringList>
 #include <QTimer>
 #include <memory>
@@ -23,19 +24,22 @@ struct CaptureSystem {
 };
 
 // The capture component on Linux. The devices are the V4L2 video-capture nodes, by card name
-// in node order, then the DV camcorders on FireWire (when FFmpeg has its iec61883 input),
-// plus, when CLIPVANE_CAPTURE_TEST_DEVICE is set, a synthetic device of that name that shows
-// FFmpeg's test picture in real time with a square that flashes, and a test tone that beeps
-// with it. The sound sources are PulseAudio's (or PipeWire's), else ALSA's. The camera
-// controls are the node's V4L2 controls; the sizes and rates its V4L2 modes.
+// in node order, then the DV camcorders on FireWire (when FFmpeg has its iec61883 input, which
+// is asked in the background), plus, when CLIPVANE_CAPTURE_TEST_DEVICE is set, a synthetic
+// device of that name that shows FFmpeg's test picture in real time with a square that
+// flashes, and a test tone that beeps with it. The sound sources are PulseAudio's (or
+// PipeWire's), else ALSA's, listed in the background. The camera controls are the node's V4L2
+// controls; the sizes and rates its V4L2 modes.
 //
 // The live picture and the recording come from one FFmpeg process reading the device
 // ($CLIPVANE_FFMPEG, else "ffmpeg" on the search path), started from an argument list (see
-// recorderArguments). A recording is stopped with "q", so FFmpeg writes the AVI's index;
-// should it not react, it is terminated (which FFmpeg also answers by finishing its files) and
-// at last killed. Should this program die, FFmpeg is interrupted the same way. A device that
-// sends nothing for a while ends the recording, and what a recording left is checked (and
-// repaired when it lacks its index) before the recording counts as saved.
+// recorderArguments); the next one starts once the last has gone. A recording is stopped
+// with "q", so FFmpeg writes the AVI's index; should it not react, it is terminated (which
+// FFmpeg also answers by finishing its files) and at last killed (ToolProcess::stop). Should
+// this program die, FFmpeg is interrupted the same way. A device that sends nothing for a
+// while ends the recording, and what a recording left is checked (and repaired when it lacks
+// its index) before the recording counts as saved. A recorder still running when the
+// component goes is left to ChildTools, which sees its stop through.
 class LinuxCapture : public CaptureComponent {
     Q_OBJECT
 public:
@@ -45,6 +49,7 @@ public:
     explicit LinuxCapture(QObject* parent = nullptr, const CaptureSystem& system = {});
     ~LinuxCapture() override;
 
+    bool isListing() const override { return m_listings > 0; }
     int deviceCount() const override { return static_cast<int>(m_devices.size()); }
     QString deviceName(int index) const override;
     bool isConnected() const override { return m_connected; }
@@ -68,6 +73,7 @@ public:
     bool startRecording() override;
     void stopRecording() override;
     bool isRecording() const override { return m_recording; }
+    bool isFinishing() const override { return m_finishing; }
     CaptureStatistics statistics() const override { return m_statistics; }
     QString errorText() const override { return m_error; }
     std::optional<CameraRange> cameraRange(int property) const override;
@@ -76,8 +82,6 @@ public:
 
     // The running FFmpeg's process id, or 0.
     qint64 processId() const;
-    // The arguments (program first) FFmpeg was last started with.
-    QStringList lastArguments() const { return m_lastArguments; }
 
     // Grace periods of a stop: after "q", after the terminate signal.
     void setStopGrace(int quitMs, int terminateMs) {
@@ -101,21 +105,30 @@ private:
     const Device* connectedDevice() const;
     const V4l2Driver& driver() const;
     RecorderPlan planFor(const Device& device, const QString& file) const;
+    void takeDvCamcorders(const QList<DvCamcorder>& camcorders);
+    void takeSoundSources(const QList<SoundSource>& sources);
+    void listingDone();
     bool startProcess(bool record, const QString& file);
+    bool startRecorder(const QString& file);
     void endProcess(bool finishFile);
+    void abandonProcess();
     void onStandardOutput(const QByteArray& piece);
     void onStandardError(const QByteArray& piece);
     void onFinished(const ToolExit& exit);
+    void processGone(const ToolExit& exit, bool recorded);
     void takeReportLine(const QByteArray& line);
     void resumeLivePicture();
     void watchRecording();
     void endRecordingBecause(const QString& reason);
-    void finishRecording();
+    void checkRecording();
+    void onChecked(const RecordingCheck& check);
+    void completeRecording();
     QString whyItEnded(const ToolExit& exit) const;
 
     CaptureSystem m_system;
     QList<Device> m_devices;
     QList<SoundSource> m_soundSources; // the test tone has no input arguments
+    int m_listings = 0;                // listings still under way
     int m_index = 0;
     bool m_connected = false;
     bool m_live = false;
@@ -126,10 +139,12 @@ private:
     QString m_fileName;
 
     std::unique_ptr<ToolProcess> m_process;
-    QStringList m_lastArguments;
     bool m_processRecords = false;
     bool m_ending = false;
     bool m_recording = false;
+    bool m_finishing = false; // stopped or ended, not yet finished and checked
+    QString m_waitingFile;    // a recording waiting for the live picture's process to go
+    std::unique_ptr<RecordingChecker> m_checker;
     QByteArray m_frames;
     QByteArray m_reports;
     CaptureStatistics m_report;
@@ -141,10 +156,12 @@ private:
     bool m_recordCopies = false;
     QString m_error;
     QString m_lastComplaint;
-    QString m_endReason; // why the recording ended by itself; empty: it was stopped
+    QString m_recorderComplaint; // the recorder's last complaint, once it has gone
+    QString m_endReason;         // why the recording ended by itself; empty: it was stopped
     QTimer m_resume;
     QTimer m_watch;
-    QTimer m_finishSoon;
+    QTimer m_checkSoon;
+    QTimer m_abandon;        // a process that does not go even when killed is left behind
     bool m_fileSeen = false; // the recording's file has been there
     qint64 m_lastFrames = -1;
     qint64 m_quietMs = 0;

@@ -1,13 +1,15 @@
 #include "capture/quicktool.h"
 
-#include <QEventLoop>
+#include <QTimer>
 #include <csignal>
 
 namespace clipvane {
 
-QuickToolRun runQuickTool(const QStringList& arguments, int timeoutMs) {
-    QuickToolRun run;
-    ToolProcess tool;
+QuickTool::QuickTool(QObject* parent) : QObject(parent) {}
+
+void QuickTool::start(const QStringList& arguments, int timeoutMs) {
+    delete m_tool;
+    m_tool = new ToolProcess(this);
     ToolProcess::Options options;
     options.standardOutput = ToolProcess::Channel::Keep;
     options.standardError = ToolProcess::Channel::Keep;
@@ -15,22 +17,35 @@ QuickToolRun runQuickTool(const QStringList& arguments, int timeoutMs) {
     options.deathSignal = SIGKILL;
     options.endsAtQuickExit = true;
     options.timeLimitMs = timeoutMs;
-    QEventLoop loop;
-    bool ended = false;
-    QObject::connect(&tool, &ToolProcess::finished, &loop, [&](const ToolExit& exit) {
-        run.exit = exit;
-        ended = true;
-        loop.quit();
+    ToolProcess* tool = m_tool;
+    connect(tool, &ToolProcess::finished, this, [this, tool](const ToolExit& exit) {
+        QuickToolRun run{exit, tool->output(), tool->errors()};
+        // Deleted once its own signal has returned.
+        tool->deleteLater();
+        if (m_tool == tool)
+            m_tool = nullptr;
+        emit finished(run);
     });
-    if (!tool.start(arguments, options)) {
-        run.exit.started = false;
-        return run;
+    if (!tool->start(arguments, options)) {
+        m_tool = nullptr;
+        tool->deleteLater();
+        QTimer::singleShot(0, this, [this] {
+            QuickToolRun run;
+            run.exit.started = false;
+            emit finished(run);
+        });
     }
-    if (!ended)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    run.output = tool.output();
-    run.errors = tool.errors();
-    return run;
+}
+
+void QuickTool::run(QObject* context, const QStringList& arguments, int timeoutMs,
+                    std::function<void(const QuickToolRun&)> done) {
+    auto* tool = new QuickTool(context);
+    connect(tool, &QuickTool::finished, context,
+            [tool, done = std::move(done)](const QuickToolRun& run) {
+                tool->deleteLater();
+                done(run);
+            });
+    tool->start(arguments, timeoutMs);
 }
 
 } // namespace clipvane

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <cstdio>
 
 namespace clipvane {
@@ -16,9 +17,43 @@ namespace {
 constexpr int kHeaderProbeMs = 30 * 1000;
 constexpr int kReadThroughMs = 5 * 60 * 1000; // reading or rewriting a large file
 
-// The number the prober prints for one entry; -1 when it has none (N/A) or did not run.
-qint64 probedNumber(const QString& file, const QString& entry, bool countPackets,
-                    bool* proberRan = nullptr) {
+// The number the prober printed for one entry; -1 when it has none (N/A) or did not run.
+qint64 probedNumber(const QuickToolRun& run) {
+    bool ok = false;
+    const qint64 value = run.output.trimmed().toLongLong(&ok);
+    return ok ? value : -1;
+}
+
+bool proberRan(const QuickToolRun& run) {
+    return run.exit.started && !run.exit.timedOut && !run.exit.crashed && run.exit.exitCode != 127;
+}
+
+} // namespace
+
+RecordingChecker::RecordingChecker(QObject* parent) : QObject(parent) {}
+
+RecordingChecker::~RecordingChecker() = default;
+
+void RecordingChecker::start(const QString& file) {
+    m_file = file;
+    m_check = {};
+    m_rewritten.reset();
+    const QFileInfo info(file);
+    if (!info.isFile()) {
+        return fail(QCoreApplication::translate(
+                        "RecordingCheck",
+                        "%1 is gone: its file or folder was deleted or moved while recording.")
+                        .arg(file));
+    }
+    if (info.size() == 0) {
+        return fail(QCoreApplication::translate("RecordingCheck", "nothing could be written to %1.")
+                        .arg(file));
+    }
+    probe(file, QStringLiteral("nb_frames"), false, &RecordingChecker::afterHeader);
+}
+
+void RecordingChecker::probe(const QString& file, const QString& entry, bool countPackets,
+                             void (RecordingChecker::*next)(const QuickToolRun&)) {
     QStringList args{ffprobeProgram(), QStringLiteral("-v"), QStringLiteral("error"),
                      QStringLiteral("-select_streams"), QStringLiteral("v:0")};
     if (countPackets)
@@ -26,81 +61,82 @@ qint64 probedNumber(const QString& file, const QString& entry, bool countPackets
     args << QStringLiteral("-show_entries") << QStringLiteral("stream=") + entry
          << QStringLiteral("-of") << QStringLiteral("default=noprint_wrappers=1:nokey=1")
          << QStringLiteral("file:") + file;
-    const QuickToolRun run = runQuickTool(args, countPackets ? kReadThroughMs : kHeaderProbeMs);
-    if (proberRan)
-        *proberRan =
-            run.exit.started && !run.exit.timedOut && !run.exit.crashed && run.exit.exitCode != 127;
-    bool ok = false;
-    const qint64 value = run.output.trimmed().toLongLong(&ok);
-    return ok ? value : -1;
+    QuickTool::run(this, args, countPackets ? kReadThroughMs : kHeaderProbeMs,
+                   [this, next](const QuickToolRun& run) { (this->*next)(run); });
 }
 
-} // namespace
-
-RecordingCheck checkRecording(const QString& file) {
-    RecordingCheck check;
-    const QFileInfo info(file);
-    if (!info.isFile()) {
-        check.problem = QCoreApplication::translate(
-                            "RecordingCheck",
-                            "%1 is gone: its file or folder was deleted or moved while recording.")
-                            .arg(file);
-        return check;
+void RecordingChecker::afterHeader(const QuickToolRun& run) {
+    if (!proberRan(run)) {
+        m_check.saved = true; // nothing to look with: the file is there
+        return finish();
     }
-    if (info.size() == 0) {
-        check.problem =
-            QCoreApplication::translate("RecordingCheck", "nothing could be written to %1.")
-                .arg(file);
-        return check;
-    }
-    bool proberRan = false;
-    check.frames = probedNumber(file, QStringLiteral("nb_frames"), false, &proberRan);
-    if (!proberRan) {
-        check.saved = true; // nothing to look with: the file is there
-        check.frames = -1;
-        return check;
-    }
-    if (check.frames > 0) {
-        check.saved = true;
-        return check;
+    m_check.frames = probedNumber(run);
+    if (m_check.frames > 0) {
+        m_check.saved = true;
+        return finish();
     }
     // No count in the header: the writer did not finish it. Pictures in it are saved by
     // writing it again, with an index, beside it and then over it.
-    if (probedNumber(file, QStringLiteral("nb_read_packets"), true) <= 0) {
-        check.frames = 0;
-        check.problem =
-            QCoreApplication::translate("RecordingCheck", "%1 holds no pictures.").arg(file);
-        return check;
+    probe(m_file, QStringLiteral("nb_read_packets"), true, &RecordingChecker::afterCount);
+}
+
+void RecordingChecker::afterCount(const QuickToolRun& run) {
+    if (probedNumber(run) <= 0) {
+        m_check.frames = 0;
+        return fail(
+            QCoreApplication::translate("RecordingCheck", "%1 holds no pictures.").arg(m_file));
     }
-    QTemporaryFile rewritten(
+    const QFileInfo info(m_file);
+    m_rewritten = std::make_unique<QTemporaryFile>(
         info.dir().filePath(QStringLiteral(".%1.repair-XXXXXX.avi").arg(info.completeBaseName())));
-    if (rewritten.open()) {
-        rewritten.close();
-        const QuickToolRun run =
-            runQuickTool({ffmpegProgram(), QStringLiteral("-v"), QStringLiteral("error"),
-                          QStringLiteral("-i"), QStringLiteral("file:") + file,
-                          QStringLiteral("-map"), QStringLiteral("0"), QStringLiteral("-c"),
-                          QStringLiteral("copy"), QStringLiteral("-f"), QStringLiteral("avi"),
-                          QStringLiteral("-y"), QStringLiteral("file:") + rewritten.fileName()},
-                         kReadThroughMs);
-        const qint64 frames =
-            run.exit.succeeded()
-                ? probedNumber(rewritten.fileName(), QStringLiteral("nb_frames"), false)
-                : -1;
-        QFile::setPermissions(rewritten.fileName(), info.permissions());
-        if (frames > 0 && std::rename(QFile::encodeName(rewritten.fileName()).constData(),
-                                      QFile::encodeName(file).constData()) == 0) {
-            rewritten.setAutoRemove(false); // it is the recording now
-            check.saved = true;
-            check.repaired = true;
-            check.frames = frames;
-            return check;
+    if (!m_rewritten->open())
+        return afterRewrittenHeader({});
+    m_rewritten->close();
+    QuickTool::run(this,
+                   {ffmpegProgram(), QStringLiteral("-v"), QStringLiteral("error"),
+                    QStringLiteral("-i"), QStringLiteral("file:") + m_file, QStringLiteral("-map"),
+                    QStringLiteral("0"), QStringLiteral("-c"), QStringLiteral("copy"),
+                    QStringLiteral("-f"), QStringLiteral("avi"), QStringLiteral("-y"),
+                    QStringLiteral("file:") + m_rewritten->fileName()},
+                   kReadThroughMs, [this](const QuickToolRun& run) { afterRewrite(run); });
+}
+
+void RecordingChecker::afterRewrite(const QuickToolRun& run) {
+    if (!run.exit.succeeded())
+        return afterRewrittenHeader({});
+    probe(m_rewritten->fileName(), QStringLiteral("nb_frames"), false,
+          &RecordingChecker::afterRewrittenHeader);
+}
+
+void RecordingChecker::afterRewrittenHeader(const QuickToolRun& run) {
+    const qint64 frames = probedNumber(run);
+    if (m_rewritten && frames > 0) {
+        QFile::setPermissions(m_rewritten->fileName(), QFileInfo(m_file).permissions());
+        if (std::rename(QFile::encodeName(m_rewritten->fileName()).constData(),
+                        QFile::encodeName(m_file).constData()) == 0) {
+            m_rewritten->setAutoRemove(false); // it is the recording now
+            m_rewritten.reset();
+            m_check.saved = true;
+            m_check.repaired = true;
+            m_check.frames = frames;
+            return finish();
         }
     }
-    check.problem = QCoreApplication::translate("RecordingCheck",
-                                                "%1 was left unfinished and could not be repaired.")
-                        .arg(file);
-    return check;
+    fail(QCoreApplication::translate("RecordingCheck",
+                                     "%1 was left unfinished and could not be repaired.")
+             .arg(m_file));
+}
+
+void RecordingChecker::fail(const QString& problem) {
+    m_check.saved = false;
+    m_check.problem = problem;
+    finish();
+}
+
+void RecordingChecker::finish() {
+    m_rewritten.reset(); // a rewrite that was not used goes
+    // From the event loop: never from inside start().
+    QTimer::singleShot(0, this, [this] { emit finished(m_check); });
 }
 
 } // namespace clipvane

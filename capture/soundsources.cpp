@@ -87,20 +87,23 @@ QList<SoundSource> alsaCaptureSources(const QString& soundFolder) {
     return sources;
 }
 
-QList<SoundSource> listSoundSources(const QString& ffmpeg, const QString& soundFolder,
-                                    int timeoutMs) {
-    const QuickToolRun run = runQuickTool({ffmpeg, QStringLiteral("-hide_banner"),
-                                           QStringLiteral("-sources"), QStringLiteral("pulse")},
-                                          timeoutMs);
-    QList<SoundSource> sources;
-    if (run.exit.started && !run.exit.timedOut)
-        sources = parsePulseSources(run.output);
-    // Monitors alone are no microphone: then ALSA's capture devices too.
-    const bool microphone = std::any_of(sources.begin(), sources.end(),
-                                        [](const SoundSource& s) { return !s.isMonitor; });
-    if (!microphone)
-        sources += alsaCaptureSources(soundFolder);
-    return sources;
+void listSoundSources(QObject* context, const QString& ffmpeg, const QString& soundFolder,
+                      int timeoutMs, std::function<void(const QList<SoundSource>&)> done) {
+    QuickTool::run(context,
+                   {ffmpeg, QStringLiteral("-hide_banner"), QStringLiteral("-sources"),
+                    QStringLiteral("pulse")},
+                   timeoutMs, [soundFolder, done = std::move(done)](const QuickToolRun& run) {
+                       QList<SoundSource> sources;
+                       if (run.exit.started && !run.exit.timedOut)
+                           sources = parsePulseSources(run.output);
+                       // Monitors alone are no microphone: then ALSA's capture devices too.
+                       const bool microphone =
+                           std::any_of(sources.begin(), sources.end(),
+                                       [](const SoundSource& s) { return !s.isMonitor; });
+                       if (!microphone)
+                           sources += alsaCaptureSources(soundFolder);
+                       done(sources);
+                   });
 }
 
 } // namespace clipvane

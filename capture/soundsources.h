@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace clipvane {
 
@@ -23,10 +25,11 @@ QList<SoundSource> parsePulseSources(const QByteArray& listing);
 // recorded through plughw by card id, which stays when USB devices come and go.
 QList<SoundSource> alsaCaptureSources(const QString& soundFolder);
 
-// The machine's sound sources: PulseAudio's (PipeWire answers as PulseAudio too) through
-// FFmpeg, and ALSA's capture devices when PulseAudio offers no microphone. The listing takes
-// at most timeoutMs.
-QList<SoundSource> listSoundSources(const QString& ffmpeg, const QString& soundFolder,
-                                    int timeoutMs = 3000);
+// Lists the machine's sound sources in the background: PulseAudio's (PipeWire answers as
+// PulseAudio too) through FFmpeg, and ALSA's capture devices when PulseAudio offers no
+// microphone. done gets them from the event loop, at most timeoutMs later, unless context
+// has gone by then.
+void listSoundSources(QObject* context, const QString& ffmpeg, const QString& soundFolder,
+                      int timeoutMs, std::function<void(const QList<SoundSource>&)> done);
 
 } // namespace clipvane

@@ -2,7 +2,9 @@
 
 #include "convert/encodercommand.h"
 #include "convert/outputcheck.h"
+#include "process/detachedstart.h"
 #include "process/progresswatch.h"
+#include "process/stopsequence.h"
 #include "process/toollog.h"
 
 #include <QCoreApplication>
@@ -10,9 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTimer>
-#include <csignal>
 
 namespace clipvane {
 namespace {
@@ -83,6 +83,8 @@ public:
     explicit ItemFinisher(const HandedOverItem& item, QObject* parent = nullptr)
         : QObject(parent), m_item(item), m_hold(item.partial) {
         connect(&m_poll, &QTimer::timeout, this, &ItemFinisher::poll);
+        // Not this process's child: whether it still runs is read from the system.
+        m_stop.setTarget({m_item.encoderId, [this] { return encoderRuns(); }, {}});
     }
 
     void start() {
@@ -117,11 +119,7 @@ private:
             m_progress.stillFor(sample, m_clock.elapsed()) >= std::max(m_item.stallMs, 1)) {
             // Its key pipe went with the program: terminate its group, then kill it.
             m_stalled = true;
-            ::kill(static_cast<pid_t>(-m_item.encoderId), SIGTERM);
-            QTimer::singleShot(kTermGraceMs, this, [this] {
-                if (encoderRuns())
-                    ::kill(static_cast<pid_t>(-m_item.encoderId), SIGKILL);
-            });
+            m_stop.start({}, 0, kTermGraceMs);
         }
     }
 
@@ -149,6 +147,7 @@ private:
     HandedOverItem m_item;
     FileHold m_hold; // the partial file is this finisher's while it works
     QTimer m_poll;
+    StopSequence m_stop;
     QElapsedTimer m_clock;
     ProgressWatch m_progress;
     bool m_stalled = false;
@@ -162,14 +161,9 @@ bool startFinisher(const QList<HandedOverItem>& items) {
     QJsonArray orders;
     for (const HandedOverItem& item : items)
         orders.append(toJson(item));
-    QProcess finisher;
-    finisher.setProgram(QCoreApplication::applicationFilePath());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QLatin1String(kOrders),
-                       QString::fromUtf8(QJsonDocument(orders).toJson(QJsonDocument::Compact)));
-    finisher.setProcessEnvironment(environment);
-    finisher.setStandardInputFile(QProcess::nullDevice());
-    return finisher.startDetached();
+    return startThisProgramDetached(
+        {}, {{QLatin1String(kOrders),
+              QString::fromUtf8(QJsonDocument(orders).toJson(QJsonDocument::Compact))}});
 }
 
 std::optional<int> runAsFinisher(int argc, char** argv) {

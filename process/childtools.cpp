@@ -35,6 +35,17 @@ ToolProcess* ChildTools::start(const QString& commandLine, const ToolProcess::Op
     return tool;
 }
 
+void ChildTools::adopt(ToolProcess* tool) {
+    if (!tool)
+        return;
+    tool->setParent(this);
+    if (!tool->isRunning()) {
+        tool->deleteLater();
+        return;
+    }
+    connect(tool, &ToolProcess::finished, tool, &QObject::deleteLater);
+}
+
 void ChildTools::remember(ToolProcess* tool) {
     m_tools.insert(tool->processId(), tool);
 }

@@ -32,7 +32,8 @@ public:
 
 // Every tool the program runs, while it runs: key presses reach them by process id, and the
 // program's quick exit ends those that must not outlive it. It also starts and owns the tools
-// nobody else keeps (the players).
+// nobody else keeps (the players), and keeps those their owners let go while they are being
+// stopped (a recorder whose window has gone).
 class ChildTools : public QObject, public ToolKeys {
     Q_OBJECT
 public:
@@ -41,6 +42,11 @@ public:
     // Starts a tool that belongs here and is deleted some time after it ends; nullptr when
     // it could not be started.
     ToolProcess* start(const QString& commandLine, const ToolProcess::Options& options);
+
+    // Takes a tool over from its owner, which no longer waits for it: the stop under way (if
+    // any) goes on from here, and the tool is deleted once it has ended. The quick exit ends
+    // it like any tool being stopped.
+    void adopt(ToolProcess* tool);
 
     // The live tool with that process id whose program contains toolName, or nullptr.
     ToolProcess* find(qint64 processId, const QString& toolName) const;

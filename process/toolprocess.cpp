@@ -3,6 +3,7 @@
 #include "process/childtools.h"
 #include "process/commandline.h"
 
+#include <QCoreApplication>
 #include <csignal>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -19,18 +20,6 @@ ToolProcess::ToolProcess(QObject* parent) : QObject(parent) {
         m_timedOut = true;
         kill();
     });
-    m_escalation.setSingleShot(true);
-    connect(&m_escalation, &QTimer::timeout, this, [this] {
-        if (!isRunning())
-            return;
-        signalGroup(m_nextSignal);
-        if (m_nextSignal == SIGTERM) {
-            if (m_suspended)
-                signalGroup(SIGCONT); // a stopped tool cannot act on its terminate
-            m_nextSignal = SIGKILL;
-            m_escalation.start(m_termGraceMs);
-        }
-    });
 }
 
 ToolProcess::~ToolProcess() {
@@ -40,9 +29,29 @@ ToolProcess::~ToolProcess() {
     m_process->disconnect(this);
     if (isRunning()) {
         signalGroup(SIGKILL);
-        m_process->kill();
-        m_process->waitForFinished(1000);
+        if (m_suspended)
+            signalGroup(SIGCONT);
     }
+    releaseProcess();
+}
+
+void ToolProcess::releaseProcess() {
+    QProcess* process = m_process;
+    m_process = nullptr;
+    if (!process)
+        return;
+    process->disconnect(this);
+    QCoreApplication* app = QCoreApplication::instance();
+    if (process->state() == QProcess::NotRunning || !app || app->thread() != process->thread()) {
+        // Without an application to hand it to, the process (killed already, or ended) is
+        // reaped here.
+        delete process;
+        return;
+    }
+    // The application reaps it once it has gone (an ended group's leader is gone at once;
+    // one stuck in a device's driver when it can), and deletes it at the latest with itself.
+    process->setParent(app);
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
 }
 
 bool ToolProcess::start(const QString& commandLine, const Options& options) {
@@ -103,6 +112,8 @@ bool ToolProcess::start(const QStringList& arguments, const Options& options) {
     process->start(writes && reads ? QIODevice::ReadWrite
                    : writes        ? QIODevice::WriteOnly
                                    : QIODevice::ReadOnly);
+    // A tool that cannot be started is known at once, and its process id is there to address
+    // its group. blocking: only fork and exec are confirmed, which takes milliseconds.
     if (!process->waitForStarted(kStartTimeoutMs)) {
         process->disconnect(this);
         delete process;
@@ -110,33 +121,12 @@ bool ToolProcess::start(const QStringList& arguments, const Options& options) {
     }
     m_process = process;
     m_pid = process->processId();
+    m_stop.setTarget(
+        {m_pid, [this] { return isRunning(); }, [this](const QByteArray& key) { write(key); }});
     ChildTools::instance().remember(this);
     if (options.timeLimitMs > 0)
         m_timeLimit.start(options.timeLimitMs);
     return true;
-}
-
-bool ToolProcess::waitForEnd(int ms) {
-    if (!isRunning())
-        return true;
-    return m_process->waitForFinished(ms);
-}
-
-void ToolProcess::abandon() {
-    if (!m_process)
-        return;
-    ChildTools::instance().forget(this);
-    QProcess* process = m_process;
-    process->disconnect(this);
-    m_process = nullptr;
-    if (process->state() == QProcess::NotRunning) {
-        delete process;
-        return;
-    }
-    // Stuck (in a device's driver, say): it goes when it ends, if ever, without anyone
-    // waiting for it.
-    process->setParent(nullptr);
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
 }
 
 bool ToolProcess::isRunning() const {
@@ -151,28 +141,19 @@ void ToolProcess::write(const QByteArray& bytes) {
 void ToolProcess::stop() {
     if (!isRunning())
         return;
-    if (m_suspended)
-        setSuspended(false); // a stopped tool reads no key
-    if (m_options.quitKey.isEmpty() || !m_options.keysOnStdin) {
-        m_stopRequested = true;
-        m_nextSignal = SIGTERM;
-        m_termGraceMs = m_options.termGraceMs;
-        m_escalation.start(0);
-        return;
-    }
-    write(m_options.quitKey);
-    ensureEnds(m_options.quitGraceMs, m_options.termGraceMs);
+    m_stopRequested = true;
+    setSuspended(false); // a stopped tool reads no key
+    if (m_options.quitKey.isEmpty() || !m_options.keysOnStdin)
+        m_stop.start({}, 0, m_options.termGraceMs);
+    else
+        m_stop.start(m_options.quitKey, m_options.quitGraceMs, m_options.termGraceMs);
 }
 
 void ToolProcess::ensureEnds(int graceMs, int termGraceMs) {
     if (!isRunning())
         return;
     m_stopRequested = true;
-    if (m_escalation.isActive())
-        return; // already on its way out
-    m_nextSignal = SIGTERM;
-    m_termGraceMs = termGraceMs;
-    m_escalation.start(graceMs);
+    m_stop.start({}, graceMs, termGraceMs); // nothing new when already on its way out
 }
 
 void ToolProcess::kill() {
@@ -234,7 +215,7 @@ void ToolProcess::onFinished(int exitCode, QProcess::ExitStatus status) {
     if (m_options.standardError == Channel::Keep)
         readErrors();
     m_timeLimit.stop();
-    m_escalation.stop();
+    m_stop.cancel();
     m_ended = true;
     // A tool that was stopped takes whatever it started with it.
     if (m_stopRequested || m_timedOut)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "process/stopsequence.h"
+
 #include <QByteArray>
 #include <QMetaType>
 #include <QObject>
@@ -32,10 +34,11 @@ struct ToolExit {
 // - It can be asked to end with the program (a signal when the program dies), and is ended
 //   when a time limit passes.
 // - stop() sends the quit key, terminates the group if the tool is still there after a grace
-//   period, and kills it after a second one; signals reach the whole group.
+//   period, and kills it after a second one (a StopSequence); signals reach the whole group.
 //
-// A running tool is ended (its group killed) when its ToolProcess is destroyed. The program's
-// quick exit destroys nothing, so an encoder can finish its file after the window has gone.
+// A running tool is ended (its group killed) when its ToolProcess is destroyed; nothing waits
+// for it then: the application reaps it once it has gone. The program's quick exit destroys
+// nothing, so an encoder can finish its file after the window has gone.
 class ToolProcess : public QObject {
     Q_OBJECT
 public:
@@ -56,7 +59,7 @@ public:
         qsizetype keepBytes = 64 * 1024;
         // The signal the tool gets should the program die (0: none, the tool lives on).
         int deathSignal = 0;
-        // Killed by the program's quick exit (ChildTools::endStopping).
+        // Killed by the program's quick exit (ChildTools::endAtQuickExit).
         bool endsAtQuickExit = false;
         int timeLimitMs = 0;      // 0: none
         QByteArray quitKey = "q"; // what stop() sends first; empty: terminate at once
@@ -83,11 +86,6 @@ public:
     void ensureEnds(int graceMs, int termGraceMs);
     // Kills the group now.
     void kill();
-    // Waits, blocking, up to ms for the tool to end (finished() comes from inside); true when
-    // it has ended. Only for where no event loop may run any more.
-    bool waitForEnd(int ms);
-    // Lets go of a tool that will not end: nobody waits for it any more.
-    void abandon();
     // Stops (SIGSTOP) or continues (SIGCONT) the whole group.
     void setSuspended(bool suspended);
     bool isSuspended() const { return m_suspended; }
@@ -116,6 +114,7 @@ private:
     void readErrors();
     void onFinished(int exitCode, QProcess::ExitStatus status);
     static void keepNewest(QByteArray& kept, const QByteArray& piece, qsizetype limit);
+    void releaseProcess();
 
     Options m_options;
     QPointer<QProcess> m_process;
@@ -128,9 +127,7 @@ private:
     QByteArray m_output;
     QByteArray m_errors;
     QTimer m_timeLimit;
-    QTimer m_escalation;
-    int m_nextSignal = 0;
-    int m_termGraceMs = 0;
+    StopSequence m_stop;
 };
 
 } // namespace clipvane

@@ -1,5 +1,6 @@
 #include "app/capturedialog.h"
 #include "capture/capturecomponent.h"
+#include "capture/capturetext.h"
 #include "capture/linuxcapture.h"
 #include "tests/support/testsupport.h"
 #include "ui_capturedialog.h"
@@ -12,9 +13,11 @@
 using namespace clipvane;
 
 namespace {
-// A device that supports only zoom, and records what it is asked.
+// A device that supports only zoom, and records what it is asked. A stopped recording is
+// finished from the event loop, or when endCheck() says so.
 class FakeCapture : public CaptureComponent {
 public:
+    bool isListing() const override { return false; }
     int deviceCount() const override { return 1; }
     QString deviceName(int) const override { return "Fake Cam"; }
     bool isConnected() const override { return connected; }
@@ -35,9 +38,19 @@ public:
     }
     void stopRecording() override {
         calls << "stop";
+        if (!recording)
+            return;
         recording = false;
+        finishing = true;
+        if (!holdCheck)
+            QTimer::singleShot(0, this, [this] { endCheck(); });
+    }
+    void endCheck() {
+        finishing = false;
+        emit recordingFinished();
     }
     bool isRecording() const override { return recording; }
+    bool isFinishing() const override { return finishing; }
     CaptureStatistics statistics() const override { return {262, 3, 10500}; }
     QList<QSize> frameSizes() const override { return {{1280, 720}, {640, 480}}; }
     QList<FrameRate> frameRates(const QSize& s) const override {
@@ -67,6 +80,7 @@ public:
     }
 
     bool connected = false, live = false, recording = false, startSucceeds = true;
+    bool finishing = false, holdCheck = false;
     int index = -1, sound = -2;
     QSize size{1280, 720};
     FrameRate rate{30000, 1001};
@@ -80,7 +94,10 @@ class TestCaptureDialog : public QObject {
     QTemporaryDir tmp;
 
 private slots:
-    void init() { qunsetenv("CLIPVANE_CAPTURE_TEST_DEVICE"); }
+    void init() {
+        qunsetenv("CLIPVANE_CAPTURE_TEST_DEVICE");
+        qunsetenv("CLIPVANE_FFPROBE");
+    }
 
     void noDevice() {
         LinuxCapture none(nullptr, {tmp.path(), tmp.path(), tmp.path()});
@@ -95,9 +112,10 @@ private slots:
         QCOMPARE(ui->zoomSlider->maximum(), 600);
         w.startCapture();
         w.refreshStatistics();
-        QCOMPARE(ui->statisticsLabel->text(),
-                 QString("No camera or capture card was found. Connect one and open this window "
-                         "again."));
+        // Once the background listings are in.
+        QTRY_COMPARE(ui->statisticsLabel->text(),
+                     QString("No camera or capture card was found. Connect one and open this "
+                             "window again."));
         for (QComboBox* c : {ui->soundCombo, ui->sizeCombo, ui->rateCombo})
             QVERIFY(!c->isEnabled());
         QCOMPARE(ui->soundCombo->currentText(), QString("None"));
@@ -225,22 +243,26 @@ private slots:
                  QString("262 frames (3 dropped) - %1 sec.").arg(QLocale().toString(10.5, 'f', 2)));
         if (course == "stopped") {
             w.stopCapture();
-            QVERIFY(idleShown());
+            QTRY_VERIFY(idleShown());
             w.refreshStatistics(); // the line keeps its last text
             QVERIFY(ui->statisticsLabel->text().startsWith("262 frames"));
         } else if (course == "not saved") {
             // Stop, or Exit: the line says why there is no recording, and Exit stays.
             fake.error = "The recording could not be saved: x.avi is gone.";
             w.exitCapture();
+            QTRY_COMPARE(ui->statisticsLabel->text(), fake.error);
             QVERIFY(idleShown() && w.isVisible());
-            QCOMPARE(ui->statisticsLabel->text(), fake.error);
         } else if (course == "ended") {
             fake.recording = false;
+            fake.finishing = true;
             w.refreshStatistics();
+            fake.endCheck();
             QVERIFY(idleShown());
             QCOMPARE(ui->statisticsLabel->text(), QString("why"));
         } else {
+            // The window goes once the recording is finished.
             w.close();
+            QTRY_VERIFY(w.isHidden());
             QVERIFY(!fake.recording);
             QVERIFY(fake.calls.contains("stop"));
             QCOMPARE(fake.calls.last(), QString("connected=0"));
@@ -255,6 +277,7 @@ private slots:
         CaptureDialog w(nullptr, &capture);
         Ui::CaptureDialog* ui = w.ui();
         w.loadDevices();
+        QTRY_VERIFY(!capture.isListing());
         QCOMPARE(ui->deviceCombo->currentText(), QString("Test Camera"));
         QCOMPARE(ui->sizeCombo->currentText(), QString("1280 x 720"));
         QCOMPARE(ui->rateCombo->currentText(), QString("30 fps"));
@@ -284,7 +307,9 @@ private slots:
         QTRY_VERIFY(!ui->livePictureLabel->pixmap().isNull());
         QTest::qWait(1000);
 
+        // The window goes once the file is finished and checked.
         w.close();
+        QTRY_VERIFY_WITH_TIMEOUT(w.isHidden(), 60000);
         QVERIFY(!test::processAlive(pid));
         QVERIFY(!capture.isRecording());
         QCOMPARE(capture.processId(), 0);
@@ -296,6 +321,78 @@ private slots:
         QCOMPARE(test::streamOf(probe, "audio")["codec_name"].toString(), QString("pcm_s16le"));
         QVERIFY(existing.open(QIODevice::ReadOnly));
         QCOMPARE(existing.readAll(), QByteArray("keep"));
+    }
+
+    // While a recording's file is checked (by a prober that waits to be let go), the window
+    // stays live: Stop has returned, Browse answers, timers fire and the live picture goes on,
+    // but no new recording starts. Then the window shows what the check found.
+    void windowStaysLiveWhileTheRecordingIsChecked_data() {
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("saved") << true;
+        QTest::newRow("no pictures in it") << false;
+    }
+    void windowStaysLiveWhileTheRecordingIsChecked() {
+        QFETCH(bool, saved);
+        qputenv("CLIPVANE_CAPTURE_TEST_DEVICE", "Test Camera");
+        const QString asked = tmp.filePath("asked"), go = tmp.filePath("go");
+        QFile::remove(asked);
+        QFile::remove(go);
+        // (It gives up waiting after a minute, so that a window that waits for it fails.)
+        const QString prober = tmp.filePath("slow-ffprobe");
+        QFile script(prober);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(("#!/bin/sh\ntouch '" + asked + "'\nn=0\nwhile [ ! -e '" + go +
+                      "' ] && [ $n -lt 1200 ]; do sleep 0.05; n=$((n+1)); done\n" +
+                      (saved ? "exec ffprobe \"$@\"\n" : "exit 1\n"))
+                         .toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("CLIPVANE_FFPROBE", prober.toUtf8());
+
+        LinuxCapture capture(nullptr, {tmp.path(), tmp.path(), tmp.path()});
+        int browsed = 0;
+        CaptureDialog w(nullptr, &capture, [&](QWidget*, const QString&) {
+            ++browsed;
+            return QString();
+        });
+        Ui::CaptureDialog* ui = w.ui();
+        w.loadDevices();
+        ui->sizeCombo->setCurrentIndex(ui->sizeCombo->findText("320 x 240"));
+        const QString file = tmp.filePath(saved ? "checked.avi" : "unchecked.avi");
+        ui->captureFileEdit->setText(file);
+        w.show();
+        QTest::mouseClick(ui->startCaptureButton, Qt::LeftButton);
+        QVERIFY(capture.isRecording());
+        QTRY_VERIFY_WITH_TIMEOUT(capture.statistics().frames >= 10, 30000);
+        QTest::mouseClick(ui->stopCaptureButton, Qt::LeftButton);
+        QVERIFY(!capture.isRecording());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(asked), 30000);
+
+        QVERIFY(capture.isFinishing());
+        QVERIFY(!ui->startCaptureButton->isEnabled());
+        QTest::mouseClick(ui->browseButton, Qt::LeftButton);
+        QCOMPARE(browsed, 1);
+        QTimer tick;
+        QSignalSpy ticked(&tick, &QTimer::timeout);
+        tick.start(10);
+        QVERIFY(ticked.wait(10000));
+        QSignalSpy live(&capture, &CaptureComponent::liveFrame);
+        QVERIFY(live.wait(10000));
+        w.startCapture();
+        QVERIFY(!capture.isRecording());
+        QCOMPARE(ui->captureFileEdit->text(), file);
+
+        QFile(go).open(QIODevice::WriteOnly);
+        QTRY_VERIFY_WITH_TIMEOUT(!capture.isFinishing(), 60000);
+        QVERIFY(ui->startCaptureButton->isEnabled());
+        if (saved) {
+            QVERIFY(capture.errorText().isEmpty());
+            QVERIFY(capture.statistics().frames >= 10);
+            QCOMPARE(ui->statisticsLabel->text(), statisticsLine(capture.statistics()));
+        } else {
+            QCOMPARE(ui->statisticsLabel->text(),
+                     "The recording could not be saved: " + file + " holds no pictures.");
+        }
     }
 };
 

@@ -1,8 +1,9 @@
 #include "process/commandline.h"
+#include "process/stopsequence.h"
 #include "process/tooljob.h"
 #include "tests/support/testsupport.h"
 
-#include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,6 +16,16 @@ namespace {
 // A command line that runs a small sh script (the tests' child; the program never uses sh).
 QString sh(const QString& script) {
     return "/bin/sh -c " + quoteArgument(script);
+}
+
+// A process's state as /proc shows it ('T': stopped), or 0.
+char processState(qint64 pid) {
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close > 0 && close + 2 < line.size() ? line.at(close + 2) : 0;
 }
 } // namespace
 
@@ -76,6 +87,81 @@ private slots:
         QVERIFY(result.crashed && result.stopRequested);
         // Nothing of the tool's group is left.
         QTRY_COMPARE(::kill(static_cast<pid_t>(-pid), 0), -1);
+    }
+
+    // The stop sequence, step by step: what it sent (the key by its writer, the signals by
+    // its own account) and how the tool ended. Each tool says when it is ready (its traps set)
+    // and waits for ever unless a step ends it; the grace periods it must not reach are long.
+    void stopSequenceSteps_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<bool>("suspended"); // the group is stopped (SIGSTOP) beforehand
+        QTest::addColumn<bool>("alive");     // what the liveness function says
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<int>("graceMs");
+        QTest::addColumn<int>("termGraceMs");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("exitCode"); // 9: killed
+        const QString endsOnTerm =
+            "trap 'exit 3' TERM; echo ready; while :; do sleep 1 & wait; done";
+        QTest::newRow("ends on the key")
+            << "echo ready; head -c 1 >/dev/null; exit 0" << false << true << QByteArray("q")
+            << 60000 << 60000 << "CONT key" << 0;
+        QTest::newRow("ignores the key: terminated after the grace")
+            << endsOnTerm << false << true << QByteArray("q") << 100 << 60000
+            << "CONT key CONT TERM" << 3;
+        QTest::newRow("stopped: continued, then terminated")
+            << endsOnTerm << true << true << QByteArray() << 0 << 60000 << "CONT TERM" << 3;
+        QTest::newRow("ignores terminate: killed")
+            << "trap '' TERM; echo ready; while :; do sleep 1 & wait; done" << false << true
+            << QByteArray() << 0 << 100 << "CONT TERM KILL" << 9;
+        QTest::newRow("not running, as far as it knows: left alone")
+            << endsOnTerm << false << false << QByteArray("q") << 0 << 0 << "" << 9;
+    }
+    void stopSequenceSteps() {
+        QFETCH(QString, script);
+        QFETCH(bool, suspended);
+        QFETCH(bool, alive);
+        QFETCH(QByteArray, key);
+        QFETCH(int, graceMs);
+        QFETCH(int, termGraceMs);
+        QFETCH(QString, steps);
+        QFETCH(int, exitCode);
+        ToolProcess tool;
+        ToolProcess::Options options;
+        options.keysOnStdin = true;
+        options.standardOutput = ToolProcess::Channel::Keep;
+        QVERIFY(tool.start(QStringList{"/bin/sh", "-c", script}, options));
+        QSignalSpy finished(&tool, &ToolProcess::finished);
+        const qint64 pid = tool.processId();
+        QTRY_VERIFY_WITH_TIMEOUT(tool.output().contains("ready"), 30000);
+        if (suspended) {
+            ::kill(static_cast<pid_t>(-pid), SIGSTOP);
+            QTRY_VERIFY(processState(pid) == 'T');
+        }
+        QStringList sent;
+        StopSequence stop;
+        stop.setTarget({pid, [&] { return alive && tool.isRunning(); },
+                        [&](const QByteArray& bytes) {
+                            sent << "key";
+                            tool.write(bytes);
+                        }});
+        connect(&stop, &StopSequence::signalled, this, [&](int signal) {
+            sent << (signal == SIGCONT ? "CONT" : signal == SIGTERM ? "TERM" : "KILL");
+        });
+        connect(&tool, &ToolProcess::finished, &stop, &StopSequence::cancel);
+        stop.start(key, graceMs, termGraceMs);
+        if (!alive) {
+            QVERIFY(!stop.isActive());
+            QTest::qWait(200);
+            QVERIFY(finished.isEmpty()); // nothing reached it
+            tool.kill();
+        }
+        QVERIFY(finished.wait(30000));
+        const ToolExit exit = finished.first().first().value<ToolExit>();
+        QCOMPARE(exit.exitCode, exitCode);
+        QCOMPARE(exit.crashed, exitCode == 9);
+        QCOMPARE(sent.join(' '), steps);
+        QVERIFY(!stop.isActive());
     }
 
     void toolJobThatCannotStartSaysSo() {

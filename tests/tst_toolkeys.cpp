@@ -146,6 +146,40 @@ private slots:
         ChildTools::instance().sendKey(pid, kPlayerTool, ToolKey::Quit);
     }
 
+    // A tool its owner lets go ends, with whatever it started: destroyed, its group is
+    // killed at once; adopted while being stopped, ChildTools sees the stop through and
+    // deletes it.
+    void toolsLetGoEnd_data() {
+        QTest::addColumn<bool>("adopted");
+        QTest::newRow("destroyed") << false;
+        QTest::newRow("adopted while being stopped") << true;
+    }
+    void toolsLetGoEnd() {
+        QFETCH(bool, adopted);
+        QPointer<ToolProcess> tool = new ToolProcess;
+        ToolProcess::Options o;
+        o.keysOnStdin = true;
+        o.standardOutput = ToolProcess::Channel::Keep;
+        o.quitGraceMs = 100;
+        o.termGraceMs = 100;
+        // It ignores the key and the terminate, and so does its child.
+        QVERIFY(tool->start(
+            QStringList{"/bin/sh", "-c", "trap '' TERM; sleep 60 & echo $!; wait; wait"}, o));
+        const qint64 pid = tool->processId();
+        QTRY_VERIFY(!tool->output().trimmed().isEmpty());
+        const qint64 child = tool->output().trimmed().toLongLong();
+        QVERIFY(test::processAlive(child));
+        if (adopted) {
+            tool->stop();
+            ChildTools::instance().adopt(tool);
+            QVERIFY(tool);
+            QTRY_VERIFY_WITH_TIMEOUT(tool.isNull(), 30000);
+        } else {
+            delete tool;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(pid) && !test::processAlive(child), 30000);
+    }
+
     void unstartableToolGivesNothing() {
         QVERIFY(!ChildTools::instance().start("/nonexistent/fp.dll -i x", {}));
         QVERIFY(!ChildTools::instance().start("", {}));
