@@ -18,10 +18,6 @@
 namespace clipvane {
 
 namespace {
-QString translated(const char* text) {
-    return QCoreApplication::translate("EncoderCommand", text);
-}
-
 // A width and height ("1280x720"); nothing for anything else.
 std::optional<std::pair<int, int>> sizeOf(const QString& text) {
     static const QRegularExpression form(
@@ -53,14 +49,17 @@ std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const Optio
     const std::optional<QString> channels = value(opt::Audio, opt::AudioChannel);
     if (!size || !vbits || !rate || !keep || !speed || !codec || !off || !abits || !sampleRate ||
         !channels)
-        return EncoderCommandError{translated("The option sheet is incomplete.")};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "The option sheet is incomplete.")};
 
     EncoderOptions o;
     if (size->trimmed() != choice::SameAsSource) {
         const auto wh = sizeOf(*size);
         if (!wh)
             return EncoderCommandError{
-                translated("Video Size is not a size of two even numbers such as 1280x720: ") +
+                QCoreApplication::translate(
+                    "EncoderCommand",
+                    "Video Size is not a size of two even numbers such as 1280x720: ") +
                 *size};
         o.width = wh->first;
         o.height = wh->second;
@@ -68,12 +67,16 @@ std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const Optio
     if (vbits->trimmed() != choice::Auto) {
         o.videoKbits = strictNumber(*vbits);
         if (!o.videoKbits || *o.videoKbits <= 0 || *o.videoKbits > 1e6)
-            return EncoderCommandError{translated("Video Bitrate is not a number: ") + *vbits};
+            return EncoderCommandError{
+                QCoreApplication::translate("EncoderCommand", "Video Bitrate is not a number: ") +
+                *vbits};
     }
     if (rate->trimmed() != choice::Auto && rate->trimmed() != choice::SameAsSource) {
         o.frameRate = strictNumber(*rate);
         if (!o.frameRate || *o.frameRate <= 0 || *o.frameRate > 1000)
-            return EncoderCommandError{translated("Video Framerate is not a number: ") + *rate};
+            return EncoderCommandError{
+                QCoreApplication::translate("EncoderCommand", "Video Framerate is not a number: ") +
+                *rate};
     }
     o.keepAspect = *keep != choice::No;
     const QString pace = speed->trimmed();
@@ -84,15 +87,21 @@ std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const Optio
     o.audioOff = *off != QLatin1String("No");
     const std::optional<double> kbits = strictNumber(*abits);
     if (!kbits || *kbits < 0 || *kbits > 1e6)
-        return EncoderCommandError{translated("Audio Bitrate is not a number: ") + *abits};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "Audio Bitrate is not a number: ") +
+            *abits};
     o.audioKbits = *kbits;
     const std::optional<double> hertz = strictNumber(*sampleRate);
     if (!hertz || *hertz <= 0 || *hertz > 1e7 || *hertz != std::floor(*hertz))
-        return EncoderCommandError{translated("Sample Rate is not a number: ") + *sampleRate};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "Sample Rate is not a number: ") +
+            *sampleRate};
     o.sampleRate = static_cast<int>(*hertz);
     const std::optional<double> count = strictNumber(*channels);
     if (!count || *count < 0 || *count > 64)
-        return EncoderCommandError{translated("Audio Channel is not a number: ") + *channels};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "Audio Channel is not a number: ") +
+            *channels};
     o.audioChannels = *count;
     return o;
 }
@@ -215,10 +224,14 @@ std::optional<EncoderCommandError> addFlashArguments(ToolCommand& cmd, const Enc
                                                      const ClipSeconds& clip) {
     const EncoderOptions& o = in.options;
     if (!o.videoKbits)
-        return EncoderCommandError{translated("Video Bitrate is not a number: ") + choice::Auto};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "Video Bitrate is not a number: ") +
+            choice::Auto};
     if (o.sameSizeAsSource())
         return EncoderCommandError{
-            translated("Video Size is not a size of two even numbers such as 1280x720: ") +
+            QCoreApplication::translate(
+                "EncoderCommand",
+                "Video Size is not a size of two even numbers such as 1280x720: ") +
             choice::SameAsSource};
     const QString size = QStringLiteral("%1x%2").arg(o.width).arg(o.height);
     using Q = ToolCommand::Quote;
@@ -253,20 +266,25 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     const std::optional<QString> extension =
         in.profile && !in.profile->isHeading ? outputExtension(in.profile->caption) : std::nullopt;
     if (!extension)
-        return EncoderCommandError{translated("No output profile is selected.")};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
     // A missing time, or an end at 0, is a probe that found no length, never a request for
     // an empty file.
     if (!in.clipStart || !in.clipEnd || *in.clipEnd == 0)
-        return EncoderCommandError{
-            translated("Clipvane could not read the length of this file: it may not be a video.")};
+        return EncoderCommandError{QCoreApplication::translate(
+            "EncoderCommand",
+            "Clipvane could not read the length of this file: it may not be a video.")};
     const qint64 start = *in.clipStart;
     const qint64 end = *in.clipEnd;
     if (end <= start)
-        return EncoderCommandError{translated("The clip is empty: its end ") + clipTimeText(end) +
-                                   translated(" is not after its start ") + clipTimeText(start) +
-                                   QLatin1Char('.')};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "The clip is empty: its end ") +
+            clipTimeText(end) +
+            QCoreApplication::translate("EncoderCommand", " is not after its start ") +
+            clipTimeText(start) + QLatin1Char('.')};
     if (in.outputFolder.isEmpty())
-        return EncoderCommandError{translated("No output folder is set.")};
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "No output folder is set.")};
 
     const OutputName name =
         chooseOutputName(in.outputFolder, outputBaseName(in.inputPath), *extension,

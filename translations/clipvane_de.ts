@@ -209,8 +209,28 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <translation>Es ist kein Ausgabeprofil gewählt.</translation>
     </message>
     <message>
+        <source>Video Size is not a size of two even numbers such as 1280x720: </source>
+        <translation>Die Videogröße ist keine Größe aus zwei geraden Zahlen wie 1280x720: </translation>
+    </message>
+    <message>
+        <source>The option sheet is incomplete.</source>
+        <translation>Die Optionsliste ist unvollständig.</translation>
+    </message>
+    <message>
+        <source>Video Bitrate is not a number: </source>
+        <translation>Die Video-Bitrate ist keine Zahl: </translation>
+    </message>
+    <message>
+        <source>Video Framerate is not a number: </source>
+        <translation>Die Video-Bildrate ist keine Zahl: </translation>
+    </message>
+    <message>
         <source>Audio Bitrate is not a number: </source>
         <translation>Die Audio-Bitrate ist keine Zahl: </translation>
+    </message>
+    <message>
+        <source>Sample Rate is not a number: </source>
+        <translation>Die Abtastrate ist keine Zahl: </translation>
     </message>
     <message>
         <source>Audio Channel is not a number: </source>
@@ -219,14 +239,6 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Clipvane could not read the length of this file: it may not be a video.</source>
         <translation>Clipvane konnte die Länge dieser Datei nicht lesen: Sie ist vielleicht kein Video.</translation>
-    </message>
-    <message>
-        <source>The clip times are not times: </source>
-        <translation>Die Clip-Zeiten sind keine Zeiten: </translation>
-    </message>
-    <message>
-        <source> to </source>
-        <translation> bis </translation>
     </message>
     <message>
         <source>The clip is empty: its end </source>
@@ -239,18 +251,6 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>No output folder is set.</source>
         <translation>Es ist kein Ausgabeordner eingestellt.</translation>
-    </message>
-    <message>
-        <source>Video Size is not a size of two even numbers such as 1280x720: </source>
-        <translation>Die Videogröße ist keine Größe aus zwei geraden Zahlen wie 1280x720: </translation>
-    </message>
-    <message>
-        <source>Video Framerate is not a number: </source>
-        <translation>Die Video-Bildrate ist keine Zahl: </translation>
-    </message>
-    <message>
-        <source>Video Bitrate is not a number: </source>
-        <translation>Die Video-Bitrate ist keine Zahl: </translation>
     </message>
 </context>
 <context>
@@ -1065,6 +1065,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>it is too large</source>
         <translation>sie ist zu groß</translation>
     </message>
+    <message>
+        <source>it is a link to a file that does not hold settings</source>
+        <translation>sie ist ein Verweis auf eine Datei, die keine Einstellungen enthält</translation>
+    </message>
 </context>
 <context>
     <name>SourceList</name>
@@ -1098,11 +1102,30 @@ FFmpeg steht unter der GNU General Public License.</translation>
     </message>
 </context>
 <context>
-    <name>clipvane::BatchRun</name>
+    <name>clipvane::BatchProgress</name>
     <message>
-        <source>Invalid input file name. </source>
-        <translation>Ungültiger Name der Eingabedatei. </translation>
+        <source> To </source>
+        <translation> nach </translation>
     </message>
+    <message>
+        <source>Paused</source>
+        <translation>Angehalten</translation>
+    </message>
+    <message>
+        <source>Time left: </source>
+        <translation>Verbleibende Zeit: </translation>
+    </message>
+    <message>
+        <source>Time left: estimating…</source>
+        <translation>Verbleibende Zeit: wird geschätzt…</translation>
+    </message>
+    <message>
+        <source>Progress....</source>
+        <translation>Fortschritt....</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::BatchRun</name>
     <message>
         <source>This file holds no sound, so there is nothing to write into a sound-only file.</source>
         <translation>Diese Datei enthält keinen Ton, also gibt es nichts, was in eine reine Tondatei geschrieben werden könnte.</translation>
@@ -1120,10 +1143,6 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <translation>Als %1 gespeichert, weil %2 von einer früheren Datei dieses Durchlaufs geschrieben wurde.</translation>
     </message>
     <message>
-        <source> To </source>
-        <translation> nach </translation>
-    </message>
-    <message>
         <source>No log could be written for this file, so Clipvane cannot tell why it might fail.
 </source>
         <translation>Für diese Datei konnte kein Protokoll geschrieben werden, daher kann Clipvane nicht sagen, warum sie fehlschlagen könnte.
@@ -1132,18 +1151,6 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>The encoder tool could not be started.</source>
         <translation>Das Umwandlungsprogramm konnte nicht gestartet werden.</translation>
-    </message>
-    <message>
-        <source>Paused</source>
-        <translation>Angehalten</translation>
-    </message>
-    <message>
-        <source>Time left: </source>
-        <translation>Verbleibende Zeit: </translation>
-    </message>
-    <message>
-        <source>Time left: estimating…</source>
-        <translation>Verbleibende Zeit: wird geschätzt…</translation>
     </message>
     <message>
         <source>The encoder stopped making progress.</source>
@@ -1160,38 +1167,6 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>The encoder stopped with an error (exit code %1).</source>
         <translation>Der Encoder endete mit einem Fehler (Exit-Code %1).</translation>
-    </message>
-    <message>
-        <source>The computer could not be shut down: %1</source>
-        <translation>Der Computer konnte nicht heruntergefahren werden: %1</translation>
-    </message>
-    <message>
-        <source>Conversion completed!</source>
-        <translation>Umwandlung abgeschlossen!</translation>
-    </message>
-    <message>
-        <source>%1 of %2 %3 failed. Hover over a failed row to see why.</source>
-        <translation>%1 von %2 %3 fehlgeschlagen. Zeigen Sie auf eine fehlgeschlagene Zeile, um den Grund zu sehen.</translation>
-    </message>
-    <message>
-        <source>file</source>
-        <translation>Datei</translation>
-    </message>
-    <message>
-        <source>files</source>
-        <translation>Dateien</translation>
-    </message>
-    <message>
-        <source>The output folder %1 could not be opened: no file manager answered (is xdg-open installed?).</source>
-        <translation>Der Ausgabeordner %1 konnte nicht geöffnet werden: Kein Dateimanager hat geantwortet (ist xdg-open installiert?).</translation>
-    </message>
-    <message>
-        <source>Progress....</source>
-        <translation>Fortschritt....</translation>
-    </message>
-    <message>
-        <source>Conversion Canceled by the user!</source>
-        <translation>Umwandlung vom Benutzer abgebrochen!</translation>
     </message>
 </context>
 <context>
@@ -1504,6 +1479,41 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Clipvane Help</source>
         <translation>Clipvane-Hilfe</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::RunCompletion</name>
+    <message>
+        <source>Invalid input file name. </source>
+        <translation>Ungültiger Name der Eingabedatei. </translation>
+    </message>
+    <message>
+        <source>The computer could not be shut down: %1</source>
+        <translation>Der Computer konnte nicht heruntergefahren werden: %1</translation>
+    </message>
+    <message>
+        <source>Conversion completed!</source>
+        <translation>Umwandlung abgeschlossen!</translation>
+    </message>
+    <message>
+        <source>%1 of %2 %3 failed. Hover over a failed row to see why.</source>
+        <translation>%1 von %2 %3 fehlgeschlagen. Zeigen Sie auf eine fehlgeschlagene Zeile, um den Grund zu sehen.</translation>
+    </message>
+    <message>
+        <source>file</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>The output folder %1 could not be opened: no file manager answered (is xdg-open installed?).</source>
+        <translation>Der Ausgabeordner %1 konnte nicht geöffnet werden: Kein Dateimanager hat geantwortet (ist xdg-open installiert?).</translation>
+    </message>
+    <message>
+        <source>Conversion Canceled by the user!</source>
+        <translation>Umwandlung vom Benutzer abgebrochen!</translation>
     </message>
 </context>
 <context>
