@@ -509,9 +509,9 @@ private slots:
     void convertNowDuringAProbeWaitsForIt() {
         // Convert Now pressed while the first of two chosen files is still being examined.
         QSignalSpy ended(&form->batch(), &BatchRun::runFinished);
-        QTimer::singleShot(0, form.get(), [this] { form->convertAll(); });
         dialogAnswer = {clip1s, clip3s};
         form->addFiles();
+        form->convertAll();
         QVERIFY(form->batch().waitingForProbes() || form->batch().isRunning());
         QVERIFY(ended.wait(120000));
         QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
