@@ -286,50 +286,46 @@ private slots:
     // (far from its time limit) and takes no writes; a row removed while it waits is never
     // examined.
     void queueFollowsRemovals_data() {
-        QTest::addColumn<QString>("change");
-        QTest::newRow("row removed while probed") << "remove first";
-        QTest::newRow("row removed while waiting") << "remove second";
-        QTest::newRow("list cleared") << "clear";
+        QTest::addColumn<int>("removed");         // the row removed; -1: the list cleared
+        QTest::addColumn<QStringList>("written"); // the rows filled: name and End
+        QTest::addColumn<QStringList>("started"); // the files the player was started on
+        QTest::newRow("row removed while probed")
+            << 0 << QStringList{"3s.mpg 0:00:03"} << QStringList{"3s.mpg", "a.mpg"};
+        QTest::newRow("row removed while waiting")
+            << 1 << QStringList{"a.mpg 0:00:10"} << QStringList{"a.mpg"};
+        QTest::newRow("list cleared") << -1 << QStringList{} << QStringList{"a.mpg"};
     }
     void queueFollowsRemovals() {
-        QFETCH(QString, change);
+        QFETCH(int, removed);
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, started);
         test::ProgramFolder folder;
         test::HeldPlayer player;
         QVERIFY(player.isValid());
-        const QStringList paths{dir.filePath("a.mpg"), dir.filePath("3s.mpg")};
         SourceList list;
         ProbeQueue queue(list);
         queue.setParallel(1);
         QSignalSpy drained(&queue, &ProbeQueue::drained);
-        QSignalSpy probed(&queue, &ProbeQueue::rowProbed);
-        const int hours = 3600 * 1000;
-        const QList<SourceList::Id> ids = queue.add(paths, hours);
+        QStringList filled;
+        connect(&queue, &ProbeQueue::rowProbed, &queue, [&](quint64 id) {
+            filled << QFileInfo(list.text(id, SourceList::FileName)).fileName() + " " +
+                          list.text(id, SourceList::End);
+        });
+        // A time limit far beyond any wait here.
+        queue.add({dir.filePath("a.mpg"), dir.filePath("3s.mpg")}, 3600 * 1000);
         QTRY_COMPARE_WITH_TIMEOUT(player.started(), QStringList{"a.mpg"}, kWaitMs);
         const qint64 first = player.processId("a.mpg");
-        QVERIFY(test::processAlive(first));
-        if (change == "clear")
+        if (removed < 0)
             list.clearAll();
         else
-            list.removeAt(change == "remove first" ? 0 : 1);
-        if (change == "remove second")
-            player.release("a.mpg");
-        else
-            player.release("3s.mpg");
+            list.removeAt(removed);
+        player.release(removed == 1 ? "a.mpg" : "3s.mpg");
         QVERIFY(drained.wait(kWaitMs));
         QCOMPARE(list.pendingProbes(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(first) || change == "remove second", kWaitMs);
-        const QList<SourceList::Id> filled = change == "clear"
-                                                 ? QList<SourceList::Id>{}
-                                                 : QList{ids[change == "remove first" ? 1 : 0]};
-        QList<SourceList::Id> written;
-        for (const QList<QVariant>& signal : probed)
-            written << signal.at(0).value<quint64>();
-        QCOMPARE(written, filled);
-        for (const SourceList::Id id : filled)
-            QCOMPARE(list.text(id, SourceList::End), QString(id == ids[0] ? "0:00:10" : "0:00:03"));
-        // Only the files still listed were ever started.
-        QCOMPARE(player.started(), change == "remove first" ? (QStringList{"3s.mpg", "a.mpg"})
-                                                            : QStringList{"a.mpg"});
+        QCOMPARE(filled, written);
+        QCOMPARE(player.started(), started);
+        if (removed != 1)
+            QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(first), kWaitMs);
     }
 
     void boundedOutput_data() {
