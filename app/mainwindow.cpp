@@ -354,7 +354,7 @@ WindowParts MainWindow::windowParts() const {
 }
 
 void MainWindow::addFile(const QString& path) {
-    appendAndProbe(m_sources, path);
+    m_probes.add(path);
 }
 
 void MainWindow::addFiles() {
@@ -367,7 +367,7 @@ void MainWindow::addFiles() {
     for (const QString& name : files.names)
         paths.append(files.folder + name);
     // Examined several at a time; a batch started meanwhile waits for the whole choice.
-    appendAndProbe(m_sources, paths, probeParallelism());
+    m_probes.add(paths);
 }
 
 int MainWindow::selectedRow() const {
@@ -393,7 +393,7 @@ void MainWindow::addDroppedFiles(const QStringList& paths) {
                !matchesDropEnding(path);
     });
     // Examined several at a time; a batch started meanwhile waits for the whole drop.
-    appendAndProbe(m_sources, QStringList(paths.cbegin(), refused), probeParallelism());
+    m_probes.add(QStringList(paths.cbegin(), refused));
     if (refused != paths.cend()) {
         if (m_services.messages)
             m_services.messages->information(tr("Only Video files are allowed!"));
@@ -666,8 +666,7 @@ void MainWindow::playSelected() {
 
 void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& badNames) {
     QStringList skipped;
-    bool first = true;
-    m_sources.beginProbe(); // a batch started meanwhile waits for all of them
+    QStringList files;
     for (const QString& name : badNames)
         appendRefused(m_sources, QFileInfo(name).absoluteFilePath(), QLatin1String(kNotUtf8Note));
     for (const QString& path : paths) {
@@ -676,12 +675,12 @@ void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& ba
             skipped.append(path);
             continue;
         }
-        if (first)
+        if (files.isEmpty())
             m_dialogFolder = info.absolutePath(); // as after choosing them with Add Files
-        first = false;
-        addFile(info.absoluteFilePath());
+        files.append(info.absoluteFilePath());
     }
-    m_sources.endProbe();
+    // Examined several at a time; a batch started meanwhile waits for all of them.
+    m_probes.add(files);
     if (!skipped.isEmpty() && m_services.messages)
         m_services.messages->warning(tr("Only files can be added. Not added:\n") +
                                      skipped.join(QLatin1Char('\n')));

@@ -7,6 +7,7 @@
 #include "player/playerstate.h"
 #include "player/previewplayer.h"
 #include "settings/windowstate.h"
+#include "sources/probequeue.h"
 #include "sources/sourcelist.h"
 
 #include <QIcon>
@@ -62,7 +63,8 @@ public:
     // The files named on the command line, added as Add Files adds them; the rest are named
     // in one message. Names that are not valid UTF-8 get rows that say so.
     void addStartupFiles(const QStringList& paths, const QStringList& badNames = {});
-    // Adds one file and examines it (the list's own way in, as a drop of one file).
+    // Adds one file and starts examining it (the list's own way in, as a drop of one file);
+    // returns at once, the row fills in when the probe ends.
     void addFile(const QString& path);
     // The status bar: where converted files go and what happens to files already there.
     void updateStatusBar();
@@ -138,6 +140,8 @@ private:
     ProfilePicker* m_picker = nullptr;
     WindowState m_leftAs; // how the window was left last time
     SourceList m_sources;
+    // Examines the files added, without holding the window; a batch waits for it.
+    ProbeQueue m_probes{m_sources};
     PlayerState m_playerState;
     double m_previewAspect = 0; // the shape of the picture the preview plays
     BatchRun m_batch;

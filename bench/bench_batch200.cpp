@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     QElapsedTimer wall;
     wall.start();
     for (int i = 0; i < kCopies; ++i)
-        appendAndProbe(list, clip);
+        bench::addAndProbe(list, {clip});
     const double addMs = wall.restart();
     QEventLoop untilDone;
     QObject::connect(&run, &BatchRun::runFinished, &untilDone, &QEventLoop::quit);

@@ -68,7 +68,7 @@ int runScenario(const Scenario& s, int rounds) {
             return 1;
         paths << path;
     }
-    appendAndProbe(list, paths, probeParallelism());
+    bench::addAndProbe(list, paths, probeParallelism());
 
     // The commands the batch would start, and the check of each output.
     QList<QStringList> encodes;

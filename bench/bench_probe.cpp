@@ -52,9 +52,9 @@ int main(int argc, char** argv) {
         clock.start();
         if (atOnce == 1) {
             for (const QString& f : files)
-                appendAndProbe(list, f);
+                bench::addAndProbe(list, {f});
         } else {
-            appendAndProbe(list, files, atOnce);
+            bench::addAndProbe(list, files, atOnce);
         }
         const double ms = static_cast<double>(clock.elapsed());
         stall.add(static_cast<double>(latency.worstLatenessMs()));
@@ -110,11 +110,11 @@ int main(int argc, char** argv) {
                 qPrintable(sideBySideMs.text(0)));
     std::printf("  identify and prober side by side, %d files at once : %s ms\n", parallel,
                 qPrintable(sideBySideSeveralMs.text(0)));
-    std::printf("  appendAndProbe, one file at a time                : %s ms\n",
+    std::printf("  probe queue, one file at a time                   : %s ms\n",
                 qPrintable(singleMs.text(0)));
     std::printf("      own CPU %s %% of a core, worst event-loop stall %s ms\n",
                 qPrintable(singleCpu.text(2)), qPrintable(singleStall.text(0)));
-    std::printf("  appendAndProbe, %d at a time                       : %s ms\n", parallel,
+    std::printf("  probe queue, %d at a time                          : %s ms\n", parallel,
                 qPrintable(severalMs.text(0)));
     std::printf("      own CPU %s %% of a core, worst event-loop stall %s ms\n",
                 qPrintable(severalCpu.text(2)), qPrintable(severalStall.text(0)));

@@ -4,8 +4,10 @@
 #include "base/desktopservices.h"
 #include "base/messageboxes.h"
 #include "settings/settingsfile.h"
+#include "sources/probequeue.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
@@ -29,6 +31,20 @@ inline bool ffmpeg(const QStringList& args) {
     QProcess p;
     p.start("ffmpeg", QStringList{"-v", "error", "-y", "-nostdin"} + args);
     return p.waitForFinished(600000) && p.exitCode() == 0;
+}
+
+// Adds the files to the list through a probe queue examining parallel at a time, and waits
+// (running the event loop) until their probes have ended. Returns the new rows' ids.
+inline QList<SourceList::Id> addAndProbe(SourceList& list, const QStringList& paths,
+                                         int parallel = 1) {
+    ProbeQueue queue(list);
+    queue.setParallel(parallel);
+    QEventLoop untilDrained;
+    QObject::connect(&queue, &ProbeQueue::drained, &untilDrained, &QEventLoop::quit);
+    const QList<SourceList::Id> ids = queue.add(paths);
+    if (!queue.isIdle())
+        untilDrained.exec();
+    return ids;
 }
 
 // A program folder with links to the built launchers.

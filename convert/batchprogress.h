@@ -22,9 +22,6 @@ class BatchProgress : public QObject {
 public:
     BatchProgress(BatchRun* run, const SourceList* list, QObject* parent = nullptr);
 
-    bool panelVisible() const { return m_visible; }
-    int itemProgress() const { return m_itemBar; }
-    int totalProgress() const { return m_totalBar; }
     QString elapsedText() const;
     bool clockRunning() const { return m_clock.isActive(); }
 

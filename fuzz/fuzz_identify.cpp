@@ -2,7 +2,7 @@
 // identify parser. Besides crashes and undefined behaviour, a length it reports must read
 // back as a time.
 #include "base/textvalues.h"
-#include "sources/mediaprobe.h"
+#include "sources/probeparse.h"
 
 #include <cstdint>
 #include <cstdio>

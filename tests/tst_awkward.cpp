@@ -99,6 +99,7 @@ private slots:
         for (const QString& line : made) {
             const QString file = line.section('\t', 0, 0);
             form->addFile(media.filePath(file));
+            QVERIFY(test::waitForProbes(list()));
             ids.insert(file, list().idAt(list().count() - 1));
             probedEnd.insert(file, cell(file, SourceList::End));
         }

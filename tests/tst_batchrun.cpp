@@ -174,6 +174,7 @@ private slots:
         QFETCH(QString, container);
         pickProfile(profile);
         form->addFile(clip3s);
+        QVERIFY(test::waitForProbes(list()));
         trim(0, "0:00:01", "0:00:03");
         QStringList captions;
         connect(&form->batchProgress(), &BatchProgress::captionChanged,
@@ -255,6 +256,7 @@ private slots:
             QVERIFY(test::makeClip(file, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25"},
                                    {"-frames:v", "251", "-c:v", "mpeg4"}));
         form->addFile(file);
+        QVERIFY(test::waitForProbes(list()));
         const auto id = list().idAt(0);
         QCOMPARE(list().text(id, SourceList::End), QString("0:00:10"));
         if (!start.isEmpty())
@@ -351,6 +353,7 @@ private slots:
         QFile::copy(clip1s, missing);
         form->addFile(missing);
         form->addFile(clip1s);
+        QVERIFY(test::waitForProbes(list()));
         QFile::remove(missing);
         convertNow();
         QCOMPARE(statuses(), (QStringList{"OK", "", ""}));
@@ -394,6 +397,7 @@ private slots:
         f.write("not a video at all\n");
         f.close();
         form->addFile(broken);
+        QVERIFY(test::waitForProbes(list()));
         trim(0, "", "0:00:02");
         form->addFile(clip1s);
         convertNow();
@@ -508,9 +512,9 @@ private slots:
     void convertNowDuringAProbeWaitsForIt() {
         // Convert Now pressed while the first of two chosen files is still being examined.
         QSignalSpy ended(&form->batch(), &BatchRun::runFinished);
-        QTimer::singleShot(0, form.get(), [this] { form->convertAll(); });
         dialogAnswer = {clip1s, clip3s};
         form->addFiles();
+        form->convertAll();
         QVERIFY(form->batch().waitingForProbes() || form->batch().isRunning());
         QVERIFY(ended.wait(120000));
         QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
@@ -664,6 +668,7 @@ private slots:
 
     void clipDialogTrimsTheConversion() {
         form->addFile(clip3s);
+        QVERIFY(test::waitForProbes(list()));
         const QString videoTime = list().textAt(0, SourceList::VideoTime);
         QTreeView* view = form->ui()->sourceListView;
         view->setCurrentIndex(view->model()->index(0, 0));
@@ -715,6 +720,7 @@ private slots:
         }
         for (const QString& input : inputs)
             form->addFile(input);
+        QVERIFY(test::waitForProbes(list()));
         if (scenario == "failure")
             trim(0, "", "0:00:02");
         QList<qint64> pids;
@@ -779,6 +785,7 @@ private slots:
             form->sheet().setValue("Video Options", "Video Size", size);
             list().clearAll();
             form->addFile(input);
+            QVERIFY(test::waitForProbes(list()));
             trim(0, "0:00:01", "0:00:02");
             convertNow();
             if (input == silent) {
@@ -1005,7 +1012,7 @@ private slots:
             put(out->filePath("clip.flv"), "older output");
         form->addFile(x);
         OtherWindow other;
-        appendAndProbe(other.list, y);
+        test::addAndProbe(other.list, y);
         QSignalSpy otherDone(other.batch.get(), &BatchRun::runFinished);
         connect(
             &form->batch(), &BatchRun::encoderStarted, other.batch.get(),
@@ -1058,6 +1065,7 @@ private slots:
         setSetting("existedfile", "1");
         put(out->filePath("short.flv"), "older output");
         form->addFile(clip1s);
+        QVERIFY(test::waitForProbes(list()));
         qputenv("CLIPVANE_FFPROBE", hangs ? hangingTool().toUtf8() : "/nonexistent/ffprobe");
         const auto restore = qScopeGuard([] { qunsetenv("CLIPVANE_FFPROBE"); });
         form->batch().setLimits({60000, 1500});
@@ -1079,6 +1087,7 @@ private slots:
     void aStalledEncoderIsStopped() {
         form->addFile(clip1s);
         form->addFile(clip1s);
+        QVERIFY(test::waitForProbes(list()));
         form->batch().setLimits({1500, OutputCheck::kTimeoutMs});
         qputenv("CLIPVANE_FFMPEG", hangingTool().toUtf8());
         qint64 stalled = 0;
@@ -1121,6 +1130,7 @@ private slots:
         QCOMPARE(args.badNames.size(), 1);
         form->addStartupFiles(args.files, args.badNames);
         form->addDroppedFiles({QFile::decodeName(bad), clip1s});
+        QVERIFY(test::waitForProbes(list()));
         for (int row : {0, 1})
             QCOMPARE(list().note(list().idAt(row)), QString(kNotUtf8Note));
         convertNow();

@@ -472,6 +472,7 @@ private slots:
         dialogAnswer.clear(); // a cancelled dialog
         form->addFiles();
         SourceList& list = form->sources();
+        QVERIFY(test::waitForProbes(list));
         QCOMPARE(list.count(), 3);
         QCOMPARE((QStringList{list.textAt(0, 0), list.textAt(1, 0), list.textAt(2, 0)}), chosen);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0")); // probed, nothing found
@@ -762,6 +763,61 @@ private slots:
         form->addDroppedFiles({"https://example.org/clip.avi"});
         QCOMPARE(form->sources().count(), 2);
         QCOMPARE(messages.shown.size(), 3);
+    }
+
+    // Convert Now pressed while a dropped file is examined, then the settings dialog opened:
+    // the encoder starts as soon as the examination ends, the dialog still open. The drop
+    // itself returns at once, its row still empty.
+    void encoderStartsWhileASettingsDialogIsOpen() {
+        test::ProgramFolder folder;
+        QTemporaryDir dir;
+        const QString clip = dir.filePath("clip.avi");
+        QVERIFY(test::makeStandardClip(clip, 1.0, "160x120"));
+        writeSetting(settingsFilePath(), "set", "outputfolder", dir.filePath("out"));
+        test::HeldPlayer player;
+        QVERIFY(player.isValid());
+        auto form = makeForm();
+        pick(*form, 1);
+        SourceList& list = form->sources();
+        bool dialogShown = false;
+        bool dialogOpenAtStart = false;
+        int starts = 0;
+        connect(&form->batch(), &BatchRun::encoderStarted, form.get(), [&] {
+            ++starts;
+            auto* dialog = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget());
+            dialogOpenAtStart = dialog != nullptr;
+            if (dialog)
+                dialog->reject();
+        });
+        // Once the player is on the file: Convert Now, then the settings dialog; the player
+        // lets the file go once the dialog shows (a dialog left open a minute is closed).
+        QTimer examined;
+        connect(&examined, &QTimer::timeout, form.get(), [&] {
+            if (player.started().isEmpty())
+                return;
+            examined.stop();
+            form->convertAll();
+            QTimer::singleShot(0, form.get(), [&] {
+                QTimer::singleShot(0, form.get(), [&] {
+                    auto* dialog = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget());
+                    dialogShown = dialog != nullptr;
+                    if (dialog)
+                        QTimer::singleShot(60000, dialog, &QDialog::reject);
+                    player.releaseAll();
+                });
+                form->showSettings();
+            });
+        });
+        examined.start(20);
+        QSignalSpy finished(&form->batch(), &BatchRun::runFinished);
+        form->addDroppedFiles({clip});
+        QCOMPARE(list.pendingProbes(), 1);
+        QCOMPARE(list.textAt(0, SourceList::End), QString());
+        QVERIFY(finished.wait(180000));
+        QVERIFY(dialogShown);
+        QCOMPARE(starts, 1);
+        QVERIFY(dialogOpenAtStart);
+        QCOMPARE(list.textAt(0, SourceList::Status), QString("OK"));
     }
 
     void removeAndClear() {

@@ -89,6 +89,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.addFile(coded);
+        QVERIFY(test::waitForProbes(form.sources()));
         form.ui()->sourceListView->setCurrentIndex(form.sources().index(0, 0));
         form.playSelected();
         PreviewPlayer& player = form.preview();
@@ -114,7 +115,7 @@ private slots:
             QSKIP("needs an X server (scripts/test starts one)");
         test::ProgramFolder folder;
         SourceList list;
-        appendAndProbe(list, coded);
+        test::addAndProbe(list, coded);
         PlayerState state;
         ClipDialog dialog(*ClipOpening::fromSelectedRow(list, 0), &state, &ChildTools::instance(),
                           &list, nullptr);
@@ -160,6 +161,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.addFile(clip);
+        QVERIFY(test::waitForProbes(form.sources()));
         form.ui()->sourceListView->setCurrentIndex(form.sources().index(0, 0));
         QWidget* surface = form.ui()->previewPlayer->videoSurface();
         QTRY_VERIFY_WITH_TIMEOUT(litShare(surface) < 0.05, 5000); // black before anything plays
@@ -202,6 +204,7 @@ private slots:
         form.loadSettings();
         form.show();
         form.addFile(clip);
+        QVERIFY(test::waitForProbes(form.sources()));
         form.ui()->sourceListView->setCurrentIndex(form.sources().index(0, 0));
         qint64 player = 0;
         double lit = 0;

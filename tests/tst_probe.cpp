@@ -5,6 +5,7 @@
 #include "tests/support/testsupport.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
@@ -50,6 +51,9 @@ qint64 peakMemoryKiB() {
 }
 
 // MPlayer echoes the name, and quits before its own ID_LENGTH on a file without video.
+// How long a test waits for what should come within moments.
+constexpr int kWaitMs = 60000;
+
 const QString kPlanted = "tone\nID_VIDEO_ID=0\nID_LENGTH=999\n.mp3";
 } // namespace
 
@@ -117,7 +121,8 @@ private slots:
         qputenv("CLIPVANE_FFPROBE", tag == "no length known" ? "/nonexistent/ffprobe" : "");
         NoPermissionOverride asAnyUser;
         SourceList list;
-        const auto id = appendAndProbe(list, dir.filePath(file), tag == "no answer" ? 1500 : 60000);
+        const auto id =
+            test::addAndProbe(list, dir.filePath(file), tag == "no answer" ? 1500 : 60000);
         const QString end = list.text(id, SourceList::End);
         QCOMPARE(list.text(id, SourceList::VideoTime), end);
         if (because.isEmpty()) {
@@ -156,7 +161,7 @@ private slots:
         qputenv("CLIPVANE_FFPROBE", prober ? "" : "/nonexistent/ffprobe");
         qputenv("CLIPVANE_MPLAYER", "");
         SourceList list;
-        const auto id = appendAndProbe(list, file);
+        const auto id = test::addAndProbe(list, file);
         qputenv("CLIPVANE_FFPROBE", "");
         QVERIFY2(qAbs(list.pictureAspect(id) - aspect) < 0.001,
                  qPrintable(QString::number(list.pictureAspect(id))));
@@ -200,7 +205,7 @@ private slots:
         clock.start();
         // Cleared, the stalled file's probe ends at once, far from its time limit.
         const int limitMs = clear ? 30000 : 6000;
-        const QList<SourceList::Id> ids = appendAndProbe(list, paths, 4, limitMs);
+        const QList<SourceList::Id> ids = test::addAndProbe(list, paths, 4, limitMs);
         QCOMPARE(list.pendingProbes(), 0);
         QCOMPARE(ids.size(), 20);
         if (clear) {
@@ -219,6 +224,108 @@ private slots:
                 QVERIFY2(std::abs(parseTimeText(end).value_or(0) - seconds[r]) <= 1,
                          qPrintable(paths[r] + ": " + end));
         }
+    }
+
+    // Five files two at a time, the second let go first: the rows are there at once and empty,
+    // each fills as its own probe ends, a third probe starts only when one ends, and the list
+    // counts the whole stretch as one pending probe. drained() comes once per stretch.
+    void queueLimitAndOrder() {
+        test::ProgramFolder folder;
+        test::HeldPlayer player;
+        QVERIFY(player.isValid());
+        QStringList paths;
+        for (int i = 0; i < 5; ++i) {
+            paths << dir.filePath(QString("held%1.mpg").arg(i));
+            QVERIFY(QFile::exists(paths.last()) ||
+                    QFile::copy(dir.filePath("3s.mpg"), paths.last()));
+        }
+        const auto name = [&](int i) { return QFileInfo(paths[i]).fileName(); };
+        SourceList list;
+        ProbeQueue queue(list);
+        queue.setParallel(2);
+        QSignalSpy drained(&queue, &ProbeQueue::drained);
+        QList<SourceList::Id> order;
+        bool withinLimit = true;
+        connect(&queue, &ProbeQueue::rowProbed, &queue, [&](quint64 id) {
+            order << id;
+            withinLimit = withinLimit && player.started().size() <= order.size() + 1;
+        });
+        const QList<SourceList::Id> ids = queue.add(paths);
+        QCOMPARE(list.count(), 5);
+        QCOMPARE(list.pendingProbes(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(player.started(), (QStringList{name(0), name(1)}), kWaitMs);
+        QCOMPARE(list.text(ids[0], SourceList::End), QString());
+
+        player.release(name(1));
+        QTRY_COMPARE_WITH_TIMEOUT(order, QList{ids[1]}, kWaitMs);
+        QCOMPARE(list.text(ids[1], SourceList::End), QString("0:00:03"));
+        QCOMPARE(list.text(ids[0], SourceList::End), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(player.started(), (QStringList{name(0), name(1), name(2)}),
+                                  kWaitMs);
+        player.release(name(0));
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 2, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(player.started().size(), 4, kWaitMs);
+        QCOMPARE(drained.size(), 0);
+        player.releaseAll();
+        QVERIFY(drained.wait(kWaitMs));
+        QCOMPARE(order.size(), 5);
+        QVERIFY(withinLimit);
+        QCOMPARE(list.pendingProbes(), 0);
+        for (const SourceList::Id id : ids)
+            QCOMPARE(list.text(id, SourceList::End), QString("0:00:03"));
+
+        // A later file is a new stretch of its own.
+        queue.add(paths[0]);
+        QCOMPARE(list.pendingProbes(), 1);
+        QVERIFY(drained.wait(kWaitMs));
+        QCOMPARE(drained.size(), 2);
+        QCOMPARE(list.pendingProbes(), 0);
+    }
+
+    // A row removed, or the list cleared, while its file is examined ends that probe at once
+    // (far from its time limit) and takes no writes; a row removed while it waits is never
+    // examined.
+    void queueFollowsRemovals_data() {
+        QTest::addColumn<int>("removed");         // the row removed; -1: the list cleared
+        QTest::addColumn<QStringList>("written"); // the rows filled: name and End
+        QTest::addColumn<QStringList>("started"); // the files the player was started on
+        QTest::newRow("row removed while probed")
+            << 0 << QStringList{"3s.mpg 0:00:03"} << QStringList{"3s.mpg", "a.mpg"};
+        QTest::newRow("row removed while waiting")
+            << 1 << QStringList{"a.mpg 0:00:10"} << QStringList{"a.mpg"};
+        QTest::newRow("list cleared") << -1 << QStringList{} << QStringList{"a.mpg"};
+    }
+    void queueFollowsRemovals() {
+        QFETCH(int, removed);
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, started);
+        test::ProgramFolder folder;
+        test::HeldPlayer player;
+        QVERIFY(player.isValid());
+        SourceList list;
+        ProbeQueue queue(list);
+        queue.setParallel(1);
+        QSignalSpy drained(&queue, &ProbeQueue::drained);
+        QStringList filled;
+        connect(&queue, &ProbeQueue::rowProbed, &queue, [&](quint64 id) {
+            filled << QFileInfo(list.text(id, SourceList::FileName)).fileName() + " " +
+                          list.text(id, SourceList::End);
+        });
+        // A time limit far beyond any wait here.
+        queue.add({dir.filePath("a.mpg"), dir.filePath("3s.mpg")}, 3600 * 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(player.started(), QStringList{"a.mpg"}, kWaitMs);
+        const qint64 first = player.processId("a.mpg");
+        if (removed < 0)
+            list.clearAll();
+        else
+            list.removeAt(removed);
+        player.release(removed == 1 ? "a.mpg" : "3s.mpg");
+        QVERIFY(drained.wait(kWaitMs));
+        QCOMPARE(list.pendingProbes(), 0);
+        QCOMPARE(filled, written);
+        QCOMPARE(player.started(), started);
+        if (removed != 1)
+            QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(first), kWaitMs);
     }
 
     void boundedOutput_data() {
@@ -243,7 +350,7 @@ private slots:
         SourceList list;
         QElapsedTimer clock;
         clock.start();
-        const auto id = appendAndProbe(list, dir.filePath("a.mpg"), timeoutMs);
+        const auto id = test::addAndProbe(list, dir.filePath("a.mpg"), timeoutMs);
         QVERIFY(clock.elapsed() < timeoutMs + 3000);
         QCOMPARE(list.text(id, SourceList::Size), QString(ends ? "64x48" : "64x0"));
         QCOMPARE(list.text(id, SourceList::End), QString(ends ? "0:00:10" : ""));
@@ -293,7 +400,7 @@ private slots:
                 list.removeAt(0);
         });
         look.start(50);
-        appendAndProbe(list, {dir.filePath("a.mpg")}, 1, 30000);
+        test::addAndProbe(list, {dir.filePath("a.mpg")}, 1, 30000);
         qputenv("CLIPVANE_MPLAYER", "");
         QCOMPARE(spawned.size(), 2);
         QVERIFY(allAlive);

@@ -122,7 +122,7 @@ private slots:
     void probesRealFile() {
         test::ProgramFolder folder;
         SourceList list;
-        appendAndProbe(list, clip);
+        test::addAndProbe(list, clip);
         QCOMPARE(row(list, 0),
                  (QStringList{clip, "0:00:00", "0:00:02", "640x480", "FMP4", "", "0:00:02"}));
     }
@@ -139,7 +139,7 @@ private slots:
         QFile::remove(path);
         QVERIFY(QFile::copy(clip, path));
         SourceList list;
-        appendAndProbe(list, path);
+        test::addAndProbe(list, path);
         QCOMPARE(list.textAt(0, SourceList::FileName), path);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("640x480"));
         QCOMPARE(list.textAt(0, SourceList::VideoTime), QString("0:00:02"));
@@ -164,7 +164,7 @@ private slots:
         if (kind == "notool")
             QFile::remove(folder.path() + "/mp.dll");
         SourceList list;
-        appendAndProbe(list, kind == "notool" ? clip : path);
+        test::addAndProbe(list, kind == "notool" ? clip : path);
         QCOMPARE(list.count(), 1);
         const QStringList r = row(list, 0);
         QCOMPARE((QStringList{r[1], r[2], r[3], r[4], r[5], r[6]}),
@@ -178,7 +178,7 @@ private slots:
         SourceList list;
         QElapsedTimer clock;
         clock.start();
-        appendAndProbe(list, fifo, 1000);
+        test::addAndProbe(list, fifo, 1000);
         QVERIFY(clock.elapsed() < 10000);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0"));
         QFile::remove(fifo);
@@ -191,7 +191,7 @@ private slots:
             path, {"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100", "-t", "3"},
             {"-c:a", "libmp3lame"}));
         SourceList list;
-        appendAndProbe(list, path);
+        test::addAndProbe(list, path);
         QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0"));
         QCOMPARE(list.textAt(0, SourceList::Format), QString());
         QCOMPARE(list.textAt(0, SourceList::Start), QString("0:00:00"));
@@ -214,7 +214,7 @@ private slots:
             else
                 list.removeAt(1);
         });
-        appendAndProbe(list, clip);
+        test::addAndProbe(list, clip);
         QCOMPARE(list.count(), clear ? 0 : 1);
         if (!clear)
             QCOMPARE(row(list, 0), (QStringList{"/earlier.avi", "", "", "", "", "", ""}));

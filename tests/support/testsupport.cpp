@@ -2,14 +2,85 @@
 
 #include "base/apppaths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QtTest>
+#include <algorithm>
+#include <limits>
 
 namespace clipvane::test {
+
+QList<SourceList::Id> addAndProbe(SourceList& list, const QStringList& paths, int parallel,
+                                  int timeoutMs) {
+    ProbeQueue queue(list);
+    queue.setParallel(parallel);
+    QSignalSpy drained(&queue, &ProbeQueue::drained);
+    const QList<SourceList::Id> ids = queue.add(paths, timeoutMs);
+    // Each probe ends by its own time limit at the latest.
+    const qsizetype rounds = (paths.size() + parallel - 1) / std::max(parallel, 1);
+    const int waitMs = static_cast<int>(
+        std::min<qint64>((timeoutMs + 60000) * (rounds + 1), std::numeric_limits<int>::max()));
+    if (!queue.isIdle() && !QTest::qWaitFor([&] { return !drained.isEmpty(); }, waitMs))
+        QTest::qFail("the probes did not end", __FILE__, __LINE__);
+    return ids;
+}
+
+SourceList::Id addAndProbe(SourceList& list, const QString& path, int timeoutMs) {
+    return addAndProbe(list, QStringList{path}, 1, timeoutMs).value(0);
+}
+
+bool waitForProbes(const SourceList& list, int waitMs) {
+    return QTest::qWaitFor([&] { return list.pendingProbes() == 0; }, waitMs);
+}
+
+HeldPlayer::HeldPlayer() {
+    // The file is the last argument; the note holds the player's process id.
+    QFile script(m_dir.filePath(QStringLiteral("player")));
+    m_ok = m_dir.isValid() && script.open(QIODevice::WriteOnly) &&
+           script.write("#!/bin/sh\n"
+                        "dir='" +
+                        QFile::encodeName(m_dir.path()) +
+                        "'\n"
+                        "for file; do :; done\n"
+                        "name=$(basename \"$file\")\n"
+                        "echo $$ > \"$dir/started.$name.new\"\n"
+                        "mv \"$dir/started.$name.new\" \"$dir/started.$name\"\n"
+                        "while [ ! -e \"$dir/go.$name\" ] && [ ! -e \"$dir/go.all\" ]; do\n"
+                        "    sleep 0.02\n"
+                        "done\n"
+                        "exec mplayer \"$@\"\n") > 0 &&
+           script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    qputenv("CLIPVANE_MPLAYER", script.fileName().toLocal8Bit());
+}
+
+HeldPlayer::~HeldPlayer() {
+    releaseAll();
+    qputenv("CLIPVANE_MPLAYER", "");
+}
+
+QStringList HeldPlayer::started() const {
+    QStringList names = QDir(m_dir.path()).entryList({QStringLiteral("started.*")}, QDir::Files);
+    names.removeIf([](const QString& name) { return name.endsWith(QLatin1String(".new")); });
+    for (QString& name : names)
+        name.remove(0, 8);
+    return names;
+}
+
+qint64 HeldPlayer::processId(const QString& fileName) const {
+    return contents(m_dir.filePath(QStringLiteral("started.") + fileName)).trimmed().toLongLong();
+}
+
+void HeldPlayer::release(const QString& fileName) {
+    QFile(m_dir.filePath(QStringLiteral("go.") + fileName)).open(QIODevice::WriteOnly);
+}
+
+void HeldPlayer::releaseAll() {
+    release(QStringLiteral("all"));
+}
 
 ProgramFolder::ProgramFolder() {
     const QString bin = QStringLiteral(CLIPVANE_BIN_DIR);

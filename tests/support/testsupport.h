@@ -3,6 +3,8 @@
 #include "base/desktopservices.h"
 #include "base/messageboxes.h"
 #include "process/childtools.h"
+#include "sources/probequeue.h"
+#include "sources/sourcelist.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -45,6 +47,37 @@ QStringList hostileNames();
 
 // A file's bytes (empty when it cannot be read).
 QByteArray contents(const QString& path);
+
+// Adds the files to the list through a ProbeQueue examining parallel at a time, and waits
+// until every probe has ended (a failure of the test when they do not, far past their time
+// limits). Returns the new rows' ids.
+QList<SourceList::Id> addAndProbe(SourceList& list, const QStringList& paths, int parallel = 1,
+                                  int timeoutMs = kProbeTimeoutMs);
+SourceList::Id addAndProbe(SourceList& list, const QString& path, int timeoutMs = kProbeTimeoutMs);
+
+// Waits until nothing is being examined for the list (a window adds files without waiting);
+// false when that takes longer than waitMs.
+bool waitForProbes(const SourceList& list, int waitMs = 3 * kProbeTimeoutMs);
+
+// Stands in for MPlayer (CLIPVANE_MPLAYER) while it lives: for each file it is started on it
+// notes the start, then waits until the test lets that file go, and runs the real MPlayer.
+// A probe of a file thus lasts until release().
+class HeldPlayer {
+public:
+    HeldPlayer();
+    ~HeldPlayer(); // lets every file go and puts MPlayer back
+    bool isValid() const { return m_ok; }
+    // The names (without folder) of the files it was started on, in name order.
+    QStringList started() const;
+    // The process id of the player started on the file, 0 when none was.
+    qint64 processId(const QString& fileName) const;
+    void release(const QString& fileName);
+    void releaseAll(); // the files waiting and any to come
+
+private:
+    QTemporaryDir m_dir;
+    bool m_ok = false;
+};
 
 // Whether a process with that id still exists (and is not a zombie).
 bool processAlive(qint64 pid);

@@ -1,0 +1,318 @@
+#include "sources/fileprobe.h"
+
+#include "base/apppaths.h"
+#include "base/textvalues.h"
+#include "process/toolpaths.h"
+#include "process/toolprocess.h"
+#include "sources/probefolders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <utility>
+
+namespace clipvane {
+
+// Splits a tool's output into lines as it arrives (CR or LF ends one, as parseIdentifyOutput
+// reads them) and hands each line on. Keeps only the line being read, cut at kMaxLine: a
+// flood of output costs no memory.
+class LineSplitter {
+public:
+    using Handler = std::function<void(QStringView)>;
+    explicit LineSplitter(Handler onLine) : m_onLine(std::move(onLine)) {}
+
+    void add(QStringView piece) {
+        while (!piece.isEmpty()) {
+            qsizetype end = piece.indexOf(QLatin1Char('\n'));
+            const qsizetype cr = (end < 0 ? piece : piece.first(end)).indexOf(QLatin1Char('\r'));
+            if (cr >= 0)
+                end = cr;
+            const QStringView text = end < 0 ? piece : piece.first(end);
+            m_line += text.first(std::min(text.size(), kMaxLine - m_line.size()));
+            if (end < 0)
+                return;
+            m_onLine(m_line);
+            m_line.clear();
+            piece = piece.sliced(end + 1);
+        }
+    }
+    // Hands on an unfinished last line.
+    void finish() {
+        if (!m_line.isEmpty())
+            m_onLine(m_line);
+        m_line.clear();
+    }
+
+private:
+    static constexpr qsizetype kMaxLine = 4096;
+    Handler m_onLine;
+    QString m_line;
+};
+
+namespace {
+
+QString lastLine(const QString& output) {
+    static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
+    const QStringList lines = output.trimmed().split(lineEnd);
+    return lines.isEmpty() ? QString() : lines.last().trimmed();
+}
+} // namespace
+
+// One tool of a probe: its ToolProcess, its output read line by line as it arrives, and the
+// end of its output (the number or the complaint the probe reads at the end).
+class ProbeTool {
+public:
+    using Ended = std::function<void(const ToolExit& exit, const QString& tail)>;
+
+    ProbeTool(const QString& commandLine, int timeLimitMs, LineSplitter::Handler onLine,
+              Ended ended)
+        : m_lines(onLine ? std::move(onLine) : [](QStringView) {}),
+          m_decoder(QStringDecoder::Utf8) {
+        QObject::connect(&m_tool, &ToolProcess::outputRead, [this](const QByteArray& bytes) {
+            m_lines.add(QString(m_decoder.decode(bytes)));
+        });
+        QObject::connect(&m_tool, &ToolProcess::finished, [this, ended](const ToolExit& exit) {
+            m_lines.finish();
+            ended(exit, QString::fromUtf8(m_tool.output()));
+        });
+        ToolProcess::Options options;
+        options.standardOutput = ToolProcess::Channel::Keep;
+        options.standardError = ToolProcess::Channel::Merge;
+        options.keepBytes = 128 * 1024;
+        // Closing the window ends the program at once; the tool and its children end too.
+        options.deathSignal = SIGKILL;
+        options.endsAtQuickExit = true;
+        options.timeLimitMs = timeLimitMs;
+        if (!m_tool.start(commandLine, options)) {
+            // Reported from the event loop, as every other end is.
+            QTimer::singleShot(0, &m_tool, [ended] {
+                ToolExit exit;
+                exit.started = false;
+                ended(exit, QString());
+            });
+        }
+    }
+    void kill() { m_tool.kill(); }
+    bool isRunning() const { return m_tool.isRunning(); }
+
+private:
+    ToolProcess m_tool;
+    LineSplitter m_lines;
+    QStringDecoder m_decoder;
+};
+
+FileProbe::FileProbe(const QString& path, int timeoutMs, Done done, QObject* parent)
+    : QObject(parent), m_path(path), m_timeoutMs(timeoutMs), m_done(std::move(done)) {
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &FileProbe::stop);
+}
+
+FileProbe::~FileProbe() = default;
+
+void FileProbe::stop() {
+    if (m_finished)
+        return;
+    m_expired = true;
+    for (ProbeTool* tool : {m_player.get(), m_prober.get()})
+        if (tool)
+            tool->kill();
+}
+
+void FileProbe::start() {
+    m_out.note = fileProblem(m_path);
+    if (!m_out.note.isEmpty())
+        return finish();
+    m_toolPath = m_path;
+    if (needsSafeName(m_path)) {
+        m_link = std::make_unique<SafeLink>(m_path);
+        m_toolPath = m_link->path();
+        if (m_toolPath.isEmpty()) {
+            m_out.note = QCoreApplication::translate(
+                "MediaProbe", "Clipvane cannot read this file: its name holds line breaks or "
+                              "control characters. Rename it and add it again.");
+            return finish();
+        }
+    }
+    m_deadline.start(m_timeoutMs);
+    constexpr qsizetype kMaxIds = 64 * 1024;
+    m_player = std::make_unique<ProbeTool>(
+        identifyCommandLine(programFolderWithSlash(), m_toolPath), 0,
+        [this](QStringView line) {
+            if (!line.startsWith(QLatin1String("ID_")))
+                return;
+            m_identifyLines += line;
+            m_identifyLines += QLatin1Char('\n');
+            if (m_identifyLines.size() > kMaxIds)
+                m_identifyLines.remove(
+                    0, m_identifyLines.indexOf(QLatin1Char('\n'),
+                                               m_identifyLines.size() - kMaxIds / 2) +
+                           1);
+        },
+        [this](const ToolExit& exit, const QString& output) { afterIdentify(exit, output); });
+    runProber(durationCommandLine(ffprobeProgram(), m_toolPath), {}, &FileProbe::afterDuration);
+}
+
+void FileProbe::runProber(const QString& commandLine, std::function<void(QStringView)> onLine,
+                          Step next) {
+    // The previous run's tool is still on the stack when its end calls here.
+    m_earlierProber = std::move(m_prober);
+    m_prober = std::make_unique<ProbeTool>(
+        commandLine, 0, std::move(onLine),
+        [this, next](const ToolExit& exit, const QString& output) { (this->*next)(exit, output); });
+}
+
+void FileProbe::afterIdentify(const ToolExit& identify, const QString& output) {
+    m_out.identify = parseIdentifyOutput(m_identifyLines);
+    m_out.identify.length.reset(); // decided below
+    const auto fail = [this](const QString& note) {
+        m_out.note = note;
+        if (m_prober)
+            m_prober->kill(); // its answer no longer matters
+        finish();
+    };
+    if (!identify.started) {
+        const QString player = programFolderWithSlash() + QStringLiteral("/mp.dll");
+        return fail(QFileInfo::exists(player)
+                        ? QCoreApplication::translate("MediaProbe",
+                                                      "The player tool %1 could not be started.")
+                              .arg(QDir::cleanPath(player))
+                        : QCoreApplication::translate(
+                              "MediaProbe", "The player tool %1 is missing; reinstall Clipvane.")
+                              .arg(QDir::cleanPath(player)));
+    }
+    if (!identify.crashed && identify.exitCode == 127) {
+        // The launcher could not run MPlayer and said why on its last line.
+        const QString why = lastLine(output);
+        return fail(why.isEmpty() ? QCoreApplication::translate(
+                                        "MediaProbe", "The player tool could not run MPlayer.")
+                                  : why);
+    }
+    if (m_expired && identify.crashed) {
+        return fail(QCoreApplication::translate("MediaProbe",
+                                                "Clipvane gave up reading this file after %1 s: "
+                                                "it did not answer in time.")
+                        .arg((m_timeoutMs + 999) / 1000));
+    }
+    if (!m_out.identify.hasVideo) {
+        return fail(m_out.identify.hasAudio
+                        ? QCoreApplication::translate(
+                              "MediaProbe", "This file holds sound only, no video picture.")
+                        : QCoreApplication::translate(
+                              "MediaProbe", "Clipvane could not read this file: it may not be a "
+                                            "video, or it may be damaged."));
+    }
+    m_identified = true;
+    if (m_measured)
+        decide();
+}
+
+void FileProbe::proberDone() {
+    m_measured = true;
+    if (m_identified)
+        decide();
+}
+
+void FileProbe::afterDuration(const ToolExit& run, const QString& output) {
+    if (!run.started || run.crashed || run.timedOut)
+        return proberDone();
+    if (run.exitCode != 0) {
+        m_unreadable = true;
+        return proberDone();
+    }
+    m_guessed = output.contains(QLatin1String("Estimating duration from bitrate"));
+    const ContainerFacts facts = parseContainerFacts(output);
+    m_proberAspect = facts.pictureAspect;
+    m_soundless = !facts.hasSound;
+    if (!m_guessed) {
+        m_seconds = facts.seconds;
+        if (m_seconds > 0.0)
+            return proberDone();
+        m_seconds.reset();
+    }
+    if (m_expired) {
+        m_guessOnly = m_guessed;
+        return proberDone();
+    }
+    runProber(
+        packetTimesCommandLine(ffprobeProgram(), m_toolPath),
+        [this](QStringView line) {
+            // pts,dts,duration; a raw stream's packets have only a dts.
+            const QList<QStringView> fields = line.split(QLatin1Char(','));
+            if (fields.size() < 3)
+                return;
+            bool ok = false;
+            double time = fields.at(0).toDouble(&ok);
+            if (!ok)
+                time = fields.at(1).toDouble(&ok);
+            if (!ok || !std::isfinite(time))
+                return;
+            const double duration = fields.at(2).toDouble();
+            const double end = time + (std::isfinite(duration) && duration > 0 ? duration : 0.0);
+            m_first = std::min(m_first.value_or(time), time);
+            m_last = std::max(m_last.value_or(end), end);
+        },
+        &FileProbe::afterPackets);
+}
+
+void FileProbe::afterPackets(const ToolExit& scan, const QString&) {
+    if (scan.succeeded() && m_first && m_last)
+        m_seconds = *m_last - *m_first;
+    else
+        m_guessOnly = m_guessed;
+    proberDone();
+}
+
+void FileProbe::decide() {
+    if (m_unreadable) {
+        // The encoder is FFmpeg too: what its prober cannot open, it cannot convert.
+        m_out.note = QCoreApplication::translate(
+            "MediaProbe", "Clipvane could not read this file: it may not be a video, "
+                          "or it may be damaged.");
+        return finish();
+    }
+    // The prober's shape, else the player's, else square pixels.
+    IdentifyResult& found = m_out.identify;
+    if (m_proberAspect > 0)
+        found.pictureAspect = m_proberAspect;
+    else if (found.pictureAspect <= 0)
+        found.pictureAspect = displayAspect(found.width, found.height, {}, {});
+    found.soundless = m_soundless;
+    std::optional<double> seconds = m_seconds;
+    // The player's length is the fallback, unless it is the same guess from the bit rate.
+    if ((!seconds || *seconds <= 0) && !m_guessOnly)
+        seconds = m_out.identify.seconds;
+    const std::optional<qint64> length = seconds ? shownLength(*seconds) : std::nullopt;
+    if (length) {
+        m_out.identify.length = length;
+        m_out.seconds = *seconds;
+    } else
+        m_out.note = QCoreApplication::translate(
+            "MediaProbe", "Clipvane could not read the length of this file: it may not be a "
+                          "video.");
+    finish();
+}
+
+void FileProbe::finish() {
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_deadline.stop();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            // The tools are done with the file's link before its folder goes.
+            m_player.reset();
+            m_prober.reset();
+            m_earlierProber.reset();
+            m_link.reset();
+            m_done(m_out);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace clipvane

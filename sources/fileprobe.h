@@ -1,0 +1,91 @@
+#pragma once
+
+#include "sources/probeparse.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace clipvane {
+
+class ProbeTool;
+class SafeLink;
+struct ToolExit;
+
+// How long a probe may take before it is given up (a pipe or a stalled network file would
+// otherwise keep it going for ever); the row then shows a failed probe.
+inline constexpr int kProbeTimeoutMs = 60000;
+
+// What a probe learned of one file.
+struct ProbeOutcome {
+    IdentifyResult identify;
+    double seconds = 0; // the exact length that decided End
+    QString note;       // why the file cannot be converted, or empty
+};
+
+// One file's probe, run without waiting: the file check, then, side by side, the player's
+// identify and FFmpeg's prober for the container's duration (which MPlayer misreads for MPEG
+// program and transport streams and for Matroska files written live) and, where the container
+// records none or only guesses one from the bit rate (a raw MPEG video stream, Matroska
+// written to a pipe), the packets' times, from the earliest to the end of the last. The
+// prober's duration, when it has one, decides the length; the player's is the fallback. A
+// name that would confuse the tools reaches them as a link in a private folder.
+//
+// When the time limit (from start()) passes, or stop() is called, the running tools are
+// ended and the probe decides with what it has. done is called once, from the event loop,
+// never from start(); the tools and the link folder are gone by then. When a file cannot be
+// read as a video (missing, a folder, empty, unreadable, sound only, of no known length, a
+// tool missing, no answer in time) the outcome's note says why, in words for the user.
+class FileProbe : public QObject {
+public:
+    using Done = std::function<void(const ProbeOutcome&)>;
+
+    FileProbe(const QString& path, int timeoutMs, Done done, QObject* parent = nullptr);
+    ~FileProbe() override;
+
+    void start();
+    void stop();
+    bool isDone() const { return m_finished; }
+
+private:
+    using Step = void (FileProbe::*)(const ToolExit&, const QString&);
+    void runProber(const QString& commandLine, std::function<void(QStringView)> onLine, Step next);
+    void afterIdentify(const ToolExit& exit, const QString& output);
+    void afterDuration(const ToolExit& exit, const QString& output);
+    void afterPackets(const ToolExit& exit, const QString& output);
+    void proberDone();
+    void decide();
+    void finish();
+
+    const QString m_path;
+    const int m_timeoutMs;
+    Done m_done;
+    ProbeOutcome m_out;
+    QString m_toolPath;
+    std::unique_ptr<SafeLink> m_link;
+    QTimer m_deadline;
+    bool m_expired = false;
+    bool m_finished = false;
+    std::unique_ptr<ProbeTool> m_player;
+    std::unique_ptr<ProbeTool> m_prober;
+    // The prober's earlier run, whose end started the current one: kept until the probe ends.
+    std::unique_ptr<ProbeTool> m_earlierProber;
+    bool m_identified = false; // the player has answered and found a video
+    bool m_measured = false;   // the prober has answered
+
+    // What the tools said.
+    QString m_identifyLines;   // the identify output's ID_ lines, the latest of very many
+    bool m_unreadable = false; // the prober ran and could not open the file as media
+    bool m_guessed = false;    // the prober's duration was a guess from the bit rate
+    bool m_guessOnly = false;  // and the packets could not replace it
+    double m_proberAspect = 0; // the picture's shape as the prober read it
+    bool m_soundless = false;  // the prober found no sound stream
+    std::optional<double> m_seconds;
+    std::optional<double> m_first;
+    std::optional<double> m_last;
+};
+
+} // namespace clipvane

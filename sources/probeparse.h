@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace clipvane {
+
+// What the probe asks its tools, and what it reads from their answers.
+
+// The player tool's identify command for one file. folderWithSlash is the program folder
+// ending in "/"; the tool path is quoted only when the folder holds blanks or quotes.
+QString identifyCommandLine(const QString& folderWithSlash, const QString& filePath);
+
+// The prober's command for a file's container duration and its streams' kinds and picture
+// shapes (KEY=VALUE lines, each stream between [STREAM] and [/STREAM]).
+QString durationCommandLine(const QString& ffprobe, const QString& filePath);
+
+// The prober's command listing every packet's times ("pts,dts,duration" lines).
+QString packetTimesCommandLine(const QString& ffprobe, const QString& filePath);
+
+// What the prober's answer to durationCommandLine says.
+struct ContainerFacts {
+    std::optional<double> seconds; // the container's duration, when it states one
+    double pictureAspect = 0;      // the first picture's display aspect, 0 when unknown
+    bool hasSound = false;         // some audio stream
+};
+ContainerFacts parseContainerFacts(const QString& output);
+
+// A picture's display aspect (width / height) from its stored size and its sample or display
+// aspect ratio ("16:9"; "0:1" or "N/A" when unknown): 0 when it cannot be told.
+double displayAspect(qint64 width, qint64 height, const QString& sampleAspect,
+                     const QString& displayAspectRatio);
+
+// What the identify output says about a file.
+struct IdentifyResult {
+    std::optional<qint64> length;  // hundredths as shown (shownLength), from the last ID_LENGTH
+    std::optional<QString> format; // from the last ID_VIDEO_FORMAT line
+    qint64 width = 0;
+    qint64 height = 0;
+    // False when a width or height line could not be read as a number: the probe stops
+    // there and leaves Start and Size unwritten.
+    bool complete = true;
+    std::optional<double> seconds; // the last ID_LENGTH value, as read
+    double frameRate = 0;          // the last ID_VIDEO_FPS value
+    bool hasVideo = false;         // some ID_VIDEO_ line: the player found a video stream
+    bool hasAudio = false;         // an ID_AUDIO_ID line: the player found a sound stream
+    // The display aspect (width / height): the last positive ID_VIDEO_ASPECT, else the one
+    // the probe decides on; 0 when unknown.
+    double pictureAspect = 0;
+    // Known to hold no sound (the prober listed its streams and found none).
+    bool soundless = false;
+};
+
+// Reads identify output: one KEY=VALUE per line, lines ending in CR LF, LF or CR. Keys are
+// exact; a value is cut at its first "="; the last occurrence of a key wins.
+IdentifyResult parseIdentifyOutput(const QString& output);
+
+} // namespace clipvane
