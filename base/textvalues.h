@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -42,5 +43,10 @@ QString secondsText(qint64 centiseconds);
 std::optional<qint64> shownLength(double seconds);
 // shownLength as time text; empty when there is none.
 QString lengthText(double seconds);
+
+// Text written in Windows-1252, the 8-bit code page of Western Windows systems: Latin-1 with
+// typographic characters in 0x80-0x9F (the five bytes it leaves free read as the control
+// characters of those codes, as Windows reads them).
+QString fromWindows1252(QByteArrayView bytes);
 
 } // namespace clipvane

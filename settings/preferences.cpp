@@ -13,8 +13,36 @@ namespace clipvane {
 
 Preferences::Preferences() : m_filePath(settingsFilePath()) {}
 
+const QList<const char*>& Preferences::pathKeys() {
+    static const QList<const char*> keys{kOutputFolder};
+    return keys;
+}
+
+namespace {
+bool isPathKey(const char* key) {
+    return std::any_of(Preferences::pathKeys().cbegin(), Preferences::pathKeys().cend(),
+                       [key](const char* k) { return qstricmp(k, key) == 0; });
+}
+} // namespace
+
 QString Preferences::value(const char* key) const {
-    return readSetting(m_filePath, QLatin1String(kSection), QLatin1String(key));
+    const SettingsSnapshot file(m_filePath);
+    const QString section = QLatin1String(kSection);
+    if (isPathKey(key)) {
+        if (std::optional<QString> old = file.eightBitValue(section, QLatin1String(key)))
+            return *old;
+    }
+    return file.value(section, QLatin1String(key));
+}
+
+QStringList Preferences::convertedPathKeys() const {
+    const SettingsSnapshot file(m_filePath);
+    QStringList converted;
+    for (const char* key : pathKeys()) {
+        if (file.eightBitValue(QLatin1String(kSection), QLatin1String(key)))
+            converted.append(QLatin1String(key));
+    }
+    return converted;
 }
 
 bool Preferences::setValue(const char* key, const QString& value) const {
@@ -44,6 +72,10 @@ bool Preferences::autoShut() const {
     return value(kAutoShut) == QLatin1String("1");
 }
 
+bool Preferences::nextToSource() const {
+    return value(kNextToSource) == QLatin1String("1");
+}
+
 int Preferences::maxParallel() {
     return std::max(1, QThread::idealThreadCount());
 }
@@ -69,6 +101,7 @@ BatchChoices Preferences::batchChoices() const {
     c.autoShut = autoShut();
     c.threads = value(kThread);
     c.parallel = parallel();
+    c.nextToSource = nextToSource();
     return c;
 }
 
@@ -83,6 +116,7 @@ Preferences::SaveResult Preferences::saveBatchChoices(const BatchChoices& choice
     // "-0" is stored as "0"; 2.5 stays 2.5.
     ok = setValue(kThread, QString::number(threads + 0.0, 'g', 15)) && ok;
     ok = setValue(kParallel, QString::number(std::clamp(choices.parallel, 1, maxParallel()))) && ok;
+    ok = setValue(kNextToSource, QLatin1String(choices.nextToSource ? "1" : "0")) && ok;
     return ok ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 
@@ -93,6 +127,7 @@ RunSettings RunSettings::read(const Preferences& preferences) {
     s.threads = preferences.threads();
     s.parallel = preferences.parallel();
     s.autoShut = preferences.autoShut();
+    s.nextToSource = preferences.nextToSource();
     return s;
 }
 

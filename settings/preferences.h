@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace clipvane {
 
@@ -9,8 +11,9 @@ struct BatchChoices {
     QString outputFolder; // as shown: the stored folder, or the default output folder
     bool overwrite = false;
     bool autoShut = false;
-    QString threads;  // the text typed or stored, read by its leading number on saving
-    int parallel = 1; // files converted at once
+    QString threads;           // the text typed or stored, read by its leading number on saving
+    int parallel = 1;          // files converted at once
+    bool nextToSource = false; // each output beside its source (the output folder if that fails)
 };
 
 // The program's settings in settings.dat: every key, its section and how its text is read,
@@ -26,13 +29,23 @@ public:
     static constexpr const char* kAutoShut = "autoshut";
     static constexpr const char* kThread = "thread";
     static constexpr const char* kParallel = "parallel";
+    // "1": each converted file goes beside its source; anything else: into the output folder.
+    static constexpr const char* kNextToSource = "nexttosource";
+
+    // The keys that hold a path. Older settings files hold paths in an 8-bit code page: a path
+    // whose line is not UTF-8 is read in Windows-1252, and written back in UTF-8 only when the
+    // user saves the settings.
+    static const QList<const char*>& pathKeys();
 
     // The settings file at its usual place (see settingsFilePath()), or the one given.
     Preferences();
     explicit Preferences(const QString& filePath) : m_filePath(filePath) {}
 
     QString filePath() const { return m_filePath; }
+    // The key's value; a path key whose line is not UTF-8 read in Windows-1252.
     QString value(const char* key) const;
+    // The path keys whose values were read in Windows-1252, in pathKeys() order.
+    QStringList convertedPathKeys() const;
     bool setValue(const char* key, const QString& value) const;
 
     // The stored profile entry, as text (the picker decides what it names).
@@ -48,6 +61,8 @@ public:
     bool overwriteExisting() const;
     // Whether the computer is shut down after a batch: only the text "1" says so.
     bool autoShut() const;
+    // Whether converted files go beside their sources: only the text "1" says so.
+    bool nextToSource() const;
     // The encoder's thread count, read as a leading number (0: the encoder decides).
     double threads() const;
     // How many files a batch converts at once: 1 to the number of cores; a missing or bad
@@ -64,8 +79,9 @@ public:
     // is stored), the two flags as a batch reads them, and the thread text as stored.
     BatchChoices batchChoices() const;
     // Saves the dialog's choices: the thread count is the leading number of its text and must
-    // lie between 0 and kMaxThreads, or nothing is written. Otherwise all four keys are
-    // written, the folder without surrounding spaces; WriteFailed when any write failed.
+    // lie between 0 and kMaxThreads, or nothing is written. Otherwise every key of the dialog is
+    // written (in UTF-8), the folder without surrounding spaces; WriteFailed when any write
+    // failed.
     SaveResult saveBatchChoices(const BatchChoices& choices) const;
 
 private:
@@ -79,6 +95,9 @@ struct RunSettings {
     double threads = 0;
     int parallel = 1;      // files converted at once (a change reaches a run under way too)
     bool autoShut = false; // the computer shuts down when the run has ended
+    // Each output goes beside its source; a source folder that cannot be written falls back to
+    // outputFolder.
+    bool nextToSource = false;
     static RunSettings read(const Preferences& preferences);
 };
 

@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QSaveFile>
 #include <QSet>
+#include <QStringDecoder>
 #include <QStringList>
 #include <algorithm>
 #include <atomic>
@@ -285,6 +286,12 @@ struct SettingsDocument {
     QStringList names;
     QHash<QString, qsizetype> sectionOf; // the case-folded name's place in sections
     QList<QList<SettingsEntry>> sections;
+    // The values whose lines are not UTF-8, read in Windows-1252, by eightBitKey.
+    QHash<QString, QString> eightBit;
+
+    static QString eightBitKey(const QString& section, const QString& key) {
+        return section.toCaseFolded() + QChar(0) + key.toCaseFolded();
+    }
 
     const QList<SettingsEntry>* find(const QString& section) const {
         const auto it = sectionOf.constFind(section.toCaseFolded());
@@ -303,6 +310,7 @@ std::shared_ptr<const SettingsDocument> parseDocument(const QByteArray& bytes,
     document->problem = problem;
     qsizetype current = -1; // the section being read, -1 outside the first of a name
     QSet<QString> keys;     // its keys so far, case-folded
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     const char* data = bytes.constData();
     for (qsizetype start = 0, size = bytes.size(); start < size;) {
         const char* newline =
@@ -313,7 +321,16 @@ std::shared_ptr<const SettingsDocument> parseDocument(const QByteArray& bytes,
         start = end + 1;
         if (std::memchr(begin, '\0', length))
             continue;
-        QString line = QString::fromUtf8(begin, length);
+        const QByteArrayView bytesOfLine(begin, length);
+        QString line;
+        bool notUtf8 = false;
+        if (std::any_of(bytesOfLine.begin(), bytesOfLine.end(), [](char c) { return c & 0x80; })) {
+            utf8.resetState();
+            line = utf8.decode(bytesOfLine);
+            notUtf8 = utf8.hasError();
+        } else {
+            line = QString::fromLatin1(bytesOfLine);
+        }
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         QStringView name;
@@ -337,6 +354,16 @@ std::shared_ptr<const SettingsDocument> parseDocument(const QByteArray& bytes,
             continue;
         keys.insert(folded);
         document->sections[current].append({key.toString(), storedValue(raw)});
+        if (notUtf8) {
+            QString old = fromWindows1252(bytesOfLine);
+            if (old.endsWith(QLatin1Char('\r')))
+                old.chop(1);
+            QStringView oldKey, oldRaw;
+            splitKeyLine(old, oldKey, oldRaw);
+            document->eightBit.insert(
+                SettingsDocument::eightBitKey(document->names.at(current), key.toString()),
+                storedValue(oldRaw));
+        }
     }
     return document;
 }
@@ -458,6 +485,14 @@ QString SettingsSnapshot::value(const QString& section, const QString& key) cons
     return QString();
 }
 
+std::optional<QString> SettingsSnapshot::eightBitValue(const QString& section,
+                                                       const QString& key) const {
+    const auto it = m_document->eightBit.constFind(SettingsDocument::eightBitKey(section, key));
+    if (it == m_document->eightBit.cend())
+        return std::nullopt;
+    return *it;
+}
+
 QStringList SettingsSnapshot::sectionNames() const {
     return m_document->names;
 }
@@ -545,6 +580,10 @@ bool replaceSection(const QString& filePath, const QString& section,
         insertLines(file, at >= 0 ? at : file.raw.size(), added);
     }
     return replaceFile(filePath, file);
+}
+
+QByteArray settingsLine(const QString& key, const QString& value) {
+    return keyLine(key, value);
 }
 
 QString quotedWhereNeeded(const QString& value) {

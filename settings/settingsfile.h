@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace clipvane {
@@ -65,6 +66,10 @@ bool writeSettings(const QString& filePath, const QString& section,
 bool replaceSection(const QString& filePath, const QString& section,
                     const QList<SettingsEntry>& entries);
 
+// The line a key and its value are written as (without its line end): "key=value" in UTF-8,
+// line breaks and NUL characters of the value as blanks.
+QByteArray settingsLine(const QString& key, const QString& value);
+
 // The value as it must be written for readSetting to give it back: in double quotes when the
 // reader would otherwise change it (a value in quotes of its own, a tab at an end). Spaces at
 // the ends are never kept.
@@ -89,6 +94,11 @@ public:
     explicit SettingsSnapshot(const QString& filePath);
 
     QString value(const QString& section, const QString& key) const;
+    // The value of a key whose line is not valid UTF-8, read as Windows-1252 (the 8-bit code
+    // page older settings files were written in); nothing for a line that is UTF-8 (value()
+    // reads those) or a key that is not there. value() gives such a line with replacement
+    // characters.
+    std::optional<QString> eightBitValue(const QString& section, const QString& key) const;
     QStringList sectionNames() const;
     QList<SettingsEntry> section(const QString& section) const;
     // As settingsFileProblem says.
