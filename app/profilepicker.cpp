@@ -69,7 +69,8 @@ int ProfilePicker::rowOfPreset(int number) const {
 }
 
 void ProfilePicker::selectStored() {
-    const int index = profileIndexFromSetting(Preferences().profile());
+    // A first start (nothing stored) picks a profile that works for everyone.
+    const int index = startProfileIndex(Preferences().profile());
     m_combo->setCurrentIndex(index - 1);
     const Preset* preset = nullptr;
     const int picked = PresetStore(settingsFilePath()).picked();

@@ -27,7 +27,8 @@ public:
     // Fills the picker from the catalogue and settings.dat's presets; nothing is selected.
     void fill();
     // Selects what was picked when the program last closed: the stored "profile" entry, or
-    // the picked preset when it is still there, usable and of that profile.
+    // the picked preset when it is still there, usable and of that profile. With no "profile"
+    // stored (a first start), the first-start profile.
     void selectStored();
     // The pick: the sheet's values are kept for the profile it showed, then the selected entry
     // sets the sheet (a profile its pick values and remembered values, a preset its own).

@@ -6,6 +6,7 @@
 
 #include <QCollator>
 #include <QCoreApplication>
+#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 
@@ -76,6 +77,17 @@ QList<Preset> PresetStore::load() const {
 }
 
 QList<Preset> PresetStore::loadFrom(const SettingsSnapshot& file) {
+    QList<Preset> presets = loadInFileOrder(file);
+    QCollator order;
+    order.setCaseSensitivity(Qt::CaseInsensitive);
+    order.setNumericMode(true);
+    std::stable_sort(presets.begin(), presets.end(), [&](const Preset& a, const Preset& b) {
+        return order.compare(a.name, b.name) < 0;
+    });
+    return presets;
+}
+
+QList<Preset> PresetStore::loadInFileOrder(const SettingsSnapshot& file) {
     QList<Preset> presets;
     QSet<QString> names; // case-folded, as findByName matches them
     for (const QString& section : file.sectionNames()) {
@@ -94,12 +106,6 @@ QList<Preset> PresetStore::loadFrom(const SettingsSnapshot& file) {
         p.profileIndex = profileOfCaption(p.profileCaption);
         presets.append(p);
     }
-    QCollator order;
-    order.setCaseSensitivity(Qt::CaseInsensitive);
-    order.setNumericMode(true);
-    std::stable_sort(presets.begin(), presets.end(), [&](const Preset& a, const Preset& b) {
-        return order.compare(a.name, b.name) < 0;
-    });
     return presets;
 }
 
@@ -118,23 +124,137 @@ int PresetStore::save(const QString& name, int profileIndex, const OptionSheet& 
     if (clean.isEmpty() || profileIndex < 1 || profileIndex > catalogue.size() ||
         catalogue.at(profileIndex - 1).isHeading)
         return 0;
-    int number = 0;
-    const SettingsSnapshot file(m_filePath);
-    const QList<Preset> presets = loadFrom(file);
-    if (const Preset* same = findByName(presets, clean)) {
-        number = same->number;
-    } else {
-        // A new number, above every preset section there is (damaged ones included).
-        for (const QString& section : file.sectionNames())
-            number = std::max(number, sectionNumber(section));
-        ++number;
+    const Preset* same = findByName(load(), clean);
+    const int number = same ? same->number : freeNumber();
+    return write(number, clean, catalogue.at(profileIndex - 1).caption, editableOptions(sheet))
+               ? number
+               : 0;
+}
+
+int PresetStore::freeNumber(int wanted) const {
+    // Above every preset section there is (damaged ones included), unless wanted is free.
+    int highest = 0;
+    bool wantedTaken = false;
+    for (const QString& section : SettingsSnapshot(m_filePath).sectionNames()) {
+        const int n = sectionNumber(section);
+        highest = std::max(highest, n);
+        wantedTaken = wantedTaken || n == wanted;
     }
-    StoredOptions entries{
-        {QLatin1String(kNameKey), quotedWhereNeeded(clean)},
-        {QLatin1String(kProfileKey), quotedWhereNeeded(catalogue.at(profileIndex - 1).caption)}};
-    for (const auto& [key, value] : editableOptions(sheet))
+    return wanted > 0 && !wantedTaken ? wanted : highest + 1;
+}
+
+bool PresetStore::write(int number, const QString& name, const QString& profileCaption,
+                        const StoredOptions& options) const {
+    StoredOptions entries{{QLatin1String(kNameKey), quotedWhereNeeded(name)},
+                          {QLatin1String(kProfileKey), quotedWhereNeeded(profileCaption)}};
+    for (const auto& [key, value] : options)
         entries.append({key, quotedWhereNeeded(value)});
-    return replaceSection(m_filePath, sectionFor(number), entries) ? number : 0;
+    return replaceSection(m_filePath, sectionFor(number), entries);
+}
+
+bool PresetStore::exportTo(const QString& exportFile, QString* why) const {
+    const QList<Preset> presets = loadInFileOrder(SettingsSnapshot(m_filePath));
+    if (presets.isEmpty()) {
+        if (why)
+            *why = QCoreApplication::translate("Preset", "You have no presets to export.");
+        return false;
+    }
+    // The lines settings.dat has for them, written by the same writer.
+    QByteArray text = "; Clipvane presets\n";
+    for (const Preset& p : presets) {
+        text += '\n' + (QLatin1Char('[') + sectionFor(p.number) + QLatin1Char(']')).toUtf8() + '\n';
+        StoredOptions entries{{QLatin1String(kNameKey), p.name},
+                              {QLatin1String(kProfileKey), p.profileCaption}};
+        entries.append(p.options);
+        for (const auto& [key, value] : entries)
+            text += settingsLine(key, quotedWhereNeeded(value)) + '\n';
+    }
+    QSaveFile file(exportFile);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        if (why)
+            *why = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+namespace {
+// A name no preset has: "Name (2)", "Name (3)", ... within the longest name a preset takes.
+QString freeName(const QString& name, const QList<Preset>& presets) {
+    for (int n = 2;; ++n) {
+        const QString suffix = QStringLiteral(" (%1)").arg(n);
+        const QString candidate =
+            name.left(kMaxPresetNameLength - suffix.size()).trimmed() + suffix;
+        if (!PresetStore::findByName(presets, candidate))
+            return candidate;
+    }
+}
+} // namespace
+
+PresetImport
+PresetStore::importFrom(const QString& importFile,
+                        const std::function<PresetNameClash(const QString& name)>& onClash) const {
+    PresetImport result;
+    const SettingsSnapshot file(importFile);
+    result.problem = file.problem();
+    if (!result.problem.isEmpty())
+        return result;
+    int taken = 0;
+    for (const QString& section : file.sectionNames()) {
+        const int number = sectionNumber(section);
+        if (number == 0)
+            continue;
+        StoredOptions options = file.section(section);
+        bool utf8 = true;
+        for (const auto& entry : std::as_const(options))
+            utf8 = utf8 && !file.eightBitValue(section, entry.first);
+        const QString name = cleanPresetName(take(options, kNameKey));
+        const QString caption = take(options, kProfileKey);
+        const QString shown = name.isEmpty() ? QLatin1Char('[') + section + QLatin1Char(']') : name;
+        QString why;
+        if (name.isEmpty())
+            why = QCoreApplication::translate("Preset", "it has no name");
+        else if (caption.isEmpty())
+            why = QCoreApplication::translate("Preset", "it names no profile");
+        else if (!utf8)
+            why = QCoreApplication::translate("Preset", "it is not UTF-8 text");
+        else if (!profileOfCaption(caption))
+            why = QCoreApplication::translate(
+                      "Preset", "its profile \u201c%1\u201d is not one Clipvane offers")
+                      .arg(caption);
+        else if (taken >= kMaxImportedPresets)
+            why = QCoreApplication::translate("Preset", "the file holds too many presets");
+        if (!why.isEmpty()) {
+            result.skipped.append(QStringLiteral("%1 (%2)").arg(shown, why));
+            continue;
+        }
+        ++taken;
+        const QList<Preset> presets = load();
+        QString savedName = name;
+        int target = 0;
+        if (const Preset* same = findByName(presets, name)) {
+            switch (onClash ? onClash(same->name) : PresetNameClash::KeepBoth) {
+            case PresetNameClash::Replace:
+                target = same->number;
+                savedName = name;
+                break;
+            case PresetNameClash::KeepBoth:
+                savedName = freeName(name, presets);
+                break;
+            case PresetNameClash::Skip:
+                ++result.kept;
+                continue;
+            }
+        }
+        if (target == 0)
+            target = freeNumber(number);
+        if (!write(target, savedName, caption, options)) {
+            result.writeFailed = true;
+            return result;
+        }
+        result.imported.append(savedName);
+    }
+    return result;
 }
 
 bool PresetStore::rename(int number, const QString& name) const {

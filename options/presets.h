@@ -4,6 +4,8 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 namespace clipvane {
 
@@ -32,6 +34,25 @@ QString cleanPresetName(const QString& typed);
 // Picks a preset: the rows get what a first pick of its profile gives, then the preset's
 // values (those its rows still offer).
 void applyPreset(OptionSheet& sheet, const Preset& preset);
+
+// What an import does with a preset whose name one of the user's presets has (in any case).
+enum class PresetNameClash {
+    Replace,  // the imported preset takes the place of the user's
+    KeepBoth, // the imported preset is saved under a name of its own ("Name (2)")
+    Skip,     // the user's preset stays, the imported one is not saved
+};
+
+// What an import did.
+struct PresetImport {
+    QString problem;          // why the file could not be read at all; nothing was imported
+    QStringList imported;     // the names the imported presets were saved under, in file order
+    QStringList skipped;      // the presets that could not be imported, each with why
+    int kept = 0;             // presets left out because the user kept their own (Skip)
+    bool writeFailed = false; // settings.dat could not be written; the import stopped there
+};
+
+// The most presets one import takes; the rest of a larger file is skipped.
+inline constexpr int kMaxImportedPresets = 500;
 
 // The presets in settings.dat, one section "preset.<number>" each with the keys "name",
 // "profile" (the catalogue caption) and one "Category/Caption" key per row. A section without
@@ -63,6 +84,19 @@ public:
     int picked() const;
     bool setPicked(int number) const;
 
+    // Writes every preset to a file of its own, to share: UTF-8 text holding the same
+    // "[preset.<number>]" sections as settings.dat, in the order settings.dat has them. False
+    // (why says it) when there is no preset or the file cannot be written.
+    bool exportTo(const QString& exportFile, QString* why = nullptr) const;
+    // Adds the presets of such a file (settings.dat itself will do) in its order. A preset
+    // without a name or profile, of a profile this catalogue lacks or not in UTF-8 is skipped
+    // and named; the others are imported. A name that is taken is decided by onClash. An
+    // imported preset keeps its section number when that is free here, so a file imported
+    // into a settings file without presets gives back the exported sections byte for byte.
+    PresetImport
+    importFrom(const QString& importFile,
+               const std::function<PresetNameClash(const QString& name)>& onClash) const;
+
     static QString sectionFor(int number);
     static constexpr const char* kPickedSection = "presets";
     static constexpr const char* kPickedKey = "picked";
@@ -71,6 +105,13 @@ public:
 
 private:
     static QList<Preset> loadFrom(const SettingsSnapshot& file);
+    // The presets in file order.
+    static QList<Preset> loadInFileOrder(const SettingsSnapshot& file);
+    // Writes a preset's section as save() writes it.
+    bool write(int number, const QString& name, const QString& profileCaption,
+               const StoredOptions& options) const;
+    // A section number no section of settings.dat has, preferring wanted.
+    int freeNumber(int wanted = 0) const;
 
     QString m_filePath;
 };

@@ -149,6 +149,19 @@ int profileIndexFromSetting(const QString& stored) {
     return static_cast<int>(index);
 }
 
+int firstStartProfileIndex() {
+    const QList<ProfileEntry>& catalogue = profileCatalogue();
+    for (qsizetype i = 0; i < catalogue.size(); ++i) {
+        if (catalogue.at(i).caption == QLatin1String("MP4 Video H.264 + AAC(*.mp4)"))
+            return int(i) + 1;
+    }
+    return 0;
+}
+
+int startProfileIndex(const QString& stored) {
+    return stored.isEmpty() ? firstStartProfileIndex() : profileIndexFromSetting(stored);
+}
+
 std::optional<QString> outputExtension(const QString& caption) {
     const qsizetype open = caption.indexOf(QLatin1String("(*"));
     if (open < 0)

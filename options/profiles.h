@@ -37,6 +37,12 @@ void applyProfilePick(OptionSheet& sheet, int index);
 
 // The 1-based entry named by the "profile" setting, or 0 when it names none.
 int profileIndexFromSetting(const QString& stored);
+// The entry picked when no profile was ever stored (a first start): MP4 with H.264 and AAC,
+// which every device and browser plays.
+int firstStartProfileIndex();
+// The entry a start picks for the stored "profile" text: the first-start entry when nothing is
+// stored, else the entry the text names (0 when it names none).
+int startProfileIndex(const QString& stored);
 
 // The output extension of a profile caption: the text between its "(*" and the ")" after
 // it (".flv", ".webm"), or nothing for a caption without one.
