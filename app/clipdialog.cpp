@@ -125,7 +125,7 @@ void ClipDialog::onEndSliderReleased() {
 void ClipDialog::accept() {
     if (m_session.ok(*m_list) == ClipSession::OkResult::Refused) {
         if (m_messages)
-            m_messages->error(QLatin1String(ClipSession::kRefusal));
+            m_messages->error(ClipSession::refusal());
         return;
     }
     QDialog::accept();

@@ -238,6 +238,8 @@ void MainWindow::connectActions() {
     connect(m_ui->actionResetToProfile, &QAction::triggered, this, &MainWindow::resetToProfile);
     connect(m_ui->actionSaveAsPreset, &QAction::triggered, this, &MainWindow::saveAsPreset);
     connect(m_ui->actionManagePresets, &QAction::triggered, this, &MainWindow::managePresets);
+    connect(m_ui->actionExportPresets, &QAction::triggered, this, &MainWindow::exportPresets);
+    connect(m_ui->actionImportPresets, &QAction::triggered, this, &MainWindow::importPresets);
     connect(m_picker, &ProfilePicker::pickChanged, this, &MainWindow::followPick);
     m_ui->optionSheetView->setContextActions(
         {m_ui->actionResetToProfile, m_ui->actionSaveAsPreset});
@@ -287,13 +289,18 @@ void MainWindow::loadSettings() {
     // A settings file that cannot be read at all is said once, with where it is (once the
     // window shows, so the message takes the status bar's place).
     const QString problem = settingsFileProblem(settingsFilePath());
+    QString note;
     if (!problem.isEmpty())
-        QTimer::singleShot(0, this, [this, problem] {
-            statusBar()->showMessage(
-                tr("Clipvane cannot read its settings file %1 (%2); it uses its "
-                   "defaults.")
-                    .arg(QDir::toNativeSeparators(settingsFilePath()), problem));
-        });
+        note = tr("Clipvane cannot read its settings file %1 (%2); it uses its "
+                  "defaults.")
+                   .arg(QDir::toNativeSeparators(settingsFilePath()), problem);
+    // A path an older program wrote in its 8-bit code page is read as such, and said.
+    else if (const QStringList old = Preferences().convertedPathKeys(); !old.isEmpty())
+        note = tr("%1 in settings.dat was written in an older encoding (Windows-1252) and has "
+                  "been read as such; it is stored in UTF-8 when you save the settings.")
+                   .arg(old.join(QStringLiteral(", ")));
+    if (!note.isEmpty())
+        QTimer::singleShot(0, this, [this, note] { statusBar()->showMessage(note); });
 }
 
 void MainWindow::saveSettings() {
@@ -343,8 +350,17 @@ void MainWindow::saveAsPreset() {
 }
 
 void MainWindow::managePresets() {
-    PresetsDialog dialog(m_picker->presets(), this);
-    if (dialog.exec() == QDialog::Accepted)
+    PresetsDialog dialog(m_picker->presets(), this, m_services.presetFiles, m_services.messages);
+    if (dialog.exec() == QDialog::Accepted || dialog.presetsWritten())
+        m_picker->reload();
+}
+
+void MainWindow::exportPresets() {
+    exportPresetFile(this, m_services.presetFiles, m_services.messages);
+}
+
+void MainWindow::importPresets() {
+    if (importPresetFile(this, m_services.presetFiles, m_services.messages))
         m_picker->reload();
 }
 
@@ -435,12 +451,17 @@ void MainWindow::updateStatusBar() {
     // The selected row's file as the next run would write it, else the folder.
     const int row = selectedRow();
     const QString planned = row >= 0 ? plannedOutput(row) : QString();
-    m_outputStatus->setText(
-        tr("Output: %1 \u00b7 %2")
-            .arg(planned.isEmpty() ? QDir::toNativeSeparators(preferences.effectiveOutputFolder())
-                                   : planned,
-                 preferences.overwriteExisting() ? tr("overwrite existing files")
-                                                 : tr("keep existing files")));
+    QString where = planned;
+    if (where.isEmpty()) {
+        where = QDir::toNativeSeparators(preferences.effectiveOutputFolder());
+        if (preferences.nextToSource())
+            where =
+                tr("beside each source file (where that folder cannot be written: %1)").arg(where);
+    }
+    m_outputStatus->setText(tr("Output: %1 \u00b7 %2")
+                                .arg(where, preferences.overwriteExisting()
+                                                ? tr("overwrite existing files")
+                                                : tr("keep existing files")));
 }
 
 void MainWindow::convertAll() {
@@ -505,9 +526,13 @@ void MainWindow::showHelp() {
 }
 
 void MainWindow::quit() {
-    // The preview quits and its clock stops before the window closes.
-    m_preview.quit();
-    close();
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    // The preview's player is told to quit ("q", ended should it not listen) and its clock
+    // stops; the window closes once the player has gone, so that it ends as a player ends and
+    // is not killed with the program.
+    m_preview.quitThen([this] { close(); });
 }
 
 void MainWindow::highlightToolButton(QToolButton* button) {
@@ -541,8 +566,8 @@ void MainWindow::showEvent(QShowEvent* event) {
             if (!restoreSplitters(windowParts(), m_leftAs))
                 fitOptionsPane();
             if (!restoreColumns(windowParts(), m_leftAs))
-                fitColumns(m_ui->sourceListView, {"", "0:00:00", "0:00:00", "1920x1080", "MPEG-4",
-                                                  "Processing", "0:00:00"});
+                fitColumns(m_ui->sourceListView, {"", "0:00:00.50", "0:00:00.50", "1920x1080",
+                                                  "MPEG-4", "Processing", "0:00:00"});
         });
     }
 }
@@ -607,9 +632,15 @@ void MainWindow::showItemPage(int row) {
 }
 
 QString MainWindow::plannedOutput(int row) const {
-    const QString path =
-        plannedOutputPath(m_sources, row, m_sheet, m_picker ? m_picker->profileIndex() : 0,
-                          RunSettings::read(Preferences()));
+    const RunSettings settings = RunSettings::read(Preferences());
+    const QString path = plannedOutputPath(m_sources, row, m_sheet,
+                                           m_picker ? m_picker->profileIndex() : 0, settings);
+    if (path.isEmpty())
+        return path;
+    // Beside the source was asked for, and its folder takes no new files.
+    if (outputPlace(m_sources.textAt(row, SourceList::FileName), settings).fellBack)
+        return tr("%1 (the source's own folder cannot be written)")
+            .arg(QDir::toNativeSeparators(path));
     return QDir::toNativeSeparators(path);
 }
 
@@ -668,7 +699,7 @@ void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& ba
     QStringList skipped;
     QStringList files;
     for (const QString& name : badNames)
-        appendRefused(m_sources, QFileInfo(name).absoluteFilePath(), QLatin1String(kNotUtf8Note));
+        appendRefused(m_sources, QFileInfo(name).absoluteFilePath(), notUtf8Note());
     for (const QString& path : paths) {
         const QFileInfo info(path); // a relative name is taken from the current folder
         if (!info.isFile()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/presetfiles.h"
 #include "convert/batchprogress.h"
 #include "convert/batchrun.h"
 #include "convert/runcompletion.h"
@@ -42,6 +43,9 @@ struct MainWindowServices {
     std::function<QStringList(QWidget* parent, const QString& startFolder)> openFiles;
     // Ends the program once the window has saved its settings.
     std::function<void()> endProcess;
+    // The files presets are exported to and imported from, and the question for a name that
+    // is taken; empty members ask with Qt's own dialogs.
+    PresetFileDialogs presetFiles;
 };
 
 // The main window: the video list, the profile picker and option sheet, the preview, and the
@@ -89,6 +93,9 @@ public slots:
     void saveAsPreset();
     // "Manage Presets...": renames and deletes the user's presets.
     void managePresets();
+    // "Export Presets..." and "Import Presets...": the user's presets to and from a file.
+    void exportPresets();
+    void importPresets();
     void addFiles();
     void removeSelectedFile();
     void clearFiles();
@@ -152,6 +159,7 @@ private:
     QMenu* m_contextMenu = nullptr;
     QAction* m_showLogAction = nullptr;
     bool m_settingsSaved = false;
+    bool m_quitting = false; // Exit waits for the preview's player to end
     bool m_optionsPaneFitted = false;
     QList<QToolButton*> m_toolButtons;
     QToolButton* m_shutdownStatus = nullptr; // shows while the computer shuts down when done

@@ -5,6 +5,8 @@
 #include "ui_playerwidget.h"
 
 #include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
 #include <QTimer>
 #include <cmath>
 
@@ -19,6 +21,7 @@ PlayerWidget::PlayerWidget(QWidget* parent)
     black.setColor(QPalette::Window, Qt::black);
     m_ui->videoArea->setPalette(black);
     m_ui->videoArea->installEventFilter(this);
+    m_ui->videoSurface->installEventFilter(this);
     // The slider seeks when the mouse lets go of it, whether it was dragged or clicked.
     m_ui->positionSlider->installEventFilter(this);
     m_ui->positionSlider->setTracking(true);
@@ -52,6 +55,17 @@ void PlayerWidget::setPlayer(PreviewPlayer* player) {
         if (!m_ui->positionSlider->isSliderDown()) // the user's hand wins over the clock
             m_ui->positionSlider->setValue(value);
     });
+    connect(m_player, &PreviewPlayer::playerStarted, this, [this] { m_lastPicture = QPixmap(); });
+    connect(m_player, &PreviewPlayer::playerEnded, this, &PlayerWidget::keepLastPicture);
+}
+
+void PlayerWidget::keepLastPicture() {
+    QWidget* surface = m_ui->videoSurface;
+    QScreen* screen = surface->screen();
+    // The picture the player left in the surface's own window, taken before anything covers it.
+    m_lastPicture =
+        surface->isVisible() && screen ? screen->grabWindow(surface->winId()) : QPixmap();
+    surface->update();
 }
 
 void PlayerWidget::setPictureAspect(double aspect) {
@@ -85,6 +99,7 @@ void PlayerWidget::stop() {
     if (!m_player)
         return;
     m_player->stop();
+    m_lastPicture = QPixmap();
     // Once the player has let go of the surface, it is black again.
     QTimer::singleShot(PreviewPlayer::kQuitGraceMs, m_ui->videoSurface,
                        qOverload<>(&QWidget::update));
@@ -118,6 +133,14 @@ void PlayerWidget::seekToSlider() {
 bool PlayerWidget::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_ui->videoArea && event->type() == QEvent::Resize)
         fitSurface();
+    // Over its black background, the last picture of a player that has ended.
+    if (watched == m_ui->videoSurface && event->type() == QEvent::Paint &&
+        !m_lastPicture.isNull()) {
+        QPainter painter(m_ui->videoSurface);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(m_ui->videoSurface->rect(), m_lastPicture);
+        return true;
+    }
     // After the slider itself has taken the release.
     if (watched == m_ui->positionSlider && event->type() == QEvent::MouseButtonRelease)
         QTimer::singleShot(0, this, &PlayerWidget::seekToSlider);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 #include <memory>
 
@@ -30,6 +31,8 @@ public:
 
     Ui::PlayerWidget* ui() const { return m_ui.get(); }
     QWidget* videoSurface() const;
+    // Whether the surface shows the picture of a player that has ended.
+    bool keepsLastPicture() const { return !m_lastPicture.isNull(); }
 
 signals:
     // Play was pressed.
@@ -49,10 +52,15 @@ protected:
 
 private:
     void fitSurface();
+    // The player has ended by itself: its last picture is kept and painted whenever the
+    // surface is uncovered, so that nothing paints black over it; a picture that cannot be
+    // taken leaves the surface cleared whole.
+    void keepLastPicture();
 
     std::unique_ptr<Ui::PlayerWidget> m_ui;
     PreviewPlayer* m_player = nullptr;
     double m_aspect = 0;
+    QPixmap m_lastPicture;
 };
 
 } // namespace clipvane

@@ -13,22 +13,16 @@ constexpr int kNumberRole = Qt::UserRole + 1;
 constexpr int kNameRole = Qt::UserRole + 2; // the name before this edit
 } // namespace
 
-PresetsDialog::PresetsDialog(const QList<Preset>& presets, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::PresetsDialog>()), m_presets(presets) {
+PresetsDialog::PresetsDialog(const QList<Preset>& presets, QWidget* parent,
+                             const PresetFileDialogs& files, MessageBoxes* messages)
+    : QDialog(parent), m_ui(std::make_unique<Ui::PresetsDialog>()), m_files(files),
+      m_messages(messages) {
     m_ui->setupUi(this);
     setModal(true);
     applySkin(this);
-    m_filling = true;
-    for (const Preset& p : presets) {
-        auto* item = new QListWidgetItem(p.name, m_ui->presetList);
-        item->setData(kNumberRole, p.number);
-        item->setData(kNameRole, p.name);
-        item->setFlags(item->flags() | Qt::ItemIsEditable);
-        if (!p.isUsable())
-            item->setToolTip(p.problem());
-    }
-    m_filling = false;
-    m_ui->presetList->setCurrentRow(0);
+    fill(presets);
+    connect(m_ui->exportButton, &QPushButton::clicked, this, &PresetsDialog::exportPresets);
+    connect(m_ui->importButton, &QPushButton::clicked, this, &PresetsDialog::importPresets);
     connect(m_ui->presetList, &QListWidget::itemChanged, this, &PresetsDialog::onItemChanged);
     connect(m_ui->presetList, &QListWidget::currentRowChanged, this, &PresetsDialog::showSelected);
     connect(m_ui->renameButton, &QPushButton::clicked, this, &PresetsDialog::renameSelected);
@@ -39,6 +33,23 @@ PresetsDialog::PresetsDialog(const QList<Preset>& presets, QWidget* parent)
 }
 
 PresetsDialog::~PresetsDialog() = default;
+
+void PresetsDialog::fill(const QList<Preset>& presets) {
+    m_presets = presets;
+    m_removed.clear();
+    m_filling = true;
+    m_ui->presetList->clear();
+    for (const Preset& p : presets) {
+        auto* item = new QListWidgetItem(p.name, m_ui->presetList);
+        item->setData(kNumberRole, p.number);
+        item->setData(kNameRole, p.name);
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        if (!p.isUsable())
+            item->setToolTip(p.problem());
+    }
+    m_filling = false;
+    m_ui->presetList->setCurrentRow(0);
+}
 
 void PresetsDialog::showSelected() {
     QListWidgetItem* item = m_ui->presetList->currentItem();
@@ -95,17 +106,45 @@ void PresetsDialog::onItemChanged(QListWidgetItem* item) {
         m_ui->noteLabel->setText(refusal);
 }
 
-void PresetsDialog::accept() {
+bool PresetsDialog::saveChanges() {
     QList<std::pair<int, QString>> renames;
+    bool changed = !m_removed.isEmpty();
     for (int i = 0; i < m_ui->presetList->count(); ++i) {
         const QListWidgetItem* item = m_ui->presetList->item(i);
-        renames.append({item->data(kNumberRole).toInt(), item->text()});
+        const int number = item->data(kNumberRole).toInt();
+        renames.append({number, item->text()});
+        for (const Preset& p : std::as_const(m_presets))
+            changed = changed || (p.number == number && p.name != item->text());
     }
+    if (!changed)
+        return true;
     if (!PresetStore(settingsFilePath()).applyEdits(renames, m_removed)) {
         m_ui->noteLabel->setText(tr("The changes could not be saved to settings.dat."));
-        return;
+        return false;
     }
-    QDialog::accept();
+    m_written = true;
+    return true;
+}
+
+void PresetsDialog::accept() {
+    if (saveChanges())
+        QDialog::accept();
+}
+
+void PresetsDialog::exportPresets() {
+    if (!saveChanges())
+        return;
+    fill(PresetStore(settingsFilePath()).load());
+    exportPresetFile(this, m_files, m_messages);
+    showSelected();
+}
+
+void PresetsDialog::importPresets() {
+    if (!saveChanges())
+        return;
+    m_written = importPresetFile(this, m_files, m_messages) || m_written;
+    fill(PresetStore(settingsFilePath()).load());
+    showSelected();
 }
 
 } // namespace clipvane

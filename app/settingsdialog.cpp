@@ -41,6 +41,8 @@ SettingsDialog::~SettingsDialog() = default;
 void SettingsDialog::loadSettings() {
     const BatchChoices c = Preferences().batchChoices();
     m_ui->outputFolderEdit->setText(c.outputFolder);
+    m_ui->inOutputFolderRadio->setChecked(!c.nextToSource);
+    m_ui->nextToSourceRadio->setChecked(c.nextToSource);
     m_ui->keepExistingRadio->setChecked(!c.overwrite);
     m_ui->overwriteRadio->setChecked(c.overwrite);
     m_ui->autoShutdownCheck->setChecked(c.autoShut);
@@ -52,6 +54,7 @@ void SettingsDialog::loadSettings() {
 void SettingsDialog::accept() {
     BatchChoices c;
     c.outputFolder = m_ui->outputFolderEdit->text();
+    c.nextToSource = m_ui->nextToSourceRadio->isChecked();
     c.overwrite = !m_ui->keepExistingRadio->isChecked();
     c.autoShut = m_ui->autoShutdownCheck->isChecked();
     c.threads = m_ui->threadsEdit->text();

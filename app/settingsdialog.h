@@ -21,8 +21,9 @@ using FolderPicker =
 // Qt's own folder dialog, titled "Clipvane", that offers only folders.
 std::optional<QString> pickFolder(QWidget* parent, const QString& startFolder);
 
-// The settings dialog "Video Options": output folder, what to do with an existing output,
-// shutdown after a batch, the encoder's thread count and how many files convert at once.
+// The settings dialog "Video Options": output folder and whether outputs go there or beside
+// their sources, what to do with an existing output, shutdown after a batch, the encoder's
+// thread count and how many files convert at once.
 // Each opening reads settings.dat afresh (loadSettings); only OK writes it. Without a picker
 // it uses pickFolder, without message boxes real ones over the dialog.
 class SettingsDialog : public QDialog {

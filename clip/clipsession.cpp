@@ -55,6 +55,12 @@ void ClipSession::load() {
     m_endValue = std::clamp<qint64>(m_end.value_or(0) / 100, 0, m_total);
     m_startValue = std::clamp<qint64>(m_start.value_or(0) / 100, 0, m_total);
     m_player.setClock(0, m_total);
+    // The total time shows the file's length from the start, whatever plays it.
+    m_player.setSourceLength(m_opening.length);
+}
+
+QString ClipSession::refusal() {
+    return QCoreApplication::translate("ClipSession", kRefusal);
 }
 
 QString ClipSession::caption() const {

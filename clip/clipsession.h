@@ -63,7 +63,10 @@ public:
 
     PreviewPlayer& player() { return m_player; }
 
-    static constexpr const char* kRefusal = "Start time or End time is error.";
+    static constexpr const char* kRefusal =
+        QT_TRANSLATE_NOOP("ClipSession", "Start time or End time is error.");
+    // kRefusal in the user's language.
+    static QString refusal();
 
 private:
     ClipOpening m_opening;

@@ -113,7 +113,8 @@ std::optional<QString> BatchRun::start(const RunSettings& settings) {
     const int profile = m_env.profileIndex ? m_env.profileIndex() : 0;
     if (m_env.sheet) {
         if (std::optional<QString> problem =
-                checkBeforeRun(profile, *m_env.sheet, settings.outputFolder))
+                checkBeforeRun(profile, *m_env.sheet, settings.outputFolder,
+                               usesOutputFolder(*m_env.list, settings)))
             return problem;
     }
     m_settings = settings;
@@ -153,8 +154,16 @@ void BatchRun::beginItems() {
     // Every row says what this run does with it; nothing of an earlier run stays.
     for (SourceList::Id id : m_rows)
         m_env.list->setText(id, SourceList::Status, QLatin1String(kWaitingStatus));
-    // What an interrupted run left in the folder goes (never a file someone still writes).
-    removeLeftoverPartials(m_settings.outputFolder);
+    // What an interrupted run left in the folders goes (never a file someone still writes).
+    QStringList folders{m_settings.outputFolder};
+    for (SourceList::Id id : m_rows)
+        if (m_settings.nextToSource)
+            folders.append(
+                outputPlace(m_env.list->text(id, SourceList::FileName), m_settings).folder);
+    folders.removeDuplicates();
+    for (const QString& folder : std::as_const(folders))
+        removeLeftoverPartials(folder);
+    m_writtenFolders.clear();
     qint64 total = 0;
     for (SourceList::Id id : m_rows) {
         const std::optional<qint64> start = m_env.list->clipStart(id);
@@ -249,7 +258,7 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
     const QString input = list.text(id, SourceList::FileName);
     if (nameNotUtf8(input)) {
         ++m_itemsTried;
-        failItem(id, QLatin1String(kNotUtf8Note));
+        failItem(id, notUtf8Note());
         return Prepared::Failed;
     }
     if (!QFileInfo::exists(input))
@@ -280,6 +289,7 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
     // one else has made it meanwhile: it reserves the name against other windows and programs.
     EncoderCommand built;
     std::optional<FileIdentity> reserved;
+    bool fellBack = outputPlace(input, m_settings).fellBack;
     for (int attempt = 0; !reserved; ++attempt) {
         EncoderCommandResult result = buildEncoderCommand(in);
         if (const auto* error = std::get_if<EncoderCommandError>(&result)) {
@@ -291,6 +301,13 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
         built = std::move(std::get<EncoderCommand>(result));
         int error = 0;
         reserved = createExclusively(built.encodePath, &error);
+        // The source's folder refuses new files after all: the output folder takes this one.
+        if (!reserved && in.outputFolder != m_settings.outputFolder &&
+            (error == EACCES || error == EPERM || error == EROFS)) {
+            in.outputFolder = m_settings.outputFolder;
+            fellBack = true;
+            continue;
+        }
         // Taken meanwhile: the next round sees it and takes the next name.
         if (!reserved && (error != EEXIST || attempt >= kReserveAttempts)) {
             failItem(id, tr("Clipvane cannot write %1: %2.")
@@ -308,11 +325,16 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
     item->hold = FileHold(built.encodePath);
     if (m_settings.overwrite)
         item->oldOutput = identityOf(built.outputPath);
+    QStringList notes;
+    if (fellBack)
+        notes << tr("Saved in the output folder because %1 cannot be written.")
+                     .arg(QDir::toNativeSeparators(QFileInfo(input).absolutePath()));
     if (!built.batchConflict.isEmpty())
-        item->note = tr("Saved as %1 because %2 was written by an earlier file "
-                        "of this batch.")
-                         .arg(QFileInfo(built.outputPath).fileName(),
-                              QFileInfo(built.batchConflict).fileName());
+        notes << tr("Saved as %1 because %2 was written by an earlier file "
+                    "of this batch.")
+                     .arg(QFileInfo(built.outputPath).fileName(),
+                          QFileInfo(built.batchConflict).fileName());
+    item->note = notes.join(QLatin1Char('\n'));
     item->clipSeconds = built.clipSeconds;
     item->expectVideo = !(entry && entry->isSoundOnly());
     m_reservedOutputs.append(built.outputPath); // reserved now, given back if the item fails
@@ -436,6 +458,9 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
     SourceList& list = *m_env.list;
     item->hold.release();
     if (failure.isEmpty()) {
+        const QString folder = QFileInfo(item->output).absolutePath();
+        if (!m_writtenFolders.contains(folder))
+            m_writtenFolders.append(folder);
         list.setText(item->id, SourceList::Status, QStringLiteral("OK"));
         list.setNote(item->id, item->note);
     } else {
@@ -547,7 +572,10 @@ void BatchRun::endRun(RunOutcome::End end) {
     outcome.tried = m_itemsTried;
     outcome.failed = m_failed;
     outcome.missingInput = m_missingInput;
-    outcome.outputFolder = m_settings.outputFolder;
+    // Beside the sources: the folder of the first file written (often the only one).
+    outcome.outputFolder = m_settings.nextToSource && !m_writtenFolders.isEmpty()
+                               ? m_writtenFolders.first()
+                               : m_settings.outputFolder;
     emit busyChanged(false);
     emit runFinished(outcome);
 }

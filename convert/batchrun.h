@@ -32,7 +32,7 @@ struct RunOutcome {
     int tried = 0;  // rows the run tried to convert
     int failed = 0; // of those, the ones that failed
     QString missingInput;
-    QString outputFolder;
+    QString outputFolder; // where the outputs went (beside the sources: the first one's folder)
 };
 
 // Convert Now: converts every row of the source list, top to bottom, and says what happens to
@@ -181,6 +181,7 @@ private:
     int m_failed = 0;
     QString m_missingInput;
     QStringList m_reservedOutputs; // outputs this run has written or is writing
+    QStringList m_writtenFolders;  // the folders this run's good outputs went to, in order
     int m_runNumber = 0;
     std::vector<std::unique_ptr<Item>> m_inFlight;
 };

@@ -4,9 +4,38 @@
 #include "base/textvalues.h"
 #include "options/profiles.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <algorithm>
+#include <unistd.h>
 
 namespace clipvane {
+
+OutputPlace outputPlace(const QString& inputPath, const RunSettings& settings) {
+    OutputPlace place;
+    place.folder = settings.outputFolder;
+    if (!settings.nextToSource)
+        return place;
+    const QString source = QFileInfo(inputPath).absolutePath();
+    // access() knows read-only mounts and immutable folders, which bind even the superuser.
+    if (::access(QFile::encodeName(source).constData(), W_OK | X_OK) == 0) {
+        place.folder = source;
+        place.besideSource = true;
+    } else {
+        place.fellBack = true;
+    }
+    return place;
+}
+
+bool usesOutputFolder(const SourceList& list, const RunSettings& settings) {
+    if (!settings.nextToSource)
+        return true;
+    for (int row = 0; row < list.count(); ++row) {
+        if (outputPlace(list.textAt(row, SourceList::FileName), settings).fellBack)
+            return true;
+    }
+    return false;
+}
 
 EncoderInputs rowInputs(const SourceList& list, SourceList::Id id, const ProfileEntry* profile,
                         const RunSettings& settings) {
@@ -17,7 +46,7 @@ EncoderInputs rowInputs(const SourceList& list, SourceList::Id id, const Profile
     in.clipEnd = list.clipEnd(id);
     in.exactLength = list.mediaFacts(id).seconds;
     in.profile = profile;
-    in.outputFolder = settings.outputFolder;
+    in.outputFolder = outputPlace(in.inputPath, settings).folder;
     in.overwrite = settings.overwrite;
     in.threads = static_cast<int>(std::clamp<qint64>(roundHalfEven(settings.threads), 0, 1024));
     return in;

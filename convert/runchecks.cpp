@@ -26,14 +26,14 @@ QStringList refusedSampleRates(const QString& outputExtension) {
 }
 
 std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet,
-                                      const QString& outputFolder) {
+                                      const QString& outputFolder, bool outputFolderUsed) {
     const QList<ProfileEntry>& catalogue = profileCatalogue();
     const std::optional<QString> extension =
         profileIndex >= 1 && profileIndex <= catalogue.size()
             ? outputExtension(catalogue.at(profileIndex - 1).caption)
             : std::nullopt;
     if (!extension)
-        return QLatin1String(kPickAProfile);
+        return QCoreApplication::translate("RunChecks", kPickAProfile);
 
     const QString rate = sheet.value(opt::Audio, opt::SampleRate).value_or(QString());
     const bool audioOff =
@@ -70,14 +70,14 @@ std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet
 
     // Made if missing; written to, for real (permission bits do not tell for every user).
     QTemporaryFile probe(outputFolder + QStringLiteral("/.clipvane-XXXXXX"));
-    if (!QDir().mkpath(outputFolder) || !probe.open())
+    if (outputFolderUsed && (!QDir().mkpath(outputFolder) || !probe.open()))
         return QCoreApplication::translate(
                    "RunChecks", "The output folder %1 cannot be created or written. Choose "
                                 "another under Video Settings.")
             .arg(QDir::toNativeSeparators(outputFolder));
     // Without it no output could be checked, and none could be called good.
     if (!proberAvailable())
-        return QLatin1String(kNeedsProber);
+        return QCoreApplication::translate("RunChecks", kNeedsProber);
     return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -14,13 +15,14 @@ class OptionSheet;
 QStringList refusedSampleRates(const QString& outputExtension);
 
 // What stops a batch before it starts, in one message, or nothing: no output profile, audio
-// the chosen format cannot carry, an output folder that cannot be made or written, no prober
-// to check the outputs with.
+// the chosen format cannot carry, an output folder that cannot be made or written (when the
+// run writes into it at all), no prober to check the outputs with.
 std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet,
-                                      const QString& outputFolder);
+                                      const QString& outputFolder, bool outputFolderUsed = true);
 
-inline constexpr const char* kPickAProfile = "Pick an output profile under Profile: first.";
+inline constexpr const char* kPickAProfile =
+    QT_TRANSLATE_NOOP("RunChecks", "Pick an output profile under Profile: first.");
 inline constexpr const char* kNeedsProber =
-    "Clipvane needs ffprobe, part of FFmpeg, to check its outputs.";
+    QT_TRANSLATE_NOOP("RunChecks", "Clipvane needs ffprobe, part of FFmpeg, to check its outputs.");
 
 } // namespace clipvane

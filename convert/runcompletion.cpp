@@ -18,8 +18,9 @@ RunCompletion::RunCompletion(BatchRun* run, DesktopServices* desktop, MessageBox
 void RunCompletion::onRunFinished(const RunOutcome& outcome) {
     switch (outcome.end) {
     case RunOutcome::End::Cancelled:
+        // The user's own choice, not a failure.
         if (m_messages)
-            m_messages->error(tr(kCancelledMessage));
+            m_messages->information(tr(kCancelledMessage));
         emit finished();
         return;
     case RunOutcome::End::MissingInput:

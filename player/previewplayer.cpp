@@ -69,11 +69,14 @@ PreviewPlayer::PreviewPlayer(PlayerState* state, ToolKeys* keys, PlayerOptionTex
         const qint64 pid = player->processId();
         connect(player, &ToolProcess::outputRead, this,
                 [this, pid](const QByteArray& piece) { takeOutput(pid, piece); });
+        connect(player, &ToolProcess::finished, this, [this, pid] { takeEnd(pid); });
         return pid;
     };
 }
 
 void PreviewPlayer::quitPlayer() {
+    // What the player says from now on, and its end, are not news: it was told to go.
+    m_playerId = 0;
     if (m_state->playerProcessId == 0)
         return;
     if (m_keys)
@@ -100,7 +103,31 @@ void PreviewPlayer::startPlayer(std::optional<qint64> offsetCentiseconds,
     m_playerId = pid;
     m_showNextReport = true;
     m_state->playerProcessId = pid;
+    // The clock counts against the length of the file this player plays.
+    if (m_sourceLength)
+        m_state->length = *m_sourceLength / 100;
+    showTotal();
     emit playerStarted(pid);
+}
+
+void PreviewPlayer::setSourceLength(std::optional<qint64> length) {
+    m_sourceLength = length;
+    showTotal();
+}
+
+void PreviewPlayer::showTotal() {
+    if (m_sourceLength)
+        emit totalTextChanged(QCoreApplication::translate("PreviewPlayer", "Total time:") +
+                              clipTimeText(*m_sourceLength));
+}
+
+void PreviewPlayer::takeEnd(qint64 processId) {
+    if (processId == 0 || processId != m_playerId)
+        return;
+    m_playerId = 0;
+    cancelSteps();
+    setClockRunning(false);
+    emit playerEnded();
 }
 
 void PreviewPlayer::setClockRunning(bool running) {
@@ -147,6 +174,10 @@ void PreviewPlayer::onReport(const PlayerReport& report) {
         m_paused = false;
         if (m_stepTarget < 0 && m_frameTime)
             m_frameTime.reset(); // playing again
+        // A player that plays has a running clock (after a seek from a stopped clock, say).
+        if (m_stepTarget < 0 && !m_clock.isActive() &&
+            static_cast<qint64>(std::floor(report.seconds + 1e-6)) < m_state->length)
+            setClockRunning(true);
         if (m_showNextReport && m_stepTarget < 0) {
             // Where a start or a seek really landed (a keyframe, not always the time asked).
             m_showNextReport = false;
@@ -171,6 +202,7 @@ void PreviewPlayer::onReport(const PlayerReport& report) {
             return;
         }
         // The clock stops where the player did.
+        setClockRunning(false);
         if (m_reported) {
             m_state->position = static_cast<qint64>(std::floor(*m_reported + 1e-6));
             showPosition();
@@ -185,11 +217,13 @@ void PreviewPlayer::onReport(const PlayerReport& report) {
 void PreviewPlayer::play(const QString& path, std::optional<qint64> length) {
     quitPlayer();
     sourcePath() = path;
+    m_sourceLength = length;
     startPlayer(std::nullopt, m_options.play);
-    emit totalTextChanged(QCoreApplication::translate("PreviewPlayer", "Total time:") +
-                          (length ? clipTimeText(*length) : QString()));
+    if (!length) // an unknown length: no total, and the clock counts against the one before
+        emit totalTextChanged(QCoreApplication::translate("PreviewPlayer", "Total time:"));
+    else if (m_playerId == 0)
+        showTotal(); // no player: the total shows all the same
     m_state->position = 0;
-    // An unknown length keeps the length played before.
     if (length)
         m_state->length = *length / 100;
     setClockRunning(true);
@@ -199,6 +233,18 @@ void PreviewPlayer::quit() {
     cancelSteps();
     quitPlayer();
     setClockRunning(false);
+}
+
+void PreviewPlayer::quitThen(std::function<void()> done) {
+    const qint64 pid = m_state->playerProcessId;
+    quit();
+    ToolProcess* player = ChildTools::instance().find(pid, QLatin1String(kPlayerTool));
+    if (!player) {
+        done();
+        return;
+    }
+    // Queued: the player's own end is handled in full before the caller goes on.
+    connect(player, &ToolProcess::finished, this, std::move(done), Qt::QueuedConnection);
 }
 
 void PreviewPlayer::cancelSteps() {

@@ -57,6 +57,9 @@ public:
     // The preview keeps it in the shared state; a player with a file of its own (the clip
     // dialog's) keeps it here.
     void setSourcePath(const QString& path) { sourcePath() = path; }
+    // The length of that file as the list shows it, in hundredths (nothing: unknown). The total
+    // time shows it at once, and every player started on the file counts its clock against it.
+    void setSourceLength(std::optional<qint64> length);
     void setKeepsOwnPath(bool own) { m_keepsOwnPath = own; }
     QString currentSourcePath() const {
         return m_keepsOwnPath ? m_ownPath : m_state->selectedSourcePath;
@@ -84,6 +87,11 @@ public:
     void tick();
     // A piece of what the player with that process id wrote on its standard output.
     void takeOutput(qint64 processId, const QByteArray& piece);
+    // The player with that process id has ended. The one playing now (not one told to quit)
+    // stops the clock and says so (playerEnded).
+    void takeEnd(qint64 processId);
+    // Whether a player this object started still runs, as far as it knows.
+    bool playerRunning() const { return m_playerId != 0; }
 
     bool clockRunning() const { return m_clock.isActive(); }
     // Whether the player says it is paused.
@@ -91,8 +99,12 @@ public:
     // The position the player last reported for the picture, if it has reported one since it
     // was started; after frame steps, the frame's exact time.
     std::optional<double> reportedPosition() const;
-    // Ends the clock and the player, as leaving a window that shows one does.
+    // Ends the clock and the player, as leaving a window that shows one does: the player is
+    // sent "q", then terminated and killed should it not end (see ChildTools::ensureEnds).
     void quit();
+    // quit(), and done runs once the player has ended (at once when none runs); it is not run
+    // when this object goes first.
+    void quitThen(std::function<void()> done);
     // Sets the clock without showing it (a window that opens afresh).
     void setClock(qint64 position, qint64 length) {
         m_state->position = position;
@@ -117,12 +129,16 @@ signals:
     void playerStarted(qint64 processId);
     // Frame steps are done: the picture shows the frame the clock names.
     void frameStepsDone();
+    // The player ended by itself (at the end of its file, or failing): its last picture is
+    // all the surface has; nothing will draw it again.
+    void playerEnded();
 
 private:
     QString& sourcePath() { return m_keepsOwnPath ? m_ownPath : m_state->selectedSourcePath; }
     void quitPlayer();
     void startPlayer(std::optional<qint64> offsetCentiseconds, const QString& optionText);
     void setClockRunning(bool running);
+    void showTotal();
     void showPosition();
     void showFrameTime();
     void onReport(const PlayerReport& report);
@@ -137,6 +153,7 @@ private:
     QTimer m_clock;
     bool m_keepsOwnPath = false;
     QString m_ownPath;
+    std::optional<qint64> m_sourceLength; // hundredths, of the file a player starts on
 
     // What the running player has said since it started.
     qint64 m_playerId = 0;

@@ -21,10 +21,14 @@ bool nameNotUtf8(const QString& path) {
            !QFileInfo(path).isSymLink();
 }
 
+QString notUtf8Note() {
+    return QCoreApplication::translate("MediaProbe", kNotUtf8Note);
+}
+
 QString fileProblem(const QString& path) {
     const QFileInfo info(path);
     if (nameNotUtf8(path))
-        return QLatin1String(kNotUtf8Note);
+        return notUtf8Note();
     if (!info.exists())
         return QCoreApplication::translate(
             "MediaProbe", "Clipvane cannot find this file: it may have been moved, renamed or "

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -11,8 +12,10 @@ namespace clipvane {
 // Whether a path stands for a name that is not valid UTF-8: the program got it with
 // replacement characters, and no file has that name.
 bool nameNotUtf8(const QString& path);
-inline constexpr const char* kNotUtf8Note =
-    "This file's name is not valid UTF-8; rename it to convert it.";
+inline constexpr const char* kNotUtf8Note = QT_TRANSLATE_NOOP(
+    "MediaProbe", "This file's name is not valid UTF-8; rename it to convert it.");
+// kNotUtf8Note in the user's language.
+QString notUtf8Note();
 
 // Why a path cannot be a video file at all (missing, a folder, unreadable, empty, a name that
 // is not UTF-8), in words for the user; empty when it may be one. Only a regular file is
