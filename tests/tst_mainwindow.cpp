@@ -36,6 +36,7 @@
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -53,6 +54,7 @@ class TestMainWindow : public QObject {
     QStringList dialogAnswer;
     QStringList dialogFolders;
     int ended = 0;
+    PresetFileDialogs presetDialogs;
 
     std::unique_ptr<MainWindow> makeForm() {
         MainWindowServices s;
@@ -64,6 +66,7 @@ class TestMainWindow : public QObject {
             return dialogAnswer;
         };
         s.endProcess = [this] { ++ended; };
+        s.presetFiles = presetDialogs;
         auto form = std::make_unique<MainWindow>(s);
         form->loadSettings();
         return form;
@@ -109,13 +112,16 @@ private slots:
         dialogAnswer.clear();
         dialogFolders.clear();
         ended = 0;
+        presetDialogs = {};
     }
 
     void startUpRestoresProfile_data() {
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<int>("selected");
         QTest::addColumn<QString>("codec");
-        QTest::newRow("no settings file") << QByteArray() << -1 << "xvid";
+        // A first start (no profile stored) picks MP4, which plays everywhere.
+        QTest::newRow("no settings file") << QByteArray() << 4 << "H.264";
+        QTest::newRow("no profile stored") << QByteArray("[set]\nthread=2\n") << 4 << "H.264";
         QTest::newRow("profile 1") << QByteArray("[set]\nprofile=1\n") << 0 << "xvid";
         QTest::newRow("profile 2") << QByteArray("[set]\nprofile=2\n") << 1 << "FLV";
         QTest::newRow("profile 3") << QByteArray("[Set]\nprofile=3\n") << 2 << "SWF";
@@ -124,7 +130,7 @@ private slots:
         QTest::newRow("profile 12") << QByteArray("[set]\nprofile=12\n") << 11 << "None";
         QTest::newRow("profile 13") << QByteArray("[set]\nprofile=13\n") << -1 << "xvid";
         QTest::newRow("not a number") << QByteArray("[set]\nprofile=flv\n") << -1 << "xvid";
-        QTest::newRow("garbage file") << QByteArray("\0\x01\x02", 3) << -1 << "xvid";
+        QTest::newRow("garbage file") << QByteArray("\0\x01\x02", 3) << 4 << "H.264";
         QTest::newRow("a damaged line") << QByteArray("[set]\nprofile=3\n\0x\n", 17) << 2 << "SWF";
     }
     void startUpRestoresProfile() {
@@ -170,14 +176,14 @@ private slots:
 
     void unloadWritesProfileOnlyWhenSelected() {
         test::ProgramFolder folder;
+        writeSetting(folder.settingsFile(), "set", "profile", "0"); // names no entry
         {
             auto form = makeForm();
             form->close();
             QCOMPARE(ended, 1);
         }
-        // The window's layout is kept; the profile is not, nor anything else of "set".
-        QCOMPARE(readSetting(folder.settingsFile(), "set", "profile"), QString());
-        QVERIFY(!fileBytes(folder.settingsFile()).contains("[set]"));
+        // The window's layout is kept; nothing of "set" is written.
+        QCOMPARE(setSection(folder.settingsFile()), QByteArray("[set]\nprofile=0\n"));
         writeSetting(folder.settingsFile(), "set", "thread", "2");
         {
             auto form = makeForm();
@@ -186,7 +192,7 @@ private slots:
             QCOMPARE(value(*form, "Video Options", "Video Codec"), QString("SWF"));
             form->close();
         }
-        QCOMPARE(setSection(folder.settingsFile()), QByteArray("[set]\nthread=2\nprofile=3\n"));
+        QCOMPARE(setSection(folder.settingsFile()), QByteArray("[set]\nprofile=3\nthread=2\n"));
     }
 
     // What the user set comes back after a restart and after picking another profile and
@@ -291,6 +297,62 @@ private slots:
         QCOMPARE(pickerTexts(*form).mid(catalogue.size()),
                  (QStringList{"My Presets", "Old (its profile no longer exists)", "Small"}));
         QCOMPARE(combo->currentText(), QString("Small"));
+    }
+
+    // Export Presets... writes a file; Import Presets... and the Manage dialog's Import...
+    // bring its presets into the picker, asking about a name that is taken.
+    void presetFilesThroughTheWindow() {
+        test::ProgramFolder folder;
+        QTemporaryDir files;
+        const QString shared = files.filePath("shared.cvpresets");
+        QStringList asked;
+        presetDialogs.exportFile = [&](QWidget*) { return shared; };
+        presetDialogs.importFile = [&](QWidget*) { return shared; };
+        presetDialogs.nameClash = [&](QWidget*, const QString& name) {
+            asked << name;
+            return PresetNameClash::KeepBoth;
+        };
+        auto form = makeForm();
+        const qsizetype catalogue = profileCatalogue().size();
+        form->ui()->actionExportPresets->trigger();
+        QCOMPARE(messages.shown, QStringList{"info:You have no presets to export."});
+        QVERIFY(!QFile::exists(shared));
+        QVERIFY(form->picker().saveAsPreset("Phone"));
+        form->ui()->actionExportPresets->trigger();
+        QVERIFY(QFile::exists(shared));
+        form->ui()->actionImportPresets->trigger();
+        QCOMPARE(asked, QStringList{"Phone"});
+        QCOMPARE(messages.shown.last(), QString("info:Imported: Phone (2)"));
+        QCOMPARE(pickerTexts(*form).mid(catalogue),
+                 (QStringList{"My Presets", "Phone", "Phone (2)"}));
+        // A rename made in the dialog is saved before its import; Cancel keeps both.
+        answer<PresetsDialog>([](PresetsDialog* d) {
+            d->ui()->presetList->item(0)->setText("Tablet");
+            d->ui()->importButton->click();
+            QStringList names;
+            for (int i = 0; i < d->ui()->presetList->count(); ++i)
+                names << d->ui()->presetList->item(i)->text();
+            QCOMPARE(names, (QStringList{"Phone", "Phone (2)", "Tablet"}));
+            d->reject();
+        });
+        form->ui()->actionManagePresets->trigger();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(pickerTexts(*form).mid(catalogue),
+                 (QStringList{"My Presets", "Phone", "Phone (2)", "Tablet"}));
+    }
+
+    // The time columns show a trim to the hundredth whole at their first width.
+    void timeColumnsFitHundredths() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTreeView* view = form->ui()->sourceListView;
+        const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view);
+        const int needed = view->fontMetrics().horizontalAdvance("0:00:00.50") + 2 * (margin + 1);
+        QTRY_VERIFY2(view->header()->sectionSize(SourceList::Start) >= needed,
+                     qPrintable(QString::number(view->header()->sectionSize(SourceList::Start))));
+        QVERIFY(view->header()->sectionSize(SourceList::End) >= needed);
     }
 
     void windowComesBackAsLeft_data() {

@@ -644,6 +644,11 @@ private slots:
                                        << "1" << 1;
         QTest::newRow("existedfile other") << "existedfile"
                                            << "yes" << 1;
+        QTest::newRow("nexttosource missing") << "nexttosource" << QString() << 0;
+        QTest::newRow("nexttosource 1") << "nexttosource"
+                                        << "1" << 1;
+        QTest::newRow("nexttosource other") << "nexttosource"
+                                            << "yes" << 0;
     }
     void typedValuesFromTheFile() {
         QFETCH(QString, key);
@@ -653,8 +658,43 @@ private slots:
         const Preferences preferences(dir.filePath("settings.dat"));
         if (!stored.isNull())
             preferences.setValue(qPrintable(key), stored);
-        QCOMPARE(key == "parallel" ? preferences.parallel() : int(preferences.overwriteExisting()),
-                 value);
+        const int read = key == "parallel"       ? preferences.parallel()
+                         : key == "nexttosource" ? int(RunSettings::read(preferences).nextToSource)
+                                                 : int(preferences.overwriteExisting());
+        QCOMPARE(read, value);
+    }
+
+    // A path an older program wrote in its 8-bit code page reads as Windows-1252 and is said;
+    // other keys and UTF-8 lines read as ever. Only saving the dialog's choices rewrites it.
+    void eightBitPaths_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("converted");
+        QTest::newRow("Windows-1252")
+            << QByteArray("outputfolder=/v/Vid\xE9os \x80") << QString("/v/Vid\u00e9os \u20ac")
+            << QStringList{"outputfolder"};
+        QTest::newRow("a free byte of it") << QByteArray("outputfolder=/v/\x81")
+                                           << QString("/v/\u0081") << QStringList{"outputfolder"};
+        QTest::newRow("UTF-8") << QByteArray("outputfolder=/v/Vid\xC3\xA9os")
+                               << QString("/v/Vid\u00e9os") << QStringList{};
+        QTest::newRow("another key") << QByteArray("thread=\xE9") << QString() << QStringList{};
+    }
+    void eightBitPaths() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, converted);
+        const QByteArray before = "[set]\r\n" + line + "\r\nprofile=2\r\n";
+        put(before);
+        const Preferences preferences(file());
+        QCOMPARE(preferences.outputFolder(), folder);
+        QCOMPARE(preferences.convertedPathKeys(), converted);
+        preferences.setProfile(3); // the program's own writes keep the line's bytes
+        QCOMPARE(contents(), QByteArray(before).replace("profile=2", "profile=3"));
+        BatchChoices choices = preferences.batchChoices();
+        QCOMPARE(preferences.saveBatchChoices(choices), Preferences::SaveResult::Saved);
+        QCOMPARE(readSetting(file(), "set", "outputfolder"),
+                 folder.isEmpty() ? defaultOutputFolder() : folder);
+        QVERIFY(preferences.convertedPathKeys().isEmpty());
     }
 };
 
