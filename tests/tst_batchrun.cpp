@@ -20,6 +20,8 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -211,6 +213,77 @@ private slots:
         QVERIFY(form->ui()->progressPanel->ui()->timeLeftLabel->text().startsWith("Time left: "));
     }
 
+    // A first start, with no settings at all: a dropped 16:9 file becomes an MP4 of the same
+    // shape beside the program, with no other step.
+    void aFirstStartConvertsToMp4() {
+        form.reset();
+        QVERIFY(QFile::remove(settingsFilePath()));
+        openForm();
+        form->addDroppedFiles({wide});
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QCOMPARE(messages.shown, QStringList{"info:Conversion completed!"});
+        const QJsonObject probe = test::probeMedia(folder->path() + "/wide.mp4");
+        QVERIFY(probe.value("format").toObject().value("format_name").toString().contains("mp4"));
+        const QJsonObject video = test::streamOf(probe, "video");
+        QCOMPARE(video.value("codec_name").toString(), QString("h264"));
+        QCOMPARE(video.value("width").toInt() * 9, video.value("height").toInt() * 16);
+        QCOMPARE(test::streamOf(probe, "audio").value("codec_name").toString(), QString("aac"));
+    }
+
+    // Beside the source: a file goes into its source's folder; one whose folder takes no new
+    // files (read-only even for the superuser) goes to the output folder, and its row says so.
+    // The status bar and the rows' tooltips say where each file goes before the run.
+    void nextToTheSource() {
+        QTemporaryDir sources;
+        const QString locked = sources.filePath("locked");
+        QVERIFY(QDir().mkdir(locked));
+        QVERIFY(QFile::copy(clip1s, sources.filePath("a.avi")));
+        QVERIFY(QFile::copy(clip1s, locked + "/b.avi"));
+        // chmod binds a user; the superuser only an immutable folder (or a read-only mount).
+        const bool root = ::geteuid() == 0;
+        QProcess::execute(root ? "chattr" : "chmod", {root ? "+i" : "555", locked});
+        const auto unlock = qScopeGuard([&] {
+            QProcess::execute(root ? "chattr" : "chmod", {root ? "-i" : "755", locked});
+        });
+        if (::access(QFile::encodeName(locked).constData(), W_OK) == 0)
+            QSKIP("no folder here can be made read-only (chattr needs ext4 or similar)");
+        setSetting("nexttosource", "1");
+        form->addFile(sources.filePath("a.avi"));
+        form->addFile(locked + "/b.avi");
+        QVERIFY(test::waitForProbes(list()));
+        form->updateStatusBar();
+        QVERIFY(
+            form->findChild<QLabel*>("outputStatusLabel")->text().contains("beside each source"));
+        QCOMPARE(form->plannedOutput(0), sources.filePath("a.flv"));
+        QCOMPARE(form->plannedOutput(1),
+                 out->path() + "/b.flv (the source's own folder cannot be written)");
+        convertNow();
+        QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
+        QVERIFY(QFile::exists(sources.filePath("a.flv")));
+        QVERIFY(QFile::exists(out->path() + "/b.flv"));
+        QCOMPARE(list().note(list().idAt(1)),
+                 "Saved in the output folder because " + locked + " cannot be written.");
+        QCOMPARE(desktop.opened, QStringList{sources.path()});
+    }
+
+    // An output folder an older program wrote in Windows-1252 ("Vid\xE9os") is that folder,
+    // not a new one with a garbled name; the status bar says it was read so.
+    void anOutputFolderInWindows1252() {
+        form.reset();
+        put(settingsFilePath(), "[set]\noutputfolder=" + out->path().toUtf8() + "/Vid\xE9os\n");
+        QVERIFY(QDir(out->path()).mkdir("Vid\u00e9os"));
+        openForm();
+        QTRY_VERIFY(form->statusBar()->currentMessage().contains("Windows-1252"));
+        pickProfile(2);
+        form->addFile(clip1s);
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QCOMPARE(outputs(out->path() + "/Vid\u00e9os"), QStringList{"short.flv"});
+        QCOMPARE(QDir(out->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList{"Vid\u00e9os"});
+    }
+
     // Two presets saved, the program started again and one of them picked: the conversion
     // makes what that preset says.
     void convertsWithAPresetAfterARestart() {
@@ -379,7 +452,7 @@ private slots:
         convertNow();
         QCOMPARE(statuses(), (QStringList{"OK", "Cancel", ""})); // nothing of an earlier run
         QCOMPARE(messages.shown,
-                 (QStringList{"cancel choice", "error:Conversion Canceled by the user!"}));
+                 (QStringList{"cancel choice", "info:Conversion Canceled by the user!"}));
         QVERIFY(keys.sent.contains(QString("fp.dll:%1:quit").arg(secondPid)));
         QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(secondPid), 10000);
         QVERIFY(desktop.opened.isEmpty());
@@ -829,7 +902,7 @@ private slots:
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<int>("files");
         QTest::addColumn<QString>("message");
-        const QString cancelled = "error:Conversion Canceled by the user!";
+        const QString cancelled = "info:Conversion Canceled by the user!";
         QTest::newRow("stop now") << CancelChoice::StopNow << QStringList{"OK", "Cancel", ""} << 1
                                   << cancelled;
         QTest::newRow("skip this file")

@@ -55,8 +55,26 @@ class TestPreviewX11 : public QObject {
     }
 
     QTemporaryDir clips;
-    QString clip;  // 30 s of colour bars
-    QString coded; // 20 s at 25 frames a second, each frame showing its number
+    QString clip;   // 30 s of colour bars
+    QString coded;  // 20 s at 25 frames a second, each frame showing its number
+    QString bright; // 2 s of light grey, nothing black in it
+
+    // A window with the services a test needs; ended counts the program's ends, which kill
+    // the players as the real end does.
+    std::unique_ptr<MainWindow> openWindow(int* ended = nullptr) {
+        MainWindowServices s;
+        s.keys = &ChildTools::instance();
+        s.endProcess = [ended] {
+            ChildTools::instance().endAtQuickExit();
+            if (ended)
+                ++*ended;
+        };
+        auto form = std::make_unique<MainWindow>(s);
+        form->loadSettings();
+        form->resize(1280, 800);
+        form->show();
+        return form;
+    }
 
 private slots:
     void initTestCase() {
@@ -73,6 +91,95 @@ private slots:
         QVERIFY(
             test::makeClip(coded, {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25"},
                            {"-t", "20", "-vf", code, "-c:v", "mpeg4", "-q:v", "3", "-g", "25"}));
+        bright = clips.filePath("bright.avi");
+        QVERIFY(test::makeClip(bright,
+                               {"-f", "lavfi", "-i", "color=c=0xc0c0c0:size=320x240:rate=25"},
+                               {"-t", "2", "-c:v", "mpeg4"}));
+    }
+
+    // After the player has ended, uncovering and repainting the surface shows its last
+    // picture, not black rectangles.
+    void theLastPictureStaysAfterTheEnd() {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server (scripts/test starts one)");
+        test::ProgramFolder folder;
+        auto form = openWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->addFile(bright);
+        QVERIFY(test::waitForProbes(form->sources()));
+        form->ui()->sourceListView->setCurrentIndex(form->sources().index(0, 0));
+        QSignalSpy ended(&form->preview(), &PreviewPlayer::playerEnded);
+        form->playSelected();
+        QVERIFY(ended.wait(20000));
+        QWidget* surface = form->ui()->previewPlayer->videoSurface();
+        QVERIFY(form->ui()->previewPlayer->keepsLastPicture());
+        QWidget cover;
+        cover.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+        cover.setGeometry(QRect(surface->mapToGlobal(QPoint(surface->width() / 4, 0)),
+                                QSize(surface->width() / 2, surface->height() / 2)));
+        cover.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        cover.hide();
+        surface->repaint(); // whatever the uncovering has not repainted yet
+        const double lit = litShare(surface);
+        QVERIFY2(lit > 0.95, qPrintable(QString::number(lit)));
+    }
+
+    // The clip dialog's total time is the file's length from the start, whichever button
+    // plays it, and its clock follows the player.
+    void clipDialogTotalAndClock() {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server (scripts/test starts one)");
+        test::ProgramFolder folder;
+        SourceList list;
+        test::addAndProbe(list, clip);
+        const QString total = "Total time:" + lengthText(list.mediaFacts(list.idAt(0)).seconds);
+        QCOMPARE(total, QString("Total time:0:00:30"));
+        PlayerState state;
+        ClipDialog dialog(*ClipOpening::fromSelectedRow(list, 0), &state, &ChildTools::instance(),
+                          &list, nullptr);
+        dialog.loadClip();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        Ui::PlayerWidget* player = dialog.ui()->clipPlayer->ui();
+        QCOMPARE(player->totalTimeLabel->text(), total);
+        player->firstFrameButton->click();
+        PreviewPlayer& preview = dialog.session().player();
+        QTRY_VERIFY_WITH_TIMEOUT(preview.reportedPosition() >= 2.0, 15000);
+        QCOMPARE(player->totalTimeLabel->text(), total);
+        QTRY_COMPARE(player->currentTimeLabel->text(),
+                     timeText(qint64(*preview.reportedPosition())));
+        dialog.reject();
+    }
+
+    // Exit sends the preview's player "q" and ends the program once the player has quit, so
+    // the player ends as it should and is not killed with the program.
+    void exitLetsThePlayerQuit() {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server (scripts/test starts one)");
+        test::ProgramFolder folder;
+        int ended = 0;
+        auto form = openWindow(&ended);
+        form->addFile(clip);
+        QVERIFY(test::waitForProbes(form->sources()));
+        form->ui()->sourceListView->setCurrentIndex(form->sources().index(0, 0));
+        form->playSelected();
+        QTRY_VERIFY_WITH_TIMEOUT(form->preview().reportedPosition() >= 1.0, 15000);
+        ToolProcess* player =
+            ChildTools::instance().find(form->playerState().playerProcessId, "mp.dll");
+        QVERIFY(player);
+        std::optional<ToolExit> exit;
+        int endedWhenItQuit = -1;
+        connect(player, &ToolProcess::finished, [&](const ToolExit& e) {
+            exit = e;
+            endedWhenItQuit = ended;
+        });
+        form->ui()->actionExit->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(ended, 1, 10000);
+        QVERIFY(exit);
+        QCOMPARE(endedWhenItQuit, 0);
+        QVERIFY2(exit->succeeded(),
+                 qPrintable(QString("crashed %1, code %2").arg(exit->crashed).arg(exit->exitCode)));
     }
 
     // After Forward the clock says what the picture shows (the player's own position).
