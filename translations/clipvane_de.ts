@@ -201,6 +201,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Clip Time  -  </source>
         <translation>Clip-Zeit  -  </translation>
     </message>
+    <message>
+        <source>Start time or End time is error.</source>
+        <translation>Startzeit oder Endzeit ist fehlerhaft.</translation>
+    </message>
 </context>
 <context>
     <name>EncoderCommand</name>
@@ -501,6 +505,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Ctrl+Down</source>
         <translation>Ctrl+Down</translation>
     </message>
+    <message>
+        <source>Export Presets...</source>
+        <translation>Vorgaben exportieren...</translation>
+    </message>
+    <message>
+        <source>Import Presets...</source>
+        <translation>Vorgaben importieren...</translation>
+    </message>
 </context>
 <context>
     <name>MediaProbe</name>
@@ -551,6 +563,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Clipvane could not read the length of this file: it may not be a video.</source>
         <translation>Clipvane konnte die Länge dieser Datei nicht lesen: Sie ist vielleicht kein Video.</translation>
+    </message>
+    <message>
+        <source>This file's name is not valid UTF-8; rename it to convert it.</source>
+        <translation>Der Name dieser Datei ist kein gültiges UTF-8; benennen Sie sie um, um sie umzuwandeln.</translation>
     </message>
 </context>
 <context>
@@ -794,6 +810,93 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Its profile “%1” no longer exists.</source>
         <translation>Ihr Profil „%1“ existiert nicht mehr.</translation>
     </message>
+    <message>
+        <source>You have no presets to export.</source>
+        <translation>Sie haben keine Vorgaben zum Exportieren.</translation>
+    </message>
+    <message>
+        <source>it has no name</source>
+        <translation>sie hat keinen Namen</translation>
+    </message>
+    <message>
+        <source>it names no profile</source>
+        <translation>sie nennt kein Profil</translation>
+    </message>
+    <message>
+        <source>it is not UTF-8 text</source>
+        <translation>sie ist kein UTF-8-Text</translation>
+    </message>
+    <message>
+        <source>its profile “%1” is not one Clipvane offers</source>
+        <translation>ihr Profil „%1“ bietet Clipvane nicht an</translation>
+    </message>
+    <message>
+        <source>the file holds too many presets</source>
+        <translation>die Datei enthält zu viele Vorgaben</translation>
+    </message>
+</context>
+<context>
+    <name>PresetFiles</name>
+    <message>
+        <source>Clipvane presets (*%1)</source>
+        <translation>Clipvane-Vorgaben (*%1)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Export Presets</source>
+        <translation>Vorgaben exportieren</translation>
+    </message>
+    <message>
+        <source>My presets</source>
+        <translation>Meine Vorgaben</translation>
+    </message>
+    <message>
+        <source>Import Presets</source>
+        <translation>Vorgaben importieren</translation>
+    </message>
+    <message>
+        <source>You already have a preset named “%1”.</source>
+        <translation>Sie haben schon eine Vorgabe namens „%1“.</translation>
+    </message>
+    <message>
+        <source>Replace</source>
+        <translation>Ersetzen</translation>
+    </message>
+    <message>
+        <source>Keep Both</source>
+        <translation>Beide behalten</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>Überspringen</translation>
+    </message>
+    <message>
+        <source>The presets could not be written to %1: %2</source>
+        <translation>Die Vorgaben konnten nicht in %1 geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read (%2).</source>
+        <translation>%1 kann nicht gelesen werden (%2).</translation>
+    </message>
+    <message>
+        <source>Imported: %1</source>
+        <translation>Importiert: %1</translation>
+    </message>
+    <message>
+        <source>Skipped: %1</source>
+        <translation>Übersprungen: %1</translation>
+    </message>
+    <message>
+        <source>The import stopped: settings.dat cannot be written.</source>
+        <translation>Der Import wurde abgebrochen: settings.dat kann nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>%1 holds no presets.</source>
+        <translation>%1 enthält keine Vorgaben.</translation>
+    </message>
 </context>
 <context>
     <name>PresetsDialog</name>
@@ -824,6 +927,22 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Export...</source>
+        <translation>Exportieren...</translation>
+    </message>
+    <message>
+        <source>Write your presets to a file, to share them or take them to another computer</source>
+        <translation>Ihre Vorgaben in eine Datei schreiben, um sie weiterzugeben oder auf einen anderen Computer mitzunehmen</translation>
+    </message>
+    <message>
+        <source>Import...</source>
+        <translation>Importieren...</translation>
+    </message>
+    <message>
+        <source>Add the presets of a file someone exported</source>
+        <translation>Die Vorgaben einer exportierten Datei hinzufügen</translation>
     </message>
 </context>
 <context>
@@ -960,6 +1079,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>The output folder %1 cannot be created or written. Choose another under Video Settings.</source>
         <translation>Der Ausgabeordner %1 kann nicht angelegt oder beschrieben werden. Wählen Sie unter „Videoeinstellungen“ einen anderen.</translation>
     </message>
+    <message>
+        <source>Pick an output profile under Profile: first.</source>
+        <translation>Wählen Sie zuerst unter Profil: ein Ausgabeprofil.</translation>
+    </message>
+    <message>
+        <source>Clipvane needs ffprobe, part of FFmpeg, to check its outputs.</source>
+        <translation>Clipvane braucht ffprobe (Teil von FFmpeg), um seine Ausgaben zu prüfen.</translation>
+    </message>
 </context>
 <context>
     <name>SavePresetDialog</name>
@@ -1024,7 +1151,7 @@ FFmpeg steht unter der GNU General Public License.</translation>
     </message>
     <message>
         <source>Number of threads to use for</source>
-        <translation>Anzahl der Threads für</translation>
+        <translation>Zu verwendende Threads:</translation>
     </message>
     <message>
         <source>0</source>
@@ -1032,7 +1159,7 @@ FFmpeg steht unter der GNU General Public License.</translation>
     </message>
     <message>
         <source>(0-8), 0 - Disable multi-thread</source>
-        <translation>(0-8), 0 - Multithreading aus</translation>
+        <translation>(0 bis 8; 0 schaltet Multithreading ab)</translation>
     </message>
     <message>
         <source>Convert at once:</source>
@@ -1049,6 +1176,22 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Save converted files:</source>
+        <translation>Umgewandelte Dateien speichern:</translation>
+    </message>
+    <message>
+        <source>in the output folder</source>
+        <translation>im Ausgabeordner</translation>
+    </message>
+    <message>
+        <source>next to the source file</source>
+        <translation>neben der Quelldatei</translation>
+    </message>
+    <message>
+        <source>Each converted file goes into the folder of its source; where that folder cannot be written, into the output folder.</source>
+        <translation>Jede umgewandelte Datei kommt in den Ordner ihrer Quelle; kann dieser Ordner nicht beschrieben werden, in den Ausgabeordner.</translation>
     </message>
 </context>
 <context>
@@ -1167,6 +1310,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>The encoder stopped with an error (exit code %1).</source>
         <translation>Der Encoder endete mit einem Fehler (Exit-Code %1).</translation>
+    </message>
+    <message>
+        <source>Saved in the output folder because %1 cannot be written.</source>
+        <translation>Im Ausgabeordner gespeichert, weil %1 nicht beschrieben werden kann.</translation>
     </message>
 </context>
 <context>
@@ -1361,6 +1508,18 @@ FFmpeg steht unter der GNU General Public License.</translation>
 </source>
         <translation>Nur Dateien können hinzugefügt werden. Nicht hinzugefügt:
 </translation>
+    </message>
+    <message>
+        <source>%1 in settings.dat was written in an older encoding (Windows-1252) and has been read as such; it is stored in UTF-8 when you save the settings.</source>
+        <translation>%1 in settings.dat wurde in einer älteren Kodierung (Windows-1252) geschrieben und so gelesen; beim Speichern der Einstellungen wird es in UTF-8 abgelegt.</translation>
+    </message>
+    <message>
+        <source>beside each source file (where that folder cannot be written: %1)</source>
+        <translation>neben jeder Quelldatei (wo dieser Ordner nicht beschrieben werden kann: %1)</translation>
+    </message>
+    <message>
+        <source>%1 (the source's own folder cannot be written)</source>
+        <translation>%1 (der Ordner der Quelle kann nicht beschrieben werden)</translation>
     </message>
 </context>
 <context>
