@@ -124,7 +124,8 @@ int PresetStore::save(const QString& name, int profileIndex, const OptionSheet& 
     if (clean.isEmpty() || profileIndex < 1 || profileIndex > catalogue.size() ||
         catalogue.at(profileIndex - 1).isHeading)
         return 0;
-    const Preset* same = findByName(load(), clean);
+    const QList<Preset> presets = load();
+    const Preset* same = findByName(presets, clean);
     const int number = same ? same->number : freeNumber();
     return write(number, clean, catalogue.at(profileIndex - 1).caption, editableOptions(sheet))
                ? number

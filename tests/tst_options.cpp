@@ -404,82 +404,57 @@ private slots:
     }
 
     // Presets written to a file and read into a settings file without presets come back as
-    // their sections were, byte for byte; settings.dat itself imports too.
-    void presetsExportAndImportByteForByte() {
+    // their sections were, byte for byte. Read again, the question decides each name that is
+    // taken; a damaged file imports what it can and names what it skipped.
+    void presetFiles() {
         QTemporaryDir dir;
         const QString file = dir.filePath("settings.dat");
         const PresetStore store(file);
         OptionSheet sheet;
         fillOptionSheet(sheet);
         applyProfilePick(sheet, 5);
-        sheet.setValue("Video Options", "Video Size", "1280x720");
         QVERIFY(writeSetting(file, "set", "profile", "5"));
-        QVERIFY(store.save("Phone \u00e9t\u00e9", 5, sheet));
-        QVERIFY(store.save("\"Quoted\"", 2, sheet));
-        QVERIFY(store.save("Gone", 2, sheet));
-        QCOMPARE(store.save("Web", 7, sheet), 4);
+        for (const char* name : {"Phone \u00e9t\u00e9", "\"Quoted\"", "Gone", "Web"})
+            QVERIFY(store.save(QString::fromUtf8(name), 5, sheet));
         QVERIFY(store.remove(3)); // numbers with a gap
         const QString shared = dir.filePath("mine.cvpresets");
         QVERIFY(store.exportTo(shared));
-        const auto presetSections = [](const QString& path) {
-            QByteArray all = test::contents(path);
-            return all.mid(all.indexOf("[preset."));
-        };
         QVERIFY(QDir().mkdir(dir.filePath("fresh")));
-        const QString fresh = dir.filePath("fresh/settings.dat");
-        const PresetImport done = PresetStore(fresh).importFrom(shared, {});
-        QCOMPARE(done.imported, (QStringList{"Phone \u00e9t\u00e9", "\"Quoted\"", "Web"}));
-        QVERIFY(done.skipped.isEmpty());
-        QCOMPARE(test::contents(fresh), presetSections(file));
-        // The same names again: the question decides, once per name.
+        const PresetStore fresh(dir.filePath("fresh/settings.dat"));
+        QCOMPARE(fresh.importFrom(shared, {}).imported.size(), 3);
+        const QByteArray all = test::contents(file);
+        QCOMPARE(test::contents(dir.filePath("fresh/settings.dat")),
+                 all.mid(all.indexOf("[preset.")));
         QStringList asked;
-        const PresetImport again = PresetStore(fresh).importFrom(file, [&](const QString& name) {
+        const PresetImport again = fresh.importFrom(file, [&](const QString& name) {
             asked << name;
             return name == "Web" ? PresetNameClash::Skip : PresetNameClash::KeepBoth;
         });
         QCOMPARE(asked, (QStringList{"Phone \u00e9t\u00e9", "\"Quoted\"", "Web"}));
         QCOMPARE(again.imported, (QStringList{"Phone \u00e9t\u00e9 (2)", "\"Quoted\" (2)"}));
         QCOMPARE(again.kept, 1);
-        QCOMPARE(PresetStore(fresh).load().size(), 5);
-    }
 
-    // A damaged file imports what it can and names what it skipped; a name that is taken is
-    // replaced when the user says so.
-    void importSkipsTheDamaged() {
-        QTemporaryDir dir;
-        const QString file = dir.filePath("settings.dat");
-        const PresetStore store(file);
-        OptionSheet sheet;
-        fillOptionSheet(sheet);
-        applyProfilePick(sheet, 2);
-        QCOMPARE(store.save("Mine", 2, sheet), 1);
-        const QString damaged = dir.filePath("damaged.cvpresets");
-        QFile f(damaged);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("garbage\n[preset.1]\nname=Mine\nprofile=Flash SWF(*.swf)\n"
-                           "[preset.2]\nprofile=Flash SWF(*.swf)\n"
-                           "[preset.3]\nname=Old\nprofile=Real Video(*.rm)\n"
-                           "[preset.4]\nname=Caf\xE9\nprofile=Flash SWF(*.swf)\n"
-                           "[preset.5]\nname=No profile\n") +
-                QByteArray(1, '\0') +
-                "\n[preset.6]\nname=Good\nprofile=Flash SWF(*.swf)\n"
-                "Video Options/Video Size=176x144\n");
-        f.close();
-        const PresetImport done =
-            store.importFrom(damaged, [](const QString&) { return PresetNameClash::Replace; });
-        QCOMPARE(done.imported, (QStringList{"Mine", "Good"}));
-        QCOMPARE(
-            done.skipped,
-            (QStringList{"[preset.2] (it has no name)",
-                         "Old (its profile \u201cReal Video(*.rm)\u201d is not one Clipvane "
-                         "offers)",
-                         "Caf\ufffd (it is not UTF-8 text)", "No profile (it names no profile)"}));
-        const QList<Preset> presets = store.load();
-        QCOMPARE(presets.size(), 2);
-        QCOMPARE(presets.at(1).number, 1); // replaced where it was
-        QCOMPARE(presets.at(1).profileCaption, QString("Flash SWF(*.swf)"));
-        QCOMPARE(presets.at(0).options, (StoredOptions{{"Video Options/Video Size", "176x144"}}));
-        QVERIFY(!store.importFrom(dir.filePath("none"), {}).imported.size());
+        QFile damaged(dir.filePath("damaged.cvpresets"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray("garbage\n[preset.1]\nname=Web\nprofile=Flash SWF(*.swf)\n"
+                                 "[preset.2]\nprofile=Flash SWF(*.swf)\n"
+                                 "[preset.3]\nname=Old\nprofile=Real(*.rm)\n"
+                                 "[preset.4]\nname=Caf\xE9\nprofile=Flash SWF(*.swf)\n"
+                                 "[preset.5]\nname=No profile\n") +
+                      QByteArray(1, '\0') + "\n[preset.6]\nname=Good\nprofile=Flash SWF(*.swf)\n");
+        damaged.close();
+        const PresetImport done = fresh.importFrom(
+            damaged.fileName(), [](const QString&) { return PresetNameClash::Replace; });
+        QCOMPARE(done.imported, (QStringList{"Web", "Good"}));
+        QCOMPARE(done.skipped, (QStringList{"[preset.2] (it has no name)",
+                                            "Old (its profile \u201cReal(*.rm)\u201d is not one "
+                                            "Clipvane offers)",
+                                            "Caf\ufffd (it is not UTF-8 text)",
+                                            "No profile (it names no profile)"}));
+        const QList<Preset> presets = fresh.load();
+        QCOMPARE(PresetStore::findByName(presets, "Web")->number, 4); // replaced in place
+        QCOMPARE(PresetStore::findByName(presets, "Web")->profileCaption,
+                 QString("Flash SWF(*.swf)"));
     }
 
     // However many presets there are, loading them reads the file once.

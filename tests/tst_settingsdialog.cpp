@@ -110,29 +110,16 @@ private slots:
     }
 
     // "Save converted files": shown as stored, and OK stores the choice as 1 or 0.
-    void outputPlace_data() {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<bool>("shownBeside");
-        QTest::addColumn<bool>("chooseBeside");
-        QTest::newRow("nothing stored, beside chosen") << QByteArray() << false << true;
-        QTest::newRow("beside stored, folder chosen")
-            << QByteArray("[set]\nnexttosource=1\n") << true << false;
-        QTest::newRow("other text") << QByteArray("[set]\nnexttosource=yes\n") << false << false;
-    }
     void outputPlace() {
-        QFETCH(QByteArray, stored);
-        QFETCH(bool, shownBeside);
-        QFETCH(bool, chooseBeside);
         test::ProgramFolder folder;
-        if (!stored.isNull())
-            put(folder.settingsFile(), stored);
-        auto d = openDialog();
-        QCOMPARE(d->ui()->nextToSourceRadio->isChecked(), shownBeside);
-        QCOMPARE(d->ui()->inOutputFolderRadio->isChecked(), !shownBeside);
-        (chooseBeside ? d->ui()->nextToSourceRadio : d->ui()->inOutputFolderRadio)->click();
-        d->accept();
-        QCOMPARE(readSetting(folder.settingsFile(), "set", "nexttosource"),
-                 QString(chooseBeside ? "1" : "0"));
+        for (const bool beside : {true, false}) {
+            auto d = openDialog();
+            QCOMPARE(d->ui()->inOutputFolderRadio->isChecked(), beside); // as the last OK left it
+            (beside ? d->ui()->nextToSourceRadio : d->ui()->inOutputFolderRadio)->click();
+            d->accept();
+            QCOMPARE(readSetting(folder.settingsFile(), "set", "nexttosource"),
+                     QString(beside ? "1" : "0"));
+        }
     }
 
     // Leaving without OK writes nothing; Browse... only fills the box.
