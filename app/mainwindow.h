@@ -2,12 +2,15 @@
 
 #include "convert/batchprogress.h"
 #include "convert/batchrun.h"
+#include "convert/queuekeeper.h"
 #include "convert/runcompletion.h"
+#include "convert/runnotices.h"
 #include "options/optionsheet.h"
 #include "player/playerstate.h"
 #include "player/previewplayer.h"
 #include "settings/windowstate.h"
 #include "sources/probequeue.h"
+#include "sources/removedrows.h"
 #include "sources/sourcelist.h"
 
 #include <QIcon>
@@ -27,6 +30,7 @@ class MainWindow;
 
 namespace clipvane {
 
+class DesktopNotices;
 class DesktopServices;
 class MessageBoxes;
 class ProfilePicker;
@@ -42,6 +46,10 @@ struct MainWindowServices {
     std::function<QStringList(QWidget* parent, const QString& startFolder)> openFiles;
     // Ends the program once the window has saved its settings.
     std::function<void()> endProcess;
+    // Where the list is kept between sessions (see QueueKeeper); empty: it is not kept.
+    QString queueFile;
+    // The desktop's notification and launcher progress; nullptr: none.
+    DesktopNotices* notices = nullptr;
 };
 
 // The main window: the video list, the profile picker and option sheet, the preview, and the
@@ -76,6 +84,7 @@ public:
     BatchRun& batch() { return m_batch; }
     BatchProgress& batchProgress() { return m_batchProgress; }
     RunCompletion& runCompletion() { return m_runCompletion; }
+    QueueKeeper& queue() { return m_queue; }
     PreviewPlayer& preview() { return m_preview; }
     ProfilePicker& picker() { return *m_picker; }
     QMenu* contextMenu() const { return m_contextMenu; }
@@ -90,8 +99,15 @@ public slots:
     // "Manage Presets...": renames and deletes the user's presets.
     void managePresets();
     void addFiles();
+    // Removes the selected rows (Clear All: every row), which Undo can bring back. Rows being
+    // converted are stopped first, once the user has agreed.
     void removeSelectedFile();
     void clearFiles();
+    void undoRemoval();
+    // "Apply Current Profile to Selected Files": the rows keep the picked profile and the
+    // sheet's values; "Use the Picked Profile…" gives them up again.
+    void applyProfileToSelected();
+    void followPickerForSelected();
     void moveSelectedUp();
     void moveSelectedDown();
     void moveSource(int from, int to);
@@ -113,6 +129,9 @@ public slots:
     void showAbout();
     void showHelp();
     void quit();
+    // Closes without the question a run asks (a logout, SIGTERM): the files under way are
+    // finished in the background.
+    void closeWithoutAsking();
     void playSelected();
     // The tool strip's hover border: on over a button, all off over the strip itself.
     void highlightToolButton(QToolButton* button);
@@ -131,6 +150,11 @@ private:
     void followPick();
     WindowParts windowParts() const;
     int selectedRow() const;
+    QList<int> selectedRows() const;
+    // Stops the conversions of these rows, once the user has agreed; false when not.
+    bool stopRowsUnderWay(const QList<SourceList::Id>& ids);
+    void followUndo();
+    void highlightRow(int row);
     // The item page: the row's file and clip times on the option sheet.
     void showItemPage(int row);
 
@@ -147,6 +171,10 @@ private:
     BatchRun m_batch;
     BatchProgress m_batchProgress;
     RunCompletion m_runCompletion;
+    RunNotices m_runNotices;
+    QueueKeeper m_queue;
+    RemovedRows m_removed;
+    bool m_closeUnasked = false;
     PreviewPlayer m_preview;
     QList<QIcon> m_icons;
     QMenu* m_contextMenu = nullptr;

@@ -16,7 +16,8 @@ ProgressPanel::ProgressPanel(QWidget* parent)
     m_ui->totalProgressBar->setRange(0, 100);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &ProgressPanel::cancelRequested);
     m_ui->pauseButton->setCheckable(true);
-    connect(m_ui->pauseButton, &QPushButton::clicked, this, &ProgressPanel::pauseRequested);
+    // Toggled, not clicked: a screen reader's "Toggle" action toggles without a click.
+    connect(m_ui->pauseButton, &QPushButton::toggled, this, &ProgressPanel::pauseRequested);
     hide();
 }
 
