@@ -102,6 +102,10 @@ void ItemFinisher::start() {
     poll();
 }
 
+QByteArray ItemFinisher::logTail() const {
+    return m_item.logFile.isEmpty() ? QByteArray() : readFileTail(m_item.logFile, 16 * 1024);
+}
+
 bool ItemFinisher::encoderRuns() const {
     return m_item.encoderId > 0 && m_item.encoderStart >= 0 &&
            processStartTime(m_item.encoderId) == m_item.encoderStart;
@@ -117,7 +121,7 @@ void ItemFinisher::poll() {
     if (m_item.stop)
         return;
     ProgressSample sample;
-    sample.reportedSeconds = lastReportedTime(readFileTail(m_item.logFile, 16 * 1024));
+    sample.reportedSeconds = lastReportedTime(logTail());
     sample.outputBytes = fileBytes(m_item.partial);
     sample.bytesRead = bytesReadBy(m_item.encoderId);
     if (!m_stalled &&
@@ -132,7 +136,7 @@ void ItemFinisher::afterEncoder() {
     m_checking = true;
     if (m_item.stop)
         return finish(QString());
-    const QByteArray log = readFileTail(m_item.logFile, 16 * 1024);
+    const QByteArray log = logTail();
     // How the encoder ended is not known here: its log says whether it failed.
     const auto failed = [&log](const QString& why) {
         const QString lines = errorLines(log);

@@ -58,6 +58,7 @@ signals:
 
 private:
     bool encoderRuns() const;
+    QByteArray logTail() const;
     void poll();
     void afterEncoder();
     void finish(const QString& failure);

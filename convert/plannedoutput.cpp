@@ -51,7 +51,10 @@ std::optional<RowProfile> makeRowProfile(int profileIndex, const OptionSheet& sh
     const ProfileEntry* entry = profileAt(profileIndex);
     if (!entry || entry->isHeading)
         return std::nullopt;
-    return RowProfile{entry->caption, shownProfileCaption(entry->caption), editableOptions(sheet)};
+    StoredOptions options = editableOptions(sheet);
+    // In key order, as the queue file keeps them: a profile read back is the same profile.
+    std::sort(options.begin(), options.end());
+    return RowProfile{entry->caption, shownProfileCaption(entry->caption), options};
 }
 
 RowEncoding rowEncoding(const SourceList& list, SourceList::Id id, int pickerProfile,

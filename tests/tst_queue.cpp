@@ -1,0 +1,389 @@
+#include "base/apppaths.h"
+#include "convert/batchrun.h"
+#include "convert/plannedoutput.h"
+#include "convert/queuefile.h"
+#include "convert/queuekeeper.h"
+#include "convert/runchecks.h"
+#include "convert/runnotices.h"
+#include "options/optionmemory.h"
+#include "options/optionsheet.h"
+#include "options/profiles.h"
+#include "process/progresswatch.h"
+#include "settings/settingsfile.h"
+#include "sources/removedrows.h"
+#include "tests/support/testsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+#include <unistd.h>
+
+using namespace clipvane;
+
+namespace {
+QJsonObject readJson(const QString& path) {
+    return QJsonDocument::fromJson(test::contents(path)).object();
+}
+void put(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+QStringList files(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+} // namespace
+
+// The list kept on disk: its format, what a damaged file does, the finishers' outcomes and
+// what an earlier session left under way; undo of removals; rows with their own profiles.
+class TestQueue : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir media;
+    QString clip; // 1 s, a real video
+    std::unique_ptr<test::ProgramFolder> folder;
+
+    // One window's list, run and keeper.
+    struct Window {
+        SourceList list;
+        OptionSheet sheet;
+        BatchRun run{{&list, &sheet, [] { return 2; }, nullptr}};
+        QueueKeeper keeper{&list, &run};
+        QStringList notices;
+        explicit Window(const QString& queue = {}) {
+            fillOptionSheet(sheet);
+            applyProfilePick(sheet, 2);
+            QObject::connect(&keeper, &QueueKeeper::notice,
+                             [this](const QString& text) { notices << text; });
+            if (!queue.isEmpty())
+                keeper.open(queue);
+        }
+    };
+    QString queuePath() const { return folder->path() + "/queue.json"; }
+    QString outcomes() const { return outcomeFolderOf(queuePath()); }
+    // A queue file of one row, under way as the given object says.
+    void writeQueue(const QString& id, const QJsonObject& underWay, const QString& status) {
+        QJsonObject row{{"id", 5}, {"file", clip}, {"status", status}, {"start", 0}, {"end", 100}};
+        if (!underWay.isEmpty())
+            row.insert("underWay", underWay);
+        put(queuePath(), queueText(id, {row}));
+    }
+
+private slots:
+    void initTestCase() {
+        clip = media.filePath("clip.avi");
+        QVERIFY(test::makeStandardClip(clip, 1.0, "320x240"));
+    }
+    void init() { folder = std::make_unique<test::ProgramFolder>(); }
+    void cleanup() { folder.reset(); }
+
+    // Every row comes back as it was: its id, clip, notes, choices and the keys a newer program
+    // wrote; a row whose file has gone says so.
+    void rowsComeBackAsTheyWere() {
+        const QString gone = media.filePath("gone.avi");
+        QJsonObject extra{{"audioTrack", 2}, {"future", QJsonObject{{"x", "y"}}}};
+        {
+            Window first(queuePath());
+            const SourceList::Id a = first.list.append(clip);
+            first.list.setClip(a, 150, 9000);
+            first.list.setLength(a, 12000);
+            first.list.setText(a, SourceList::Size, "320x240");
+            first.list.setText(a, SourceList::Status, "OK");
+            first.list.setNote(a, "Saved as clip_New.flv because …");
+            first.list.setOutputPath(a, "/out/clip_New.flv");
+            first.list.setLogPath(a, "/cache/encoder-1-1-1.log");
+            first.list.setMediaFacts(a, {120.04, 25});
+            first.list.setPictureAspect(a, 16.0 / 9);
+            first.list.setSoundless(a, true);
+            first.list.setRowProfile(a, makeRowProfile(7, first.sheet));
+            first.list.append(gone);
+            QTRY_VERIFY(readJson(queuePath()).value("rows").toArray().size() == 2);
+            // A newer program's key in the first record.
+            QJsonObject top = readJson(queuePath());
+            QJsonArray rows = top.value("rows").toArray();
+            QJsonObject r0 = rows.at(0).toObject();
+            for (auto it = extra.begin(); it != extra.end(); ++it)
+                r0.insert(it.key(), it.value());
+            rows[0] = r0;
+            top.insert("rows", rows);
+            first.keeper.saveNow(); // (the window's own last word)
+            put(queuePath(), QJsonDocument(top).toJson());
+        }
+        Window second(queuePath());
+        QCOMPARE(second.list.count(), 2);
+        const SourceList::Id a = second.list.idAt(0);
+        QCOMPARE(a, SourceList::Id(1));
+        QCOMPARE(second.list.clipStart(a), std::optional<qint64>(150));
+        QCOMPARE(second.list.clipEnd(a), std::optional<qint64>(9000));
+        QCOMPARE(second.list.textAt(0, SourceList::VideoTime), QString("0:02:00"));
+        QCOMPARE(second.list.textAt(0, SourceList::Status), QString("OK"));
+        QCOMPARE(second.list.note(a), QString("Saved as clip_New.flv because …"));
+        QCOMPARE(second.list.outputPath(a), QString("/out/clip_New.flv"));
+        QCOMPARE(second.list.logPath(a), QString("/cache/encoder-1-1-1.log"));
+        QCOMPARE(second.list.mediaFacts(a).seconds, 120.04);
+        QVERIFY(second.list.isSoundless(a));
+        QCOMPARE(second.list.rowProfile(a)->caption, profileAt(7)->caption);
+        QCOMPARE(second.list.textAt(0, SourceList::Profile), profileAt(7)->caption);
+        QCOMPARE(second.list.rowProfile(a)->options, makeRowProfile(7, second.sheet)->options);
+        QCOMPARE(second.list.note(second.list.idAt(1)), "Invalid input file name. " + gone);
+        // A new row takes a new id; the unknown keys are written back.
+        QCOMPARE(second.list.append(clip), SourceList::Id(3));
+        QTRY_COMPARE(readJson(queuePath()).value("rows").toArray().size(), 3);
+        const QJsonObject kept = readJson(queuePath()).value("rows").toArray().at(0).toObject();
+        QCOMPARE(kept.value("audioTrack").toInt(), 2);
+        QCOMPARE(kept.value("future").toObject(), extra.value("future").toObject());
+        QVERIFY(second.notices.join(' ').contains("1 of its 2 files are still to be converted"));
+    }
+
+    // A file that is not a queue this program can read is set aside under a new name, the
+    // list starts empty and the user is told why; unreadable records alone are left out.
+    void unusableFilesAreSetAside_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("why");
+        const QByteArray row = "{\"id\":1,\"file\":\"/v/a.avi\"}";
+        QTest::newRow("cut short") << QByteArray("{\"format\":\"clipvane-queue\",\"ver") << 0
+                                   << "could not be read: it is damaged";
+        QTest::newRow("another program's")
+            << QByteArray("{\"format\":\"playlist\",\"version\":1,\"rows\":[]}") << 0
+            << "it is not a list of files Clipvane wrote";
+        QTest::newRow("a later version")
+            << QByteArray("{\"format\":\"clipvane-queue\",\"version\":2,\"rows\":[]}") << 0
+            << "another version of Clipvane (format 2)";
+        QTest::newRow("no rows") << QByteArray("{\"format\":\"clipvane-queue\",\"version\":1}") << 0
+                                 << "it holds no list";
+        QTest::newRow("a bad record")
+            << QByteArray("{\"format\":\"clipvane-queue\",\"version\":1,\"rows\":[" + row +
+                          ",{\"id\":2},7]}")
+            << 1 << "2 entries of the list of the last session could not be read";
+    }
+    void unusableFilesAreSetAside() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, rows);
+        QFETCH(QString, why);
+        put(queuePath(), text);
+        Window window(queuePath());
+        QCOMPARE(window.list.count(), rows);
+        QVERIFY2(window.notices.join(' ').contains(why), qPrintable(window.notices.join(' ')));
+        // The old file is kept under a dated name; a good one takes its place.
+        const QStringList aside =
+            QDir(folder->path()).entryList({"queue-damaged-*.json"}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(test::contents(folder->path() + "/" + aside.first()), text);
+        QString problem;
+        QVERIFY(parseQueue(test::contents(queuePath()), &problem));
+    }
+
+    // One window keeps the queue; a second one says so and leaves the file alone.
+    void oneWindowKeepsTheQueue() {
+        Window first(queuePath());
+        first.list.append(clip);
+        first.keeper.saveNow();
+        Window second(queuePath());
+        QVERIFY(first.keeper.isKeeping() && !second.keeper.isKeeping());
+        QCOMPARE(second.list.count(), 0);
+        QVERIFY(second.notices.join(' ').contains("Another Clipvane window keeps the list"));
+        second.list.append(clip);
+        second.list.append(clip);
+        QTest::qWait(50);
+        QCOMPARE(readJson(queuePath()).value("rows").toArray().size(), 1);
+    }
+
+    // A finisher's outcome comes into its row and then goes; another queue's never applies.
+    // While the finisher works, the row stays Processing and no run takes it.
+    void outcomesComeIn() {
+        const QString id = "q-1";
+        const qint64 me = QCoreApplication::applicationPid();
+        QJsonObject underWay{{"row", "5"},
+                             {"encoder", "0"},
+                             {"finisher", QString::number(me)},
+                             {"finisherStart", QString::number(processStartTime(me))}};
+        writeQueue(id, underWay, "Processing");
+        QVERIFY(writeOutcome(outcomes(), "another", {5, "Fail", "no", "", ""}));
+        Window window(queuePath());
+        const SourceList::Id row = window.list.idAt(0);
+        QCOMPARE(window.list.textAt(0, SourceList::Status), QString("Processing"));
+        QVERIFY(window.keeper.isHeld(row));
+        QVERIFY(files(outcomes()).isEmpty()); // the other queue's went
+        RunSettings settings;
+        settings.outputFolder = folder->path();
+        QVERIFY(!window.run.start(settings));
+        QTRY_VERIFY(!window.run.isRunning()); // nothing to convert: the row is held
+        QCOMPARE(window.list.textAt(0, SourceList::Status), QString("Processing"));
+
+        QSignalSpy settled(&window.keeper, &QueueKeeper::settled);
+        QVERIFY(writeOutcome(outcomes(), id, {5, "OK", "a note", "/out/clip.flv", "/log"}));
+        QVERIFY(settled.wait(10 * QueueKeeper::kWatchMs));
+        QCOMPARE(window.list.textAt(0, SourceList::Status), QString("OK"));
+        QCOMPARE(window.list.note(row), QString("a note"));
+        QCOMPARE(window.list.outputPath(row), QString("/out/clip.flv"));
+        QVERIFY(files(outcomes()).isEmpty());
+        const QJsonObject kept = readJson(queuePath()).value("rows").toArray().at(0).toObject();
+        QCOMPARE(kept.value("status").toString(), QString("OK"));
+        QVERIFY(!kept.contains("underWay"));
+    }
+
+    // What an earlier session left under way and nobody sees through any more: a file whose
+    // encoder had finished is checked, then named or removed with the reason in its row; an
+    // encoder still running for a window that was killed is stopped, its file removed, and the
+    // row waits to be converted again.
+    void leftUnderWay_data() {
+        QTest::addColumn<bool>("handedOver");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<bool>("encoderRuns");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("finished file, killed finisher")
+            << true << "clip" << false << "OK" << QStringList{"clip.avi"};
+        QTest::newRow("broken file, killed finisher")
+            << true << "garbage" << false << "Fail" << QStringList{};
+        QTest::newRow("finished file, killed window")
+            << false << "clip" << false << "OK" << QStringList{"clip.avi"};
+        QTest::newRow("encoder running, killed window")
+            << false << "clip" << true << "Waiting" << QStringList{};
+    }
+    void leftUnderWay() {
+        QFETCH(bool, handedOver);
+        QFETCH(QString, written);
+        QFETCH(bool, encoderRuns);
+        QFETCH(QString, status);
+        QFETCH(QStringList, left);
+        QTemporaryDir out;
+        const QString partial = out.filePath(".clip.partial.avi");
+        QVERIFY(written == "clip" ? QFile::copy(clip, partial) : (put(partial, "garbage"), true));
+        QProcess encoder; // a stand-in, in a group of its own, as the encoder runs
+        if (encoderRuns) {
+            encoder.start("setsid", {"sleep", "600"});
+            QVERIFY(encoder.waitForStarted());
+        }
+        const qint64 pid = encoderRuns ? encoder.processId() : 0;
+        HandedOverItem item;
+        item.rowId = 5;
+        item.encoderId = pid;
+        item.encoderStart = encoderRuns ? processStartTime(pid) : -1;
+        item.partial = partial;
+        item.partialFile = *identityOf(partial);
+        item.output = out.filePath("clip.avi");
+        item.input = clip;
+        item.clipSeconds = 1;
+        item.expectVideo = true;
+        QJsonObject underWay = handedOverJson(item);
+        if (handedOver) {
+            underWay.insert("finisher", "999999999");
+            underWay.insert("finisherStart", "1");
+        }
+        writeQueue("q-2", underWay, "Processing");
+        Window window(queuePath());
+        QSignalSpy settled(&window.keeper, &QueueKeeper::settled);
+        QVERIFY(settled.wait(60000));
+        QCOMPARE(window.list.textAt(0, SourceList::Status), status);
+        QCOMPARE(files(out.path()), left);
+        const QString note = window.list.note(window.list.idAt(0));
+        if (status == "Fail")
+            QVERIFY2(!note.isEmpty(), "a failure says why");
+        if (status == "Waiting")
+            QVERIFY(note.contains("the unfinished file was removed"));
+        if (encoderRuns)
+            QTRY_COMPARE_WITH_TIMEOUT(encoder.state(), QProcess::NotRunning, 10000);
+    }
+
+    // Undo puts back each removal as it was, the last first: the same ids, clips and choices,
+    // each row where it stood.
+    void undoBringsRowsBack() {
+        SourceList list;
+        for (const char* name : {"a", "b", "c", "d"})
+            list.append(name);
+        list.setClip(list.idAt(2), 100, 200);
+        list.setRowProfile(list.idAt(2), RowProfile{"X(*.mkv)", "X", {{"k", "v"}}});
+        const auto names = [&] {
+            QString s;
+            for (int r = 0; r < list.count(); ++r)
+                s += list.textAt(r, SourceList::FileName);
+            return s;
+        };
+        RemovedRows removed;
+        QVERIFY(!removed.canUndo());
+        removed.remove(list, {2, 0});
+        QCOMPARE(names(), QString("bd"));
+        removed.removeAll(list);
+        QCOMPARE(names(), QString());
+        list.append("e");
+        QCOMPARE(removed.undo(list), (QList<SourceList::Id>{2, 4}));
+        QCOMPARE(names(), QString("bde"));
+        removed.undo(list);
+        QCOMPARE(names(), QString("abcde"));
+        QCOMPARE(list.idAt(2), SourceList::Id(3));
+        QCOMPARE(list.clipEnd(3), std::optional<qint64>(200));
+        QCOMPARE(list.rowProfile(3)->options, (QList<std::pair<QString, QString>>{{"k", "v"}}));
+        QVERIFY(!removed.canUndo());
+        QVERIFY(removed.undo(list).isEmpty());
+        QCOMPARE(list.append("f"), SourceList::Id(6)); // ids are never given twice
+    }
+
+    // A row with its own profile is planned, checked and converted with it; the others follow
+    // the picker.
+    void rowProfilesDecide() {
+        SourceList list;
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 5); // MP4
+        const QStringList names{"a.avi", "b.avi", "c.avi"};
+        for (const QString& name : names) {
+            const SourceList::Id id = list.append(media.filePath(name));
+            list.setClip(id, 0, 100);
+        }
+        OptionSheet webm;
+        fillOptionSheet(webm);
+        applyProfilePick(webm, 7);
+        list.setRowProfile(list.idAt(1), makeRowProfile(7, webm));
+        RunSettings settings;
+        settings.outputFolder = folder->path();
+        QStringList planned;
+        for (int row = 0; row < 3; ++row)
+            planned << QFileInfo(plannedOutputPath(list, row, sheet, 5, settings)).fileName();
+        QCOMPARE(planned, (QStringList{"a.mp4", "b.webm", "c.mp4"}));
+        QCOMPARE(rowEncoding(list, list.idAt(1), 5, &sheet).profileIndex, 7);
+        QVERIFY(!checkRowsBeforeRun(list, 5, &sheet, folder->path()));
+        // A row's own profile that could not convert anything is refused by the row's name.
+        OptionSheet mp3;
+        fillOptionSheet(mp3);
+        applyProfilePick(mp3, 11);
+        QVERIFY(mp3.setValue(opt::Audio, opt::DisableAudio, "Yes"));
+        list.setRowProfile(list.idAt(1), makeRowProfile(11, mp3));
+        const std::optional<QString> refused = checkRowsBeforeRun(list, 5, &sheet, folder->path());
+        QVERIFY2(refused && refused->startsWith("b.avi") && refused->contains("Disable Audio"),
+                 qPrintable(refused.value_or("nothing")));
+        // With every row on its own profile, the picker need not show one.
+        for (int row = 0; row < 3; ++row)
+            list.setRowProfile(list.idAt(row), makeRowProfile(5, sheet));
+        QVERIFY(!checkRowsBeforeRun(list, 0, &sheet, folder->path()));
+        list.setRowProfile(list.idAt(0), std::nullopt);
+        QCOMPARE(checkRowsBeforeRun(list, 0, &sheet, folder->path()),
+                 std::optional<QString>(kPickAProfile));
+    }
+
+    void noticeTexts_data() {
+        QTest::addColumn<int>("converted");
+        QTest::addColumn<int>("failed");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("one") << 1 << 0 << "1 file converted";
+        QTest::newRow("some failed") << 12 << 1 << "12 files converted, 1 failed";
+        QTest::newRow("none") << 0 << 2 << "0 files converted, 2 failed";
+    }
+    void noticeTexts() {
+        QFETCH(int, converted);
+        QFETCH(int, failed);
+        QFETCH(QString, body);
+        RunOutcome outcome;
+        outcome.converted = converted;
+        outcome.failed = failed;
+        QCOMPARE(RunNotices::bodyOf(outcome), body);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQueue)
+#include "tst_queue.moc"
