@@ -447,12 +447,7 @@ bool MainWindow::stopRowsUnderWay(const QList<SourceList::Id>& ids) {
             : tr("%1 of these files are being converted. Stop converting them and take them "
                  "out of the list?")
                   .arg(underWay.size());
-    if (m_services.messages && !m_services.messages->confirm(question))
-        return false;
-    // As "Skip this file": the encoder stops, its unfinished file goes, the run goes on.
-    for (SourceList::Id id : std::as_const(underWay))
-        m_batch.stopRow(id);
-    return true;
+    return !m_services.messages || m_services.messages->confirm(question);
 }
 
 void MainWindow::removeSelectedFile() {
@@ -464,10 +459,8 @@ void MainWindow::removeSelectedFile() {
         ids.append(m_sources.idAt(row));
     if (!stopRowsUnderWay(ids))
         return;
-    QList<int> still; // the same rows, wherever they stand now
-    for (SourceList::Id id : std::as_const(ids))
-        still.append(m_sources.rowOf(id));
-    m_removed.remove(m_sources, still);
+    m_batch.letGo(ids);
+    m_removed.remove(m_sources, rows);
     followUndo();
 }
 
@@ -477,6 +470,7 @@ void MainWindow::clearFiles() {
         ids.append(m_sources.idAt(row));
     if (!stopRowsUnderWay(ids))
         return;
+    m_batch.letGo(ids);
     m_removed.removeAll(m_sources);
     followUndo();
 }

@@ -151,7 +151,7 @@ private:
     WindowParts windowParts() const;
     int selectedRow() const;
     QList<int> selectedRows() const;
-    // Stops the conversions of these rows, once the user has agreed; false when not.
+    // Whether the user agrees to stop the conversions of these rows (when any is under way).
     bool stopRowsUnderWay(const QList<SourceList::Id>& ids);
     void followUndo();
     void highlightRow(int row);

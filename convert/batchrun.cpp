@@ -62,6 +62,16 @@ BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m
     qRegisterMetaType<RunOutcome>();
     ChildTools::instance().atQuickExit(this, [this] { handOver(); });
     if (m_env.list) {
+        connect(m_env.list, &SourceList::rowsAboutToBeRemoved, this,
+                [this](const QModelIndex&, int first, int last) { rowsLeaving(first, last); });
+        connect(m_env.list, &SourceList::modelAboutToBeReset, this,
+                [this] { rowsLeaving(0, m_env.list->count() - 1); });
+        const auto goOn = [this] {
+            if (m_running && !m_waitingForProbes)
+                startNextItem();
+        };
+        connect(m_env.list, &SourceList::rowsRemoved, this, goOn);
+        connect(m_env.list, &SourceList::modelReset, this, goOn);
         connect(m_env.list, &SourceList::probesFinished, this, [this] {
             // Let the file being added finish its own steps (and a further file its probe)
             // before the run looks again.
@@ -134,17 +144,36 @@ int BatchRun::waitingCount() const {
     return waiting;
 }
 
-void BatchRun::stopRow(SourceList::Id id) {
-    m_pending.remove(id);
-    for (const auto& owned : m_inFlight) {
-        if (owned->id != id)
-            continue;
-        Item* item = owned.get();
-        stopItem(item);
-        removeInFlight(item);
-        emit itemDone(id);
-        startNextItem();
+void BatchRun::rowsLeaving(int first, int last) {
+    QList<SourceList::Id> leaving;
+    for (int row = first; row <= last; ++row)
+        leaving.append(m_env.list->idAt(row));
+    leaveOut(leaving, false);
+}
+
+void BatchRun::letGo(const QList<SourceList::Id>& ids) {
+    leaveOut(ids, true);
+    QTimer::singleShot(0, this, [this] {
+        if (m_running && !m_waitingForProbes)
+            startNextItem();
+    });
+}
+
+void BatchRun::leaveOut(const QList<SourceList::Id>& ids, bool markRows) {
+    if (!m_running)
         return;
+    const QSet<SourceList::Id> leaving(ids.cbegin(), ids.cend());
+    m_pending -= leaving;
+    // Nothing starts now: the list is changing. The next item starts once the rows are gone.
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end();) {
+        const SourceList::Id id = (*it)->id;
+        if (!leaving.contains(id)) {
+            ++it;
+            continue;
+        }
+        stopItem(it->get(), markRows);
+        it = m_inFlight.erase(it);
+        emit itemDone(id);
     }
 }
 
@@ -531,7 +560,7 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
     startNextItem();
 }
 
-void BatchRun::stopItem(Item* item) {
+void BatchRun::stopItem(Item* item, bool markRow) {
     // The encoder is sent "q" (and ended should it not listen); the unfinished file goes once
     // it has, and only it: whatever is under the output's name stays as it was.
     if (item->check)
@@ -549,7 +578,8 @@ void BatchRun::stopItem(Item* item) {
         settle();
     }
     m_reservedOutputs.removeOne(item->output);
-    m_env.list->setText(item->id, SourceList::Status, QStringLiteral("Cancel"));
+    if (markRow)
+        m_env.list->setText(item->id, SourceList::Status, QStringLiteral("Cancel"));
 }
 
 void BatchRun::skipCurrent() {

@@ -108,9 +108,11 @@ public:
     int underWayCount() const { return static_cast<int>(m_inFlight.size()); }
     // Rows of the run still waiting (in the list).
     int waitingCount() const;
-    // "Skip this file" for one row, as removing it does: its encoder is stopped, its partial
-    // file removed, and the run goes on with the next row. A waiting row is just left out.
-    void stopRow(SourceList::Id id);
+    // Rows about to be taken out of the list: waiting ones are left out, those under way are
+    // stopped as "Skip this file" stops them (their rows say Cancel, no file is left). The
+    // next item starts once the list has changed. (Rows taken out without this are let go
+    // the same way, as they leave.)
+    void letGo(const QList<SourceList::Id>& ids);
     // The items under way as a finisher would take them over (for the queue file).
     QList<HandedOverItem> underWay() const;
     // The program quits and the user chose "Stop now": at the quick exit the items under way
@@ -192,10 +194,14 @@ private:
     // finisher of their own.
     void handOver();
     void removeInFlight(Item* item);
+    // Rows leaving the list: waiting ones are left out, and those under way are stopped as
+    // "Skip this file" stops them (no file is left); the run goes on once they have gone.
+    void rowsLeaving(int first, int last);
+    void leaveOut(const QList<SourceList::Id>& ids, bool markRows);
     // Stops the encoders under way and ends the run once the checks under way have decided.
     void stopRun(RunOutcome::End end);
     // Stops one item's encoder (or check) and removes its partial file; its row says Cancel.
-    void stopItem(Item* item);
+    void stopItem(Item* item, bool markRow = true);
     int encodingCount() const;
     void clearWaitingRows();
     void endRun(RunOutcome::End end);

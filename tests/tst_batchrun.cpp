@@ -62,6 +62,11 @@ class TestBatchRun : public QObject {
         list().setClip(id, start.isEmpty() ? list().clipStart(id) : parseClipTime(start),
                        parseClipTime(end));
     }
+    // Highlights one row alone, as a click does.
+    void select(int row) {
+        form->ui()->sourceListView->selectionModel()->setCurrentIndex(
+            list().index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
     QStringList statuses() {
         QStringList s;
         for (int r = 0; r < list().count(); ++r)
@@ -355,7 +360,11 @@ private slots:
         form->addFile(clip1s);
         QVERIFY(test::waitForProbes(list()));
         QFile::remove(missing);
+        // No encoder starts behind the missing file, and the rows after it are not touched.
+        int encoders = 0;
+        connect(&form->batch(), &BatchRun::encoderStarted, this, [&] { ++encoders; });
         convertNow();
+        QCOMPARE(encoders, 1);
         QCOMPARE(statuses(), (QStringList{"OK", "", ""}));
         QCOMPARE(messages.shown, QStringList{"error:Invalid input file name. " + missing});
         QVERIFY(desktop.opened.isEmpty());
@@ -593,33 +602,133 @@ private slots:
             QVERIFY(v == 0 || v >= 10);
     }
 
+    // Taking rows out during a run: a waiting row is just left out; the row under way is
+    // stopped (once the user agrees) as "Skip this file" stops it, leaving no file, and the
+    // run goes on; Undo brings the rows back with their clips.
     void rowsRemovedDuringRun_data() {
-        QTest::addColumn<bool>("clearAll");
-        QTest::newRow("remove the next row") << false;
-        QTest::newRow("clear the list") << true;
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("agree");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<int>("files");
+        QTest::newRow("a waiting row") << "row 1" << true << QStringList{"OK", "OK"} << 2;
+        QTest::newRow("the row under way") << "row 0" << true << QStringList{"OK", "OK"} << 2;
+        QTest::newRow("the row under way, refused")
+            << "row 0" << false << QStringList{"OK", "OK", "OK"} << 3;
+        QTest::newRow("clear the list") << "all" << true << QStringList{} << 0;
     }
     void rowsRemovedDuringRun() {
-        QFETCH(bool, clearAll);
+        QFETCH(QString, what);
+        QFETCH(bool, agree);
+        QFETCH(QStringList, rows);
+        QFETCH(int, files);
         for (int i = 0; i < 3; ++i)
-            form->addFile(clip1s);
-        bool done = false;
-        connect(&form->batch(), &BatchRun::encoderStarted, [&](qint64) {
-            if (done)
-                return;
-            done = true;
-            if (clearAll)
-                form->clearFiles();
-            else
-                list().removeAt(1);
-        });
+            form->addFile(clip3s);
+        QVERIFY(test::waitForProbes(list()));
+        trim(1, "0:00:01", "0:00:02");
+        messages.confirmAnswer = agree;
+        qint64 first = 0;
+        connect(
+            &form->batch(), &BatchRun::encoderStarted, this,
+            [&](qint64 pid) {
+                first = pid;
+                if (what == "all") {
+                    form->clearFiles();
+                    return;
+                }
+                select(what.right(1).toInt());
+                form->removeSelectedFile();
+            },
+            Qt::SingleShotConnection);
         convertNow();
-        if (clearAll) {
-            QCOMPARE(list().count(), 0);
-        } else {
-            QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
-        }
-        QCOMPARE(messages.shown, QStringList{"info:Conversion completed!"});
+        QCOMPARE(statuses(), rows);
+        const bool underWay = what != "row 1";
+        QCOMPARE(messages.shown.first().startsWith("confirm:"), underWay);
+        if (underWay && agree) // told to quit, not left to finish
+            QVERIFY(keys.sent.contains(QString("fp.dll:%1:quit").arg(first)));
+        QTRY_COMPARE_WITH_TIMEOUT(outputs().size(), files, 10000);
+
+        for (const QString& name : outputs())
+            QVERIFY2(!name.startsWith('.'), qPrintable(name));
         checkPanelClosed();
+        if (!agree)
+            return;
+        // Undo: the rows come back where they stood, with their clips.
+        form->ui()->actionUndo->trigger();
+        QCOMPARE(list().count(), 3);
+        QCOMPARE(list().textAt(1, SourceList::Start), QString("0:00:01"));
+        QVERIFY(!form->ui()->actionUndo->isEnabled());
+    }
+
+    // Waiting rows move during a run (the row under way stays put), and the run converts
+    // them in their new order; the item page follows the highlight.
+    void waitingRowsMoveDuringARun() {
+        const QString a = clips.filePath("a.avi"), b = clips.filePath("b.avi"),
+                      c = clips.filePath("c.avi");
+        for (const QString& name : {a, b, c}) {
+            if (!QFile::exists(name))
+                QVERIFY(QFile::copy(clip1s, name));
+            form->addFile(name);
+        }
+        QVERIFY(test::waitForProbes(list()));
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QStringList started;
+        QTreeView* view = form->ui()->sourceListView;
+        connect(&form->batch(), &BatchRun::itemStarted, this,
+                [&](SourceList::Id, const QString& input) {
+                    started << QFileInfo(input).fileName();
+                    if (started.size() != 1)
+                        return;
+                    form->activateWindow();
+                    view->setFocus();
+                    // The row under way does not move.
+                    select(0);
+                    QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
+                    // A waiting one does.
+                    select(1);
+                    QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
+                    QCOMPARE(form->sheet().value("General", "Item Name"), std::optional(b));
+                });
+        convertNow();
+        QCOMPARE(started, (QStringList{"a.avi", "c.avi", "b.avi"}));
+        QCOMPARE(list().textAt(2, SourceList::FileName), b);
+        QCOMPARE(statuses(), (QStringList{"OK", "OK", "OK"}));
+    }
+
+    // Rows with profiles of their own: one run writes an MP4 and a WebM, and the Profile
+    // column says which each row makes.
+    void eachRowItsOwnProfile() {
+        const QString a = clips.filePath("first.avi"), b = clips.filePath("second.avi");
+        for (const QString& name : {a, b}) {
+            if (!QFile::exists(name))
+                QVERIFY(QFile::copy(clip1s, name));
+            form->addFile(name);
+        }
+        QVERIFY(test::waitForProbes(list()));
+        for (const auto& [row, profile] : {std::pair{0, 5}, std::pair{1, 7}}) {
+            pickProfile(profile);
+            form->sheet().setValue("Video Options", "Encoding Speed", "Fast");
+            select(row);
+            form->contextMenu()->findChild<QAction*>("contextApplyProfile")->trigger();
+        }
+        pickProfile(2); // the picker's own profile is used by neither
+        QCOMPARE(list().textAt(0, SourceList::Profile), profileCatalogue().at(4).caption);
+        QCOMPARE(list().textAt(1, SourceList::Profile), profileCatalogue().at(6).caption);
+        QVERIFY(form->plannedOutput(1).endsWith("second.webm"));
+        convertNow();
+        QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
+        QCOMPARE(outputs(), (QStringList{"first.mp4", "second.webm"}));
+        QCOMPARE(test::streamOf(test::probeMedia(out->filePath("first.mp4")), "video")
+                     .value("codec_name")
+                     .toString(),
+                 QString("h264"));
+        QCOMPARE(test::streamOf(test::probeMedia(out->filePath("second.webm")), "video")
+                     .value("codec_name")
+                     .toString(),
+                 QString("vp9"));
+        // Back to the picker: the row follows it again.
+        select(1);
+        form->ui()->actionFollowPicker->trigger();
+        QCOMPARE(list().textAt(1, SourceList::Profile), profileCatalogue().at(1).caption);
     }
 
     // Closing the window leaves a working encoder to finish its file, which then takes its
@@ -864,6 +973,7 @@ private slots:
         QCOMPARE(messages.shown, (QStringList{"cancel choice", message}));
         // Only finished files, under their names; nothing half-written, hidden or not.
         QTRY_COMPARE_WITH_TIMEOUT(outputs().size(), files, 10000);
+
         for (const QString& name : outputs())
             QVERIFY2(!name.startsWith('.') && qAbs(seconds(out->filePath(name)) - 3.0) <= 0.1,
                      qPrintable(name));
