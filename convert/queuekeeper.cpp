@@ -127,9 +127,11 @@ bool QueueKeeper::open(const QString& queueFile) {
     if (restored > 0) {
         int left = 0;
         for (int row = before; row < m_list->count(); ++row) {
+            // A row a finisher was given is not left; one a killed window left is.
             const QString status = m_list->textAt(row, SourceList::Status);
+            const auto held = m_held.constFind(m_list->idAt(row));
             left += status != QLatin1String("OK") && status != QLatin1String("Fail") &&
-                            !isHeld(m_list->idAt(row))
+                            (held == m_held.cend() || !held->handedOver)
                         ? 1
                         : 0;
         }
