@@ -24,10 +24,6 @@ const QStringList& knownKeys() {
     return keys;
 }
 
-QString translate(const char* text) {
-    return QCoreApplication::translate("QueueFile", text);
-}
-
 std::optional<qint64> hundredths(const QJsonValue& value) {
     if (!value.isDouble())
         return std::nullopt;
@@ -67,17 +63,20 @@ std::optional<QueueContents> parseQueue(const QByteArray& text, QString* problem
         return std::nullopt;
     };
     if (error.error != QJsonParseError::NoError)
-        return refuse(
-            translate("it is damaged (%1 at byte %2)").arg(error.errorString()).arg(error.offset));
+        return refuse(QCoreApplication::translate("QueueFile", "it is damaged (%1 at byte %2)")
+                          .arg(error.errorString())
+                          .arg(error.offset));
     const QJsonObject top = doc.object();
     if (!doc.isObject() ||
         top.value(QLatin1String("format")).toString() != QLatin1String(kQueueFormat))
-        return refuse(translate("it is not a list of files Clipvane wrote"));
+        return refuse(
+            QCoreApplication::translate("QueueFile", "it is not a list of files Clipvane wrote"));
     if (top.value(QLatin1String("version")).toInt(-1) != kQueueVersion)
-        return refuse(translate("it was written by another version of Clipvane (format %1)")
+        return refuse(QCoreApplication::translate(
+                          "QueueFile", "it was written by another version of Clipvane (format %1)")
                           .arg(top.value(QLatin1String("version")).toVariant().toString()));
     if (!top.value(QLatin1String("rows")).isArray())
-        return refuse(translate("it holds no list"));
+        return refuse(QCoreApplication::translate("QueueFile", "it holds no list"));
     QueueContents contents;
     contents.queueId = top.value(QLatin1String("queue")).toString();
     for (const QJsonValue& value : top.value(QLatin1String("rows")).toArray()) {

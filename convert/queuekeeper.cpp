@@ -14,10 +14,6 @@
 
 namespace clipvane {
 namespace {
-QString translate(const char* text) {
-    return QCoreApplication::translate("QueueKeeper", text);
-}
-
 bool alive(qint64 pid, qint64 started) {
     return pid > 0 && started >= 0 && processStartTime(pid) == started;
 }
@@ -44,8 +40,8 @@ bool QueueKeeper::open(const QString& queueFile) {
     auto lock = std::make_unique<QLockFile>(queueFile + QStringLiteral(".lock"));
     lock->setStaleLockTime(0); // only a lock whose window has gone is stale
     if (!lock->tryLock(0)) {
-        emit notice(translate("Another Clipvane window keeps the list of files; this window's "
-                              "list is not kept when it closes."));
+        emit notice(tr("Another Clipvane window keeps the list of files; this window's "
+                       "list is not kept when it closes."));
         return false;
     }
     m_lock = std::move(lock);
@@ -64,14 +60,14 @@ bool QueueKeeper::open(const QString& queueFile) {
         file.close();
         if (!contents) {
             const QString kept = setAside(queueFile, QStringLiteral("damaged"));
-            said << translate("The list of files of the last session (%1) could not be read: "
-                              "%2. It was set aside as %3; the list starts empty.")
+            said << tr("The list of files of the last session (%1) could not be read: "
+                       "%2. It was set aside as %3; the list starts empty.")
                         .arg(QDir::toNativeSeparators(queueFile), problem,
                              QDir::toNativeSeparators(kept));
         } else if (contents->badRecords > 0) {
             const QString kept = setAside(queueFile, QStringLiteral("damaged"));
-            said << translate("%1 entries of the list of the last session could not be read "
-                              "and were left out; the file as it was is kept as %2.")
+            said << tr("%1 entries of the list of the last session could not be read "
+                       "and were left out; the file as it was is kept as %2.")
                         .arg(contents->badRecords)
                         .arg(QDir::toNativeSeparators(kept));
         }
@@ -135,8 +131,8 @@ bool QueueKeeper::open(const QString& queueFile) {
                         ? 1
                         : 0;
         }
-        said.prepend(translate("The list of the last session is back: %1 of its %2 files are "
-                               "still to be converted.")
+        said.prepend(tr("The list of the last session is back: %1 of its %2 files are "
+                        "still to be converted.")
                          .arg(left)
                          .arg(restored));
     }
@@ -186,9 +182,9 @@ void QueueKeeper::seeThroughHere(SourceList::Id id) {
     connect(finisher, &ItemFinisher::done, this, [this, interrupted](ItemOutcome outcome) {
         if (interrupted) {
             outcome.status = QLatin1String(BatchRun::kWaitingStatus);
-            outcome.note = translate("Clipvane ended while this file was being converted; "
-                                     "the unfinished file was removed. The next run "
-                                     "converts it again.");
+            outcome.note = tr("Clipvane ended while this file was being converted; "
+                              "the unfinished file was removed. The next run "
+                              "converts it again.");
         }
         applyOutcome(outcome);
         save();
@@ -309,7 +305,7 @@ bool QueueKeeper::save() {
     }
     if (!m_saveFailureSaid) {
         m_saveFailureSaid = true;
-        emit notice(translate("The list of files cannot be saved to %1: %2.")
+        emit notice(tr("The list of files cannot be saved to %1: %2.")
                         .arg(QDir::toNativeSeparators(m_path), out.errorString()));
     }
     return false;
