@@ -339,7 +339,7 @@ void MainWindow::saveSettings() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Quitting during a run asks what becomes of the files under way, unless the session is
     // ending: then they are finished in the background.
-    if (m_batch.isRunning() && !m_closeUnasked) {
+    if (m_batch.isRunning() && m_batch.underWayCount() > 0 && !m_closeUnasked) {
         const QuitChoice choice =
             m_services.messages
                 ? m_services.messages->quitChoice(m_batch.underWayCount(), m_batch.waitingCount())

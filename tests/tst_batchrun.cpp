@@ -47,6 +47,7 @@ class TestBatchRun : public QObject {
     test::RecordingKeys keys;
     std::unique_ptr<MainWindow> form;
     QStringList dialogAnswer;
+    int processEnds = 0;
 
     void setSetting(const char* key, const QString& value) {
         writeSetting(settingsFilePath(), "set", key, value);
@@ -127,7 +128,7 @@ class TestBatchRun : public QObject {
         s.desktop = &desktop;
         s.messages = &messages;
         s.keys = &keys;
-        s.endProcess = [] {};
+        s.endProcess = [this] { ++processEnds; };
         s.openFiles = [this](QWidget*, const QString&) { return dialogAnswer; };
         form = std::make_unique<MainWindow>(s);
         form->loadSettings();
@@ -154,6 +155,8 @@ private slots:
         desktop = test::RecordingDesktop();
         messages.shown.clear();
         messages.countdownRunsOut = true;
+        messages.quitAnswer = QuitChoice::FinishInBackground;
+        messages.confirmAnswer = true;
         messages.onMessage = [this](const QString& text) {
             desktop.events.append("message:" + text);
         };
@@ -657,6 +660,23 @@ private slots:
         QCOMPARE(list().count(), 3);
         QCOMPARE(list().textAt(1, SourceList::Start), QString("0:00:01"));
         QVERIFY(!form->ui()->actionUndo->isEnabled());
+    }
+
+    // EXIT during a run asks; "Keep converting" keeps the window and the run. (What the other
+    // answers do is seen across processes in tst_queuerun.)
+    void quittingCanKeepConverting() {
+        form->addFile(clip3s);
+        form->addFile(clip1s);
+        messages.quitAnswer = QuitChoice::KeepConverting;
+        processEnds = 0;
+        connect(
+            &form->batch(), &BatchRun::encoderStarted, this, [&] { form->quit(); },
+            Qt::SingleShotConnection);
+        convertNow();
+        QCOMPARE(messages.shown.first(), QString("quit choice:1:1"));
+        QCOMPARE(processEnds, 0);
+        QVERIFY(form->isVisible());
+        QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
     }
 
     // Waiting rows move during a run (the row under way stays put), and the run converts
