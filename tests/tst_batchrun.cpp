@@ -717,7 +717,7 @@ private slots:
     // Rows with profiles of their own: one run writes an MP4 and a WebM, and the Profile
     // column says which each row makes.
     void eachRowItsOwnProfile() {
-        const QString a = clips.filePath("first.avi"), b = clips.filePath("second.avi");
+        const QString a = clips.filePath("own1.avi"), b = clips.filePath("own2.avi");
         for (const QString& name : {a, b}) {
             if (!QFile::exists(name))
                 QVERIFY(QFile::copy(clip1s, name));
@@ -733,15 +733,15 @@ private slots:
         pickProfile(2); // the picker's own profile is used by neither
         QCOMPARE(list().textAt(0, SourceList::Profile), profileCatalogue().at(4).caption);
         QCOMPARE(list().textAt(1, SourceList::Profile), profileCatalogue().at(6).caption);
-        QVERIFY(form->plannedOutput(1).endsWith("second.webm"));
+        QVERIFY(form->plannedOutput(1).endsWith("own2.webm"));
         convertNow();
         QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
-        QCOMPARE(outputs(), (QStringList{"first.mp4", "second.webm"}));
-        QCOMPARE(test::streamOf(test::probeMedia(out->filePath("first.mp4")), "video")
+        QCOMPARE(outputs(), (QStringList{"own1.mp4", "own2.webm"}));
+        QCOMPARE(test::streamOf(test::probeMedia(out->filePath("own1.mp4")), "video")
                      .value("codec_name")
                      .toString(),
                  QString("h264"));
-        QCOMPARE(test::streamOf(test::probeMedia(out->filePath("second.webm")), "video")
+        QCOMPARE(test::streamOf(test::probeMedia(out->filePath("own2.webm")), "video")
                      .value("codec_name")
                      .toString(),
                  QString("vp9"));
