@@ -737,14 +737,10 @@ private slots:
         convertNow();
         QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
         QCOMPARE(outputs(), (QStringList{"own1.mp4", "own2.webm"}));
-        QCOMPARE(test::streamOf(test::probeMedia(out->filePath("own1.mp4")), "video")
-                     .value("codec_name")
-                     .toString(),
-                 QString("h264"));
-        QCOMPARE(test::streamOf(test::probeMedia(out->filePath("own2.webm")), "video")
-                     .value("codec_name")
-                     .toString(),
-                 QString("vp9"));
+        for (const auto& [file, codec] : {std::pair{"own1.mp4", "h264"}, {"own2.webm", "vp9"}})
+            QCOMPARE(test::streamOf(test::probeMedia(out->filePath(file)), "video")["codec_name"]
+                         .toString(),
+                     QString(codec));
         // Back to the picker: the row follows it again.
         select(1);
         form->ui()->actionFollowPicker->trigger();

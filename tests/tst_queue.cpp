@@ -304,46 +304,29 @@ private slots:
         QCOMPARE(list.append("f"), SourceList::Id(6)); // ids are never given twice
     }
 
-    // A row with its own profile is planned, checked and converted with it; the others follow
-    // the picker.
-    void rowProfilesDecide() {
+    // The checks before a run look at each profile rows keep for themselves (a problem names
+    // the row), and at the picker's only while a row follows it.
+    void rowProfilesAreChecked() {
         SourceList list;
         OptionSheet sheet;
         fillOptionSheet(sheet);
-        applyProfilePick(sheet, 5); // MP4
-        const QStringList names{"a.avi", "b.avi", "c.avi"};
-        for (const QString& name : names) {
-            const SourceList::Id id = list.append(media.filePath(name));
-            list.setClip(id, 0, 100);
-        }
-        OptionSheet webm;
-        fillOptionSheet(webm);
-        applyProfilePick(webm, 7);
-        list.setRowProfile(list.idAt(1), makeRowProfile(7, webm));
-        RunSettings settings;
-        settings.outputFolder = folder->path();
-        QStringList planned;
-        for (int row = 0; row < 3; ++row)
-            planned << QFileInfo(plannedOutputPath(list, row, sheet, 5, settings)).fileName();
-        QCOMPARE(planned, (QStringList{"a.mp4", "b.webm", "c.mp4"}));
-        QCOMPARE(rowEncoding(list, list.idAt(1), 5, &sheet).profileIndex, 7);
-        QVERIFY(!checkRowsBeforeRun(list, 5, &sheet, folder->path()));
-        // A row's own profile that could not convert anything is refused by the row's name.
+        applyProfilePick(sheet, 5);
+        for (const char* name : {"a.avi", "b.avi"})
+            list.setClip(list.append(media.filePath(name)), 0, 100);
         OptionSheet mp3;
         fillOptionSheet(mp3);
         applyProfilePick(mp3, 11);
         QVERIFY(mp3.setValue(opt::Audio, opt::DisableAudio, "Yes"));
-        list.setRowProfile(list.idAt(1), makeRowProfile(11, mp3));
+        list.setRowProfile(2, makeRowProfile(11, mp3));
         const std::optional<QString> refused = checkRowsBeforeRun(list, 5, &sheet, folder->path());
         QVERIFY2(refused && refused->startsWith("b.avi") && refused->contains("Disable Audio"),
                  qPrintable(refused.value_or("nothing")));
-        // With every row on its own profile, the picker need not show one.
-        for (int row = 0; row < 3; ++row)
-            list.setRowProfile(list.idAt(row), makeRowProfile(5, sheet));
-        QVERIFY(!checkRowsBeforeRun(list, 0, &sheet, folder->path()));
-        list.setRowProfile(list.idAt(0), std::nullopt);
+        list.setRowProfile(2, makeRowProfile(7, sheet));
+        QCOMPARE(rowEncoding(list, 2, 5, &sheet).profileIndex, 7);
         QCOMPARE(checkRowsBeforeRun(list, 0, &sheet, folder->path()),
                  std::optional<QString>(kPickAProfile));
+        list.setRowProfile(1, makeRowProfile(5, sheet));
+        QVERIFY(!checkRowsBeforeRun(list, 0, &sheet, folder->path()));
     }
 };
 

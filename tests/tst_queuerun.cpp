@@ -15,7 +15,6 @@
 #include <QProcess>
 #include <QStatusBar>
 #include <QtTest>
-#include <csignal>
 
 using namespace clipvane;
 
@@ -48,9 +47,9 @@ public slots:
 };
 } // namespace
 
-// The list across sessions, as a user meets it: quitting during a run, a kill, a killed
-// finisher, SIGTERM; and the desktop hearing of a batch. Each "next start" is a new window
-// over the queue file the last one left. Runs on a private session bus.
+// The list across sessions, as a user meets it: quitting during a run, a kill, SIGTERM; and the
+// desktop hearing of a batch. Each "next start" is a new window over the queue file the last one
+// left. Runs on a private session bus.
 class TestQueueRun : public QObject {
     Q_OBJECT
 
@@ -196,26 +195,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(encoder), 10000);
         QCOMPARE(outputs(), QStringList());
         QVERIFY(form->statusBar()->currentMessage().contains("2 of its 2 files"));
-    }
-
-    // A finisher killed after its encoder ended leaves a finished file without its name: the
-    // next start checks it and names it.
-    void killedFinisher() {
-        keepList({clip, shortly});
-        QProcess helper;
-        startHelper(helper, "finish", true);
-        QVERIFY(helper.waitForFinished(60000));
-        const QJsonObject underWay = queueRows().at(0).toObject().value("underWay").toObject();
-        const qint64 finisher = underWay.value("finisher").toString().toLongLong();
-        const qint64 encoder = underWay.value("encoder").toString().toLongLong();
-        QVERIFY(finisher > 0 && encoder > 0);
-        QVERIFY(::kill(static_cast<pid_t>(finisher), SIGKILL) == 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!test::processAlive(encoder), 60000);
-        QCOMPARE(outputs(), QStringList{".clip.partial.flv"});
-        auto form = openForm();
-        QTRY_COMPARE_WITH_TIMEOUT(form->sources().textAt(0, SourceList::Status), QString("OK"),
-                                  60000);
-        QCOMPARE(outputs(), QStringList{"clip.flv"});
     }
 
     // SIGTERM (a service manager, the session ending) asks nothing: the program quits at
