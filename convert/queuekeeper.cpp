@@ -40,8 +40,13 @@ bool QueueKeeper::open(const QString& queueFile) {
     auto lock = std::make_unique<QLockFile>(queueFile + QStringLiteral(".lock"));
     lock->setStaleLockTime(0); // only a lock whose window has gone is stale
     if (!lock->tryLock(0)) {
-        emit notice(tr("Another Clipvane window keeps the list of files; this window's "
-                       "list is not kept when it closes."));
+        if (lock->error() == QLockFile::LockFailedError)
+            emit notice(tr("Another Clipvane window keeps the list of files; this window's "
+                           "list is not kept when it closes."));
+        else
+            emit notice(
+                tr("The list of files cannot be saved to %1: %2.")
+                    .arg(QDir::toNativeSeparators(queueFile), tr("its folder cannot be written")));
         return false;
     }
     m_lock = std::move(lock);

@@ -1610,6 +1610,10 @@ Jetzt beenden: sie werden abgebrochen und ihre unfertigen Dateien entfernt.</tra
         <source>The list of files cannot be saved to %1: %2.</source>
         <translation>Die Dateiliste kann nicht in %1 gespeichert werden: %2.</translation>
     </message>
+    <message>
+        <source>its folder cannot be written</source>
+        <translation>ihr Ordner kann nicht beschrieben werden</translation>
+    </message>
 </context>
 <context>
     <name>clipvane::RealDesktopServices</name>
