@@ -106,12 +106,11 @@ std::optional<QString> checkRowsBeforeRun(const SourceList& list, int pickerProf
                 .arg(QFileInfo(list.text(id, SourceList::FileName)).fileName(), own->shown,
                      *problem);
     }
-    if (anyFollows && sheet)
-        return checkBeforeRun(pickerProfile, *sheet, outputFolder);
-    // Every row has its own profile: the picker's need not be one.
-    if (!anyFollows)
+    // Every row has its own profile: the picker's need not be one. (Without a sheet, each
+    // row that follows it fails on its own.)
+    if (!anyFollows || !sheet)
         return std::nullopt;
-    return QLatin1String(kPickAProfile);
+    return checkBeforeRun(pickerProfile, *sheet, outputFolder);
 }
 
 QString plannedOutputPath(const SourceList& list, int row, const OptionSheet& sheet,
