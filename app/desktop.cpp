@@ -137,6 +137,59 @@ CancelChoice QtMessageBoxes::cancelChoice() {
     return CancelChoice::KeepConverting;
 }
 
+QuitChoice QtMessageBoxes::quitChoice(int underWay, int waiting) {
+    QMessageBox box(QMessageBox::Question, QLatin1String(kApplicationTitle),
+                    underWay == 1
+                        ? QCoreApplication::translate("clipvane::QtMessageBoxes",
+                                                      "A file is still being converted.")
+                        : QCoreApplication::translate("clipvane::QtMessageBoxes",
+                                                      "%1 files are still being converted.")
+                              .arg(underWay),
+                    QMessageBox::NoButton, m_parent);
+    box.setObjectName(QStringLiteral("quitChoiceBox"));
+    box.setTextFormat(Qt::PlainText);
+    QString more = QCoreApplication::translate(
+        "clipvane::QtMessageBoxes",
+        "Finish in the background: Clipvane closes, and the files under way are finished and "
+        "named without it.\nStop now: they are stopped and their unfinished files removed.");
+    if (waiting > 0)
+        more += QLatin1String("\n\n") +
+                QCoreApplication::translate("clipvane::QtMessageBoxes",
+                                            "%1 more waiting in the list stay there for the "
+                                            "next start.")
+                    .arg(waiting);
+    box.setInformativeText(more);
+    QPushButton* finish = box.addButton(
+        QCoreApplication::translate("clipvane::QtMessageBoxes", "Finish in the background"),
+        QMessageBox::AcceptRole);
+    QPushButton* stopNow =
+        box.addButton(QCoreApplication::translate("clipvane::QtMessageBoxes", "Stop now"),
+                      QMessageBox::DestructiveRole);
+    QPushButton* keep =
+        box.addButton(QCoreApplication::translate("clipvane::QtMessageBoxes", "Keep converting"),
+                      QMessageBox::RejectRole);
+    finish->setObjectName(QStringLiteral("finishInBackgroundButton"));
+    stopNow->setObjectName(QStringLiteral("stopNowButton"));
+    keep->setObjectName(QStringLiteral("keepConvertingButton"));
+    box.setDefaultButton(finish);
+    box.setEscapeButton(keep);
+    box.exec();
+    if (box.clickedButton() == finish)
+        return QuitChoice::FinishInBackground;
+    if (box.clickedButton() == stopNow)
+        return QuitChoice::StopNow;
+    return QuitChoice::KeepConverting;
+}
+
+bool QtMessageBoxes::confirm(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QLatin1String(kApplicationTitle), text,
+                    QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 bool QtMessageBoxes::shutdownCountdown(int seconds) {
     QMessageBox box(QMessageBox::Warning, QLatin1String(kApplicationTitle), QString(),
                     QMessageBox::Cancel, m_parent);

@@ -30,6 +30,8 @@ public:
     void warning(const QString& text) override;
     bool shutdownCountdown(int seconds) override;
     CancelChoice cancelChoice() override;
+    QuitChoice quitChoice(int underWay, int waiting) override;
+    bool confirm(const QString& text) override;
 
 private:
     QPointer<QWidget> m_parent;

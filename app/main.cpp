@@ -1,16 +1,23 @@
+#include "app/dbusnotices.h"
 #include "app/desktop.h"
 #include "app/mainwindow.h"
 #include "app/openvideodialog.h"
 #include "app/programicon.h"
 #include "app/translations.h"
+#include "base/apppaths.h"
 #include "convert/itemfinisher.h"
+#include "convert/queuefile.h"
 #include "process/childtools.h"
 #include "sources/fileselect.h"
 #include "sources/mediaprobe.h"
 
 #include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -28,15 +35,45 @@ public:
     void information(const QString& text) override { print(text); }
     void error(const QString& text) override { print(text); }
     void warning(const QString& text) override { print(text); }
+    clipvane::QuitChoice quitChoice(int, int) override {
+        return clipvane::QuitChoice::FinishInBackground;
+    }
 
 private:
     static void print(const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
 };
+// SIGTERM and SIGHUP (the session ending, a service manager) close the window as a logout
+// does; the handler only writes a byte, which the event loop reads.
+int g_signalPipe[2] = {-1, -1};
+
+void onEndSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[0], &byte, 1);
+}
+
+void closeOnEndSignals(clipvane::MainWindow& window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[1], &byte, 1);
+        window.closeWithoutAsking();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+}
 } // namespace
 
 int main(int argc, char** argv) {
-    // Started again after a window closed mid-batch, to see its conversions through.
-    if (const std::optional<int> finished = clipvane::runAsFinisher(argc, argv))
+    // Started again after a window closed mid-batch, to see its conversions through (its
+    // notes in the user's language).
+    if (const std::optional<int> finished =
+            clipvane::runAsFinisher(argc, argv, [] { clipvane::installTranslations(); }))
         return *finished;
 
     // The player draws into a native X11 window; under Wayland ask for XWayland.
@@ -85,8 +122,19 @@ int main(int argc, char** argv) {
         _exit(0);
     };
 
+    // The list outlives the window, beside settings.dat.
+    services.queueFile = clipvane::queueFileBeside(clipvane::settingsFilePath());
+    clipvane::DBusDesktopNotices notices(services.desktop);
+    services.notices = &notices;
+
     clipvane::MainWindow window(services);
     messages.setParent(&window);
+    closeOnEndSignals(window);
+    // A logout during a run asks nothing: the files under way are finished in the background.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] {
+        if (window.batch().isRunning())
+            window.closeWithoutAsking();
+    });
     window.loadSettings();
     window.show();
     // The files named on the command line, once the window has painted.

@@ -47,6 +47,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
                                     services.keys}),
       m_batchProgress(&m_batch, &m_sources),
       m_runCompletion(&m_batch, services.desktop, services.messages),
+      m_runNotices(&m_batch, &m_batchProgress, services.notices), m_queue(&m_sources, &m_batch),
       m_preview(&m_playerState, services.keys, PlayerOptionTexts::preview()),
       m_dialogFolder(QDir::currentPath()) {
     m_ui->setupUi(this);
@@ -200,10 +201,16 @@ void MainWindow::buildContextMenu() {
     add("contextAddFiles", m_ui->actionAddFiles, tr("Add Files"));
     add("contextRemoveItem", m_ui->actionRemoveFile, tr("Remove Selected Item"));
     add("contextClearAll", m_ui->actionClearAll, tr("Clear All Items"));
+    add("contextUndo", m_ui->actionUndo, tr("Undo"));
     add("contextMoveUp", m_ui->actionMoveUp, tr("Move Up"));
     add("contextMoveDown", m_ui->actionMoveDown, tr("Move Down"));
     m_contextMenu->addSeparator();
     add("contextCapture", m_ui->actionCapture, tr("Capture Video From DV"));
+    m_contextMenu->addSeparator();
+    add("contextApplyProfile", m_ui->actionApplyProfile,
+        tr("Apply Current Profile to Selected Files"));
+    add("contextFollowPicker", m_ui->actionFollowPicker,
+        tr("Use the Picked Profile for Selected Files"));
     m_contextMenu->addSeparator();
     m_showLogAction = m_contextMenu->addAction(tr("Show Encoder Log"));
     m_showLogAction->setObjectName(QStringLiteral("contextShowEncoderLog"));
@@ -216,6 +223,12 @@ void MainWindow::connectActions() {
     connect(m_ui->actionAddFiles, &QAction::triggered, this, &MainWindow::addFiles);
     connect(m_ui->actionRemoveFile, &QAction::triggered, this, &MainWindow::removeSelectedFile);
     connect(m_ui->actionClearAll, &QAction::triggered, this, &MainWindow::clearFiles);
+    connect(m_ui->actionUndo, &QAction::triggered, this, &MainWindow::undoRemoval);
+    connect(m_ui->actionApplyProfile, &QAction::triggered, this,
+            &MainWindow::applyProfileToSelected);
+    connect(m_ui->actionFollowPicker, &QAction::triggered, this,
+            &MainWindow::followPickerForSelected);
+    followUndo();
     connect(m_ui->actionMoveUp, &QAction::triggered, this, &MainWindow::moveSelectedUp);
     connect(m_ui->actionMoveDown, &QAction::triggered, this, &MainWindow::moveSelectedDown);
     connect(m_ui->actionConvert, &QAction::triggered, this, &MainWindow::convertAll);
@@ -249,6 +262,9 @@ void MainWindow::connectActions() {
     connect(list, &SourceListView::rowMoveRequested, this, &MainWindow::moveSource);
     list->setOutputLookup([this](int row) { return plannedOutput(row); });
     connect(list, &QAbstractItemView::clicked, this, &MainWindow::selectSource);
+    // The item page and the status bar follow the highlight, however it moves.
+    connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { showItemPage(current.row()); });
     connect(list, &QAbstractItemView::doubleClicked, this, &MainWindow::editClip);
     connect(m_ui->progressPanel, &ProgressPanel::cancelRequested, this,
             &MainWindow::cancelConversion);
@@ -260,10 +276,6 @@ void MainWindow::connectActions() {
         m_ui->previewPlayer->setPictureAspect(m_previewAspect);
     });
     connect(&m_batch, &BatchRun::busyChanged, this, [this](bool busy) {
-        // The run converts the rows in the order they had when it began: no moving meanwhile.
-        m_ui->actionMoveUp->setEnabled(!busy);
-        m_ui->actionMoveDown->setEnabled(!busy);
-        m_ui->sourceListView->setReorderAllowed(!busy);
         if (busy) {
             setCursor(Qt::WaitCursor);
             m_ui->progressPanel->ui()->shutdownNoticeLabel->setVisible(Preferences().autoShut());
@@ -273,6 +285,14 @@ void MainWindow::connectActions() {
     });
     connect(&m_runCompletion, &RunCompletion::notice, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(&m_queue, &QueueKeeper::notice, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
+    // Rows that follow the picker show its profile.
+    connect(m_picker, &ProfilePicker::pickChanged, this, [this] {
+        const ProfileEntry* entry = profileAt(m_picker->profileIndex());
+        m_sources.setFollowedProfile(
+            entry && !entry->isHeading ? shownProfileCaption(entry->caption) : QString());
+    });
 }
 
 void MainWindow::loadSettings() {
@@ -286,6 +306,17 @@ void MainWindow::loadSettings() {
     updateStatusBar();
     m_leftAs = WindowState::read(settingsFilePath());
     restoreWindowGeometry(windowParts(), m_leftAs);
+    // The list of the last session (its notices show once the window does).
+    if (!m_services.queueFile.isEmpty()) {
+        QStringList said;
+        const auto keep = connect(&m_queue, &QueueKeeper::notice, this,
+                                  [&said](const QString& text) { said << text; });
+        m_queue.open(m_services.queueFile);
+        disconnect(keep);
+        if (!said.isEmpty())
+            QTimer::singleShot(
+                0, this, [this, said] { statusBar()->showMessage(said.join(QLatin1Char(' '))); });
+    }
     // A settings file that cannot be read at all is said once, with where it is (once the
     // window shows, so the message takes the status bar's place).
     const QString problem = settingsFileProblem(settingsFilePath());
@@ -313,7 +344,22 @@ void MainWindow::saveSettings() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // Quitting during a run asks what becomes of the files under way, unless the session is
+    // ending: then they are finished in the background.
+    if (m_batch.isRunning() && m_batch.underWayCount() > 0 && !m_closeUnasked) {
+        const QuitChoice choice =
+            m_services.messages
+                ? m_services.messages->quitChoice(m_batch.underWayCount(), m_batch.waitingCount())
+                : QuitChoice::FinishInBackground;
+        if (choice == QuitChoice::KeepConverting) {
+            event->ignore();
+            return;
+        }
+        if (choice == QuitChoice::StopNow)
+            m_batch.stopAtExit();
+    }
     saveSettings();
+    m_queue.saveNow();
     event->accept();
     if (m_services.endProcess)
         m_services.endProcess();
@@ -327,6 +373,7 @@ void MainWindow::followPick() {
     const bool hasProfile = m_picker->hasProfile();
     m_ui->actionResetToProfile->setEnabled(hasProfile);
     m_ui->actionSaveAsPreset->setEnabled(hasProfile);
+    m_ui->actionApplyProfile->setEnabled(hasProfile);
 }
 
 void MainWindow::resetToProfile() {
@@ -393,12 +440,96 @@ int MainWindow::selectedRow() const {
     return current.row();
 }
 
+QList<int> MainWindow::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& index : m_ui->sourceListView->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool MainWindow::stopRowsUnderWay(const QList<SourceList::Id>& ids) {
+    QList<SourceList::Id> underWay;
+    for (SourceList::Id id : ids) {
+        if (m_batch.isUnderWay(id))
+            underWay.append(id);
+    }
+    if (underWay.isEmpty())
+        return true;
+    const QString question =
+        underWay.size() == 1
+            ? tr("%1 is being converted. Stop converting it and take it out of the list?")
+                  .arg(QFileInfo(m_sources.text(underWay.first(), SourceList::FileName)).fileName())
+            : tr("%1 of these files are being converted. Stop converting them and take them "
+                 "out of the list?")
+                  .arg(underWay.size());
+    return !m_services.messages || m_services.messages->confirm(question);
+}
+
 void MainWindow::removeSelectedFile() {
-    m_sources.removeAt(selectedRow());
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    QList<SourceList::Id> ids;
+    for (int row : rows)
+        ids.append(m_sources.idAt(row));
+    if (!stopRowsUnderWay(ids))
+        return;
+    m_batch.letGo(ids);
+    m_removed.remove(m_sources, rows);
+    followUndo();
 }
 
 void MainWindow::clearFiles() {
-    m_sources.clearAll();
+    QList<SourceList::Id> ids;
+    for (int row = 0; row < m_sources.count(); ++row)
+        ids.append(m_sources.idAt(row));
+    if (!stopRowsUnderWay(ids))
+        return;
+    m_batch.letGo(ids);
+    m_removed.removeAll(m_sources);
+    followUndo();
+}
+
+void MainWindow::undoRemoval() {
+    const QList<SourceList::Id> back = m_removed.undo(m_sources);
+    followUndo();
+    if (back.isEmpty())
+        return;
+    highlightRow(m_sources.rowOf(back.first()));
+}
+
+void MainWindow::highlightRow(int row) {
+    // Selected alone, whatever keys are held (a held Ctrl would toggle it).
+    QTreeView* view = m_ui->sourceListView;
+    view->selectionModel()->setCurrentIndex(
+        m_sources.index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->scrollTo(view->currentIndex());
+}
+
+void MainWindow::followUndo() {
+    m_ui->actionUndo->setEnabled(m_removed.canUndo());
+}
+
+void MainWindow::applyProfileToSelected() {
+    m_ui->optionSheetView->commitOpenEditor();
+    const std::optional<RowProfile> own = makeRowProfile(m_picker->profileIndex(), m_sheet);
+    if (!own)
+        return;
+    for (int row : selectedRows())
+        m_sources.setRowProfile(m_sources.idAt(row), own);
+    updateStatusBar();
+}
+
+void MainWindow::followPickerForSelected() {
+    for (int row : selectedRows())
+        m_sources.setRowProfile(m_sources.idAt(row), std::nullopt);
+    updateStatusBar();
+}
+
+void MainWindow::closeWithoutAsking() {
+    m_closeUnasked = true;
+    close();
 }
 
 void MainWindow::addDroppedFiles(const QStringList& paths) {
@@ -481,11 +612,21 @@ void MainWindow::convertAll() {
 }
 
 void MainWindow::moveSource(int from, int to) {
-    if (m_batch.isRunning() || !m_sources.moveRow(from, to))
+    if (from < 0 || from >= m_sources.count() || to < 0 || to >= m_sources.count())
         return;
-    QTreeView* view = m_ui->sourceListView;
-    view->setCurrentIndex(m_sources.index(to, 0));
-    view->scrollTo(view->currentIndex());
+    // During a run only a waiting row moves, and never past a row under way, which stays
+    // where it is.
+    if (m_batch.isRunning()) {
+        if (!m_batch.isWaiting(m_sources.idAt(from)))
+            return;
+        for (int row = std::min(from, to); row <= std::max(from, to); ++row) {
+            if (m_batch.isUnderWay(m_sources.idAt(row)))
+                return;
+        }
+    }
+    if (!m_sources.moveRow(from, to))
+        return;
+    highlightRow(to);
 }
 
 void MainWindow::moveSelectedUp() {
@@ -567,7 +708,7 @@ void MainWindow::showEvent(QShowEvent* event) {
                 fitOptionsPane();
             if (!restoreColumns(windowParts(), m_leftAs))
                 fitColumns(m_ui->sourceListView, {"", "0:00:00.50", "0:00:00.50", "1920x1080",
-                                                  "MPEG-4", "Processing", "0:00:00"});
+                                                  "MPEG-4", "Processing", "0:00:00", "MP4 Video"});
         });
     }
 }
@@ -620,6 +761,20 @@ void MainWindow::selectSource() {
 
 void MainWindow::showItemPage(int row) {
     const SourceList::Id id = m_sources.idAt(row);
+    if (id == 0) {
+        // No row: the page as it starts, never a file that has gone.
+        OptionSheet fresh;
+        fillOptionSheet(fresh);
+        const QList<std::pair<QString, QString>> rows = {
+            {opt::General, opt::ItemName},
+            {opt::OutputDuration, opt::AllClipDuration},
+            {opt::OutputDuration, opt::StartTime},
+            {opt::OutputDuration, opt::StopTime}};
+        for (const auto& [category, caption] : rows)
+            m_sheet.setValue(category, caption, fresh.value(category, caption).value_or(QString()));
+        updateStatusBar();
+        return;
+    }
     m_sheet.setValue(opt::General, opt::ItemName, m_sources.textAt(row, SourceList::FileName));
     updateStatusBar(); // with the file this row will become
     // The clip's length, where both ends are known.

@@ -3,12 +3,15 @@
 #include "app/presetfiles.h"
 #include "convert/batchprogress.h"
 #include "convert/batchrun.h"
+#include "convert/queuekeeper.h"
 #include "convert/runcompletion.h"
+#include "convert/runnotices.h"
 #include "options/optionsheet.h"
 #include "player/playerstate.h"
 #include "player/previewplayer.h"
 #include "settings/windowstate.h"
 #include "sources/probequeue.h"
+#include "sources/removedrows.h"
 #include "sources/sourcelist.h"
 
 #include <QIcon>
@@ -28,6 +31,7 @@ class MainWindow;
 
 namespace clipvane {
 
+class DesktopNotices;
 class DesktopServices;
 class MessageBoxes;
 class ProfilePicker;
@@ -46,6 +50,10 @@ struct MainWindowServices {
     // The files presets are exported to and imported from, and the question for a name that
     // is taken; empty members ask with Qt's own dialogs.
     PresetFileDialogs presetFiles;
+    // Where the list is kept between sessions (see QueueKeeper); empty: it is not kept.
+    QString queueFile;
+    // The desktop's notification and launcher progress; nullptr: none.
+    DesktopNotices* notices = nullptr;
 };
 
 // The main window: the video list, the profile picker and option sheet, the preview, and the
@@ -80,6 +88,7 @@ public:
     BatchRun& batch() { return m_batch; }
     BatchProgress& batchProgress() { return m_batchProgress; }
     RunCompletion& runCompletion() { return m_runCompletion; }
+    QueueKeeper& queue() { return m_queue; }
     PreviewPlayer& preview() { return m_preview; }
     ProfilePicker& picker() { return *m_picker; }
     QMenu* contextMenu() const { return m_contextMenu; }
@@ -97,8 +106,15 @@ public slots:
     void exportPresets();
     void importPresets();
     void addFiles();
+    // Removes the selected rows (Clear All: every row), which Undo can bring back. Rows being
+    // converted are stopped first, once the user has agreed.
     void removeSelectedFile();
     void clearFiles();
+    void undoRemoval();
+    // "Apply Current Profile to Selected Files": the rows keep the picked profile and the
+    // sheet's values; "Use the Picked Profile…" gives them up again.
+    void applyProfileToSelected();
+    void followPickerForSelected();
     void moveSelectedUp();
     void moveSelectedDown();
     void moveSource(int from, int to);
@@ -120,6 +136,9 @@ public slots:
     void showAbout();
     void showHelp();
     void quit();
+    // Closes without the question a run asks (a logout, SIGTERM): the files under way are
+    // finished in the background.
+    void closeWithoutAsking();
     void playSelected();
     // The tool strip's hover border: on over a button, all off over the strip itself.
     void highlightToolButton(QToolButton* button);
@@ -138,6 +157,11 @@ private:
     void followPick();
     WindowParts windowParts() const;
     int selectedRow() const;
+    QList<int> selectedRows() const;
+    // Whether the user agrees to stop the conversions of these rows (when any is under way).
+    bool stopRowsUnderWay(const QList<SourceList::Id>& ids);
+    void followUndo();
+    void highlightRow(int row);
     // The item page: the row's file and clip times on the option sheet.
     void showItemPage(int row);
 
@@ -154,6 +178,10 @@ private:
     BatchRun m_batch;
     BatchProgress m_batchProgress;
     RunCompletion m_runCompletion;
+    RunNotices m_runNotices;
+    QueueKeeper m_queue;
+    RemovedRows m_removed;
+    bool m_closeUnasked = false;
     PreviewPlayer m_preview;
     QList<QIcon> m_icons;
     QMenu* m_contextMenu = nullptr;

@@ -16,7 +16,9 @@ ProgressPanel::ProgressPanel(QWidget* parent)
     m_ui->totalProgressBar->setRange(0, 100);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &ProgressPanel::cancelRequested);
     m_ui->pauseButton->setCheckable(true);
-    connect(m_ui->pauseButton, &QPushButton::clicked, this, &ProgressPanel::pauseRequested);
+    showPaused(false);
+    // Toggled, not clicked: a screen reader's "Toggle" action toggles without a click.
+    connect(m_ui->pauseButton, &QPushButton::toggled, this, &ProgressPanel::pauseRequested);
     hide();
 }
 
@@ -38,6 +40,8 @@ void ProgressPanel::bind(BatchRun* run, BatchProgress* progress) {
 void ProgressPanel::showPaused(bool paused) {
     m_ui->pauseButton->setChecked(paused);
     m_ui->pauseButton->setText(paused ? tr("Resume") : tr("Pause"));
+    // Told apart from the preview's Pause by a screen reader.
+    m_ui->pauseButton->setAccessibleName(paused ? tr("Resume converting") : tr("Pause converting"));
     m_ui->pauseButton->setToolTip(paused ? tr("Go on converting")
                                          : tr("Pause every running encoder; click "
                                               "again to go on"));

@@ -74,7 +74,7 @@ SourceListView::SourceListView(QWidget* parent) : QTreeView(parent) {
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setAlternatingRowColors(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTextElideMode(Qt::ElideMiddle); // keep both the folder's start and the file name

@@ -62,6 +62,16 @@ BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m
     qRegisterMetaType<RunOutcome>();
     ChildTools::instance().atQuickExit(this, [this] { handOver(); });
     if (m_env.list) {
+        connect(m_env.list, &SourceList::rowsAboutToBeRemoved, this,
+                [this](const QModelIndex&, int first, int last) { rowsLeaving(first, last); });
+        connect(m_env.list, &SourceList::modelAboutToBeReset, this,
+                [this] { rowsLeaving(0, m_env.list->count() - 1); });
+        const auto goOn = [this] {
+            if (m_running && !m_waitingForProbes)
+                startNextItem();
+        };
+        connect(m_env.list, &SourceList::rowsRemoved, this, goOn);
+        connect(m_env.list, &SourceList::modelReset, this, goOn);
         connect(m_env.list, &SourceList::probesFinished, this, [this] {
             // Let the file being added finish its own steps (and a further file its probe)
             // before the run looks again.
@@ -78,11 +88,27 @@ BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m
 BatchRun::~BatchRun() = default;
 
 void BatchRun::handOver() {
+    for (const auto& item : m_inFlight) {
+        if (item->job)
+            item->job->setSuspended(false); // a paused encoder is left to finish too
+    }
+    QList<HandedOverItem> items = underWay();
+    if (items.isEmpty())
+        return;
+    for (HandedOverItem& h : items)
+        h.stop = m_stopAtExit;
+    qint64 finisher = 0;
+    if (!startFinisher(items, &finisher))
+        finisher = 0;
+    emit handedOver(finisher, items);
+}
+
+QList<HandedOverItem> BatchRun::underWay() const {
     QList<HandedOverItem> items;
     for (const auto& item : m_inFlight) {
         HandedOverItem h;
+        h.rowId = item->id;
         if (item->job) {
-            item->job->setSuspended(false); // a paused encoder is left to finish too
             h.encoderId = item->job->processId();
             h.encoderStart = processStartTime(h.encoderId);
         }
@@ -97,9 +123,67 @@ void BatchRun::handOver() {
         h.expectVideo = item->expectVideo;
         h.stallMs = m_limits.stallMs;
         h.checkMs = m_limits.checkMs;
+        h.outcomes = m_outcomesFolder;
+        h.queue = m_queueId;
         items.append(h);
     }
-    startFinisher(items);
+    return items;
+}
+
+bool BatchRun::isUnderWay(SourceList::Id id) const {
+    return std::any_of(m_inFlight.cbegin(), m_inFlight.cend(),
+                       [id](const auto& item) { return item->id == id; });
+}
+
+int BatchRun::waitingCount() const {
+    if (!m_running)
+        return 0;
+    int waiting = 0;
+    for (SourceList::Id id : m_pending)
+        waiting += m_env.list->contains(id) ? 1 : 0;
+    return waiting;
+}
+
+void BatchRun::rowsLeaving(int first, int last) {
+    QList<SourceList::Id> leaving;
+    for (int row = first; row <= last; ++row)
+        leaving.append(m_env.list->idAt(row));
+    leaveOut(leaving, false);
+}
+
+void BatchRun::letGo(const QList<SourceList::Id>& ids) {
+    leaveOut(ids, true);
+    QTimer::singleShot(0, this, [this] {
+        if (m_running && !m_waitingForProbes)
+            startNextItem();
+    });
+}
+
+void BatchRun::leaveOut(const QList<SourceList::Id>& ids, bool markRows) {
+    if (!m_running)
+        return;
+    const QSet<SourceList::Id> leaving(ids.cbegin(), ids.cend());
+    m_pending -= leaving;
+    // Nothing starts now: the list is changing. The next item starts once the rows are gone.
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end();) {
+        const SourceList::Id id = (*it)->id;
+        if (!leaving.contains(id)) {
+            ++it;
+            continue;
+        }
+        stopItem(it->get(), markRows);
+        it = m_inFlight.erase(it);
+        emit itemDone(id);
+    }
+}
+
+void BatchRun::stopAtExit() {
+    if (!m_running)
+        return;
+    m_stopAtExit = true;
+    for (const auto& item : m_inFlight)
+        m_env.list->setText(item->id, SourceList::Status, QStringLiteral("Cancel"));
+    clearWaitingRows();
 }
 
 bool BatchRun::canStart() const {
@@ -111,12 +195,10 @@ std::optional<QString> BatchRun::start(const RunSettings& settings) {
         return std::nullopt;
     // What would fail every item is said once, before anything starts.
     const int profile = m_env.profileIndex ? m_env.profileIndex() : 0;
-    if (m_env.sheet) {
-        if (std::optional<QString> problem =
-                checkBeforeRun(profile, *m_env.sheet, settings.outputFolder,
+    if (std::optional<QString> problem =
+            checkRowsBeforeRun(*m_env.list, profile, m_env.sheet, settings.outputFolder,
                                usesOutputFolder(*m_env.list, settings)))
-            return problem;
-    }
+        return problem;
     m_settings = settings;
     m_running = true;
     emit busyChanged(true);
@@ -140,13 +222,22 @@ void BatchRun::beginItems() {
     ++m_runNumber;
     tidyLogs(cacheFolder(), kKeptRunLogs);
 
-    // The rows of this run, fixed now. A row removed meanwhile is skipped.
+    // The rows of this run, fixed now; rows added later wait for the next run. A row removed
+    // meanwhile is skipped; one moved is taken where it stands.
     m_rows.clear();
-    for (int row = 0; row < m_env.list->count(); ++row)
-        m_rows.push_back(m_env.list->idAt(row));
-    m_next = 0;
+    m_pending.clear();
+    for (int row = 0; row < m_env.list->count(); ++row) {
+        const SourceList::Id id = m_env.list->idAt(row);
+        if (m_heldElsewhere && m_heldElsewhere(id))
+            continue;
+        m_rows.push_back(id);
+        m_pending.insert(id);
+    }
+    m_itemNumber = 0;
+    m_stopAtExit = false;
     m_itemsTried = 0;
     m_failed = 0;
+    m_converted = 0;
     m_missingInput.clear();
     m_reservedOutputs.clear();
     m_finishingUp = false;
@@ -182,12 +273,26 @@ int BatchRun::encodingCount() const {
                                           [](const auto& item) { return item->job != nullptr; }));
 }
 
+std::optional<SourceList::Id> BatchRun::nextWaitingRow() const {
+    if (m_pending.isEmpty())
+        return std::nullopt;
+    for (int row = 0; row < m_env.list->count(); ++row) {
+        const SourceList::Id id = m_env.list->idAt(row);
+        if (m_pending.contains(id))
+            return id;
+    }
+    return std::nullopt;
+}
+
 void BatchRun::startNextItem() {
-    while (m_running && !m_paused && !m_finishingUp && !m_stopping && m_next < m_rows.size() &&
+    while (m_running && !m_paused && !m_finishingUp && !m_stopping &&
            encodingCount() < std::max(1, m_settings.parallel)) {
-        const SourceList::Id id = m_rows[m_next++];
-        if (!m_env.list->contains(id))
-            continue;
+        const std::optional<SourceList::Id> next = nextWaitingRow();
+        if (!next)
+            break;
+        const SourceList::Id id = *next;
+        m_pending.remove(id);
+        ++m_itemNumber;
         std::unique_ptr<Item> item;
         ToolCommand command;
         switch (prepareItem(id, item, command)) {
@@ -205,11 +310,12 @@ void BatchRun::startNextItem() {
     }
     if (!m_running || !m_inFlight.empty())
         return;
+    const bool rowsLeft = nextWaitingRow().has_value();
     if (m_stopping)
         endRun(m_stopEnd);
-    else if (m_finishingUp && m_next < m_rows.size())
+    else if (m_finishingUp && rowsLeft)
         endRun(RunOutcome::End::Cancelled); // the files under way are done: stop there
-    else if (m_next >= m_rows.size())
+    else if (!rowsLeft)
         endRun(RunOutcome::End::Completed);
 }
 
@@ -245,7 +351,7 @@ QString BatchRun::nextLogPath() {
     const QString path = folder + QStringLiteral("/encoder-%1-%2-%3.log")
                                       .arg(QCoreApplication::applicationPid())
                                       .arg(m_runNumber)
-                                      .arg(m_next);
+                                      .arg(m_itemNumber);
     QFile probe(path);
     if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QString();
@@ -265,23 +371,21 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
         return Prepared::MissingInput;
     ++m_itemsTried;
 
-    const ProfileEntry* entry = profileAt(m_env.profileIndex ? m_env.profileIndex() : 0);
+    // The row's own profile and values, or the picker's and the sheet's as they are now.
+    const RowEncoding encoding =
+        rowEncoding(list, id, m_env.profileIndex ? m_env.profileIndex() : 0, m_env.sheet);
+    const ProfileEntry* entry = encoding.profile;
     EncoderInputs in = rowInputs(list, id, entry, m_settings);
     if (entry && entry->isSoundOnly() && list.isSoundless(id)) {
         failItem(id, tr("This file holds no sound, so there is nothing to write "
                         "into a sound-only file."));
         return Prepared::Failed;
     }
-    if (!m_env.sheet) {
-        failItem(id, tr("The option sheet is incomplete."));
-        return Prepared::Failed;
-    }
-    const auto options = readEncoderOptions(*m_env.sheet);
-    if (const auto* error = std::get_if<EncoderCommandError>(&options)) {
+    if (const auto* error = std::get_if<EncoderCommandError>(&encoding.options)) {
         failItem(id, error->reason);
         return Prepared::Failed;
     }
-    in.options = std::get<EncoderOptions>(options);
+    in.options = std::get<EncoderOptions>(encoding.options);
     // Outputs written and outputs being written: no two items of a batch share a file.
     in.writtenByBatch = m_reservedOutputs;
 
@@ -461,6 +565,8 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
         const QString folder = QFileInfo(item->output).absolutePath();
         if (!m_writtenFolders.contains(folder))
             m_writtenFolders.append(folder);
+        ++m_converted;
+        list.setOutputPath(item->id, item->output);
         list.setText(item->id, SourceList::Status, QStringLiteral("OK"));
         list.setNote(item->id, item->note);
     } else {
@@ -479,7 +585,7 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
     startNextItem();
 }
 
-void BatchRun::stopItem(Item* item) {
+void BatchRun::stopItem(Item* item, bool markRow) {
     // The encoder is sent "q" (and ended should it not listen); the unfinished file goes once
     // it has, and only it: whatever is under the output's name stays as it was.
     if (item->check)
@@ -497,7 +603,8 @@ void BatchRun::stopItem(Item* item) {
         settle();
     }
     m_reservedOutputs.removeOne(item->output);
-    m_env.list->setText(item->id, SourceList::Status, QStringLiteral("Cancel"));
+    if (markRow)
+        m_env.list->setText(item->id, SourceList::Status, QStringLiteral("Cancel"));
 }
 
 void BatchRun::skipCurrent() {
@@ -567,10 +674,12 @@ void BatchRun::endRun(RunOutcome::End end) {
     m_stopping = false;
     m_finishingUp = false;
     m_running = false;
+    m_pending.clear();
     RunOutcome outcome;
     outcome.end = end;
     outcome.tried = m_itemsTried;
     outcome.failed = m_failed;
+    outcome.converted = m_converted;
     outcome.missingInput = m_missingInput;
     // Beside the sources: the folder of the first file written (often the only one).
     outcome.outputFolder = m_settings.nextToSource && !m_writtenFolders.isEmpty()

@@ -1,14 +1,17 @@
 #pragma once
 
 #include "convert/encodercommand.h"
+#include "convert/itemfinisher.h"
 #include "convert/outputcheck.h"
 #include "convert/outputfiles.h"
 #include "process/tooljob.h"
 #include "settings/preferences.h"
 #include "sources/sourcelist.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -29,8 +32,9 @@ struct RunOutcome {
         MissingInput, // a row's file was not there: the run stopped before it
     };
     End end = End::Completed;
-    int tried = 0;  // rows the run tried to convert
-    int failed = 0; // of those, the ones that failed
+    int tried = 0;     // rows the run tried to convert
+    int failed = 0;    // of those, the ones that failed
+    int converted = 0; // and the ones whose file was written
     QString missingInput;
     QString outputFolder; // where the outputs went (beside the sources: the first one's folder)
 };
@@ -40,9 +44,11 @@ struct RunOutcome {
 // BatchProgress and what is said at the end from RunCompletion, both fed by its signals.
 //
 // The run is driven by signals: start() starts it and returns, and each item starts when an
-// encoder before it has finished. Up to "parallel" items convert at once. Nothing waits in a
-// nested loop, so a dialog or message box opened meanwhile never holds the batch up. An item's
-// output is checked beside the next item's encode and takes its name only once it is good.
+// encoder before it has finished. Up to "parallel" items convert at once. The next item is
+// always the highest waiting row as the list stands then, so waiting rows can be reordered
+// while the run goes. A row with its own profile is converted with it (see rowEncoding). Nothing
+// waits in a nested loop, so a dialog or message box opened meanwhile never holds the batch up. An
+// item's output is checked beside the next item's encode and takes its name only once it is good.
 class BatchRun : public QObject {
     Q_OBJECT
 public:
@@ -65,6 +71,17 @@ public:
     ~BatchRun() override;
 
     void setLimits(const Limits& limits) { m_limits = limits; }
+    // Rows some other process is seeing through (a finisher of an earlier session): a run
+    // leaves them be.
+    void setHeldElsewhere(std::function<bool(SourceList::Id)> held) {
+        m_heldElsewhere = std::move(held);
+    }
+    // Where the finisher records what became of the items it was handed (see queuefile.h);
+    // empty: it records nothing.
+    void recordOutcomesIn(const QString& folder, const QString& queueId) {
+        m_outcomesFolder = folder;
+        m_queueId = queueId;
+    }
 
     // Whether Convert Now would start a run now (none is going and the list has rows).
     bool canStart() const;
@@ -84,6 +101,24 @@ public:
     // Pause: every running encoder (and whatever it started) stops where it is; false goes on.
     void setPaused(bool paused);
     bool isPaused() const { return m_paused; }
+    // A row whose encoder runs or whose file is being checked.
+    bool isUnderWay(SourceList::Id id) const;
+    // A row of the run under way that has not started yet.
+    bool isWaiting(SourceList::Id id) const { return m_running && m_pending.contains(id); }
+    int underWayCount() const { return static_cast<int>(m_inFlight.size()); }
+    // Rows of the run still waiting (in the list).
+    int waitingCount() const;
+    // Rows about to be taken out of the list: waiting ones are left out, those under way are
+    // stopped as "Skip this file" stops them (their rows say Cancel, no file is left). The
+    // next item starts once the list has changed. (Rows taken out without this are let go
+    // the same way, as they leave.)
+    void letGo(const QList<SourceList::Id>& ids);
+    // The items under way as a finisher would take them over (for the queue file).
+    QList<HandedOverItem> underWay() const;
+    // The program quits and the user chose "Stop now": at the quick exit the items under way
+    // are handed over to be stopped (their partial files removed), not finished; their rows
+    // say Cancel now and the waiting rows say nothing.
+    void stopAtExit();
 
     bool isRunning() const { return m_running; }
     bool waitingForProbes() const { return m_waitingForProbes; }
@@ -115,6 +150,9 @@ signals:
     // The item was stopped with the run and does not count.
     void itemStopped(clipvane::SourceList::Id id);
     void runFinished(const clipvane::RunOutcome& outcome);
+    // At the program's quick exit: the items under way were handed to a finisher with that
+    // process id (0 when it could not be started).
+    void handedOver(qint64 finisherId, const QList<clipvane::HandedOverItem>& items);
 
 private:
     // One item under way: its encoder, then the look at its output.
@@ -140,6 +178,8 @@ private:
 
     void beginItems();
     void startNextItem();
+    // The highest row of the list the run has yet to start, if any.
+    std::optional<SourceList::Id> nextWaitingRow() const;
     // Everything before the encoder: the row's file and options, the command, and the output's
     // name reserved on disk.
     Prepared prepareItem(SourceList::Id id, std::unique_ptr<Item>& item, ToolCommand& command);
@@ -154,10 +194,14 @@ private:
     // finisher of their own.
     void handOver();
     void removeInFlight(Item* item);
+    // Rows leaving the list: waiting ones are left out, and those under way are stopped as
+    // "Skip this file" stops them (no file is left); the run goes on once they have gone.
+    void rowsLeaving(int first, int last);
+    void leaveOut(const QList<SourceList::Id>& ids, bool markRows);
     // Stops the encoders under way and ends the run once the checks under way have decided.
     void stopRun(RunOutcome::End end);
     // Stops one item's encoder (or check) and removes its partial file; its row says Cancel.
-    void stopItem(Item* item);
+    void stopItem(Item* item, bool markRow = true);
     int encodingCount() const;
     void clearWaitingRows();
     void endRun(RunOutcome::End end);
@@ -172,13 +216,19 @@ private:
     bool m_stopping = false;
     RunOutcome::End m_stopEnd = RunOutcome::End::Cancelled;
     bool m_paused = false;
+    bool m_stopAtExit = false;
+    std::function<bool(SourceList::Id)> m_heldElsewhere;
+    QString m_outcomesFolder;
+    QString m_queueId;
 
     // This run.
     RunSettings m_settings;
-    std::vector<SourceList::Id> m_rows;
-    size_t m_next = 0;
+    std::vector<SourceList::Id> m_rows; // every row of the run
+    QSet<SourceList::Id> m_pending;     // those not started yet
+    int m_itemNumber = 0;               // items started, for the log names
     int m_itemsTried = 0;
     int m_failed = 0;
+    int m_converted = 0;
     QString m_missingInput;
     QStringList m_reservedOutputs; // outputs this run has written or is writing
     QStringList m_writtenFolders;  // the folders this run's good outputs went to, in order

@@ -2,8 +2,12 @@
 
 #include "base/apppaths.h"
 #include "base/textvalues.h"
+#include "convert/runchecks.h"
+#include "options/optionmemory.h"
+#include "options/optionsheet.h"
 #include "options/profiles.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -52,18 +56,109 @@ EncoderInputs rowInputs(const SourceList& list, SourceList::Id id, const Profile
     return in;
 }
 
+int profileIndexOf(const QString& caption) {
+    const QList<ProfileEntry>& catalogue = profileCatalogue();
+    for (qsizetype i = 0; i < catalogue.size(); ++i) {
+        if (!catalogue.at(i).isHeading && catalogue.at(i).caption == caption)
+            return static_cast<int>(i + 1);
+    }
+    return 0;
+}
+
+int fillRowSheet(OptionSheet& sheet, const RowProfile& profile) {
+    const int index = profileIndexOf(profile.caption);
+    fillOptionSheet(sheet);
+    if (index == 0)
+        return 0;
+    applyProfilePick(sheet, index);
+    applyStoredOptions(sheet, profile.options);
+    return index;
+}
+
+std::optional<RowProfile> makeRowProfile(int profileIndex, const OptionSheet& sheet) {
+    const ProfileEntry* entry = profileAt(profileIndex);
+    if (!entry || entry->isHeading)
+        return std::nullopt;
+    StoredOptions options = editableOptions(sheet);
+    // In key order, as the queue file keeps them: a profile read back is the same profile.
+    std::sort(options.begin(), options.end());
+    return RowProfile{entry->caption, shownProfileCaption(entry->caption), options};
+}
+
+RowEncoding rowEncoding(const SourceList& list, SourceList::Id id, int pickerProfile,
+                        const OptionSheet* sheet) {
+    RowEncoding out;
+    const std::optional<RowProfile> own = list.rowProfile(id);
+    if (!own) {
+        out.profileIndex = pickerProfile;
+        out.profile = profileAt(pickerProfile);
+        if (sheet)
+            out.options = readEncoderOptions(*sheet);
+        else
+            out.options = EncoderCommandError{QCoreApplication::translate(
+                "clipvane::BatchRun", "The option sheet is incomplete.")};
+        return out;
+    }
+    OptionSheet rowSheet;
+    out.profileIndex = fillRowSheet(rowSheet, *own);
+    out.profile = profileAt(out.profileIndex);
+    if (!out.profile)
+        out.options = EncoderCommandError{
+            QCoreApplication::translate("RowProfile",
+                                        "This file's own profile %1 is no longer offered. Apply "
+                                        "a profile to it again.")
+                .arg(own->caption)};
+    else
+        out.options = readEncoderOptions(rowSheet);
+    return out;
+}
+
+std::optional<QString> checkRowsBeforeRun(const SourceList& list, int pickerProfile,
+                                          const OptionSheet* sheet, const QString& outputFolder,
+                                          bool outputFolderUsed) {
+    bool anyFollows = false;
+    QList<RowProfile> checked;
+    for (int row = 0; row < list.count(); ++row) {
+        const SourceList::Id id = list.idAt(row);
+        const std::optional<RowProfile> own = list.rowProfile(id);
+        if (!own) {
+            anyFollows = true;
+            continue;
+        }
+        if (checked.contains(*own))
+            continue;
+        checked.append(*own);
+        OptionSheet rowSheet;
+        const int index = fillRowSheet(rowSheet, *own);
+        if (std::optional<QString> problem =
+                checkBeforeRun(index, rowSheet, outputFolder, outputFolderUsed))
+            return QCoreApplication::translate("RowProfile", "%1 (own profile %2): %3")
+                .arg(QFileInfo(list.text(id, SourceList::FileName)).fileName(), own->shown,
+                     *problem);
+    }
+    // Every row has its own profile: the picker's need not be one. (Without a sheet, each
+    // row that follows it fails on its own.)
+    if (!anyFollows || !sheet)
+        return std::nullopt;
+    return checkBeforeRun(pickerProfile, *sheet, outputFolder, outputFolderUsed);
+}
+
 QString plannedOutputPath(const SourceList& list, int row, const OptionSheet& sheet,
                           int profileIndex, const RunSettings& settings) {
     if (row < 0 || row >= list.count())
         return QString();
-    const ProfileEntry* profile = profileAt(profileIndex);
-    const auto options = readEncoderOptions(sheet);
-    if (!std::holds_alternative<EncoderOptions>(options))
-        return QString();
     QStringList taken; // what the rows above would write
     for (int r = 0; r <= row; ++r) {
-        EncoderInputs in = rowInputs(list, list.idAt(r), profile, settings);
-        in.options = std::get<EncoderOptions>(options);
+        const SourceList::Id id = list.idAt(r);
+        const RowEncoding encoding = rowEncoding(list, id, profileIndex, &sheet);
+        const auto* options = std::get_if<EncoderOptions>(&encoding.options);
+        if (!options) {
+            if (r == row)
+                return QString();
+            continue;
+        }
+        EncoderInputs in = rowInputs(list, id, encoding.profile, settings);
+        in.options = *options;
         in.writtenByBatch = taken;
         const EncoderCommandResult built = buildEncoderCommand(in);
         const auto* command = std::get_if<EncoderCommand>(&built);

@@ -5,6 +5,8 @@
 #include "sources/sourcelist.h"
 
 #include <QString>
+#include <optional>
+#include <variant>
 
 namespace clipvane {
 
@@ -30,6 +32,32 @@ bool usesOutputFolder(const SourceList& list, const RunSettings& settings);
 // (the output's folder as outputPlace gives it).
 EncoderInputs rowInputs(const SourceList& list, SourceList::Id id, const ProfileEntry* profile,
                         const RunSettings& settings);
+
+// How a row is converted: with its own profile and values when it has them, else with the
+// picker's profile and the option sheet.
+struct RowEncoding {
+    const ProfileEntry* profile = nullptr;
+    int profileIndex = 0; // 1-based catalogue entry, 0 when none
+    std::variant<EncoderOptions, EncoderCommandError> options;
+};
+RowEncoding rowEncoding(const SourceList& list, SourceList::Id id, int pickerProfile,
+                        const OptionSheet* sheet);
+
+// A row's own profile: the picker's profile (a preset's profile) and the sheet's values now;
+// nothing when the picker shows no profile.
+std::optional<RowProfile> makeRowProfile(int profileIndex, const OptionSheet& sheet);
+// The 1-based catalogue entry of a caption, 0 when the catalogue has no such profile.
+int profileIndexOf(const QString& caption);
+// Fills a sheet as a row's own profile converts: a first pick of its profile, then its values.
+// Returns the profile's entry, 0 when the catalogue no longer has it.
+int fillRowSheet(OptionSheet& sheet, const RowProfile& profile);
+
+// What stops a run over these rows before it starts (see checkBeforeRun), for the picker's
+// profile when a row follows it and for each profile rows keep for themselves. The output
+// folder is checked only when some file will be written there (outputFolderUsed).
+std::optional<QString> checkRowsBeforeRun(const SourceList& list, int pickerProfile,
+                                          const OptionSheet* sheet, const QString& outputFolder,
+                                          bool outputFolderUsed = true);
 
 // The output a run started now would write for the row: the run's own naming (the
 // settings' folder and overwrite rule; "_New" names for names taken on disk, by a file being

@@ -6,7 +6,7 @@
 namespace clipvane {
 
 bool startThisProgramDetached(const QStringList& arguments,
-                              const QMap<QString, QString>& environment) {
+                              const QMap<QString, QString>& environment, qint64* processId) {
     QProcess program;
     program.setProgram(QCoreApplication::applicationFilePath());
     program.setArguments(arguments);
@@ -15,7 +15,7 @@ bool startThisProgramDetached(const QStringList& arguments,
         inherited.insert(it.key(), it.value());
     program.setProcessEnvironment(inherited);
     program.setStandardInputFile(QProcess::nullDevice());
-    return program.startDetached();
+    return program.startDetached(processId);
 }
 
 } // namespace clipvane

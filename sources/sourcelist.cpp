@@ -3,15 +3,16 @@
 #include "base/textvalues.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 namespace clipvane {
 
 QString SourceList::caption(int column) {
     static const char* captions[ColumnCount] = {
-        QT_TRANSLATE_NOOP("SourceList", "File Name"), QT_TRANSLATE_NOOP("SourceList", "Start"),
-        QT_TRANSLATE_NOOP("SourceList", "End"),       QT_TRANSLATE_NOOP("SourceList", "Size"),
-        QT_TRANSLATE_NOOP("SourceList", "Format"),    QT_TRANSLATE_NOOP("SourceList", "Status"),
-        QT_TRANSLATE_NOOP("SourceList", "Video Time")};
+        QT_TRANSLATE_NOOP("SourceList", "File Name"),  QT_TRANSLATE_NOOP("SourceList", "Start"),
+        QT_TRANSLATE_NOOP("SourceList", "End"),        QT_TRANSLATE_NOOP("SourceList", "Size"),
+        QT_TRANSLATE_NOOP("SourceList", "Format"),     QT_TRANSLATE_NOOP("SourceList", "Status"),
+        QT_TRANSLATE_NOOP("SourceList", "Video Time"), QT_TRANSLATE_NOOP("SourceList", "Profile")};
     return column >= 0 && column < ColumnCount
                ? QCoreApplication::translate("SourceList", captions[column])
                : QString();
@@ -69,6 +70,8 @@ QString SourceList::shown(const Item& item, int column) const {
         return time(item.end);
     case VideoTime:
         return time(item.length);
+    case Profile:
+        return item.profile ? item.profile->shown : m_followedProfile;
     default:
         return item.columns[static_cast<size_t>(column)];
     }
@@ -82,7 +85,7 @@ QString SourceList::textAt(int row, int column) const {
 
 void SourceList::setText(Id id, int column, const QString& value) {
     const int row = rowOf(id);
-    if (row < 0 || column < 0 || column >= ColumnCount || isTime(column))
+    if (row < 0 || column < 0 || column >= ColumnCount || isTime(column) || column == Profile)
         return;
     m_items[static_cast<size_t>(row)].columns[static_cast<size_t>(column)] = value;
     emit dataChanged(index(row, column), index(row, column));
@@ -248,6 +251,54 @@ void SourceList::setSoundless(Id id, bool soundless) {
 bool SourceList::isSoundless(Id id) const {
     const int row = rowOf(id);
     return row >= 0 && m_items[static_cast<size_t>(row)].soundless;
+}
+
+void SourceList::setOutputPath(Id id, const QString& path) {
+    if (Item* item = find(id))
+        item->output = path;
+}
+
+QString SourceList::outputPath(Id id) const {
+    const Item* item = find(id);
+    return item ? item->output : QString();
+}
+
+void SourceList::setRowProfile(Id id, const std::optional<RowProfile>& profile) {
+    const int row = rowOf(id);
+    if (row < 0)
+        return;
+    m_items[static_cast<size_t>(row)].profile = profile;
+    emit dataChanged(index(row, Profile), index(row, Profile));
+}
+
+std::optional<RowProfile> SourceList::rowProfile(Id id) const {
+    const Item* item = find(id);
+    return item ? item->profile : std::nullopt;
+}
+
+void SourceList::setFollowedProfile(const QString& shown) {
+    if (shown == m_followedProfile)
+        return;
+    m_followedProfile = shown;
+    if (count() > 0)
+        emit dataChanged(index(0, Profile), index(count() - 1, Profile));
+}
+
+SourceList::Item SourceList::itemAt(int row) const {
+    return row >= 0 && row < count() ? m_items[static_cast<size_t>(row)] : Item();
+}
+
+SourceList::Id SourceList::insertItem(int row, Item item) {
+    if (item.id == 0)
+        item.id = m_nextId++;
+    else if (contains(item.id))
+        return 0;
+    m_nextId = std::max(m_nextId, item.id + 1);
+    row = std::clamp(row, 0, count());
+    beginInsertRows({}, row, row);
+    m_items.insert(m_items.begin() + row, std::move(item));
+    endInsertRows();
+    return m_items[static_cast<size_t>(row)].id;
 }
 
 } // namespace clipvane

@@ -14,7 +14,17 @@ struct MediaFacts {
     double frameRate = 0; // frames per second of the picture (0: unknown)
 };
 
-// The source list: one row per input file, seven columns. Every row has an id that never
+// The output profile a row keeps for itself instead of following the profile picker: the
+// catalogue entry and the option sheet's values it is converted with.
+struct RowProfile {
+    QString caption; // the catalogue's caption (English: it names the output's extension)
+    QString shown;   // as the Profile column shows it
+    // The sheet's values, by "Category/Caption" (as settings.dat keeps a profile's values).
+    QList<std::pair<QString, QString>> options;
+    bool operator==(const RowProfile& other) const = default;
+};
+
+// The source list: one row per input file, eight columns. Every row has an id that never
 // changes and is never reused, so work that outlives a row (a probe, a batch item) writes by
 // id, and a removed row simply takes no more writes. The clip times and the length are kept as
 // numbers (hundredths of a second) and shown as H:MM:SS(.cc) in Start, End and Video Time;
@@ -22,7 +32,7 @@ struct MediaFacts {
 class SourceList : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { FileName, Start, End, Size, Format, Status, VideoTime, ColumnCount };
+    enum Column { FileName, Start, End, Size, Format, Status, VideoTime, Profile, ColumnCount };
     using Id = quint64;
 
     explicit SourceList(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
@@ -63,6 +73,14 @@ public:
     double pictureAspect(Id id) const;
     void setSoundless(Id id, bool soundless);
     bool isSoundless(Id id) const;
+    // Where the row's last conversion wrote its file (empty: none yet).
+    void setOutputPath(Id id, const QString& path);
+    QString outputPath(Id id) const;
+    // The row's own output profile; nothing: it follows the picker, whose profile the
+    // Profile column then shows as followedProfile.
+    void setRowProfile(Id id, const std::optional<RowProfile>& profile);
+    std::optional<RowProfile> rowProfile(Id id) const;
+    void setFollowedProfile(const QString& shown);
     void removeAt(int row);
     // Moves the row at from so that it stands at row to; false when either is out of range.
     bool moveRow(int from, int to);
@@ -79,12 +97,9 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-signals:
-    void probesFinished();
-
-private:
+    // A row whole, as a removal takes it away and an undo or a restored queue puts it back.
     struct Item {
-        Id id;
+        Id id = 0;
         std::array<QString, ColumnCount> columns; // the text columns
         std::optional<qint64> start;
         std::optional<qint64> end;
@@ -94,7 +109,18 @@ private:
         MediaFacts facts;
         double pictureAspect = 0;
         bool soundless = false;
+        QString output;
+        std::optional<RowProfile> profile;
     };
+    Item itemAt(int row) const;
+    // Puts a row back at row (clamped to the list) under its own id, or under a new one when
+    // its id is 0. Returns the id, or 0 when a row with that id is in the list.
+    Id insertItem(int row, Item item);
+
+signals:
+    void probesFinished();
+
+private:
     static bool isTime(int column) {
         return column == Start || column == End || column == VideoTime;
     }
@@ -104,6 +130,7 @@ private:
 
     std::vector<Item> m_items;
     Id m_nextId = 1;
+    QString m_followedProfile;
     int m_pendingProbes = 0;
 };
 

@@ -9,7 +9,8 @@ checker=$2
 work=$(mktemp -d)
 pid=
 cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+    # SIGTERM closes the window as a logout does: let it finish writing before the folder goes.
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -49,6 +49,7 @@ class TestBatchRun : public QObject {
     test::RecordingKeys keys;
     std::unique_ptr<MainWindow> form;
     QStringList dialogAnswer;
+    int processEnds = 0;
 
     void setSetting(const char* key, const QString& value) {
         writeSetting(settingsFilePath(), "set", key, value);
@@ -63,6 +64,11 @@ class TestBatchRun : public QObject {
         const SourceList::Id id = list().idAt(row);
         list().setClip(id, start.isEmpty() ? list().clipStart(id) : parseClipTime(start),
                        parseClipTime(end));
+    }
+    // Highlights one row alone, as a click does.
+    void select(int row) {
+        form->ui()->sourceListView->selectionModel()->setCurrentIndex(
+            list().index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     QStringList statuses() {
         QStringList s;
@@ -124,7 +130,7 @@ class TestBatchRun : public QObject {
         s.desktop = &desktop;
         s.messages = &messages;
         s.keys = &keys;
-        s.endProcess = [] {};
+        s.endProcess = [this] { ++processEnds; };
         s.openFiles = [this](QWidget*, const QString&) { return dialogAnswer; };
         form = std::make_unique<MainWindow>(s);
         form->loadSettings();
@@ -151,6 +157,8 @@ private slots:
         desktop = test::RecordingDesktop();
         messages.shown.clear();
         messages.countdownRunsOut = true;
+        messages.quitAnswer = QuitChoice::FinishInBackground;
+        messages.confirmAnswer = true;
         messages.onMessage = [this](const QString& text) {
             desktop.events.append("message:" + text);
         };
@@ -428,7 +436,11 @@ private slots:
         form->addFile(clip1s);
         QVERIFY(test::waitForProbes(list()));
         QFile::remove(missing);
+        // No encoder starts behind the missing file, and the rows after it are not touched.
+        int encoders = 0;
+        connect(&form->batch(), &BatchRun::encoderStarted, this, [&] { ++encoders; });
         convertNow();
+        QCOMPARE(encoders, 1);
         QCOMPARE(statuses(), (QStringList{"OK", "", ""}));
         QCOMPARE(messages.shown, QStringList{"error:Invalid input file name. " + missing});
         QVERIFY(desktop.opened.isEmpty());
@@ -666,33 +678,146 @@ private slots:
             QVERIFY(v == 0 || v >= 10);
     }
 
+    // Taking rows out during a run: a waiting row is just left out; the row under way is
+    // stopped (once the user agrees) as "Skip this file" stops it, leaving no file, and the
+    // run goes on; Undo brings the rows back with their clips.
     void rowsRemovedDuringRun_data() {
-        QTest::addColumn<bool>("clearAll");
-        QTest::newRow("remove the next row") << false;
-        QTest::newRow("clear the list") << true;
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("agree");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<int>("files");
+        QTest::newRow("a waiting row") << "row 1" << true << QStringList{"OK", "OK"} << 2;
+        QTest::newRow("the row under way") << "row 0" << true << QStringList{"OK", "OK"} << 2;
+        QTest::newRow("the row under way, refused")
+            << "row 0" << false << QStringList{"OK", "OK", "OK"} << 3;
+        QTest::newRow("clear the list") << "all" << true << QStringList{} << 0;
     }
     void rowsRemovedDuringRun() {
-        QFETCH(bool, clearAll);
+        QFETCH(QString, what);
+        QFETCH(bool, agree);
+        QFETCH(QStringList, rows);
+        QFETCH(int, files);
         for (int i = 0; i < 3; ++i)
-            form->addFile(clip1s);
-        bool done = false;
-        connect(&form->batch(), &BatchRun::encoderStarted, [&](qint64) {
-            if (done)
-                return;
-            done = true;
-            if (clearAll)
-                form->clearFiles();
-            else
-                list().removeAt(1);
-        });
+            form->addFile(clip3s);
+        QVERIFY(test::waitForProbes(list()));
+        trim(1, "0:00:01", "0:00:02");
+        messages.confirmAnswer = agree;
+        qint64 first = 0;
+        connect(
+            &form->batch(), &BatchRun::encoderStarted, this,
+            [&](qint64 pid) {
+                first = pid;
+                if (what == "all") {
+                    form->clearFiles();
+                    return;
+                }
+                select(what.right(1).toInt());
+                form->removeSelectedFile();
+            },
+            Qt::SingleShotConnection);
         convertNow();
-        if (clearAll) {
-            QCOMPARE(list().count(), 0);
-        } else {
-            QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
-        }
-        QCOMPARE(messages.shown, QStringList{"info:Conversion completed!"});
+        QCOMPARE(statuses(), rows);
+        const bool underWay = what != "row 1";
+        QCOMPARE(messages.shown.first().startsWith("confirm:"), underWay);
+        if (underWay && agree) // told to quit, not left to finish
+            QVERIFY(keys.sent.contains(QString("fp.dll:%1:quit").arg(first)));
+        QTRY_COMPARE_WITH_TIMEOUT(outputs().size(), files, 10000);
+
+        for (const QString& name : outputs())
+            QVERIFY2(!name.startsWith('.'), qPrintable(name));
         checkPanelClosed();
+        if (!agree)
+            return;
+        // Undo: the rows come back where they stood, with their clips.
+        form->ui()->actionUndo->trigger();
+        QCOMPARE(list().count(), 3);
+        QCOMPARE(list().textAt(1, SourceList::Start), QString("0:00:01"));
+        QVERIFY(!form->ui()->actionUndo->isEnabled());
+    }
+
+    // EXIT during a run asks; "Keep converting" keeps the window and the run. (What the other
+    // answers do is seen across processes in tst_queuerun.)
+    void quittingCanKeepConverting() {
+        form->addFile(clip3s);
+        form->addFile(clip1s);
+        messages.quitAnswer = QuitChoice::KeepConverting;
+        processEnds = 0;
+        connect(
+            &form->batch(), &BatchRun::encoderStarted, this, [&] { form->quit(); },
+            Qt::SingleShotConnection);
+        convertNow();
+        QCOMPARE(messages.shown.first(), QString("quit choice:1:1"));
+        QCOMPARE(processEnds, 0);
+        QVERIFY(form->isVisible());
+        QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
+    }
+
+    // Waiting rows move during a run (the row under way stays put), and the run converts
+    // them in their new order; the item page follows the highlight.
+    void waitingRowsMoveDuringARun() {
+        const QString a = clips.filePath("a.avi"), b = clips.filePath("b.avi"),
+                      c = clips.filePath("c.avi");
+        for (const QString& name : {a, b, c}) {
+            if (!QFile::exists(name))
+                QVERIFY(QFile::copy(clip1s, name));
+            form->addFile(name);
+        }
+        QVERIFY(test::waitForProbes(list()));
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QStringList started;
+        QTreeView* view = form->ui()->sourceListView;
+        connect(&form->batch(), &BatchRun::itemStarted, this,
+                [&](SourceList::Id, const QString& input) {
+                    started << QFileInfo(input).fileName();
+                    if (started.size() != 1)
+                        return;
+                    form->activateWindow();
+                    view->setFocus();
+                    // The row under way does not move.
+                    select(0);
+                    QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
+                    // A waiting one does.
+                    select(1);
+                    QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
+                    QCOMPARE(form->sheet().value("General", "Item Name"), std::optional(b));
+                });
+        convertNow();
+        QCOMPARE(started, (QStringList{"a.avi", "c.avi", "b.avi"}));
+        QCOMPARE(list().textAt(2, SourceList::FileName), b);
+        QCOMPARE(statuses(), (QStringList{"OK", "OK", "OK"}));
+    }
+
+    // Rows with profiles of their own: one run writes an MP4 and a WebM, and the Profile
+    // column says which each row makes.
+    void eachRowItsOwnProfile() {
+        const QString a = clips.filePath("own1.avi"), b = clips.filePath("own2.avi");
+        for (const QString& name : {a, b}) {
+            if (!QFile::exists(name))
+                QVERIFY(QFile::copy(clip1s, name));
+            form->addFile(name);
+        }
+        QVERIFY(test::waitForProbes(list()));
+        for (const auto& [row, profile] : {std::pair{0, 5}, std::pair{1, 7}}) {
+            pickProfile(profile);
+            form->sheet().setValue("Video Options", "Encoding Speed", "Fast");
+            select(row);
+            form->contextMenu()->findChild<QAction*>("contextApplyProfile")->trigger();
+        }
+        pickProfile(2); // the picker's own profile is used by neither
+        QCOMPARE(list().textAt(0, SourceList::Profile), profileCatalogue().at(4).caption);
+        QCOMPARE(list().textAt(1, SourceList::Profile), profileCatalogue().at(6).caption);
+        QVERIFY(form->plannedOutput(1).endsWith("own2.webm"));
+        convertNow();
+        QCOMPARE(statuses(), (QStringList{"OK", "OK"}));
+        QCOMPARE(outputs(), (QStringList{"own1.mp4", "own2.webm"}));
+        for (const auto& [file, codec] : {std::pair{"own1.mp4", "h264"}, {"own2.webm", "vp9"}})
+            QCOMPARE(test::streamOf(test::probeMedia(out->filePath(file)), "video")["codec_name"]
+                         .toString(),
+                     QString(codec));
+        // Back to the picker: the row follows it again.
+        select(1);
+        form->ui()->actionFollowPicker->trigger();
+        QCOMPARE(list().textAt(1, SourceList::Profile), profileCatalogue().at(1).caption);
     }
 
     // Closing the window leaves a working encoder to finish its file, which then takes its
@@ -937,6 +1062,7 @@ private slots:
         QCOMPARE(messages.shown, (QStringList{"cancel choice", message}));
         // Only finished files, under their names; nothing half-written, hidden or not.
         QTRY_COMPARE_WITH_TIMEOUT(outputs().size(), files, 10000);
+
         for (const QString& name : outputs())
             QVERIFY2(!name.startsWith('.') && qAbs(seconds(out->filePath(name)) - 3.0) <= 0.1,
                      qPrintable(name));

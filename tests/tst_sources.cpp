@@ -17,9 +17,10 @@
 using namespace clipvane;
 
 namespace {
+// The columns a file's probe fills (not the profile it is converted with).
 QStringList row(const SourceList& list, int r) {
     QStringList out;
-    for (int c = 0; c < SourceList::ColumnCount; ++c)
+    for (int c = 0; c <= SourceList::VideoTime; ++c)
         out << list.textAt(r, c);
     return out;
 }
@@ -237,7 +238,7 @@ private slots:
         for (int c = 0; c < SourceList::ColumnCount; ++c)
             captions << SourceList::caption(c);
         QCOMPARE(captions, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status",
-                                        "Video Time"}));
+                                        "Video Time", "Profile"}));
         QVERIFY(SourceList::centred(SourceList::End) && SourceList::centred(SourceList::Size));
         QVERIFY(!SourceList::centred(SourceList::FileName) &&
                 !SourceList::centred(SourceList::Status));

@@ -328,6 +328,13 @@ FFmpeg steht unter der GNU General Public License.</translation>
     </message>
 </context>
 <context>
+    <name>ItemFinisher</name>
+    <message>
+        <source>The encoder stopped with an error.</source>
+        <translation>Der Encoder hat mit einem Fehler aufgehört.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Clipvane 2.50</source>
@@ -504,6 +511,34 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Ctrl+Down</source>
         <translation>Ctrl+Down</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>Bring back the files the last Remove or Clear All took out of the list</source>
+        <translation>Die Dateien zurückholen, die das letzte Entfernen oder Alle entfernen aus der Liste genommen hat</translation>
+    </message>
+    <message>
+        <source>Ctrl+Z</source>
+        <translation>Ctrl+Z</translation>
+    </message>
+    <message>
+        <source>Apply Current Profile to Selected Files</source>
+        <translation>Aktuelles Profil auf gewählte Dateien anwenden</translation>
+    </message>
+    <message>
+        <source>The selected files keep the profile and options shown now, whatever is picked later</source>
+        <translation>Die gewählten Dateien behalten das jetzt gezeigte Profil und seine Optionen, was auch immer später gewählt wird</translation>
+    </message>
+    <message>
+        <source>Use the Picked Profile for Selected Files</source>
+        <translation>Gewähltes Profil für gewählte Dateien verwenden</translation>
+    </message>
+    <message>
+        <source>The selected files give up their own profile and follow the one picked under Profile:</source>
+        <translation>Die gewählten Dateien geben ihr eigenes Profil auf und folgen dem unter Profil: gewählten</translation>
     </message>
     <message>
         <source>Export Presets...</source>
@@ -1043,6 +1078,25 @@ FFmpeg steht unter der GNU General Public License.</translation>
     </message>
 </context>
 <context>
+    <name>QueueFile</name>
+    <message>
+        <source>it is damaged (%1 at byte %2)</source>
+        <translation>sie ist beschädigt (%1 bei Byte %2)</translation>
+    </message>
+    <message>
+        <source>it is not a list of files Clipvane wrote</source>
+        <translation>sie ist keine Dateiliste, die Clipvane geschrieben hat</translation>
+    </message>
+    <message>
+        <source>it was written by another version of Clipvane (format %1)</source>
+        <translation>sie wurde von einer anderen Version von Clipvane geschrieben (Format %1)</translation>
+    </message>
+    <message>
+        <source>it holds no list</source>
+        <translation>sie enthält keine Liste</translation>
+    </message>
+</context>
+<context>
     <name>RecordingCheck</name>
     <message>
         <source>%1 is gone: its file or folder was deleted or moved while recording.</source>
@@ -1059,6 +1113,17 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>%1 was left unfinished and could not be repaired.</source>
         <translation>%1 blieb unfertig und konnte nicht repariert werden.</translation>
+    </message>
+</context>
+<context>
+    <name>RowProfile</name>
+    <message>
+        <source>This file's own profile %1 is no longer offered. Apply a profile to it again.</source>
+        <translation>Das eigene Profil %1 dieser Datei wird nicht mehr angeboten. Wenden Sie erneut ein Profil auf sie an.</translation>
+    </message>
+    <message>
+        <source>%1 (own profile %2): %3</source>
+        <translation>%1 (eigenes Profil %2): %3</translation>
     </message>
 </context>
 <context>
@@ -1243,6 +1308,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Video Time</source>
         <translation>Videodauer</translation>
     </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
 </context>
 <context>
     <name>clipvane::BatchProgress</name>
@@ -1333,6 +1402,13 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>The camcorder records its own sound.</source>
         <translation>Der Camcorder nimmt seinen eigenen Ton auf.</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::DBusDesktopNotices</name>
+    <message>
+        <source>Open Folder</source>
+        <translation>Ordner öffnen</translation>
     </message>
 </context>
 <context>
@@ -1510,6 +1586,26 @@ FFmpeg steht unter der GNU General Public License.</translation>
 </translation>
     </message>
     <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>Apply Current Profile to Selected Files</source>
+        <translation>Aktuelles Profil auf gewählte Dateien anwenden</translation>
+    </message>
+    <message>
+        <source>Use the Picked Profile for Selected Files</source>
+        <translation>Gewähltes Profil für gewählte Dateien verwenden</translation>
+    </message>
+    <message>
+        <source>%1 is being converted. Stop converting it and take it out of the list?</source>
+        <translation>%1 wird gerade umgewandelt. Das Umwandeln beenden und die Datei aus der Liste nehmen?</translation>
+    </message>
+    <message>
+        <source>%1 of these files are being converted. Stop converting them and take them out of the list?</source>
+        <translation>%1 dieser Dateien werden gerade umgewandelt. Das Umwandeln beenden und sie aus der Liste nehmen?</translation>
+    </message>
+    <message>
         <source>%1 in settings.dat was written in an older encoding (Windows-1252) and has been read as such; it is stored in UTF-8 when you save the settings.</source>
         <translation>%1 in settings.dat wurde in einer älteren Kodierung (Windows-1252) geschrieben und so gelesen; beim Speichern der Einstellungen wird es in UTF-8 abgelegt.</translation>
     </message>
@@ -1589,6 +1685,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Pause every running encoder; click again to go on</source>
         <translation>Alle laufenden Encoder anhalten; erneut klicken, um fortzufahren</translation>
     </message>
+    <message>
+        <source>Resume converting</source>
+        <translation>Umwandeln fortsetzen</translation>
+    </message>
+    <message>
+        <source>Pause converting</source>
+        <translation>Umwandeln anhalten</translation>
+    </message>
 </context>
 <context>
     <name>clipvane::QtMessageBoxes</name>
@@ -1615,6 +1719,59 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Keep converting</source>
         <translation>Weiter umwandeln</translation>
+    </message>
+    <message>
+        <source>A file is still being converted.</source>
+        <translation>Eine Datei wird noch umgewandelt.</translation>
+    </message>
+    <message>
+        <source>%1 files are still being converted.</source>
+        <translation>%1 Dateien werden noch umgewandelt.</translation>
+    </message>
+    <message>
+        <source>Finish in the background: Clipvane closes, and the files under way are finished and named without it.
+Stop now: they are stopped and their unfinished files removed.</source>
+        <translation>Im Hintergrund fertigstellen: Clipvane wird geschlossen, die begonnenen Dateien werden ohne das Fenster fertiggestellt und benannt.
+Jetzt beenden: sie werden abgebrochen und ihre unfertigen Dateien entfernt.</translation>
+    </message>
+    <message>
+        <source>%1 more waiting in the list stay there for the next start.</source>
+        <translation>%1 weitere wartende Dateien bleiben für den nächsten Start in der Liste.</translation>
+    </message>
+    <message>
+        <source>Finish in the background</source>
+        <translation>Im Hintergrund fertigstellen</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::QueueKeeper</name>
+    <message>
+        <source>Another Clipvane window keeps the list of files; this window's list is not kept when it closes.</source>
+        <translation>Ein anderes Clipvane-Fenster bewahrt die Dateiliste auf; die Liste dieses Fensters wird beim Schließen nicht aufbewahrt.</translation>
+    </message>
+    <message>
+        <source>The list of files of the last session (%1) could not be read: %2. It was set aside as %3; the list starts empty.</source>
+        <translation>Die Dateiliste der letzten Sitzung (%1) konnte nicht gelesen werden: %2. Sie wurde als %3 beiseitegelegt; die Liste beginnt leer.</translation>
+    </message>
+    <message>
+        <source>%1 entries of the list of the last session could not be read and were left out; the file as it was is kept as %2.</source>
+        <translation>%1 Einträge der Liste der letzten Sitzung konnten nicht gelesen werden und wurden ausgelassen; die Datei, wie sie war, ist als %2 aufbewahrt.</translation>
+    </message>
+    <message>
+        <source>The list of the last session is back: %1 of its %2 files are still to be converted.</source>
+        <translation>Die Liste der letzten Sitzung ist wieder da: %1 ihrer %2 Dateien sind noch umzuwandeln.</translation>
+    </message>
+    <message>
+        <source>Clipvane ended while this file was being converted; the unfinished file was removed. The next run converts it again.</source>
+        <translation>Clipvane wurde beendet, während diese Datei umgewandelt wurde; die unfertige Datei wurde entfernt. Der nächste Durchlauf wandelt sie erneut um.</translation>
+    </message>
+    <message>
+        <source>The list of files cannot be saved to %1: %2.</source>
+        <translation>Die Dateiliste kann nicht in %1 gespeichert werden: %2.</translation>
+    </message>
+    <message>
+        <source>its folder cannot be written</source>
+        <translation>ihr Ordner kann nicht beschrieben werden</translation>
     </message>
 </context>
 <context>
@@ -1673,6 +1830,21 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Conversion Canceled by the user!</source>
         <translation>Umwandlung vom Benutzer abgebrochen!</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::RunNotices</name>
+    <message>
+        <source>1 file converted</source>
+        <translation>1 Datei umgewandelt</translation>
+    </message>
+    <message>
+        <source>%1 files converted</source>
+        <translation>%1 Dateien umgewandelt</translation>
+    </message>
+    <message>
+        <source>, %1 failed</source>
+        <translation>, %1 fehlgeschlagen</translation>
     </message>
 </context>
 <context>

@@ -7,6 +7,9 @@
 // window never showed up or the bus could not be reached, 3 when the started program, given
 // --wait-exit, did not end by itself or failed.
 //
+// With --toggle NAME it checks nothing: it waits for a visible button of that name and runs
+// its "Toggle" action, as a screen reader does (exit 1 when the button has no such action).
+//
 //   accessiblenames [--app NAME | --pid PID] [--window TITLE]... [options]
 //   accessiblenames [--window TITLE]... [options] -- program [args...]
 //
@@ -114,6 +117,21 @@ public:
         return words.size() > 0 && (words.at(0) & (1u << StateVisible));
     }
     QString name(const Ref& o) { return property(o, "Name"); }
+    // Runs the action of that name (a button's "Toggle", "Press"); false when it has none.
+    bool doAction(const Ref& o, const QString& action) {
+        const QString iface = QStringLiteral("org.a11y.atspi.Action");
+        const QDBusMessage n = call(o, "Get", {iface, QStringLiteral("NActions")},
+                                    QStringLiteral("org.freedesktop.DBus.Properties"));
+        const int count = n.arguments().value(0).value<QDBusVariant>().variant().toInt();
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            names << call(o, "GetName", {i}, iface).arguments().value(0).toString();
+            if (names.last().compare(action, Qt::CaseInsensitive) == 0)
+                return call(o, "DoAction", {i}, iface).arguments().value(0).toBool();
+        }
+        std::fprintf(stderr, "actions: %s\n", qPrintable(names.join(QLatin1Char(','))));
+        return false;
+    }
     QString description(const Ref& o) { return property(o, "Description"); }
     QString label(const Ref& o) {
         QStringList names;
@@ -311,6 +329,9 @@ int main(int argc, char** argv) {
          QStringLiteral("s"), QStringLiteral("0")},
         {QStringLiteral("include-hidden"), QStringLiteral("Check hidden controls too.")},
         {QStringLiteral("strict-combo"), QStringLiteral("Fail combo boxes that have no label.")},
+        {QStringLiteral("toggle"),
+         QStringLiteral("Run the Toggle action of the visible button of this name instead."),
+         QStringLiteral("name")},
     });
     p.addPositionalArgument(QStringLiteral("program"),
                             QStringLiteral("Program to start and check (after --)."));
@@ -429,6 +450,35 @@ int main(int argc, char** argv) {
     }
     const qint64 foundAt = clock.elapsed();
     QThread::msleep(settleMs);
+
+    if (p.isSet(QStringLiteral("toggle"))) {
+        const QString wantedName = p.value(QStringLiteral("toggle"));
+        Options buttons;
+        buttons.roles = {PushButton, ToggleButton, CheckBox}; // a checkable button is a check box
+        for (;;) {
+            try {
+                QList<Found> found;
+                for (const Ref& w : bus.children(*target))
+                    walk(bus, w, QString(), buttons, found);
+                for (const Found& f : found) {
+                    if (bus.name(f.ref) == wantedName) {
+                        const bool done = bus.doAction(f.ref, QStringLiteral("Toggle"));
+                        print(done ? stdout : stderr,
+                              QStringLiteral("%1: Toggle %2")
+                                  .arg(wantedName, done ? "done" : "missing"));
+                        return done ? 0 : 1;
+                    }
+                }
+            } catch (const BusError&) {
+                // a window going or coming meanwhile
+            }
+            if (clock.elapsed() > timeoutMs) {
+                print(stderr, QStringLiteral("no visible button '%1'").arg(wantedName));
+                return 2;
+            }
+            QThread::msleep(100);
+        }
+    }
 
     for (int attempt = 1;; ++attempt) {
         try {

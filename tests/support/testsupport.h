@@ -131,8 +131,18 @@ public:
         shown.append(QStringLiteral("cancel choice"));
         return cancelAnswer;
     }
+    QuitChoice quitChoice(int underWay, int waiting) override {
+        shown.append(QStringLiteral("quit choice:%1:%2").arg(underWay).arg(waiting));
+        return quitAnswer;
+    }
+    bool confirm(const QString& text) override {
+        shown.append("confirm:" + text);
+        return confirmAnswer;
+    }
     bool countdownRunsOut = true;
     CancelChoice cancelAnswer = CancelChoice::StopNow;
+    QuitChoice quitAnswer = QuitChoice::FinishInBackground;
+    bool confirmAnswer = true;
     QStringList shown;
     std::function<void(const QString&)> onMessage;
     RecordingDesktop* desktop = nullptr;
