@@ -287,11 +287,23 @@ void MainWindow::connectActions() {
             [this](const QString& text) { statusBar()->showMessage(text); });
     connect(&m_queue, &QueueKeeper::notice, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
+    // The Profile column shows while some row keeps a profile of its own: otherwise every row
+    // says what the picker says, and the file names keep the room.
+    for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&m_sources, changed, this, &MainWindow::showProfileColumnWhenNeeded);
+    connect(&m_sources, &QAbstractItemModel::modelReset, this,
+            &MainWindow::showProfileColumnWhenNeeded);
+    connect(&m_sources, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) {
+                if (from.column() <= SourceList::Profile && to.column() >= SourceList::Profile)
+                    showProfileColumnWhenNeeded();
+            });
+    showProfileColumnWhenNeeded();
     // Rows that follow the picker show its profile.
     connect(m_picker, &ProfilePicker::pickChanged, this, [this] {
         const ProfileEntry* entry = profileAt(m_picker->profileIndex());
-        m_sources.setFollowedProfile(
-            entry && !entry->isHeading ? shownProfileCaption(entry->caption) : QString());
+        m_sources.setFollowedProfile(entry && !entry->isHeading ? profileLabel(entry->caption)
+                                                                : QString());
     });
 }
 
@@ -708,7 +720,7 @@ void MainWindow::showEvent(QShowEvent* event) {
                 fitOptionsPane();
             if (!restoreColumns(windowParts(), m_leftAs))
                 fitColumns(m_ui->sourceListView, {"", "0:00:00.50", "0:00:00.50", "1920x1080",
-                                                  "MPEG-4", "Processing", "0:00:00", "MP4 Video"});
+                                                  "MPEG-4", "Processing", "0:00:00", "MP4 H.265"});
         });
     }
 }
@@ -870,6 +882,13 @@ void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& ba
     if (!skipped.isEmpty() && m_services.messages)
         m_services.messages->warning(tr("Only files can be added. Not added:\n") +
                                      skipped.join(QLatin1Char('\n')));
+}
+
+void MainWindow::showProfileColumnWhenNeeded() {
+    bool own = false;
+    for (int row = 0; row < m_sources.count() && !own; ++row)
+        own = m_sources.rowProfile(m_sources.idAt(row)).has_value();
+    m_ui->sourceListView->header()->setSectionHidden(SourceList::Profile, !own);
 }
 
 } // namespace clipvane

@@ -154,6 +154,7 @@ private:
     void buildContextMenu();
     void connectActions();
     void fitOptionsPane();
+    void showProfileColumnWhenNeeded();
     void followPick();
     WindowParts windowParts() const;
     int selectedRow() const;

@@ -17,8 +17,11 @@ WindowState captureWindowState(const WindowParts& parts) {
     s.geometry = parts.window->saveGeometry();
     s.mainSplitter = parts.mainSplitter->saveState();
     s.rightSplitter = parts.rightSplitter->saveState();
+    // A hidden column measures 0: it keeps the width it will show with.
     for (int c = 0; c < parts.columns->count(); ++c)
-        s.columnWidths.append(parts.columns->sectionSize(c));
+        s.columnWidths.append(parts.columns->isSectionHidden(c)
+                                  ? parts.columns->defaultSectionSize()
+                                  : parts.columns->sectionSize(c));
     return s;
 }
 

@@ -82,7 +82,7 @@ std::optional<RowProfile> makeRowProfile(int profileIndex, const OptionSheet& sh
     StoredOptions options = editableOptions(sheet);
     // In key order, as the queue file keeps them: a profile read back is the same profile.
     std::sort(options.begin(), options.end());
-    return RowProfile{entry->caption, shownProfileCaption(entry->caption), options};
+    return RowProfile{entry->caption, profileLabel(entry->caption), options};
 }
 
 RowEncoding rowEncoding(const SourceList& list, SourceList::Id id, int pickerProfile,

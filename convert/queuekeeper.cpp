@@ -97,7 +97,7 @@ bool QueueKeeper::open(const QString& queueFile) {
                                                         "Invalid input file name. ") +
                             path;
             if (item.profile)
-                item.profile->shown = shownProfileCaption(item.profile->caption);
+                item.profile->shown = profileLabel(item.profile->caption);
             SourceList::Id id = m_list->insertItem(m_list->count(), item);
             if (id == 0) { // two records with one id: the second takes a new one
                 item.id = 0;

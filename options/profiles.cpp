@@ -172,6 +172,18 @@ std::optional<QString> outputExtension(const QString& caption) {
     return caption.mid(open + 2, close - open - 2);
 }
 
+QString profileLabel(const QString& caption) {
+    const ProfileEntry* entry = profileByCaption(caption);
+    const std::optional<QString> extension = outputExtension(caption);
+    if (!entry || entry->isHeading || !extension)
+        return caption;
+    const QString container = extension->mid(1).toUpper();
+    if (entry->videoCodec.isEmpty())
+        return container;
+    return (container == QLatin1String("WEBM") ? QStringLiteral("WebM") : container) +
+           QLatin1Char(' ') + entry->videoCodec;
+}
+
 QString shownProfileCaption(const QString& caption) {
     return profileByCaption(caption)
                ? QCoreApplication::translate("Profile", caption.toUtf8().constData())

@@ -26,6 +26,10 @@ const QList<ProfileEntry>& profileCatalogue();
 // keep the English caption, which also names the output's extension.
 QString shownProfileCaption(const QString& caption);
 
+// A profile as a narrow column names it: the container and its picture's codec ("MP4 H.264",
+// "WebM VP9", "FLV", "MP3"); the caption itself for anything not in the catalogue.
+QString profileLabel(const QString& caption);
+
 // The 1-based entry, or nothing when the index names none.
 const ProfileEntry* profileAt(int index);
 // The entry with that caption, or nothing.
