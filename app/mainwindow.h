@@ -104,6 +104,9 @@ public slots:
     void selectSource();
     // The list's double-click and "Video Clip": the clip dialog for the chosen row.
     void editClip();
+    // "Audio Tracks…" and "Subtitles…": which of the chosen row's tracks its output keeps.
+    void chooseAudioTracks();
+    void chooseSubtitles();
     void convertAll();
     void cancelConversion();
     void showSettings();
@@ -131,8 +134,11 @@ private:
     void followPick();
     WindowParts windowParts() const;
     int selectedRow() const;
-    // The item page: the row's file and clip times on the option sheet.
+    // The item page: the row's file, tracks and clip times on the option sheet.
     void showItemPage(int row);
+    void chooseTracks(bool audio);
+    // The track commands are there for a row whose file has tracks of their kind.
+    void updateTrackActions();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     MainWindowServices m_services;

@@ -258,9 +258,9 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
 
     const ProfileEntry* entry = profileAt(m_env.profileIndex ? m_env.profileIndex() : 0);
     EncoderInputs in = rowInputs(list, id, entry, m_settings);
-    if (entry && entry->isSoundOnly() && list.isSoundless(id)) {
-        failItem(id, tr("This file holds no sound, so there is nothing to write "
-                        "into a sound-only file."));
+    if (const std::optional<QString> refused =
+            checkRowBeforeRun(entry, in.streams, list.isSoundless(id))) {
+        failItem(id, *refused);
         return Prepared::Failed;
     }
     if (!m_env.sheet) {
@@ -313,6 +313,8 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
                         "of this batch.")
                          .arg(QFileInfo(built.outputPath).fileName(),
                               QFileInfo(built.batchConflict).fileName());
+    // What became of the tracks: the row says it once the file is good.
+    item->trackNotes = built.notes;
     item->clipSeconds = built.clipSeconds;
     item->expectVideo = !(entry && entry->isSoundOnly());
     m_reservedOutputs.append(built.outputPath); // reserved now, given back if the item fails
@@ -382,6 +384,7 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
         item->job = nullptr;
     }
     item->errorLines = result.errorLines;
+    item->decodingErrors = result.decodingErrors;
     if (result.stalled)
         return finishItem(item, tr("The encoder stopped making progress."));
     // A full disk can show only in the log, the encoder still ending with 0.
@@ -437,7 +440,14 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
     item->hold.release();
     if (failure.isEmpty()) {
         list.setText(item->id, SourceList::Status, QStringLiteral("OK"));
-        list.setNote(item->id, item->note);
+        QStringList note = item->trackNotes;
+        if (item->decodingErrors > 0)
+            note.append(tr("The source has damaged parts (%n decoding errors); the output may "
+                           "show them.",
+                           nullptr, item->decodingErrors));
+        if (!item->note.isEmpty())
+            note.prepend(item->note);
+        list.setNote(item->id, note.join(QLatin1Char('\n')));
     } else {
         QString reason = failure;
         if (!item->errorLines.isEmpty())

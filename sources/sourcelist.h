@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sources/streamfacts.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <array>
@@ -63,6 +65,12 @@ public:
     double pictureAspect(Id id) const;
     void setSoundless(Id id, bool soundless);
     bool isSoundless(Id id) const;
+    // The file's tracks, chapters and colours as the probe listed them (the tooltip names
+    // them), and which of them the user chose to keep (the default: the profile decides).
+    void setStreamFacts(Id id, const StreamFacts& facts);
+    StreamFacts streamFacts(Id id) const;
+    void setTrackChoice(Id id, const TrackChoice& choice);
+    TrackChoice trackChoice(Id id) const;
     void removeAt(int row);
     // Moves the row at from so that it stands at row to; false when either is out of range.
     bool moveRow(int from, int to);
@@ -94,6 +102,8 @@ private:
         MediaFacts facts;
         double pictureAspect = 0;
         bool soundless = false;
+        StreamFacts streams;
+        TrackChoice tracks;
     };
     static bool isTime(int column) {
         return column == Start || column == End || column == VideoTime;
