@@ -79,8 +79,18 @@ private slots:
                 {"-c:v", "mpeg2video"}));
         QVERIFY(QFile::copy(dir.filePath("a.mpg"), dir.filePath("10s.mpg")));
         QVERIFY(test::makeClip(dir.filePath("tone.mp3"),
-                               {"-f", "lavfi", "-i", "sine=frequency=300", "-t", "3"}, {}));
+                               {"-f", "lavfi", "-i", "sine=frequency=300", "-t", "10"}, {}));
         QVERIFY(QFile::copy(dir.filePath("tone.mp3"), dir.filePath(kPlanted)));
+        // An MP4 cut in half: its index, written last, is gone.
+        QVERIFY(test::makeClip(dir.filePath("whole.mp4"),
+                               {"-f", "lavfi", "-i", "testsrc=size=720x480", "-t", "4"},
+                               {"-c:v", "mpeg4"}));
+        QFile whole(dir.filePath("whole.mp4"));
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        QFile half(dir.filePath("half.mp4"));
+        QVERIFY(half.open(QIODevice::WriteOnly));
+        half.write(whole.read(whole.size() / 2));
+        half.close();
         QVERIFY(QFile::copy(dir.filePath("a.mpg"), dir.filePath("locked.mpg")));
         QVERIFY(QFile::setPermissions(dir.filePath("locked.mpg"), {}));
         QVERIFY(QDir().mkdir(dir.filePath("folder.mpg")));
@@ -93,15 +103,17 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("because"); // in the note; empty: End is 10 s
         // (Transport streams, VOB and live-written Matroska convert end to end in tst_awkward.)
-        for (const char* f : {"a.mpg", "raw.m2v"})
-            QTest::newRow(f) << QString(f) << "";
+        // Sound only is listed too, whatever its name says.
+        for (const QString& f :
+             {QString("a.mpg"), QString("raw.m2v"), QString("tone.mp3"), kPlanted})
+            QTest::newRow(qPrintable(f == kPlanted ? "name planting ID lines" : f)) << f << "";
         const QList<std::array<QString, 3>> failures = {
             {"missing", "missing.mpg", "cannot find"},
             {"folder", "folder.mpg", "folder"},
             {"zero bytes", "empty.mpg", "empty"},
             {"unreadable", "locked.mpg", "Permission denied"},
-            {"audio only", "tone.mp3", "sound only"},
-            {"name planting ID lines", kPlanted, "sound only"},
+            {"sound only, no prober to list it", "tone.mp3", "sound only"},
+            {"index lost", "half.mp4", "damaged or incomplete: its index is missing"},
             {"no length known", "a.mpg", "length"}, // MPlayer's 0 and no ffprobe
             {"no answer", "stalled.mpg", "gave up"},
             {"player tool missing", "a.mpg", "mp.dll is missing"},
@@ -118,7 +130,9 @@ private slots:
         if (tag == "player tool missing")
             QVERIFY(QFile::remove(folder.path() + "/mp.dll"));
         qputenv("CLIPVANE_MPLAYER", tag == "MPlayer missing" ? "/nonexistent/mplayer" : "");
-        qputenv("CLIPVANE_FFPROBE", tag == "no length known" ? "/nonexistent/ffprobe" : "");
+        qputenv("CLIPVANE_FFPROBE", tag == "no length known" || tag.startsWith("sound only, no")
+                                        ? "/nonexistent/ffprobe"
+                                        : "");
         NoPermissionOverride asAnyUser;
         SourceList list;
         const auto id =
@@ -131,8 +145,101 @@ private slots:
         } else {
             QCOMPARE(end, QString());
             QVERIFY2(list.note(id).contains(because), qPrintable(list.note(id)));
+            // What the player guessed of a file the prober cannot read is not shown.
+            if (tag == "index lost")
+                QCOMPARE(list.text(id, SourceList::Size) + list.text(id, SourceList::Format),
+                         QString("0x0"));
         }
         QCOMPARE(QDir(tmp).entryList({"clipvane-probe-*"}, QDir::AllEntries), QStringList());
+    }
+
+    // Every track, its language, title and marks, the chapters and a subtitle file beside it,
+    // as the tooltip names them; the Format column names what MPlayer gives as a number.
+    void tracksAreListed_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("two voices")
+            << "voices.mkv"
+            << "MP4V"
+            << QString("Audio: 2 tracks \u2014 eng AAC 1.0, deu AAC 2.0 \u201CCommentary\u201D; "
+                       "Subtitles: eng SRT, SRT (file voices.srt); Chapters: 2; The subtitle "
+                       "file voices.de.srt cannot be read");
+        QTest::newRow("MPEG-2 in TS") << "broadcast.ts"
+                                      << "MPEG-2" << QString("Audio: AC-3 5.1");
+        QTest::newRow("H.264 in TS") << "camera.ts"
+                                     << "H.264" << QString();
+    }
+    void tracksAreListed() {
+        QFETCH(QString, file);
+        QFETCH(QString, format);
+        QFETCH(QString, summary);
+        const QString path = dir.filePath(file);
+        const QStringList picture{"-f", "lavfi", "-i", "testsrc=size=160x120:duration=4"};
+        const auto tone = [](const char* layout) {
+            return QStringList{"-f", "lavfi", "-i",
+                               QString("sine=duration=4,aformat=channel_layouts=") + layout};
+        };
+        if (file == "voices.mkv") {
+            QFile chapters(dir.filePath("chapters.txt"));
+            QVERIFY(chapters.open(QIODevice::WriteOnly));
+            chapters.write(";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=2000\n"
+                           "[CHAPTER]\nTIMEBASE=1/1000\nSTART=2000\nEND=4000\n");
+            chapters.close();
+            QFile srt(dir.filePath("voices.srt"));
+            QVERIFY(srt.open(QIODevice::WriteOnly));
+            srt.write("1\n00:00:00,500 --> 00:00:03,000\nHello\n");
+            srt.close();
+            QFile bad(dir.filePath("voices.de.srt"));
+            QVERIFY(bad.open(QIODevice::WriteOnly));
+            bad.write("\x89PNG not a subtitle");
+            bad.close();
+            QVERIFY(test::makeClip(path,
+                                   picture + tone("mono") + tone("stereo") +
+                                       QStringList{"-i", srt.fileName(), "-i", chapters.fileName()},
+                                   {"-map",
+                                    "0",
+                                    "-map",
+                                    "1",
+                                    "-map",
+                                    "2",
+                                    "-map",
+                                    "3",
+                                    "-map_chapters",
+                                    "4",
+                                    "-c:v",
+                                    "mpeg4",
+                                    "-c:a",
+                                    "aac",
+                                    "-c:s",
+                                    "srt",
+                                    "-metadata:s:a:0",
+                                    "language=eng",
+                                    "-metadata:s:a:1",
+                                    "language=deu",
+                                    "-metadata:s:a:1",
+                                    "title=Commentary",
+                                    "-metadata:s:s:0",
+                                    "language=eng",
+                                    "-disposition:a:0",
+                                    "default",
+                                    "-disposition:a:1",
+                                    "0"}));
+        } else if (file == "broadcast.ts") {
+            QVERIFY(test::makeClip(path, picture + tone("5.1(side)"),
+                                   {"-c:v", "mpeg2video", "-c:a", "ac3", "-f", "mpegts"}));
+        } else {
+            QVERIFY(test::makeClip(path, picture,
+                                   {"-c:v", "libx264", "-preset", "ultrafast", "-f", "mpegts"}));
+        }
+        test::ProgramFolder folder;
+        qputenv("CLIPVANE_FFPROBE", "");
+        qputenv("CLIPVANE_MPLAYER", "");
+        SourceList list;
+        const auto id = test::addAndProbe(list, path);
+        QCOMPARE(list.note(id), QString());
+        QCOMPARE(list.text(id, SourceList::Format), format);
+        QCOMPARE(streamSummary(list.streamFacts(id)), summary);
     }
 
     // The picture's display aspect (its sample aspect honoured) and whether the file has sound;
