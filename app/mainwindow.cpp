@@ -27,6 +27,7 @@
 #include "ui_progresspanel.h"
 
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -246,17 +247,15 @@ void MainWindow::connectActions() {
     connect(m_picker, &ProfilePicker::pickChanged, this, &MainWindow::followPick);
     m_ui->optionSheetView->setContextActions({m_ui->actionResetToProfile, m_ui->actionSaveAsPreset,
                                               m_ui->actionAudioTracks, m_ui->actionSubtitles});
-    // The item page's track rows open their choice.
+    // The item page's Tracks row offers both choices.
+    m_tracksMenu = new QMenu(this);
+    m_tracksMenu->setObjectName(QStringLiteral("tracksMenu"));
+    m_tracksMenu->addAction(m_ui->actionAudioTracks);
+    m_tracksMenu->addAction(m_ui->actionSubtitles);
     connect(m_ui->optionSheetView, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) {
-                const QTreeWidgetItem* audio =
-                    m_ui->optionSheetView->itemFor(opt::General, opt::AudioTracks);
-                const QTreeWidgetItem* subtitles =
-                    m_ui->optionSheetView->itemFor(opt::General, opt::Subtitles);
-                if (item == audio && m_ui->actionAudioTracks->isEnabled())
-                    chooseAudioTracks();
-                else if (item == subtitles && m_ui->actionSubtitles->isEnabled())
-                    chooseSubtitles();
+                if (item == m_ui->optionSheetView->itemFor(opt::General, opt::Tracks))
+                    m_tracksMenu->popup(QCursor::pos());
             });
     SourceListView* list = m_ui->sourceListView;
     // The track commands follow the chosen row and what the probe learned of its file.
@@ -617,17 +616,8 @@ void MainWindow::selectSource() {
 void MainWindow::showItemPage(int row) {
     const SourceList::Id id = m_sources.idAt(row);
     m_sheet.setValue(opt::General, opt::ItemName, m_sources.textAt(row, SourceList::FileName));
-    const StreamFacts facts = m_sources.streamFacts(id);
-    const TrackChoice tracks = m_sources.trackChoice(id);
-    QStringList audio, subtitles;
-    for (const AudioTrack& t : facts.audio)
-        audio.append(audioTrackText(t));
-    for (const SubtitleTrack& t : facts.subtitles)
-        subtitles.append(subtitleTrackText(t));
-    m_sheet.setValue(opt::General, opt::AudioTracks,
-                     keptTracksText(audio, keptTracks(tracks.audio, audio.size())));
-    m_sheet.setValue(opt::General, opt::Subtitles,
-                     keptTracksText(subtitles, keptTracks(tracks.subtitles, subtitles.size())));
+    m_sheet.setValue(opt::General, opt::Tracks,
+                     keptTracksSummary(m_sources.streamFacts(id), m_sources.trackChoice(id)));
     updateStatusBar(); // with the file this row will become
     // The clip's length, where both ends are known.
     const std::optional<qint64> s = m_sources.clipStart(id);

@@ -157,6 +157,7 @@ private:
     QList<QIcon> m_icons;
     QMenu* m_contextMenu = nullptr;
     QAction* m_showLogAction = nullptr;
+    QMenu* m_tracksMenu = nullptr; // the item page's Tracks row: which tracks to keep
     bool m_settingsSaved = false;
     bool m_optionsPaneFitted = false;
     QList<QToolButton*> m_toolButtons;

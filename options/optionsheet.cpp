@@ -164,8 +164,7 @@ void fillOptionSheet(OptionSheet& sheet) {
     sheet.clear();
     sheet.addCategory(opt::General);
     sheet.addRow(opt::General, opt::ItemName, QStringLiteral("Auto"), Kind::Text);
-    sheet.addRow(opt::General, opt::AudioTracks, QString(), Kind::Text);
-    sheet.addRow(opt::General, opt::Subtitles, QString(), Kind::Text);
+    sheet.addRow(opt::General, opt::Tracks, QString(), Kind::Text);
 
     sheet.addCategory(opt::OutputDuration);
     for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
@@ -179,7 +178,7 @@ void fillOptionSheet(OptionSheet& sheet) {
             sheet.addChoice(r.category, r.caption, choice);
     }
 
-    for (const QString& caption : {opt::ItemName, opt::AudioTracks, opt::Subtitles})
+    for (const QString& caption : {opt::ItemName, opt::Tracks})
         sheet.lock(opt::General, caption);
     for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
         sheet.lock(opt::OutputDuration, caption);
@@ -192,8 +191,7 @@ QString shownOptionText(const QString& text) {
         QT_TRANSLATE_NOOP("OptionSheet", "Video Options"),
         QT_TRANSLATE_NOOP("OptionSheet", "Audio Options"),
         QT_TRANSLATE_NOOP("OptionSheet", "Item Name"),
-        QT_TRANSLATE_NOOP("OptionSheet", "Audio Tracks"),
-        QT_TRANSLATE_NOOP("OptionSheet", "Subtitles"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Tracks"),
         QT_TRANSLATE_NOOP("OptionSheet", "Burn In Subtitles"),
         QT_TRANSLATE_NOOP("OptionSheet", "All Clip Duration"),
         QT_TRANSLATE_NOOP("OptionSheet", "Start Time"),

@@ -78,8 +78,7 @@ inline const QString Video = QStringLiteral("Video Options");
 inline const QString Audio = QStringLiteral("Audio Options");
 inline const QString ItemName = QStringLiteral("Item Name");
 // The item page's tracks of the shown file, as they will be kept.
-inline const QString AudioTracks = QStringLiteral("Audio Tracks");
-inline const QString Subtitles = QStringLiteral("Subtitles");
+inline const QString Tracks = QStringLiteral("Tracks");
 inline const QString AllClipDuration = QStringLiteral("All Clip Duration");
 inline const QString StartTime = QStringLiteral("Start Time");
 inline const QString StopTime = QStringLiteral("Stop Time");

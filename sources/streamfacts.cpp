@@ -263,21 +263,9 @@ QString streamSummary(const StreamFacts& facts) {
     if (!facts.listed)
         return {};
     QStringList parts;
-    QStringList audio;
-    for (const AudioTrack& a : facts.audio)
-        audio.append(audioTrackText(a));
-    if (audio.size() == 1)
-        parts.append(QCoreApplication::translate("StreamFacts", "Audio: %1").arg(audio.first()));
-    else if (audio.size() > 1)
-        parts.append(QCoreApplication::translate("StreamFacts", "Audio: %1 tracks \u2014 %2")
-                         .arg(audio.size())
-                         .arg(audio.join(QStringLiteral(", "))));
-    QStringList subtitles;
-    for (const SubtitleTrack& s : facts.subtitles)
-        subtitles.append(subtitleTrackText(s));
-    if (!subtitles.isEmpty())
-        parts.append(QCoreApplication::translate("StreamFacts", "Subtitles: %1")
-                         .arg(subtitles.join(QStringLiteral(", "))));
+    const QString tracks = keptTracksSummary(facts, TrackChoice());
+    if (!tracks.isEmpty())
+        parts.append(tracks);
     if (!facts.chapters.isEmpty())
         parts.append(
             QCoreApplication::translate("StreamFacts", "Chapters: %1").arg(facts.chapters.size()));
@@ -354,20 +342,42 @@ std::optional<QList<int>> choiceOf(const QList<int>& ticked, qsizetype count) {
     return kept;
 }
 
-QString keptTracksText(const QStringList& trackTexts, const QList<int>& kept) {
-    if (trackTexts.isEmpty())
-        return {};
-    QStringList named;
-    for (const int i : kept) {
-        if (i >= 0 && i < trackTexts.size())
-            named.append(trackTexts.at(i));
-    }
-    if (named.isEmpty())
-        return QCoreApplication::translate("StreamFacts", "none of %1").arg(trackTexts.size());
-    return QCoreApplication::translate("StreamFacts", "%1 of %2: %3")
-        .arg(named.size())
-        .arg(trackTexts.size())
-        .arg(named.join(QStringLiteral(", ")));
+QString keptTracksSummary(const StreamFacts& facts, const TrackChoice& choice) {
+    QStringList audio, subtitles;
+    for (const AudioTrack& t : facts.audio)
+        audio.append(audioTrackText(t));
+    for (const SubtitleTrack& t : facts.subtitles)
+        subtitles.append(subtitleTrackText(t));
+    const auto part = [](const char* kind, const QStringList& all, const QList<int>& kept) {
+        const QString shownKind = QCoreApplication::translate("StreamFacts", kind);
+        QStringList named;
+        for (const int i : kept)
+            named.append(all.at(i));
+        if (named.isEmpty())
+            return QCoreApplication::translate("StreamFacts", "%1: none of %2")
+                .arg(shownKind)
+                .arg(all.size());
+        if (named.size() < all.size())
+            return QCoreApplication::translate("StreamFacts", "%1: %2 of %3 \u2014 %4")
+                .arg(shownKind)
+                .arg(named.size())
+                .arg(all.size())
+                .arg(named.join(QStringLiteral(", ")));
+        if (named.size() == 1)
+            return QStringLiteral("%1: %2").arg(shownKind, named.first());
+        return QCoreApplication::translate("StreamFacts", "%1: %2 tracks \u2014 %3")
+            .arg(shownKind)
+            .arg(named.size())
+            .arg(named.join(QStringLiteral(", ")));
+    };
+    QStringList parts;
+    if (!audio.isEmpty())
+        parts.append(part(QT_TRANSLATE_NOOP("StreamFacts", "Audio"), audio,
+                          keptTracks(choice.audio, audio.size())));
+    if (!subtitles.isEmpty())
+        parts.append(part(QT_TRANSLATE_NOOP("StreamFacts", "Subtitles"), subtitles,
+                          keptTracks(choice.subtitles, subtitles.size())));
+    return parts.join(QStringLiteral("; "));
 }
 
 QString readableFormat(const QString& playerFormat, const QString& proberCodec) {

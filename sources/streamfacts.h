@@ -128,8 +128,9 @@ QList<int> keptTracks(const std::optional<QList<int>>& chosen, qsizetype count);
 // The choice that keeps the ticked tracks: ticking every one is no choice (the profile
 // decides, as for a file never chosen for).
 std::optional<QList<int>> choiceOf(const QList<int>& ticked, qsizetype count);
-// What the item page shows of the tracks kept: "2 of 3: eng AAC 5.1, deu AAC 2.0"; "none of
-// 2"; empty when the file has none.
-QString keptTracksText(const QStringList& trackTexts, const QList<int>& kept);
+// What the item page shows of the tracks a choice keeps: as streamSummary names them when all
+// are kept ("Audio: 2 tracks — eng AAC 5.1, deu AAC 2.0; Subtitles: eng SRT"), else
+// "Audio: 1 of 2 — deu AAC 2.0", "Subtitles: none of 2"; empty when the file has none.
+QString keptTracksSummary(const StreamFacts& facts, const TrackChoice& choice);
 
 } // namespace clipvane

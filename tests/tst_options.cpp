@@ -90,7 +90,7 @@ private slots:
         }
         QCOMPARE(layout,
                  (QStringList{
-                     "General: Item Name, Audio Tracks, Subtitles",
+                     "General: Item Name, Tracks",
                      "Output Duration: All Clip Duration, Start Time, Stop Time",
                      "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate, "
                      "Keep Aspect Ratio, Encoding Speed, Burn In Subtitles",

@@ -163,7 +163,8 @@ private slots:
             << "voices.mkv"
             << "MP4V"
             << QString("Audio: 2 tracks \u2014 eng AAC 1.0, deu AAC 2.0 \u201CCommentary\u201D; "
-                       "Subtitles: eng SRT, SRT (file voices.srt); Chapters: 2; The subtitle "
+                       "Subtitles: 2 tracks \u2014 eng SRT, SRT (file voices.srt); Chapters: 2; "
+                       "The subtitle "
                        "file voices.de.srt cannot be read");
         QTest::newRow("MPEG-2 in TS") << "broadcast.ts"
                                       << "MPEG-2" << QString("Audio: AC-3 5.1");

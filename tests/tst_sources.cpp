@@ -222,10 +222,15 @@ private slots:
         QCOMPARE(keptTracks(QList<int>{2, 7, 0}, 3), (QList<int>{0, 2}));
         QCOMPARE(choiceOf({0, 1, 2}, 3), std::nullopt);
         QCOMPARE(choiceOf({}, 2), std::optional<QList<int>>(QList<int>{}));
-        QCOMPARE(keptTracksText({"eng AAC 5.1", "deu AAC 2.0"}, {1}),
-                 QString("1 of 2: deu AAC 2.0"));
-        QCOMPARE(keptTracksText({"eng AAC 5.1"}, {}), QString("none of 1"));
-        QCOMPARE(keptTracksText({}, {}), QString());
+        StreamFacts facts;
+        facts.listed = true;
+        facts.audio = {{1, "aac", 6, "", "eng", "", false}, {2, "aac", 2, "", "deu", "", false}};
+        facts.subtitles = {{3, "subrip", false, "", "", false, false, "", ""}};
+        QCOMPARE(keptTracksSummary(facts, {QList<int>{1}, QList<int>{}, -1}),
+                 QString("Audio: 1 of 2 \u2014 deu AAC 2.0; Subtitles: none of 1"));
+        QCOMPARE(keptTracksSummary(facts, {}),
+                 QString("Audio: 2 tracks \u2014 eng AAC 5.1, deu AAC 2.0; Subtitles: SRT"));
+        QCOMPARE(keptTracksSummary(StreamFacts(), {}), QString());
     }
 
     void identifyCommand() {
