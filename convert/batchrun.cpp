@@ -441,10 +441,13 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
     if (failure.isEmpty()) {
         list.setText(item->id, SourceList::Status, QStringLiteral("OK"));
         QStringList note = item->trackNotes;
-        if (item->decodingErrors > 0)
-            note.append(tr("The source has damaged parts (%n decoding errors); the output may "
-                           "show them.",
-                           nullptr, item->decodingErrors));
+        if (item->decodingErrors == 1)
+            note.append(tr("The source has damaged parts (1 decoding error); the output may "
+                           "show them."));
+        else if (item->decodingErrors > 1)
+            note.append(tr("The source has damaged parts (%1 decoding errors); the output may "
+                           "show them.")
+                            .arg(item->decodingErrors));
         if (!item->note.isEmpty())
             note.prepend(item->note);
         list.setNote(item->id, note.join(QLatin1Char('\n')));

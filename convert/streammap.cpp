@@ -11,10 +11,6 @@
 namespace clipvane {
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("StreamMap", text);
-}
-
 QString formatName(const QString& muxer) {
     if (muxer == QLatin1String("matroska"))
         return QStringLiteral("Matroska");
@@ -72,7 +68,8 @@ void planAudio(StreamPlan& plan, const ProfileEntry& profile, const QString& mux
         QStringList left;
         for (qsizetype i = 1; i < kept.size(); ++i)
             left.append(audioTrackText(facts.audio.at(kept.at(i))));
-        plan.notes.append(tr("%1 files hold one sound track; kept %2, left out: %3.")
+        plan.notes.append(QCoreApplication::translate(
+                              "StreamMap", "%1 files hold one sound track; kept %2, left out: %3.")
                               .arg(formatName(muxer), audioTrackText(facts.audio.at(kept.first())),
                                    left.join(QStringLiteral(", "))));
         kept = kept.mid(0, 1);
@@ -96,7 +93,9 @@ void planAudio(StreamPlan& plan, const ProfileEntry& profile, const QString& mux
             if (track.channels > most) {
                 args << perStream("ac", 'a', k) << QString::number(most);
                 plan.notes.append(
-                    tr("%1 files hold %2 sound channels at most; %3 was mixed down to them.")
+                    QCoreApplication::translate(
+                        "StreamMap",
+                        "%1 files hold %2 sound channels at most; %3 was mixed down to them.")
                         .arg(formatName(muxer))
                         .arg(most)
                         .arg(audioTrackText(track)));
@@ -125,7 +124,8 @@ int burnTrack(StreamPlan& plan, const EncoderInputs& in) {
         return -1;
     case BurnIn::ChosenTrack: {
         if (subs.isEmpty()) {
-            plan.notes.append(tr("This file has no subtitles to burn in."));
+            plan.notes.append(
+                QCoreApplication::translate("StreamMap", "This file has no subtitles to burn in."));
             return -1;
         }
         if (in.tracks.burnIn >= 0 && in.tracks.burnIn < subs.size())
@@ -142,7 +142,8 @@ int burnTrack(StreamPlan& plan, const EncoderInputs& in) {
                 return i;
         }
         if (!subs.isEmpty())
-            plan.notes.append(tr("No subtitle track is marked forced, so none was burnt in."));
+            plan.notes.append(QCoreApplication::translate(
+                "StreamMap", "No subtitle track is marked forced, so none was burnt in."));
         return -1;
     }
     return -1;
@@ -184,7 +185,8 @@ void planSubtitles(StreamPlan& plan, const ProfileEntry& profile, const QString&
     QStringList& args = plan.subtitleArguments;
     for (const QString& file :
          profile.isSoundOnly() ? QStringList() : facts.unreadableSubtitleFiles)
-        plan.notes.append(tr("The subtitle file %1 cannot be read; it is left out.")
+        plan.notes.append(QCoreApplication::translate(
+                              "StreamMap", "The subtitle file %1 cannot be read; it is left out.")
                               .arg(QFileInfo(file).fileName()));
     QList<int> kept = keptTracks(in.tracks.subtitles, facts.subtitles.size());
     const int burnt = profile.isSoundOnly() ? -1 : burnTrack(plan, in);
@@ -238,9 +240,11 @@ void planSubtitles(StreamPlan& plan, const ProfileEntry& profile, const QString&
     const QString leftOut = left.join(QStringLiteral(", "));
     if (profile.isSoundOnly())
         plan.notes.append(
-            tr("%1 files hold no subtitles; left out: %2.").arg(formatName(muxer), leftOut));
+            QCoreApplication::translate("StreamMap", "%1 files hold no subtitles; left out: %2.")
+                .arg(formatName(muxer), leftOut));
     else
-        plan.notes.append(tr("%1 files cannot hold these subtitles; left out: %2.")
+        plan.notes.append(QCoreApplication::translate(
+                              "StreamMap", "%1 files cannot hold these subtitles; left out: %2.")
                               .arg(formatName(muxer), leftOut));
 }
 } // namespace
@@ -336,8 +340,10 @@ StreamPlan planStreams(const ProfileEntry& profile, const QString& muxer, const 
             plan.colourArguments << QStringLiteral("-color_primaries") << QStringLiteral("bt709")
                                  << QStringLiteral("-color_trc") << QStringLiteral("bt709")
                                  << QStringLiteral("-colorspace") << QStringLiteral("bt709");
-            plan.notes.append(tr("The source is HDR (BT.2020 %1); its colours were tone-mapped "
-                                 "to BT.709 for this 8-bit file.")
+            plan.notes.append(QCoreApplication::translate(
+                                  "StreamMap",
+                                  "The source is HDR (BT.2020 %1); its colours were tone-mapped "
+                                  "to BT.709 for this 8-bit file.")
                                   .arg(facts.colour.transferName()));
         }
     }

@@ -164,8 +164,9 @@ QString refusedDropsMessage(const QStringList& refused) {
                    QCoreApplication::translate("FileSelect", "Not added:") + QLatin1Char('\n') +
                    names.join(QLatin1Char('\n'));
     if (refused.size() > kNamed)
-        text += QLatin1Char('\n') + QCoreApplication::translate("FileSelect", "and %n more",
-                                                                nullptr, refused.size() - kNamed);
+        text +=
+            QLatin1Char('\n') +
+            QCoreApplication::translate("FileSelect", "and %1 more").arg(refused.size() - kNamed);
     return text;
 }
 
