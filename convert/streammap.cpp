@@ -60,6 +60,20 @@ void planAudio(StreamPlan& plan, const ProfileEntry& profile, const QString& mux
         return;
     }
     QList<int> kept = keptTracks(in.tracks.audio, facts.audio.size());
+    // A track the prober found no sound in (no codec, no channels) cannot be encoded.
+    QStringList empty;
+    for (const int track : QList<int>(kept)) {
+        const AudioTrack& t = facts.audio.at(track);
+        if (t.codec.isEmpty() || t.channels <= 0) {
+            kept.removeOne(track);
+            empty.append(audioTrackText(t));
+        }
+    }
+    if (!empty.isEmpty())
+        plan.notes.append(
+            QCoreApplication::translate("StreamMap",
+                                        "No sound could be read from these tracks; left out: %1.")
+                .arg(empty.join(QStringLiteral(", "))));
     // The source's default track first.
     const int main = facts.defaultAudio();
     if (kept.removeOne(main))

@@ -159,6 +159,9 @@ private slots:
             << "-t 65 -filter_complex [0:0][0:4]overlay=eof_action=pass,crop=trunc(iw/2)*2:"
                "trunc(ih/2)*2[v] -map [v] -c:v libx264"
             << unreadable;
+        QTest::newRow("a track with no sound found in it is left out")
+            << 9 << "" << TrackChoice() << " -map 0:2 -c:a aac "
+            << "No sound could be read from these tracks; left out: eng AAC.";
         QTest::newRow("sound-only profiles draw nothing")
             << 12 << "Video Options/Burn In Subtitles=Chosen Track"
             << picked(std::nullopt, QList<int>{}) << "-t 65 -vn -map 0:2 "
@@ -170,7 +173,10 @@ private slots:
         QFETCH(TrackChoice, tracks);
         QFETCH(QString, expected);
         QFETCH(QString, notes);
-        const Built built = build(profile, changes, film(), tracks);
+        StreamFacts facts = film();
+        if (QByteArray(QTest::currentDataTag()).startsWith("a track with no sound"))
+            facts.audio[0] = {1, "aac", 0, "", "eng", "", false};
+        const Built built = build(profile, changes, facts, tracks);
         for (const QString& fragment : expected.split(" | "))
             QVERIFY2(built.command.contains(fragment),
                      qPrintable(built.command + "\n  lacks: " + fragment));

@@ -1234,6 +1234,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>The source is HDR (BT.2020 %1); its colours were tone-mapped to BT.709 for this 8-bit file.</source>
         <translation>Die Quelle ist HDR (BT.2020 %1); ihre Farben wurden für diese 8-Bit-Datei auf BT.709 abgebildet (Tone-Mapping).</translation>
     </message>
+    <message>
+        <source>No sound could be read from these tracks; left out: %1.</source>
+        <translation>Aus diesen Spuren ließ sich kein Ton lesen; weggelassen: %1.</translation>
+    </message>
 </context>
 <context>
     <name>clipvane::BatchProgress</name>
