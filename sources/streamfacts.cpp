@@ -289,9 +289,10 @@ QList<SubtitleTrack> subtitleFilesBeside(const QString& sourcePath, QStringList*
     // NAME.srt, NAME.en.srt, NAME.deu.srt: matched by hand, since the name may hold wildcard
     // characters of its own.
     static const QRegularExpression lang(QStringLiteral("^[A-Za-z]{2,3}$"));
-    // Unreadable ones too: they are named in the row's note.
-    const QFileInfoList all =
-        folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    // Unreadable ones too: they are named in the row's note. (Any case of ".srt": the name
+    // filters ignore case.)
+    const QFileInfoList all = folder.entryInfoList(
+        {QStringLiteral("*.srt")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QFileInfo& entry : all) {
         const QString name = entry.fileName();
         if (!name.endsWith(QLatin1String(".srt"), Qt::CaseInsensitive) ||
