@@ -279,6 +279,30 @@ QString streamSummary(const StreamFacts& facts) {
     return parts.join(QStringLiteral("; "));
 }
 
+namespace {
+// A two-letter language code as the three letters containers keep (ISO 639-2, as Matroska
+// asks; MP4 keeps nothing else); others stay as they are.
+QString threeLetterLanguage(const QString& code) {
+    static const QHash<QString, QString> codes = [] {
+        QHash<QString, QString> h;
+        const char* pairs[][2] = {
+            {"en", "eng"}, {"de", "ger"}, {"fr", "fre"}, {"es", "spa"}, {"it", "ita"},
+            {"pt", "por"}, {"nl", "dut"}, {"sv", "swe"}, {"da", "dan"}, {"no", "nor"},
+            {"nb", "nob"}, {"fi", "fin"}, {"pl", "pol"}, {"cs", "cze"}, {"sk", "slo"},
+            {"hu", "hun"}, {"ro", "rum"}, {"el", "gre"}, {"tr", "tur"}, {"ru", "rus"},
+            {"uk", "ukr"}, {"ja", "jpn"}, {"zh", "chi"}, {"ko", "kor"}, {"ar", "ara"},
+            {"he", "heb"}, {"hi", "hin"}, {"th", "tha"}, {"vi", "vie"}, {"id", "ind"},
+            {"hr", "hrv"}, {"sr", "srp"}, {"bg", "bul"}, {"sl", "slv"}, {"et", "est"},
+            {"lv", "lav"}, {"lt", "lit"}, {"ca", "cat"}, {"eu", "baq"}, {"gl", "glg"},
+            {"fa", "per"}, {"ms", "may"}, {"is", "ice"}, {"ga", "gle"}, {"cy", "wel"}};
+        for (const auto& p : pairs)
+            h.insert(QLatin1String(p[0]), QLatin1String(p[1]));
+        return h;
+    }();
+    return codes.value(code, code);
+}
+} // namespace
+
 QList<SubtitleTrack> subtitleFilesBeside(const QString& sourcePath, QStringList* unreadable) {
     QList<SubtitleTrack> found;
     const QFileInfo source(sourcePath);
@@ -305,7 +329,7 @@ QList<SubtitleTrack> subtitleFilesBeside(const QString& sourcePath, QStringList*
             continue;
         SubtitleTrack track;
         track.codec = QStringLiteral("subrip");
-        track.language = middle.toLower();
+        track.language = threeLetterLanguage(middle.toLower());
         track.file = entry.absoluteFilePath();
         QFile file(track.file);
         QByteArray start;

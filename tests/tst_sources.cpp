@@ -183,8 +183,8 @@ private slots:
         for (const SubtitleTrack& t :
              subtitleFilesBeside(dir.filePath("my [clip].2010.mkv"), &unreadable))
             got << QFileInfo(t.file).fileName() + "|" + t.language + "|" + t.characterSet;
-        QCOMPARE(got, (QStringList{"my [clip].2010.deu.srt|deu|CP1252", "my [clip].2010.en.srt|en|",
-                                   "my [clip].2010.srt||"}));
+        QCOMPARE(got, (QStringList{"my [clip].2010.deu.srt|deu|CP1252",
+                                   "my [clip].2010.en.srt|eng|", "my [clip].2010.srt||"}));
         QCOMPARE(unreadable, QStringList{dir.filePath("my [clip].2010.fr.srt")});
     }
 

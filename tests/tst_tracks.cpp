@@ -178,7 +178,8 @@ private slots:
                                  "subtitle:webvtt:eng:,chapters:0.0,2.0";
         QTest::newRow("with the file beside it")
             << "beside.mkv" << 9 << qint64(0)
-            << "video:h264," + voices + "subtitle:subrip:eng:,subtitle:subrip:fr:,chapters:0.0,2.0";
+            << "video:h264," + voices +
+                   "subtitle:subrip:eng:,subtitle:subrip:fre:,chapters:0.0,2.0";
     }
     void everyTrackIsKept() {
         QFETCH(QString, file);
