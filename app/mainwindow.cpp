@@ -9,6 +9,7 @@
 #include "app/savepresetdialog.h"
 #include "app/settingsdialog.h"
 #include "app/skin.h"
+#include "app/tracksdialog.h"
 #include "app/windowlayout.h"
 #include "base/apppaths.h"
 #include "base/desktopservices.h"
@@ -26,6 +27,7 @@
 #include "ui_progresspanel.h"
 
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -197,6 +199,8 @@ void MainWindow::buildContextMenu() {
     add("contextPlay", m_ui->actionPlay, tr("Play Selected File"));
     m_contextMenu->addSeparator();
     add("contextClip", m_ui->actionClip, tr("Video Clip"));
+    add("contextAudioTracks", m_ui->actionAudioTracks, tr("Audio Tracks…"));
+    add("contextSubtitles", m_ui->actionSubtitles, tr("Subtitles…"));
     m_contextMenu->addSeparator();
     add("contextAddFiles", m_ui->actionAddFiles, tr("Add Files"));
     add("contextRemoveItem", m_ui->actionRemoveFile, tr("Remove Selected Item"));
@@ -234,6 +238,8 @@ void MainWindow::connectActions() {
     connect(m_ui->actionConvert, &QAction::triggered, this, &MainWindow::convertAll);
     connect(m_ui->actionPlay, &QAction::triggered, this, &MainWindow::playSelected);
     connect(m_ui->actionClip, &QAction::triggered, this, &MainWindow::editClip);
+    connect(m_ui->actionAudioTracks, &QAction::triggered, this, &MainWindow::chooseAudioTracks);
+    connect(m_ui->actionSubtitles, &QAction::triggered, this, &MainWindow::chooseSubtitles);
     connect(m_ui->actionSettings, &QAction::triggered, this, &MainWindow::showSettings);
     connect(m_ui->actionCapture, &QAction::triggered, this, &MainWindow::showCapture);
     connect(m_ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
@@ -254,9 +260,26 @@ void MainWindow::connectActions() {
     connect(m_ui->actionExportPresets, &QAction::triggered, this, &MainWindow::exportPresets);
     connect(m_ui->actionImportPresets, &QAction::triggered, this, &MainWindow::importPresets);
     connect(m_picker, &ProfilePicker::pickChanged, this, &MainWindow::followPick);
-    m_ui->optionSheetView->setContextActions(
-        {m_ui->actionResetToProfile, m_ui->actionSaveAsPreset});
+    m_ui->optionSheetView->setContextActions({m_ui->actionResetToProfile, m_ui->actionSaveAsPreset,
+                                              m_ui->actionAudioTracks, m_ui->actionSubtitles});
+    // The item page's Tracks row offers both choices.
+    m_tracksMenu = new QMenu(this);
+    m_tracksMenu->setObjectName(QStringLiteral("tracksMenu"));
+    m_tracksMenu->addAction(m_ui->actionAudioTracks);
+    m_tracksMenu->addAction(m_ui->actionSubtitles);
+    connect(m_ui->optionSheetView, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) {
+                if (item == m_ui->optionSheetView->itemFor(opt::General, opt::Tracks))
+                    m_tracksMenu->popup(QCursor::pos());
+            });
     SourceListView* list = m_ui->sourceListView;
+    // The track commands follow the chosen row and what the probe learned of its file.
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::updateTrackActions);
+    connect(&m_sources, &SourceList::dataChanged, this, &MainWindow::updateTrackActions);
+    connect(&m_sources, &SourceList::rowsRemoved, this, &MainWindow::updateTrackActions);
+    connect(&m_sources, &SourceList::modelReset, this, &MainWindow::updateTrackActions);
+    updateTrackActions();
     connect(list, &SourceListView::filesDropped, this, &MainWindow::addDroppedFiles);
     connect(list, &SourceListView::rightButtonPressed, this, &MainWindow::showContextMenu);
     connect(list, &SourceListView::rowMoveRequested, this, &MainWindow::moveSource);
@@ -545,20 +568,17 @@ void MainWindow::closeWithoutAsking() {
 }
 
 void MainWindow::addDroppedFiles(const QStringList& paths) {
-    // The first refused name ends the drop: only the files before it are added. A folder or a
-    // web address is refused like any other name that is not a video file.
-    const auto refused = std::find_if(paths.cbegin(), paths.cend(), [](const QString& path) {
-        return QFileInfo(path).isDir() || path.contains(QLatin1String("://")) ||
-               !matchesDropEnding(path);
-    });
+    // What can be added is; what cannot is named in one message.
+    const QStringList refused = refusedDrops(paths);
+    QStringList accepted;
+    for (const QString& path : paths)
+        if (!refused.contains(path))
+            accepted.append(path);
     // Examined several at a time; a batch started meanwhile waits for the whole drop.
-    m_probes.add(QStringList(paths.cbegin(), refused));
-    if (refused != paths.cend()) {
-        if (m_services.messages)
-            m_services.messages->information(tr("Only Video files are allowed!"));
-        return;
-    }
+    m_probes.add(accepted);
     unsetCursor();
+    if (!refused.isEmpty() && m_services.messages)
+        m_services.messages->information(refusedDropsMessage(refused));
 }
 
 void MainWindow::showContextMenu(const QPoint& globalPos) {
@@ -788,6 +808,8 @@ void MainWindow::showItemPage(int row) {
         return;
     }
     m_sheet.setValue(opt::General, opt::ItemName, m_sources.textAt(row, SourceList::FileName));
+    m_sheet.setValue(opt::General, opt::Tracks,
+                     keptTracksSummary(m_sources.streamFacts(id), m_sources.trackChoice(id)));
     updateStatusBar(); // with the file this row will become
     // The clip's length, where both ends are known.
     const std::optional<qint64> s = m_sources.clipStart(id);
@@ -830,6 +852,35 @@ void MainWindow::editClip() {
         showItemPage(m_sources.rowOf(opening->row));
     // The preview's player has gone: no stale picture of it stays behind.
     m_ui->previewPlayer->videoSurface()->update();
+}
+
+void MainWindow::chooseAudioTracks() {
+    chooseTracks(true);
+}
+
+void MainWindow::chooseSubtitles() {
+    chooseTracks(false);
+}
+
+void MainWindow::chooseTracks(bool audio) {
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    const SourceList::Id id = m_sources.idAt(row);
+    TracksDialog dialog(audio ? TracksDialog::Kind::Audio : TracksDialog::Kind::Subtitles,
+                        m_sources.text(id, SourceList::FileName), m_sources.streamFacts(id),
+                        m_sources.trackChoice(id), this);
+    if (dialog.exec() != QDialog::Accepted || !m_sources.contains(id))
+        return;
+    m_sources.setTrackChoice(id, dialog.choice());
+    showItemPage(m_sources.rowOf(id));
+}
+
+void MainWindow::updateTrackActions() {
+    const int row = selectedRow();
+    const StreamFacts facts = row >= 0 ? m_sources.streamFacts(m_sources.idAt(row)) : StreamFacts();
+    m_ui->actionAudioTracks->setEnabled(!facts.audio.isEmpty());
+    m_ui->actionSubtitles->setEnabled(!facts.subtitles.isEmpty());
 }
 
 void MainWindow::showSettings() {

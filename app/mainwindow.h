@@ -127,6 +127,9 @@ public slots:
     void selectSource();
     // The list's double-click and "Video Clip": the clip dialog for the chosen row.
     void editClip();
+    // "Audio Tracks…" and "Subtitles…": which of the chosen row's tracks its output keeps.
+    void chooseAudioTracks();
+    void chooseSubtitles();
     void convertAll();
     void cancelConversion();
     void showSettings();
@@ -163,8 +166,11 @@ private:
     bool stopRowsUnderWay(const QList<SourceList::Id>& ids);
     void followUndo();
     void highlightRow(int row);
-    // The item page: the row's file and clip times on the option sheet.
+    // The item page: the row's file, tracks and clip times on the option sheet.
     void showItemPage(int row);
+    void chooseTracks(bool audio);
+    // The track commands are there for a row whose file has tracks of their kind.
+    void updateTrackActions();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     MainWindowServices m_services;
@@ -187,6 +193,7 @@ private:
     QList<QIcon> m_icons;
     QMenu* m_contextMenu = nullptr;
     QAction* m_showLogAction = nullptr;
+    QMenu* m_tracksMenu = nullptr; // the item page's Tracks row: which tracks to keep
     bool m_settingsSaved = false;
     bool m_quitting = false; // Exit waits for the preview's player to end
     bool m_optionsPaneFitted = false;

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         }
         files << path;
         identify << splitCommandLine(identifyCommandLine(programFolderWithSlash(), path));
-        durations << splitCommandLine(durationCommandLine(ffprobeProgram(), path));
+        durations << splitCommandLine(listingCommandLine(ffprobeProgram(), path));
     }
     const int parallel = probeParallelism();
 

@@ -376,9 +376,9 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
         rowEncoding(list, id, m_env.profileIndex ? m_env.profileIndex() : 0, m_env.sheet);
     const ProfileEntry* entry = encoding.profile;
     EncoderInputs in = rowInputs(list, id, entry, m_settings);
-    if (entry && entry->isSoundOnly() && list.isSoundless(id)) {
-        failItem(id, tr("This file holds no sound, so there is nothing to write "
-                        "into a sound-only file."));
+    if (const std::optional<QString> refused =
+            checkRowBeforeRun(entry, in.streams, list.isSoundless(id))) {
+        failItem(id, *refused);
         return Prepared::Failed;
     }
     if (const auto* error = std::get_if<EncoderCommandError>(&encoding.options)) {
@@ -439,6 +439,8 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
                      .arg(QFileInfo(built.outputPath).fileName(),
                           QFileInfo(built.batchConflict).fileName());
     item->note = notes.join(QLatin1Char('\n'));
+    // What became of the tracks: the row says it once the file is good.
+    item->trackNotes = built.notes;
     item->clipSeconds = built.clipSeconds;
     item->expectVideo = !(entry && entry->isSoundOnly());
     m_reservedOutputs.append(built.outputPath); // reserved now, given back if the item fails
@@ -508,6 +510,7 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
         item->job = nullptr;
     }
     item->errorLines = result.errorLines;
+    item->decodingErrors = result.decodingErrors;
     if (result.stalled)
         return finishItem(item, tr("The encoder stopped making progress."));
     // A full disk can show only in the log, the encoder still ending with 0.
@@ -568,7 +571,17 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
         ++m_converted;
         list.setOutputPath(item->id, item->output);
         list.setText(item->id, SourceList::Status, QStringLiteral("OK"));
-        list.setNote(item->id, item->note);
+        QStringList note = item->trackNotes;
+        if (item->decodingErrors == 1)
+            note.append(tr("The source has damaged parts (1 decoding error); the output may "
+                           "show them."));
+        else if (item->decodingErrors > 1)
+            note.append(tr("The source has damaged parts (%1 decoding errors); the output may "
+                           "show them.")
+                            .arg(item->decodingErrors));
+        if (!item->note.isEmpty())
+            note.prepend(item->note);
+        list.setNote(item->id, note.join(QLatin1Char('\n')));
     } else {
         QString reason = failure;
         if (!item->errorLines.isEmpty())

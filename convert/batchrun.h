@@ -168,6 +168,8 @@ private:
         std::optional<FileIdentity> oldOutput;
         bool expectVideo = true; // false for a sound-only output
         QString note;
+        QStringList trackNotes; // what the output could not hold of the source, or changed
+        int decodingErrors = 0; // the encoder's complaints about the source's damaged parts
         QString errorLines;
         qint64 clipSeconds = 0;
         double reportedSeconds = 0; // how far its encoder has said it is

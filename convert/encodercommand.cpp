@@ -79,6 +79,11 @@ std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const Optio
                 *rate};
     }
     o.keepAspect = *keep != choice::No;
+    // A sheet without the row burns nothing in.
+    const QString burn = value(opt::Video, opt::BurnInSubtitles).value_or(choice::None).trimmed();
+    o.burnIn = burn == choice::ChosenTrack  ? BurnIn::ChosenTrack
+               : burn == choice::ForcedOnly ? BurnIn::ForcedOnly
+                                            : BurnIn::None;
     const QString pace = speed->trimmed();
     o.speed = pace == choice::Fast        ? EncodingSpeed::Fast
               : pace == choice::SmallFile ? EncodingSpeed::SmallFile
@@ -97,12 +102,14 @@ std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const Optio
             QCoreApplication::translate("EncoderCommand", "Sample Rate is not a number: ") +
             *sampleRate};
     o.sampleRate = static_cast<int>(*hertz);
-    const std::optional<double> count = strictNumber(*channels);
-    if (!count || *count < 0 || *count > 64)
-        return EncoderCommandError{
-            QCoreApplication::translate("EncoderCommand", "Audio Channel is not a number: ") +
-            *channels};
-    o.audioChannels = *count;
+    if (channels->trimmed() != choice::SameAsSource) {
+        const std::optional<double> count = strictNumber(*channels);
+        if (!count || *count < 0 || *count > 64)
+            return EncoderCommandError{
+                QCoreApplication::translate("EncoderCommand", "Audio Channel is not a number: ") +
+                *channels};
+        o.audioChannels = *count;
+    }
     return o;
 }
 
@@ -223,6 +230,10 @@ namespace {
 std::optional<EncoderCommandError> addFlashArguments(ToolCommand& cmd, const EncoderInputs& in,
                                                      const ClipSeconds& clip) {
     const EncoderOptions& o = in.options;
+    if (!o.audioChannels)
+        return EncoderCommandError{
+            QCoreApplication::translate("EncoderCommand", "Audio Channel is not a number: ") +
+            choice::SameAsSource};
     if (!o.videoKbits)
         return EncoderCommandError{
             QCoreApplication::translate("EncoderCommand", "Video Bitrate is not a number: ") +
@@ -239,7 +250,7 @@ std::optional<EncoderCommandError> addFlashArguments(ToolCommand& cmd, const Enc
     cmd.add(QStringLiteral("-ab"), Q::IfNeeded, QStringLiteral("  "))
         .add(QString::number(roundHalfEven(o.audioKbits)) + QStringLiteral("000"));
     cmd.add(QStringLiteral("-ac"), Q::IfNeeded, QStringLiteral("  "))
-        .add(QString::number(roundHalfEven(o.audioChannels)));
+        .add(QString::number(roundHalfEven(*o.audioChannels)));
     cmd.add(QStringLiteral("-ar")).add(QString::number(o.sampleRate));
     cmd.add(QStringLiteral("-b")).add(QString::number(roundHalfEven(*o.videoKbits * 1000)));
     // "Auto" is 25 pictures a second.
@@ -302,9 +313,10 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
                            toTheEnd ? exactSecondsText(clipLength) : secondsText(end - start)};
 
     ToolCommand cmd;
+    QStringList notes;
     cmd.add(in.programFolder + QStringLiteral("/fp.dll"), ToolCommand::Quote::Always);
     if (in.profile->isTodaysFormat()) {
-        if (const auto error = addTodaysFormatArguments(cmd, *in.profile, in, clip))
+        if (const auto error = addTodaysFormatArguments(cmd, *in.profile, in, clip, &notes))
             return EncoderCommandError{error->reason};
     } else if (const auto error = addFlashArguments(cmd, in, clip)) {
         return *error;
@@ -322,7 +334,8 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
                           encodePath,
                           static_cast<qint64>(std::ceil(clipLength - 1e-9)),
                           name.batchConflict,
-                          clipLength};
+                          clipLength,
+                          notes};
 }
 
 } // namespace clipvane

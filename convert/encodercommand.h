@@ -1,6 +1,7 @@
 #pragma once
 
 #include "process/commandline.h"
+#include "sources/streamfacts.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,9 @@ struct ProfileEntry;
 // How hard the encoder works for a smaller file ("Encoding Speed").
 enum class EncodingSpeed { Fast, Balanced, SmallFile };
 
+// Which subtitles are drawn into the picture ("Burn In Subtitles").
+enum class BurnIn { None, ChosenTrack, ForcedOnly };
+
 // The option sheet's encoding choices as the encoder takes them: numbers and choices, read
 // from the sheet's texts once (readEncoderOptions).
 struct EncoderOptions {
@@ -30,11 +34,13 @@ struct EncoderOptions {
     std::optional<double> frameRate;
     bool keepAspect = true; // "Keep Aspect Ratio"
     EncodingSpeed speed = EncodingSpeed::Balanced;
+    BurnIn burnIn = BurnIn::None;
     QString audioCodec;    // "Audio Codec" as chosen (translateAudioCodec gives the encoder's name)
     bool audioOff = false; // "Disable Audio"
     double audioKbits = 0;
     int sampleRate = 0;
-    double audioChannels = 0;
+    // "Audio Channel": a count, or nothing for "Same as source" (each track keeps its own).
+    std::optional<double> audioChannels;
 };
 
 // Everything one encoder command is made from.
@@ -49,6 +55,9 @@ struct EncoderInputs {
     double exactLength = 0;
     const ProfileEntry* profile = nullptr; // the catalogue entry; nullptr or a heading: none
     EncoderOptions options;
+    // The file's tracks as the probe listed them, and the row's choice of them.
+    StreamFacts streams;
+    TrackChoice tracks;
     // Settings.
     QString outputFolder;   // where the output goes (the run resolves the default)
     bool overwrite = false; // an existing output is replaced, or the new one takes a "_New" name
@@ -78,6 +87,9 @@ struct EncoderCommand {
     // of the batch wrote that file; empty otherwise.
     QString batchConflict;
     double clipLength = 0; // the length passed with -t, exactly
+    // What the row should say of the tracks: those the format cannot hold, sound mixed down,
+    // colours tone-mapped, subtitle files that cannot be read.
+    QStringList notes;
 };
 
 // Why a command could not be built; the run marks the item "Fail".

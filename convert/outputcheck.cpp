@@ -156,9 +156,17 @@ QString judgeOutput(const OutputFacts& facts, qint64 clipSeconds, bool expectVid
                                            "The encoder wrote no output file, or an empty one.");
     const QString unreadable = QCoreApplication::translate(
         "OutputCheck", "The output cannot be read back: it is not a complete video.");
-    // Any complaint while reading (a cut file, an index pointing past the end) fails it.
-    if (facts.probeExitCode != 0 || !facts.probeErrors.trimmed().isEmpty()) {
-        const QString said = firstLine(facts.probeErrors);
+    // Any complaint while reading (a cut file, an index pointing past the end) fails it; but
+    // not the one an MP4 draws when its chapters have no titles: FFmpeg then leaves out their
+    // text track and keeps the reference to it, and the chapters still read from their list.
+    QByteArray errors;
+    for (const QByteArray& line : facts.probeErrors.split('\n')) {
+        if (!line.trimmed().isEmpty() &&
+            !line.trimmed().endsWith("Referenced QT chapter track not found"))
+            errors += line + '\n';
+    }
+    if (facts.probeExitCode != 0 || !errors.isEmpty()) {
+        const QString said = firstLine(errors);
         return said.isEmpty() ? unreadable : unreadable + QLatin1Char('\n') + said;
     }
     QJsonParseError parsed;

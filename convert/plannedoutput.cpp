@@ -49,6 +49,8 @@ EncoderInputs rowInputs(const SourceList& list, SourceList::Id id, const Profile
     in.clipStart = list.clipStart(id);
     in.clipEnd = list.clipEnd(id);
     in.exactLength = list.mediaFacts(id).seconds;
+    in.streams = list.streamFacts(id);
+    in.tracks = list.trackChoice(id);
     in.profile = profile;
     in.outputFolder = outputPlace(in.inputPath, settings).folder;
     in.overwrite = settings.overwrite;

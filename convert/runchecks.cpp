@@ -4,6 +4,7 @@
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/toolpaths.h"
+#include "sources/streamfacts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -78,6 +79,25 @@ std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet
     // Without it no output could be checked, and none could be called good.
     if (!proberAvailable())
         return QCoreApplication::translate("RunChecks", kNeedsProber);
+    return std::nullopt;
+}
+
+} // namespace clipvane
+
+namespace clipvane {
+
+std::optional<QString> checkRowBeforeRun(const ProfileEntry* profile, const StreamFacts& streams,
+                                         bool soundless) {
+    if (!profile || profile->isHeading)
+        return std::nullopt;
+    if (profile->isSoundOnly() && soundless)
+        return QCoreApplication::translate("RunChecks",
+                                           "This file holds no sound, so there is nothing to "
+                                           "write into a sound-only file.");
+    if (!profile->isSoundOnly() && streams.soundOnly())
+        return QCoreApplication::translate(
+            "RunChecks", "This file holds sound only, no video picture. Choose MP3 Audio or AAC "
+                         "Audio under Profile: to convert it.");
     return std::nullopt;
 }
 

@@ -8,6 +8,8 @@
 namespace clipvane {
 
 class OptionSheet;
+struct ProfileEntry;
+struct StreamFacts;
 
 // The sample rates an output format's encoder refuses (found by trying every audio choice
 // of the option sheet with FFmpeg; a test keeps the table true). Bitrates and channel counts
@@ -19,6 +21,12 @@ QStringList refusedSampleRates(const QString& outputExtension);
 // run writes into it at all), no prober to check the outputs with.
 std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet,
                                       const QString& outputFolder, bool outputFolderUsed = true);
+
+// Why one row cannot be converted with the profile, said on the row before its turn (nothing
+// is started for it): sound only for a profile that writes a picture, no sound for a
+// sound-only profile. soundless: the file is known to hold no sound.
+std::optional<QString> checkRowBeforeRun(const ProfileEntry* profile, const StreamFacts& streams,
+                                         bool soundless);
 
 inline constexpr const char* kPickAProfile =
     QT_TRANSLATE_NOOP("RunChecks", "Pick an output profile under Profile: first.");

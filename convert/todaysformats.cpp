@@ -2,6 +2,7 @@
 
 #include "base/textvalues.h"
 #include "convert/encodercommand.h"
+#include "convert/streammap.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
 
@@ -53,14 +54,6 @@ const QList<VideoEncoder>& videoEncoders() {
          {}},
     };
     return encoders;
-}
-
-QString audioEncoder(const QString& codec) {
-    if (codec == QLatin1String("opus"))
-        return QStringLiteral("libopus");
-    if (codec == QLatin1String("mp3"))
-        return QStringLiteral("libmp3lame");
-    return codec; // "aac" is FFmpeg's own encoder's name
 }
 
 int speedIndex(EncodingSpeed speed) {
@@ -116,10 +109,9 @@ std::optional<QString> pictureSizeFilter(int width, int height, bool keepAspect,
     return chain + QStringLiteral(",setsar=1");
 }
 
-std::optional<FormatArgumentsError> addTodaysFormatArguments(ToolCommand& command,
-                                                             const ProfileEntry& profile,
-                                                             const EncoderInputs& in,
-                                                             const ClipSeconds& clip) {
+std::optional<FormatArgumentsError>
+addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, const EncoderInputs& in,
+                         const ClipSeconds& clip, QStringList* notes) {
     const EncoderOptions& o = in.options;
     const std::optional<QString> extension = outputExtension(profile.caption);
     const std::optional<QString> muxer = extension ? muxerFor(*extension) : std::nullopt;
@@ -127,6 +119,7 @@ std::optional<FormatArgumentsError> addTodaysFormatArguments(ToolCommand& comman
         return FormatArgumentsError{
             QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
 
+    const StreamPlan plan = planStreams(profile, *muxer, in, clip.start);
     QStringList args;
     if (profile.isSoundOnly()) {
         args << QStringLiteral("-vn");
@@ -147,7 +140,7 @@ std::optional<FormatArgumentsError> addTodaysFormatArguments(ToolCommand& comman
                                             "Video Size is not a size of two even numbers such as "
                                             "1280x720: ") +
                 QStringLiteral("%1x%2").arg(o.width).arg(o.height)};
-        args << QStringLiteral("-vf") << *filter;
+        args << plan.pictureArguments(*filter);
         if (o.frameRate)
             args << QStringLiteral("-r") << rateText(*o.frameRate);
         args << encoder->encoder << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
@@ -155,18 +148,11 @@ std::optional<FormatArgumentsError> addTodaysFormatArguments(ToolCommand& comman
             args << encoder->constantQuality;
         else
             args << QStringLiteral("-b:v") << QString::number(roundHalfEven(*o.videoKbits)) + 'k';
-        args << encoder->speeds[speedIndex(o.speed)] << encoder->extra;
+        args << encoder->speeds[speedIndex(o.speed)] << encoder->extra << plan.colourArguments;
     }
-    if (o.audioOff) {
-        args << QStringLiteral("-an");
-    } else {
-        args << QStringLiteral("-c:a") << audioEncoder(o.audioCodec) << QStringLiteral("-b:a")
-             << QString::number(roundHalfEven(o.audioKbits)) + 'k' << QStringLiteral("-ar")
-             << QString::number(o.sampleRate) << QStringLiteral("-ac")
-             << QString::number(roundHalfEven(o.audioChannels));
-    }
-    // Subtitles and data streams would go into WebM and Matroska as they are.
-    args << QStringLiteral("-sn") << QStringLiteral("-dn");
+    args << plan.audioArguments << plan.subtitleArguments;
+    // Data streams would go into WebM and Matroska as they are.
+    args << QStringLiteral("-dn");
     // The index first, so that a player can start before the whole file is there.
     if (*muxer == QLatin1String("mp4") || *muxer == QLatin1String("ipod"))
         args << QStringLiteral("-movflags") << QStringLiteral("+faststart");
@@ -176,7 +162,12 @@ std::optional<FormatArgumentsError> addTodaysFormatArguments(ToolCommand& comman
     // Seeking in the input: a clip late in a long file starts at once.
     command.add(QStringLiteral("-ss")).add(clip.start).add(QStringLiteral("-i"));
     command.add(in.inputPath, ToolCommand::Quote::Always);
+    for (const QString& arg : plan.inputs)
+        command.add(arg, arg.startsWith(QLatin1Char('/')) ? ToolCommand::Quote::Always
+                                                          : ToolCommand::Quote::IfNeeded);
     command.add(QStringLiteral("-t")).add(clip.length).add(args);
+    if (notes)
+        *notes << plan.notes;
     return std::nullopt;
 }
 

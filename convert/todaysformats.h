@@ -29,11 +29,11 @@ struct FormatArgumentsError {
     QString reason;
 };
 // Adds the arguments of a profile of today's formats after the encoder tool's name, up to and
-// including the container (-f): clip, input, picture, sound, container.
-std::optional<FormatArgumentsError> addTodaysFormatArguments(ToolCommand& command,
-                                                             const ProfileEntry& profile,
-                                                             const EncoderInputs& in,
-                                                             const ClipSeconds& clip);
+// including the container (-f): clip, inputs, picture, sound, subtitles, container (the
+// streams as planStreams maps them). What the row should say of the tracks goes to notes.
+std::optional<FormatArgumentsError>
+addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, const EncoderInputs& in,
+                         const ClipSeconds& clip, QStringList* notes = nullptr);
 
 // The FFmpeg muxer of an output extension (".mp4" gives "mp4"), or nothing.
 std::optional<QString> muxerFor(const QString& extension);

@@ -130,6 +130,9 @@ const std::vector<ListRow>& listRows() {
         // What the profiles of today's formats read (Flash profiles pad with Keep Aspect).
         {opt::Video, opt::KeepAspectRatio, "Yes", {"Yes", "No"}},
         {opt::Video, opt::EncodingSpeed, "Balanced", {"Fast", "Balanced", "Small File"}},
+        // Subtitles drawn into the picture: none, the track chosen for the file (its default
+        // or first unless chosen), or the track marked forced.
+        {opt::Video, opt::BurnInSubtitles, "None", {"None", "Chosen Track", "Forced Only"}},
         {opt::Audio, opt::AudioCodec, "mp3", {"mp3"}},
         {opt::Audio,
          opt::AudioBitrate,
@@ -161,6 +164,7 @@ void fillOptionSheet(OptionSheet& sheet) {
     sheet.clear();
     sheet.addCategory(opt::General);
     sheet.addRow(opt::General, opt::ItemName, QStringLiteral("Auto"), Kind::Text);
+    sheet.addRow(opt::General, opt::Tracks, QString(), Kind::Text);
 
     sheet.addCategory(opt::OutputDuration);
     for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
@@ -174,7 +178,8 @@ void fillOptionSheet(OptionSheet& sheet) {
             sheet.addChoice(r.category, r.caption, choice);
     }
 
-    sheet.lock(opt::General, opt::ItemName);
+    for (const QString& caption : {opt::ItemName, opt::Tracks})
+        sheet.lock(opt::General, caption);
     for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
         sheet.lock(opt::OutputDuration, caption);
 }
@@ -186,6 +191,8 @@ QString shownOptionText(const QString& text) {
         QT_TRANSLATE_NOOP("OptionSheet", "Video Options"),
         QT_TRANSLATE_NOOP("OptionSheet", "Audio Options"),
         QT_TRANSLATE_NOOP("OptionSheet", "Item Name"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Tracks"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Burn In Subtitles"),
         QT_TRANSLATE_NOOP("OptionSheet", "All Clip Duration"),
         QT_TRANSLATE_NOOP("OptionSheet", "Start Time"),
         QT_TRANSLATE_NOOP("OptionSheet", "Stop Time"),
@@ -212,6 +219,8 @@ QString shownOptionText(const QString& text) {
         QT_TRANSLATE_NOOP("OptionSheet", "Basic"),
         QT_TRANSLATE_NOOP("OptionSheet", "Default"),
         QT_TRANSLATE_NOOP("OptionSheet", "None"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Chosen Track"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Forced Only"),
     };
     for (const char* own : shown) {
         if (text == QLatin1String(own))

@@ -77,6 +77,8 @@ inline const QString OutputDuration = QStringLiteral("Output Duration");
 inline const QString Video = QStringLiteral("Video Options");
 inline const QString Audio = QStringLiteral("Audio Options");
 inline const QString ItemName = QStringLiteral("Item Name");
+// The item page's tracks of the shown file, as they will be kept.
+inline const QString Tracks = QStringLiteral("Tracks");
 inline const QString AllClipDuration = QStringLiteral("All Clip Duration");
 inline const QString StartTime = QStringLiteral("Start Time");
 inline const QString StopTime = QStringLiteral("Stop Time");
@@ -86,6 +88,7 @@ inline const QString VideoBitrate = QStringLiteral("Video Bitrate");
 inline const QString VideoFramerate = QStringLiteral("Video Framerate");
 inline const QString KeepAspectRatio = QStringLiteral("Keep Aspect Ratio");
 inline const QString EncodingSpeed = QStringLiteral("Encoding Speed");
+inline const QString BurnInSubtitles = QStringLiteral("Burn In Subtitles");
 inline const QString AudioCodec = QStringLiteral("Audio Codec");
 inline const QString AudioBitrate = QStringLiteral("Audio Bitrate");
 inline const QString SampleRate = QStringLiteral("Sample Rate");

@@ -45,9 +45,9 @@ const ProfileEntry* profileByCaption(const QString& caption) {
 
 namespace {
 // The rows that shape the picture: locked while a profile writes no picture.
-const QString* const kVideoRows[] = {&opt::VideoCodec,      &opt::VideoSize,
-                                     &opt::VideoBitrate,    &opt::VideoFramerate,
-                                     &opt::KeepAspectRatio, &opt::EncodingSpeed};
+const QString* const kVideoRows[] = {
+    &opt::VideoCodec,      &opt::VideoSize,     &opt::VideoBitrate,   &opt::VideoFramerate,
+    &opt::KeepAspectRatio, &opt::EncodingSpeed, &opt::BurnInSubtitles};
 
 void setChoices(OptionSheet& sheet, const QString& category, const QString& caption,
                 const QStringList& choices) {
@@ -63,11 +63,17 @@ void setChoices(OptionSheet& sheet, const QString& category, const QString& capt
 void restoreFlashRows(OptionSheet& sheet) {
     for (const QString* caption : kVideoRows)
         sheet.setLocked(opt::Video, *caption, false);
-    // The Flash encoders have no speed setting.
+    // The Flash encoders have no speed setting, and their command lines keep no subtitles.
     sheet.setLocked(opt::Video, opt::EncodingSpeed, true);
+    sheet.setLocked(opt::Video, opt::BurnInSubtitles, true);
     for (const QString* caption : {&opt::VideoBitrate, &opt::VideoFramerate})
         setChoices(sheet, opt::Video, *caption, startingChoices(opt::Video, *caption));
     setChoices(sheet, opt::Audio, opt::SampleRate, startingChoices(opt::Audio, opt::SampleRate));
+    // Flash writes the number of channels asked for: "Same as source" is not one.
+    const QStringList channels = startingChoices(opt::Audio, opt::AudioChannel);
+    setChoices(sheet, opt::Audio, opt::AudioChannel, channels);
+    if (!channels.contains(sheet.value(opt::Audio, opt::AudioChannel).value_or(QString())))
+        sheet.setValue(opt::Audio, opt::AudioChannel, QStringLiteral("2"));
 }
 
 void applyTodaysFormat(OptionSheet& sheet, const ProfileEntry& profile) {
@@ -95,6 +101,7 @@ void applyTodaysFormat(OptionSheet& sheet, const ProfileEntry& profile) {
     sheet.setValue(opt::Video, opt::VideoFramerate, choice::SameAsSource);
     sheet.setValue(opt::Video, opt::KeepAspectRatio, choice::Yes);
     sheet.setValue(opt::Video, opt::EncodingSpeed, choice::Balanced);
+    sheet.setValue(opt::Video, opt::BurnInSubtitles, choice::None);
 
     sheet.clearChoices(opt::Audio, opt::AudioCodec);
     sheet.setValue(opt::Audio, opt::AudioCodec, profile.audioCodec);
@@ -107,6 +114,11 @@ void applyTodaysFormat(OptionSheet& sheet, const ProfileEntry& profile) {
                opus ? QStringList{"48000"} : startingChoices(opt::Audio, opt::SampleRate));
     sheet.setValue(opt::Audio, opt::SampleRate,
                    picture ? QStringLiteral("48000") : QStringLiteral("44100"));
+    // Each track keeps its channels (up to 7.1) unless one or two are asked for; MP3 holds
+    // two at most, and more are mixed down to them.
+    setChoices(sheet, opt::Audio, opt::AudioChannel,
+               QStringList{choice::SameAsSource} + startingChoices(opt::Audio, opt::AudioChannel));
+    sheet.setValue(opt::Audio, opt::AudioChannel, choice::SameAsSource);
 }
 } // namespace
 

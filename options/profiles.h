@@ -61,6 +61,9 @@ inline const QString No = QStringLiteral("No");
 inline const QString Fast = QStringLiteral("Fast");
 inline const QString Balanced = QStringLiteral("Balanced");
 inline const QString SmallFile = QStringLiteral("Small File");
+inline const QString None = QStringLiteral("None");
+inline const QString ChosenTrack = QStringLiteral("Chosen Track");
+inline const QString ForcedOnly = QStringLiteral("Forced Only");
 } // namespace choice
 
 } // namespace clipvane

@@ -84,6 +84,7 @@ void ToolJob::onFinished(const ToolExit& exit) {
         const QByteArray tail = readFileTail(m_options.logFile, kLogTailBytes);
         result.errorLines = errorLines(tail);
         result.writeError = writeErrorLine(tail);
+        result.decodingErrors = decodingErrorCountInFile(m_options.logFile);
     }
     emit finished(result);
 }

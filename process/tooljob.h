@@ -23,6 +23,7 @@ struct ToolJobResult {
     bool stalled = false;       // stopped because it had stopped getting anywhere
     QString errorLines;         // the log's lines that say what went wrong
     QString writeError;         // the log's line saying the output could not be written
+    int decodingErrors = 0;     // the source's damaged parts the log tells of
     bool succeeded() const { return !crashed && exitCode == 0 && !stalled; }
 };
 

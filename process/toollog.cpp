@@ -73,6 +73,63 @@ QString writeErrorLine(const QByteArray& logText) {
     return {};
 }
 
+namespace {
+// Counts decoding errors line by line.
+class DecodingErrorCounter {
+public:
+    void line(const QByteArray& raw) {
+        const QByteArray line = raw.trimmed();
+        if (!m_afterOutput) {
+            m_afterOutput = line.startsWith("Output #0") || line.startsWith("Stream mapping:");
+            return;
+        }
+        static const QRegularExpression repeated(
+            QStringLiteral("^Last message repeated (\\d+) times?$"));
+        if (m_lastCounted && line.startsWith("Last message repeated")) {
+            const QRegularExpressionMatch m = repeated.match(QString::fromLatin1(line));
+            if (m.hasMatch())
+                m_count += std::min(m.captured(1).toInt(), 1000000);
+            return;
+        }
+        static const QRegularExpression corrupt(
+            QStringLiteral(": corrupt decoded frame in stream \\d+$"));
+        m_lastCounted = line.startsWith("Error while decoding stream #") ||
+                        (line.contains("corrupt decoded frame") &&
+                         corrupt.match(QString::fromUtf8(line)).hasMatch());
+        if (m_lastCounted)
+            ++m_count;
+    }
+    int count() const { return m_count; }
+
+private:
+    bool m_afterOutput = false;
+    bool m_lastCounted = false;
+    int m_count = 0;
+};
+} // namespace
+
+int decodingErrorCount(const QByteArray& logText) {
+    DecodingErrorCounter counter;
+    for (const QByteArray& line : logText.split('\n'))
+        for (const QByteArray& piece : line.split('\r'))
+            counter.line(piece);
+    return counter.count();
+}
+
+int decodingErrorCountInFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    DecodingErrorCounter counter;
+    // Progress reports end in CR alone: a "line" may hold many; the counted lines end in LF.
+    while (!f.atEnd()) {
+        const QByteArray line = f.readLine(64 * 1024);
+        for (const QByteArray& piece : line.split('\r'))
+            counter.line(piece);
+    }
+    return counter.count();
+}
+
 QByteArray readFileTail(const QString& path, qint64 maxBytes) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))

@@ -24,6 +24,14 @@ QString errorLines(const QByteArray& logText, int maxLines = 6);
 // exit 0 after such an error at the very end of its file.
 QString writeErrorLine(const QByteArray& logText);
 
+// How many times the encoder's log says a packet of the source could not be decoded or a
+// picture came out damaged ("Error while decoding stream", "corrupt decoded frame", and the
+// repeats FFmpeg folds into "Last message repeated N times"). Only FFmpeg's own lines after the
+// output's description count, so no file name can add to them.
+int decodingErrorCount(const QByteArray& logText);
+// The same for a log file, read line by line however long it is.
+int decodingErrorCountInFile(const QString& path);
+
 // Reads at most the last maxBytes of a file.
 QByteArray readFileTail(const QString& path, qint64 maxBytes);
 

@@ -5,6 +5,7 @@
 #include "process/toolpaths.h"
 #include "process/toolprocess.h"
 #include "sources/probefolders.h"
+#include "sources/streamfacts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -67,10 +68,13 @@ QString lastLine(const QString& output) {
 // end of its output (the number or the complaint the probe reads at the end).
 class ProbeTool {
 public:
-    using Ended = std::function<void(const ToolExit& exit, const QString& tail)>;
+    // The end of the tool's output (standard error merged in, unless kept apart) and of its
+    // complaints (kept apart only).
+    using Ended =
+        std::function<void(const ToolExit& exit, const QByteArray& tail, const QByteArray& errors)>;
 
     ProbeTool(const QString& commandLine, int timeLimitMs, LineSplitter::Handler onLine,
-              Ended ended)
+              Ended ended, bool errorsApart = false)
         : m_lines(onLine ? std::move(onLine) : [](QStringView) {}),
           m_decoder(QStringDecoder::Utf8) {
         QObject::connect(&m_tool, &ToolProcess::outputRead, [this](const QByteArray& bytes) {
@@ -78,12 +82,14 @@ public:
         });
         QObject::connect(&m_tool, &ToolProcess::finished, [this, ended](const ToolExit& exit) {
             m_lines.finish();
-            ended(exit, QString::fromUtf8(m_tool.output()));
+            ended(exit, m_tool.output(), m_tool.errors());
         });
         ToolProcess::Options options;
         options.standardOutput = ToolProcess::Channel::Keep;
-        options.standardError = ToolProcess::Channel::Merge;
-        options.keepBytes = 128 * 1024;
+        options.standardError =
+            errorsApart ? ToolProcess::Channel::Keep : ToolProcess::Channel::Merge;
+        // A listing of many streams and chapters is read whole; a flood of messages is not.
+        options.keepBytes = errorsApart ? 4 * 1024 * 1024 : 128 * 1024;
         // Closing the window ends the program at once; the tool and its children end too.
         options.deathSignal = SIGKILL;
         options.endsAtQuickExit = true;
@@ -93,7 +99,7 @@ public:
             QTimer::singleShot(0, &m_tool, [ended] {
                 ToolExit exit;
                 exit.started = false;
-                ended(exit, QString());
+                ended(exit, {}, {});
             });
         }
     }
@@ -153,17 +159,22 @@ void FileProbe::start() {
                                                m_identifyLines.size() - kMaxIds / 2) +
                            1);
         },
-        [this](const ToolExit& exit, const QString& output) { afterIdentify(exit, output); });
-    runProber(durationCommandLine(ffprobeProgram(), m_toolPath), {}, &FileProbe::afterDuration);
+        [this](const ToolExit& exit, const QByteArray& output, const QByteArray&) {
+            afterIdentify(exit, QString::fromUtf8(output));
+        });
+    runProber(listingCommandLine(ffprobeProgram(), m_toolPath), {}, &FileProbe::afterListing, true);
 }
 
 void FileProbe::runProber(const QString& commandLine, std::function<void(QStringView)> onLine,
-                          Step next) {
+                          Step next, bool errorsApart) {
     // The previous run's tool is still on the stack when its end calls here.
     m_earlierProber = std::move(m_prober);
     m_prober = std::make_unique<ProbeTool>(
         commandLine, 0, std::move(onLine),
-        [this, next](const ToolExit& exit, const QString& output) { (this->*next)(exit, output); });
+        [this, next](const ToolExit& exit, const QByteArray& output, const QByteArray& errors) {
+            (this->*next)(exit, output, errors);
+        },
+        errorsApart);
 }
 
 void FileProbe::afterIdentify(const ToolExit& identify, const QString& output) {
@@ -198,14 +209,7 @@ void FileProbe::afterIdentify(const ToolExit& identify, const QString& output) {
                                                 "it did not answer in time.")
                         .arg((m_timeoutMs + 999) / 1000));
     }
-    if (!m_out.identify.hasVideo) {
-        return fail(m_out.identify.hasAudio
-                        ? QCoreApplication::translate(
-                              "MediaProbe", "This file holds sound only, no video picture.")
-                        : QCoreApplication::translate(
-                              "MediaProbe", "Clipvane could not read this file: it may not be a "
-                                            "video, or it may be damaged."));
-    }
+    // A file without a picture may hold sound only: the prober's listing decides.
     m_identified = true;
     if (m_measured)
         decide();
@@ -217,19 +221,23 @@ void FileProbe::proberDone() {
         decide();
 }
 
-void FileProbe::afterDuration(const ToolExit& run, const QString& output) {
+void FileProbe::afterListing(const ToolExit& run, const QByteArray& output,
+                             const QByteArray& errors) {
     if (!run.started || run.crashed || run.timedOut)
         return proberDone();
     if (run.exitCode != 0) {
         m_unreadable = true;
+        // An MP4 or QuickTime file cut short before its index was written.
+        m_indexMissing = errors.contains("moov atom not found");
         return proberDone();
     }
-    m_guessed = output.contains(QLatin1String("Estimating duration from bitrate"));
-    const ContainerFacts facts = parseContainerFacts(output);
-    m_proberAspect = facts.pictureAspect;
-    m_soundless = !facts.hasSound;
+    m_guessed = errors.contains("Estimating duration from bitrate");
+    const ProberListing listing = parseProberListing(output);
+    m_out.streams = listing.facts;
+    m_proberAspect = listing.pictureAspect;
+    m_soundless = listing.facts.listed && listing.facts.audio.isEmpty();
     if (!m_guessed) {
-        m_seconds = facts.seconds;
+        m_seconds = listing.seconds;
         if (m_seconds > 0.0)
             return proberDone();
         m_seconds.reset();
@@ -259,7 +267,7 @@ void FileProbe::afterDuration(const ToolExit& run, const QString& output) {
         &FileProbe::afterPackets);
 }
 
-void FileProbe::afterPackets(const ToolExit& scan, const QString&) {
+void FileProbe::afterPackets(const ToolExit& scan, const QByteArray&, const QByteArray&) {
     if (scan.succeeded() && m_first && m_last)
         m_seconds = *m_last - *m_first;
     else
@@ -268,16 +276,49 @@ void FileProbe::afterPackets(const ToolExit& scan, const QString&) {
 }
 
 void FileProbe::decide() {
+    IdentifyResult& found = m_out.identify;
     if (m_unreadable) {
-        // The encoder is FFmpeg too: what its prober cannot open, it cannot convert.
-        m_out.note = QCoreApplication::translate(
-            "MediaProbe", "Clipvane could not read this file: it may not be a video, "
-                          "or it may be damaged.");
+        // The encoder is FFmpeg too: what its prober cannot open, it cannot convert. What the
+        // player made of it (a size, a format) is a guess, and not shown.
+        found.width = found.height = 0;
+        found.format.reset();
+        m_out.note =
+            m_indexMissing
+                ? QCoreApplication::translate(
+                      "MediaProbe", "This file is damaged or incomplete: its index is missing (it "
+                                    "may have been cut short while it was written or copied).")
+                : QCoreApplication::translate("MediaProbe",
+                                              "Clipvane could not read this file: it may not "
+                                              "be a video, or it may be damaged.");
         return finish();
     }
+    StreamFacts& streams = m_out.streams;
+    if (streams.soundOnly()) {
+        // Listed with its length and its sound's format; the sound-only profiles take it.
+        found.soundOnly = true;
+        found.width = found.height = 0;
+        found.complete = true;
+        found.format = codecShownName(streams.audio.at(streams.defaultAudio()).codec);
+    } else if (!found.hasVideo) {
+        m_out.note =
+            found.hasAudio || (streams.listed && !streams.audio.isEmpty())
+                ? QCoreApplication::translate("MediaProbe",
+                                              "This file holds sound only, no video picture.")
+                : QCoreApplication::translate("MediaProbe",
+                                              "Clipvane could not read this file: it may not be a "
+                                              "video, or it may be damaged.");
+        return finish();
+    } else if (found.format) {
+        found.format = readableFormat(*found.format, streams.videoCodec);
+    }
+    if (streams.listed) {
+        // Subtitle files beside the source are offered as tracks of it.
+        streams.subtitles.append(subtitleFilesBeside(m_path, &streams.unreadableSubtitleFiles));
+    }
     // The prober's shape, else the player's, else square pixels.
-    IdentifyResult& found = m_out.identify;
-    if (m_proberAspect > 0)
+    if (found.soundOnly)
+        found.pictureAspect = 0;
+    else if (m_proberAspect > 0)
         found.pictureAspect = m_proberAspect;
     else if (found.pictureAspect <= 0)
         found.pictureAspect = displayAspect(found.width, found.height, {}, {});

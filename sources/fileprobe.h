@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sources/probeparse.h"
+#include "sources/streamfacts.h"
 
 #include <QObject>
 #include <QString>
@@ -22,8 +23,9 @@ inline constexpr int kProbeTimeoutMs = 60000;
 // What a probe learned of one file.
 struct ProbeOutcome {
     IdentifyResult identify;
-    double seconds = 0; // the exact length that decided End
-    QString note;       // why the file cannot be converted, or empty
+    double seconds = 0;  // the exact length that decided End
+    QString note;        // why the file cannot be converted, or empty
+    StreamFacts streams; // its tracks, chapters and colours, as the prober listed them
 };
 
 // One file's probe, run without waiting: the file check, then, side by side, the player's
@@ -37,8 +39,10 @@ struct ProbeOutcome {
 // When the time limit (from start()) passes, or stop() is called, the running tools are
 // ended and the probe decides with what it has. done is called once, from the event loop,
 // never from start(); the tools and the link folder are gone by then. When a file cannot be
-// read as a video (missing, a folder, empty, unreadable, sound only, of no known length, a
-// tool missing, no answer in time) the outcome's note says why, in words for the user.
+// read (missing, a folder, empty, unreadable, damaged or cut short, of no known length, a
+// tool missing, no answer in time) the outcome's note says why, in words for the user. A file
+// of sound only is read as such (its length, its sound's format, no picture); without the
+// prober to list it, it is refused as before.
 class FileProbe : public QObject {
 public:
     using Done = std::function<void(const ProbeOutcome&)>;
@@ -51,11 +55,12 @@ public:
     bool isDone() const { return m_finished; }
 
 private:
-    using Step = void (FileProbe::*)(const ToolExit&, const QString&);
-    void runProber(const QString& commandLine, std::function<void(QStringView)> onLine, Step next);
+    using Step = void (FileProbe::*)(const ToolExit&, const QByteArray&, const QByteArray&);
+    void runProber(const QString& commandLine, std::function<void(QStringView)> onLine, Step next,
+                   bool errorsApart = false);
     void afterIdentify(const ToolExit& exit, const QString& output);
-    void afterDuration(const ToolExit& exit, const QString& output);
-    void afterPackets(const ToolExit& exit, const QString& output);
+    void afterListing(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
+    void afterPackets(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
     void proberDone();
     void decide();
     void finish();
@@ -77,12 +82,13 @@ private:
     bool m_measured = false;   // the prober has answered
 
     // What the tools said.
-    QString m_identifyLines;   // the identify output's ID_ lines, the latest of very many
-    bool m_unreadable = false; // the prober ran and could not open the file as media
-    bool m_guessed = false;    // the prober's duration was a guess from the bit rate
-    bool m_guessOnly = false;  // and the packets could not replace it
-    double m_proberAspect = 0; // the picture's shape as the prober read it
-    bool m_soundless = false;  // the prober found no sound stream
+    QString m_identifyLines;     // the identify output's ID_ lines, the latest of very many
+    bool m_unreadable = false;   // the prober ran and could not open the file as media
+    bool m_indexMissing = false; // because the file's index (an MP4's moov) is not there
+    bool m_guessed = false;      // the prober's duration was a guess from the bit rate
+    bool m_guessOnly = false;    // and the packets could not replace it
+    double m_proberAspect = 0;   // the picture's shape as the prober read it
+    bool m_soundless = false;    // the prober found no sound stream
     std::optional<double> m_seconds;
     std::optional<double> m_first;
     std::optional<double> m_last;

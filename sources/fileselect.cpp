@@ -69,8 +69,12 @@ ProgramArguments splitProgramArguments(const QList<QByteArray>& arguments) {
 const QList<FilterEntry>& openDialogFilters() {
     static const QList<FilterEntry> filters = {
         {QT_TRANSLATE_NOOP("FileSelect", "All supported media files"),
+         // The long-standing list, then the containers and sound files FFmpeg reads that
+         // people have.
          QStringLiteral("*.avi;*.wmv;*.wma;*.asf;*.mov;*.mp4;*.3gp;*.3g2;*.rm;*.rmvb;*.flv;*.mkv;"
-                        "*.m2ts;*.m1v;*.mpe;*.mpg;*.mpeg;*.m2v;*.divx;*.ogm;*.vro;*.dr;*.amv")},
+                        "*.m2ts;*.m1v;*.mpe;*.mpg;*.mpeg;*.m2v;*.divx;*.ogm;*.vro;*.dr;*.amv;"
+                        "*.ts;*.mts;*.m4v;*.webm;*.ogv;*.vob;*.mxf;*.mp3;*.flac;*.wav;*.m4a;"
+                        "*.aac;*.ogg;*.opus")},
         {QT_TRANSLATE_NOOP("FileSelect", "Windows Media files (*.avi;*.wmv;*.wma;*.asf)"),
          QStringLiteral("*.avi;*.wmv;*.wma;*.asf")},
         {QT_TRANSLATE_NOOP("FileSelect", "Mov/MP4 Files (*.mov;*.mp4;*.3gp;*.3g2)"),
@@ -90,6 +94,9 @@ const QList<FilterEntry>& openDialogFilters() {
         {QT_TRANSLATE_NOOP("FileSelect", "DVD-VR Video File(*.vro)"), QStringLiteral("*.vro")},
         {QT_TRANSLATE_NOOP("FileSelect", "Other Video File(*.dr;*.amv)"),
          QStringLiteral("*.dr;*.amv")},
+        {QT_TRANSLATE_NOOP("FileSelect",
+                           "Sound files (*.mp3;*.flac;*.wav;*.m4a;*.aac;*.ogg;*.opus;*.wma)"),
+         QStringLiteral("*.mp3;*.flac;*.wav;*.m4a;*.aac;*.ogg;*.opus;*.wma")},
         {QT_TRANSLATE_NOOP("FileSelect", "All files (*.*)"), QStringLiteral("*.*")},
     };
     return filters;
@@ -115,14 +122,52 @@ QString openDialogStartFolder(const QString& startFolder) {
 }
 
 bool matchesDropEnding(const QString& path) {
+    // The long-standing endings, compared on the last characters alone.
     static const char* endings[] = {"AVI", "MPG",  "WMV", "FLV", "ASF", "MOV", "QT",  "MPEG",
                                     "RM",  "RMVB", "MP4", "3GP", "3G2", "SWF", "MKV", "DIVX"};
+    // Those of the open dialog and the further containers and sound files, with their dot.
+    static const char* dotted[] = {".WMA", ".M2TS", ".M1V", ".MPE", ".M2V",  ".OGM", ".VRO", ".DR",
+                                   ".AMV", ".TS",   ".MTS", ".M4V", ".WEBM", ".OGV", ".VOB", ".MXF",
+                                   ".MP3", ".FLAC", ".WAV", ".M4A", ".AAC",  ".OGG", ".OPUS"};
     const QString upper = path.toUpper();
     for (const char* ending : endings) {
         if (upper.endsWith(QLatin1String(ending)))
             return true;
     }
+    for (const char* ending : dotted) {
+        if (upper.endsWith(QLatin1String(ending)))
+            return true;
+    }
     return false;
+}
+
+QStringList refusedDrops(const QStringList& paths) {
+    QStringList refused;
+    for (const QString& path : paths) {
+        // A folder or a web address is refused like any other name that is not a media file.
+        if (QFileInfo(path).isDir() || path.contains(QLatin1String("://")) ||
+            !matchesDropEnding(path))
+            refused.append(path);
+    }
+    return refused;
+}
+
+QString refusedDropsMessage(const QStringList& refused) {
+    constexpr int kNamed = 10;
+    QStringList names;
+    for (const QString& path : refused.mid(0, kNamed)) {
+        const QString name = QFileInfo(path).fileName();
+        names.append(name.isEmpty() ? path : name);
+    }
+    QString text = QCoreApplication::translate("FileSelect", "Only Video files are allowed!") +
+                   QStringLiteral("\n\n") +
+                   QCoreApplication::translate("FileSelect", "Not added:") + QLatin1Char('\n') +
+                   names.join(QLatin1Char('\n'));
+    if (refused.size() > kNamed)
+        text +=
+            QLatin1Char('\n') +
+            QCoreApplication::translate("FileSelect", "and %1 more").arg(refused.size() - kNamed);
+    return text;
 }
 
 } // namespace clipvane

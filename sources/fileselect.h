@@ -47,8 +47,14 @@ struct ProgramArguments {
 // the rest are files (a missing one is said to be missing).
 ProgramArguments splitProgramArguments(const QList<QByteArray>& arguments);
 
-// Whether a dropped path ends in one of the accepted video endings (compared on the last
-// characters, upper-cased, no dot required).
+// Whether a dropped path ends in one of the accepted endings: the long-standing video endings
+// (compared on the last characters, upper-cased, no dot required), and those of the open
+// dialog's first filter and of further containers and sound files (with their dot).
 bool matchesDropEnding(const QString& path);
+
+// The dropped paths that are not taken (a folder, a web address, another ending), in order.
+QStringList refusedDrops(const QStringList& paths);
+// The one message naming them ("Only Video files are allowed!", then the first few names).
+QString refusedDropsMessage(const QStringList& refused);
 
 } // namespace clipvane

@@ -20,11 +20,16 @@ QString identifyCommandLine(const QString& folderWithSlash, const QString& fileP
            quoteArgument(filePath);
 }
 
-QString durationCommandLine(const QString& ffprobe, const QString& filePath) {
-    // At warning level the prober also says when its duration is a guess from the bit rate.
+QString listingCommandLine(const QString& ffprobe, const QString& filePath) {
+    // At warning level the prober also says when its duration is a guess from the bit rate,
+    // and when a file's index is missing.
     return quoteArgument(ffprobe) +
-           QStringLiteral(" -v warning -show_entries stream=codec_type,width,height,"
-                          "sample_aspect_ratio,display_aspect_ratio:format=duration -of default ") +
+           QStringLiteral(" -v warning -show_entries stream=index,codec_type,codec_name,width,"
+                          "height,sample_aspect_ratio,display_aspect_ratio,channels,"
+                          "channel_layout,color_primaries,color_transfer,color_space:"
+                          "stream_tags=language,title,handler_name:stream_disposition=default,"
+                          "forced,attached_pic:chapter=start_time,end_time:chapter_tags=title:"
+                          "format=duration -of json ") +
            quoteArgument(filePath);
 }
 
@@ -56,48 +61,6 @@ double displayAspect(qint64 width, qint64 height, const QString& sampleAspect,
         return 0;
     const double sar = ratio(sampleAspect);
     return static_cast<double>(width) * (sar > 0 ? sar : 1.0) / static_cast<double>(height);
-}
-
-ContainerFacts parseContainerFacts(const QString& output) {
-    ContainerFacts facts;
-    static const QRegularExpression lineEnd(QStringLiteral("[\r\n]+"));
-    QString section;
-    QHash<QString, QString> stream;
-    const auto endStream = [&] {
-        const QString type = stream.value(QStringLiteral("codec_type"));
-        if (type == QLatin1String("audio"))
-            facts.hasSound = true;
-        else if (type == QLatin1String("video") && facts.pictureAspect <= 0)
-            facts.pictureAspect =
-                displayAspect(stream.value(QStringLiteral("width")).toLongLong(),
-                              stream.value(QStringLiteral("height")).toLongLong(),
-                              stream.value(QStringLiteral("sample_aspect_ratio")),
-                              stream.value(QStringLiteral("display_aspect_ratio")));
-        stream.clear();
-    };
-    for (const QString& line : output.split(lineEnd, Qt::SkipEmptyParts)) {
-        // Only the prober's own section marks: a message merged in may start with "[" too.
-        if (line == QLatin1String("[STREAM]") || line == QLatin1String("[FORMAT]")) {
-            section = line;
-            continue;
-        }
-        if (line == QLatin1String("[/STREAM]") || line == QLatin1String("[/FORMAT]")) {
-            if (section == QLatin1String("[STREAM]"))
-                endStream();
-            section.clear();
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals <= 0)
-            continue; // a message merged in
-        const QString key = line.left(equals);
-        const QString value = line.mid(equals + 1);
-        if (section == QLatin1String("[STREAM]"))
-            stream.insert(key, value);
-        else if (section == QLatin1String("[FORMAT]") && key == QLatin1String("duration"))
-            facts.seconds = strictNumber(value);
-    }
-    return facts;
 }
 
 IdentifyResult parseIdentifyOutput(const QString& output) {

@@ -11,20 +11,14 @@ namespace clipvane {
 // ending in "/"; the tool path is quoted only when the folder holds blanks or quotes.
 QString identifyCommandLine(const QString& folderWithSlash, const QString& filePath);
 
-// The prober's command for a file's container duration and its streams' kinds and picture
-// shapes (KEY=VALUE lines, each stream between [STREAM] and [/STREAM]).
-QString durationCommandLine(const QString& ffprobe, const QString& filePath);
+// The prober's command listing a file's container duration, its streams (kinds, codecs,
+// picture shapes and colours, sound channels, languages, titles, default and forced marks)
+// and its chapters, as JSON on standard output; its complaints go to standard error.
+// (parseProberListing in streamfacts.h reads the answer.)
+QString listingCommandLine(const QString& ffprobe, const QString& filePath);
 
 // The prober's command listing every packet's times ("pts,dts,duration" lines).
 QString packetTimesCommandLine(const QString& ffprobe, const QString& filePath);
-
-// What the prober's answer to durationCommandLine says.
-struct ContainerFacts {
-    std::optional<double> seconds; // the container's duration, when it states one
-    double pictureAspect = 0;      // the first picture's display aspect, 0 when unknown
-    bool hasSound = false;         // some audio stream
-};
-ContainerFacts parseContainerFacts(const QString& output);
 
 // A picture's display aspect (width / height) from its stored size and its sample or display
 // aspect ratio ("16:9"; "0:1" or "N/A" when unknown): 0 when it cannot be told.
@@ -49,6 +43,8 @@ struct IdentifyResult {
     double pictureAspect = 0;
     // Known to hold no sound (the prober listed its streams and found none).
     bool soundless = false;
+    // Sound and no picture: Size reads "sound only" and Format names the sound's codec.
+    bool soundOnly = false;
 };
 
 // Reads identify output: one KEY=VALUE per line, lines ending in CR LF, LF or CR. Keys are

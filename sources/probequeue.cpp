@@ -1,5 +1,6 @@
 #include "sources/probequeue.h"
 
+#include <QCoreApplication>
 #include <QThread>
 #include <algorithm>
 
@@ -25,19 +26,21 @@ void applyIdentifyResult(SourceList& list, SourceList::Id id, const IdentifyResu
     }
     list.setClip(id, 0, end);
     list.setText(id, SourceList::Size,
-                 QStringLiteral("%1x%2").arg(result.width).arg(result.height));
+                 result.soundOnly ? QCoreApplication::translate("MediaProbe", "sound only")
+                                  : QStringLiteral("%1x%2").arg(result.width).arg(result.height));
 }
 
 void writeProbeOutcome(SourceList& list, SourceList::Id id, const ProbeOutcome& outcome) {
     applyIdentifyResult(list, id, outcome.identify);
     list.setMediaFacts(id, MediaFacts{outcome.seconds, outcome.identify.frameRate});
+    list.setStreamFacts(id, outcome.streams);
     if (!outcome.note.isEmpty())
         list.setNote(id, outcome.note);
 }
 
 SourceList::Id appendRefused(SourceList& list, const QString& path, const QString& note) {
     const SourceList::Id id = list.append(path);
-    writeProbeOutcome(list, id, ProbeOutcome{IdentifyResult(), 0, note});
+    writeProbeOutcome(list, id, ProbeOutcome{IdentifyResult(), 0, note, StreamFacts()});
     return id;
 }
 

@@ -178,13 +178,19 @@ QVariant SourceList::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         return shown(item, index.column());
-    case Qt::ToolTipRole:
-        // The file name column may be cut in the middle: its tip names the whole path.
+    case Qt::ToolTipRole: {
+        // The file name column may be cut in the middle: its tip names the whole path. Every
+        // column's tip names the file's tracks, then the note.
+        QStringList tip;
         if (index.column() == FileName)
-            return item.note.isEmpty()
-                       ? item.columns[FileName]
-                       : item.columns[FileName] + QStringLiteral("\n\n") + item.note;
-        return item.note.isEmpty() ? QVariant() : QVariant(item.note);
+            tip.append(item.columns[FileName]);
+        const QString tracks = streamSummary(item.streams);
+        if (!tracks.isEmpty())
+            tip.append(tracks);
+        if (!item.note.isEmpty())
+            tip.append(item.note);
+        return tip.isEmpty() ? QVariant() : QVariant(tip.join(QStringLiteral("\n\n")));
+    }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignVCenter |
                                    (centred(index.column()) ? Qt::AlignHCenter : Qt::AlignLeft));
@@ -299,6 +305,33 @@ SourceList::Id SourceList::insertItem(int row, Item item) {
     m_items.insert(m_items.begin() + row, std::move(item));
     endInsertRows();
     return m_items[static_cast<size_t>(row)].id;
+}
+
+} // namespace clipvane
+
+namespace clipvane {
+
+void SourceList::setStreamFacts(Id id, const StreamFacts& facts) {
+    const int row = rowOf(id);
+    if (row < 0)
+        return;
+    m_items[static_cast<size_t>(row)].streams = facts;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::ToolTipRole});
+}
+
+StreamFacts SourceList::streamFacts(Id id) const {
+    const Item* item = find(id);
+    return item ? item->streams : StreamFacts();
+}
+
+void SourceList::setTrackChoice(Id id, const TrackChoice& choice) {
+    if (Item* item = find(id))
+        item->tracks = choice;
+}
+
+TrackChoice SourceList::trackChoice(Id id) const {
+    const Item* item = find(id);
+    return item ? item->tracks : TrackChoice();
 }
 
 } // namespace clipvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sources/streamfacts.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <array>
@@ -81,6 +83,12 @@ public:
     void setRowProfile(Id id, const std::optional<RowProfile>& profile);
     std::optional<RowProfile> rowProfile(Id id) const;
     void setFollowedProfile(const QString& shown);
+    // The file's tracks, chapters and colours as the probe listed them (the tooltip names
+    // them), and which of them the user chose to keep (the default: the profile decides).
+    void setStreamFacts(Id id, const StreamFacts& facts);
+    StreamFacts streamFacts(Id id) const;
+    void setTrackChoice(Id id, const TrackChoice& choice);
+    TrackChoice trackChoice(Id id) const;
     void removeAt(int row);
     // Moves the row at from so that it stands at row to; false when either is out of range.
     bool moveRow(int from, int to);
@@ -111,6 +119,8 @@ public:
         bool soundless = false;
         QString output;
         std::optional<RowProfile> profile;
+        StreamFacts streams;
+        TrackChoice tracks;
     };
     Item itemAt(int row) const;
     // Puts a row back at row (clamped to the list) under its own id, or under a new one when

@@ -40,7 +40,7 @@ check() { # every control of every open window of the program has a name
 
 mkdir -p "$work/prog" "$work/cache"
 cp -r "$bin"/. "$work/prog/"
-rm -f "$work/prog/settings.dat"
+rm -rf "$work/prog/settings.dat" "$work/prog/queue.json" "$work/prog/queue.json.lock" "$work/prog/queue-outcomes"
 printf '[set]\nprofile=2\noutputfolder=%s\n' "$work" >"$work/prog/settings.dat"
 ffmpeg -v error -f lavfi -i testsrc=size=160x120:rate=25 -t 2 -c:v mpeg4 "$work/clip.avi"
 

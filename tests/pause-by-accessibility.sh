@@ -32,7 +32,7 @@ wait_state() { # pid, wanted state, what
 
 mkdir -p "$work/prog" "$work/cache" "$work/out"
 cp -r "$bin"/. "$work/prog/"
-rm -f "$work/prog/settings.dat" "$work/prog/queue.json"
+rm -rf "$work/prog/settings.dat" "$work/prog/queue.json" "$work/prog/queue.json.lock" "$work/prog/queue-outcomes"
 printf '[set]\nprofile=2\noutputfolder=%s\n' "$work/out" >"$work/prog/settings.dat"
 ffmpeg -v error -f lavfi -i testsrc=size=160x120:rate=25 -t 30 -c:v mpeg4 "$work/clip.avi"
 # The real encoder at the clip's pace: it is surely still at work when paused.

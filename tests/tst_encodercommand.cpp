@@ -465,17 +465,17 @@ private slots:
         row("H.264 as picked", 5, "",
             "\"/opt/conv/fp.dll\" -ss 10 -i \"/clips/holiday.avi\" -t 65 -vf crop=trunc(iw/2)*2:"
             "trunc(ih/2)*2 -c:v libx264 -pix_fmt yuv420p -crf 23 -preset medium -c:a aac -b:a "
-            "128k -ar 48000 -ac 2 -sn -dn -movflags +faststart -f mp4 -y -threads  2 "
+            "128k -ar 48000 -sn -dn -movflags +faststart -f mp4 -y -threads  2 "
             "\"/out/.holiday.partial.mp4\"");
         row("H.265", 6, "", " -crf 28 -preset medium -tag:v hvc1 -c:a aac");
         row("VP9", 7, "",
             " -c:v libvpx-vp9 -pix_fmt yuv420p -crf 31 -b:v 0 -deadline good -cpu-used 2 -row-mt "
-            "1 -c:a libopus -b:a 128k -ar 48000 -ac 2 -sn -dn -f webm -y -threads  2 "
+            "1 -c:a libopus -b:a 128k -ar 48000 -sn -dn -f webm -y -threads  2 "
             "\"/out/.holiday.partial.webm\"");
         row("AV1", 8, "", " -c:v libsvtav1 -pix_fmt yuv420p -crf 35 -preset 8 -c:a");
         row("Matroska", 9, "", " -sn -dn -f matroska -y");
         row("MP3", 11, "",
-            " -t 65 -vn -c:a libmp3lame -b:a 192k -ar 44100 -ac 2 -sn -dn -f mp3 -y -threads  2 "
+            " -t 65 -vn -c:a libmp3lame -b:a 192k -ar 44100 -sn -dn -f mp3 -y -threads  2 "
             "\"/out/.holiday.partial.mp3\"");
         row("M4A", 12, "", " -movflags +faststart -f ipod -y");
         row("fit", 5, "Video Options/Video Size=1280x720",

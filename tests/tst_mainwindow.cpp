@@ -10,6 +10,7 @@
 #include "app/progresspanel.h"
 #include "app/savepresetdialog.h"
 #include "app/settingsdialog.h"
+#include "app/tracksdialog.h"
 #include "base/apppaths.h"
 #include "base/textvalues.h"
 #include "capture/linuxcapture.h"
@@ -28,6 +29,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -228,9 +230,10 @@ private slots:
         QCOMPARE(mine(*form), (QStringList{"768", "320x240", "1"}));
         pick(*form, 1);
         QList<QAction*> entries = form->ui()->optionSheetView->actions();
-        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries.size(), 4);
         QCOMPARE(entries.at(0)->text(), QString("Reset to Profile"));
         QCOMPARE(entries.at(1)->text(), QString("Save as Preset..."));
+        QCOMPARE(entries.at(2)->text(), QString("Audio Tracks…"));
         entries.at(0)->trigger();
         QCOMPARE(mine(*form), (QStringList{"512", "320x240", "2"}));
         form->close();
@@ -467,11 +470,26 @@ private slots:
         QStringList popup;
         for (QAction* a : form->contextMenu()->actions())
             popup << (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(popup, (QStringList{"Convert Now!", "-", "Play Selected File", "-", "Video Clip",
-                                     "-", "Add Files", "Remove Selected Item", "Clear All Items",
-                                     "Undo", "Move Up", "Move Down", "-", "Capture Video From DV",
-                                     "-", "Apply Current Profile to Selected Files",
-                                     "Use the Picked Profile for Selected Files", "-",
+        QCOMPARE(popup, (QStringList{"Convert Now!",
+                                     "-",
+                                     "Play Selected File",
+                                     "-",
+                                     "Video Clip",
+                                     "Audio Tracks…",
+                                     "Subtitles…",
+                                     "-",
+                                     "Add Files",
+                                     "Remove Selected Item",
+                                     "Clear All Items",
+                                     "Undo",
+                                     "Move Up",
+                                     "Move Down",
+                                     "-",
+                                     "Capture Video From DV",
+                                     "-",
+                                     "Apply Current Profile to Selected Files",
+                                     "Use the Picked Profile for Selected Files",
+                                     "-",
                                      "Show Encoder Log"}));
         // Where the files go, in the status bar.
         QVERIFY(form->findChild<QLabel*>("outputStatusLabel")->text().startsWith("Output: "));
@@ -489,7 +507,8 @@ private slots:
         QVERIFY(lastOption);
         QVERIFY(ui->optionSheetView->viewport()->rect().contains(
             ui->optionSheetView->visualItemRect(lastOption)));
-        QVERIFY(form->ui()->previewPlayer->videoSurface()->height() >= 200);
+        // (The sheet's Tracks and Burn In Subtitles rows take some of the picture's height.)
+        QVERIFY(form->ui()->previewPlayer->videoSurface()->height() >= 170);
         const QString shot = qEnvironmentVariable("CLIPVANE_SCREENSHOT");
         if (!shot.isEmpty()) {
             // A picture for the README: skinned, with a profile and a few rows.
@@ -534,6 +553,70 @@ private slots:
         QVERIFY(messages.shown.isEmpty());
         // The dialog opens where the program started, then in the last selection's folder.
         QCOMPARE(dialogFolders, (QStringList{QDir::currentPath(), "/nowhere/"}));
+    }
+
+    // "Audio Tracks…" and "Subtitles…" choose for the chosen row, from the context menu or the
+    // item page's rows; they are there only for a file with tracks of their kind.
+    void tracksAreChosenPerRow() {
+        test::ProgramFolder folder;
+        auto form = makeForm();
+        SourceList& list = form->sources();
+        const auto film = list.append("/v/film.mkv");
+        StreamFacts facts;
+        facts.listed = facts.hasVideo = true;
+        facts.audio = {{1, "aac", 6, "5.1", "eng", "", true},
+                       {2, "ac3", 2, "stereo", "deu", "Commentary", false}};
+        facts.subtitles = {{3, "subrip", false, "eng", "", false, false, "", ""},
+                           {4, "hdmv_pgs_subtitle", true, "fre", "", false, true, "", ""}};
+        list.setStreamFacts(film, facts);
+        const auto silent = list.append("/v/silent.avi");
+        QTreeView* view = form->ui()->sourceListView;
+        const auto choose = [&](int row) {
+            view->setCurrentIndex(view->model()->index(row, 0));
+            form->selectSource();
+        };
+        choose(1);
+        QVERIFY(!form->ui()->actionAudioTracks->isEnabled());
+        QVERIFY(!form->ui()->actionSubtitles->isEnabled());
+        choose(0);
+        QVERIFY(form->ui()->actionAudioTracks->isEnabled());
+        QCOMPARE(value(*form, "General", "Tracks"),
+                 QString("Audio: 2 tracks \u2014 eng AAC 5.1, deu AC-3 2.0 \u201CCommentary\u201D; "
+                         "Subtitles: 2 tracks \u2014 eng SRT, fre PGS (forced)"));
+
+        answer<TracksDialog>([](TracksDialog* d) {
+            QCOMPARE(d->trackList()->count(), 2);
+            QCOMPARE(d->trackList()->item(0)->text(), QString("eng AAC 5.1 (default)"));
+            d->trackList()->item(0)->setCheckState(Qt::Unchecked);
+            d->accept();
+        });
+        form->contextMenu()->findChild<QAction*>("contextAudioTracks")->trigger();
+        QCOMPARE(list.trackChoice(film).audio, std::optional<QList<int>>(QList<int>{1}));
+        QVERIFY(value(*form, "General", "Tracks")
+                    .startsWith("Audio: 1 of 2 \u2014 deu AC-3 2.0 \u201CCommentary\u201D; "));
+
+        // The item page's Tracks row offers the choices too; Cancel changes nothing.
+        answer<TracksDialog>([](TracksDialog* d) {
+            d->trackList()->item(1)->setCheckState(Qt::Unchecked);
+            d->burnInCombo()->setCurrentIndex(2); // the French track
+            d->accept();
+        });
+        OptionSheetWidget* grid = form->ui()->optionSheetView;
+        emit grid->itemDoubleClicked(grid->itemFor("General", "Tracks"), 1);
+        auto* offered = form->findChild<QMenu*>("tracksMenu");
+        QTRY_VERIFY(offered->isVisible());
+        offered->actions().at(1)->trigger();
+        offered->close();
+        QCOMPARE(list.trackChoice(film), (TrackChoice{QList<int>{1}, QList<int>{0}, 1}));
+        QVERIFY(value(*form, "General", "Tracks").endsWith("; Subtitles: 1 of 2 \u2014 eng SRT"));
+        answer<TracksDialog>([](TracksDialog* d) {
+            d->trackList()->item(1)->setCheckState(Qt::Checked);
+            d->reject();
+        });
+        form->ui()->actionSubtitles->trigger();
+        QCOMPARE(list.trackChoice(film).subtitles, std::optional<QList<int>>(QList<int>{0}));
+        // The other row's choice is its own.
+        QVERIFY(list.trackChoice(silent).isDefault());
     }
 
     void itemPageAndPlayFollowTheClickedRow() {
@@ -803,21 +886,24 @@ private slots:
         QCOMPARE(format, Qt::PlainText);
     }
 
-    void dropStopsAtFirstRefusedPath() {
+    // A mixed drop adds what it can and names the rest in one message.
+    void dropAddsWhatItCan() {
         test::ProgramFolder folder;
         QTemporaryDir dir;
         QDir(dir.path()).mkdir("movie.avi"); // a folder with a video ending
         auto form = makeForm();
-        form->addDroppedFiles({"/v/x.avi", "/v/y.txt", "/v/z.avi"});
-        QCOMPARE(form->sources().count(), 1);
-        QCOMPARE(form->sources().textAt(0, 0), QString("/v/x.avi"));
-        QCOMPARE(messages.shown, QStringList{"info:Only Video files are allowed!"});
-        form->addDroppedFiles({"/v/m.QT", dir.filePath("movie.avi"), "/v/n.avi"});
+        form->addDroppedFiles({"/v/x.avi", "/v/y.txt", "/v/z.flac"});
         QCOMPARE(form->sources().count(), 2);
+        QCOMPARE(form->sources().textAt(1, 0), QString("/v/z.flac"));
+        QCOMPARE(messages.shown,
+                 QStringList{"info:Only Video files are allowed!\n\nNot added:\ny.txt"});
+        form->addDroppedFiles(
+            {"/v/m.QT", dir.filePath("movie.avi"), "/v/n.ts", "https://example.org/clip.avi"});
+        QCOMPARE(form->sources().count(), 4);
         QCOMPARE(messages.shown.size(), 2);
-        form->addDroppedFiles({"https://example.org/clip.avi"});
-        QCOMPARE(form->sources().count(), 2);
-        QCOMPARE(messages.shown.size(), 3);
+        QVERIFY(messages.shown.last().endsWith("Not added:\nmovie.avi\nclip.avi"));
+        form->addDroppedFiles({"/v/a.mkv"});
+        QCOMPARE(messages.shown.size(), 2);
     }
 
     // Convert Now pressed while a dropped file is examined, then the settings dialog opened:

@@ -92,10 +92,10 @@ private slots:
         }
         QCOMPARE(layout,
                  (QStringList{
-                     "General: Item Name",
+                     "General: Item Name, Tracks",
                      "Output Duration: All Clip Duration, Start Time, Stop Time",
                      "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate, "
-                     "Keep Aspect Ratio, Encoding Speed",
+                     "Keep Aspect Ratio, Encoding Speed, Burn In Subtitles",
                      "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, "
                      "Disable Audio, A/V Sync",
                  }));
@@ -177,15 +177,20 @@ private slots:
         fillOptionSheet(sheet);
         sheet.setValue("Audio Options", "Disable Audio", "Yes");
         applyProfilePick(sheet, index);
-        const QStringList rows{"Video Codec",     "Video Size",        "Video Bitrate",
-                               "Video Framerate", "Keep Aspect Ratio", "Encoding Speed"};
+        const QStringList rows{"Video Codec",      "Video Size",        "Video Bitrate",
+                               "Video Framerate",  "Keep Aspect Ratio", "Encoding Speed",
+                               "Burn In Subtitles"};
         QStringList values;
         for (const QString& row : rows) {
             values << value(sheet, "Video Options", row);
             QCOMPARE(sheet.row("Video Options", row)->locked, c[0] == "None");
         }
         QCOMPARE(values, (QStringList{c[0], "Same as source", "Auto", "Same as source", "Yes",
-                                      "Balanced"}));
+                                      "Balanced", "None"}));
+        // Each sound track keeps its channels unless one or two are asked for.
+        QCOMPARE(value(sheet, "Audio Options", "Audio Channel"), QString("Same as source"));
+        QCOMPARE(choices(sheet, "Audio Options", "Audio Channel"),
+                 (QStringList{"Same as source", "1", "2"}));
         QCOMPARE(choices(sheet, "Video Options", "Video Size").mid(0, 3),
                  (QStringList{"Same as source", "426x240", "640x360"}));
         QCOMPARE(value(sheet, "Audio Options", "Audio Codec"), c[1]);
@@ -196,8 +201,13 @@ private slots:
 
         applyProfilePick(sheet, 2);
         QCOMPARE(value(sheet, "Video Options", "Keep Aspect Ratio"), QString("No"));
-        for (const QString& row : rows) // Flash encoders have no speed setting
-            QCOMPARE(sheet.row("Video Options", row)->locked, row == "Encoding Speed");
+        // Flash encoders have no speed setting and keep no subtitles; they write a number of
+        // channels.
+        for (const QString& row : rows)
+            QCOMPARE(sheet.row("Video Options", row)->locked,
+                     row == "Encoding Speed" || row == "Burn In Subtitles");
+        QCOMPARE(value(sheet, "Audio Options", "Audio Channel"), QString("2"));
+        QCOMPARE(choices(sheet, "Audio Options", "Audio Channel"), (QStringList{"1", "2"}));
         for (const auto& [category, row] : {std::pair{"Video Options", "Video Bitrate"},
                                             {"Video Options", "Video Framerate"},
                                             {"Audio Options", "Sample Rate"}})

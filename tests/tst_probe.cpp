@@ -79,8 +79,18 @@ private slots:
                 {"-c:v", "mpeg2video"}));
         QVERIFY(QFile::copy(dir.filePath("a.mpg"), dir.filePath("10s.mpg")));
         QVERIFY(test::makeClip(dir.filePath("tone.mp3"),
-                               {"-f", "lavfi", "-i", "sine=frequency=300", "-t", "3"}, {}));
+                               {"-f", "lavfi", "-i", "sine=frequency=300", "-t", "10"}, {}));
         QVERIFY(QFile::copy(dir.filePath("tone.mp3"), dir.filePath(kPlanted)));
+        // An MP4 cut in half: its index, written last, is gone.
+        QVERIFY(test::makeClip(dir.filePath("whole.mp4"),
+                               {"-f", "lavfi", "-i", "testsrc=size=720x480", "-t", "4"},
+                               {"-c:v", "mpeg4"}));
+        QFile whole(dir.filePath("whole.mp4"));
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        QFile half(dir.filePath("half.mp4"));
+        QVERIFY(half.open(QIODevice::WriteOnly));
+        half.write(whole.read(whole.size() / 2));
+        half.close();
         QVERIFY(QFile::copy(dir.filePath("a.mpg"), dir.filePath("locked.mpg")));
         QVERIFY(QFile::setPermissions(dir.filePath("locked.mpg"), {}));
         QVERIFY(QDir().mkdir(dir.filePath("folder.mpg")));
@@ -93,15 +103,17 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("because"); // in the note; empty: End is 10 s
         // (Transport streams, VOB and live-written Matroska convert end to end in tst_awkward.)
-        for (const char* f : {"a.mpg", "raw.m2v"})
-            QTest::newRow(f) << QString(f) << "";
+        // Sound only is listed too, whatever its name says.
+        for (const QString& f :
+             {QString("a.mpg"), QString("raw.m2v"), QString("tone.mp3"), kPlanted})
+            QTest::newRow(qPrintable(f == kPlanted ? "name planting ID lines" : f)) << f << "";
         const QList<std::array<QString, 3>> failures = {
             {"missing", "missing.mpg", "cannot find"},
             {"folder", "folder.mpg", "folder"},
             {"zero bytes", "empty.mpg", "empty"},
             {"unreadable", "locked.mpg", "Permission denied"},
-            {"audio only", "tone.mp3", "sound only"},
-            {"name planting ID lines", kPlanted, "sound only"},
+            {"sound only, no prober to list it", "tone.mp3", "sound only"},
+            {"index lost", "half.mp4", "damaged or incomplete: its index is missing"},
             {"no length known", "a.mpg", "length"}, // MPlayer's 0 and no ffprobe
             {"no answer", "stalled.mpg", "gave up"},
             {"player tool missing", "a.mpg", "mp.dll is missing"},
@@ -118,7 +130,9 @@ private slots:
         if (tag == "player tool missing")
             QVERIFY(QFile::remove(folder.path() + "/mp.dll"));
         qputenv("CLIPVANE_MPLAYER", tag == "MPlayer missing" ? "/nonexistent/mplayer" : "");
-        qputenv("CLIPVANE_FFPROBE", tag == "no length known" ? "/nonexistent/ffprobe" : "");
+        qputenv("CLIPVANE_FFPROBE", tag == "no length known" || tag.startsWith("sound only, no")
+                                        ? "/nonexistent/ffprobe"
+                                        : "");
         NoPermissionOverride asAnyUser;
         SourceList list;
         const auto id =
@@ -131,6 +145,10 @@ private slots:
         } else {
             QCOMPARE(end, QString());
             QVERIFY2(list.note(id).contains(because), qPrintable(list.note(id)));
+            // What the player guessed of a file the prober cannot read is not shown.
+            if (tag == "index lost")
+                QCOMPARE(list.text(id, SourceList::Size) + list.text(id, SourceList::Format),
+                         QString("0x0"));
         }
         QCOMPARE(QDir(tmp).entryList({"clipvane-probe-*"}, QDir::AllEntries), QStringList());
     }

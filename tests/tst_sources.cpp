@@ -32,8 +32,9 @@ class TestSources : public QObject {
     QTemporaryDir clips;
     QString clip;        // 640x480 MPEG-4 AVI with audio, 2 s
     QTemporaryDir names; // empty files the open dialog lists
-    const QStringList sampleNames = {"a.avi", "b.MKV", "c.vro", "d.amv",    "e.m2ts",
-                                     "f.wma", "g.txt", "noext", "h.avi.bak"};
+    const QStringList sampleNames = {"a.avi",  "b.MKV",  "c.vro", "d.amv",     "e.m2ts",
+                                     "f.wma",  "g.txt",  "noext", "h.avi.bak", "i.ts",
+                                     "j.webm", "k.flac", "l.mp3"};
 
 private slots:
     void initTestCase() {
@@ -101,14 +102,108 @@ private slots:
         QCOMPARE(got.at(SourceList::Status), QString());
     }
 
-    // The prober's answer with messages merged in; an unknown sample aspect reads as square.
-    void containerFacts() {
-        const ContainerFacts facts = parseContainerFacts(
-            "[mpeg @ 0x1] Estimating duration\n[STREAM]\ncodec_type=video\nwidth=720\n[h264 @ "
-            "0x2] late\nheight=576\nsample_aspect_ratio=0:1\ndisplay_aspect_ratio=0:1\n[/STREAM]"
-            "\n[STREAM]\ncodec_type=audio\n[/STREAM]\n[FORMAT]\nduration=N/A\n[/FORMAT]\n");
-        QCOMPARE(facts.pictureAspect, 1.25);
-        QVERIFY(facts.hasSound && !facts.seconds);
+    // The prober's listing: tracks with their languages, titles and marks, chapters, the
+    // picture's shape and colours; cover art is no picture. The tooltip's words come from it.
+    void proberListing_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QString>("shape"); // "aspect,seconds,sound only,default audio"
+        const QByteArray video =
+            R"j({"index":0,"codec_type":"video","codec_name":"h264","width":720,"height":576,
+                "sample_aspect_ratio":"0:1","display_aspect_ratio":"0:1"})j";
+        QTest::newRow("two voices and a subtitle")
+            << QByteArray(R"j({"streams":[)j" + video + R"j(,
+                {"index":1,"codec_type":"audio","codec_name":"aac","channels":6,
+                 "channel_layout":"5.1(side)","disposition":{"default":0},
+                 "tags":{"LANGUAGE":"eng","handler_name":"SoundHandler"}},
+                {"index":2,"codec_type":"audio","codec_name":"ac3","channels":2,
+                 "channel_layout":"stereo","disposition":{"default":1},
+                 "tags":{"language":"deu","title":"Commentary"}},
+                {"index":3,"codec_type":"subtitle","codec_name":"subrip",
+                 "disposition":{"default":0,"forced":1},"tags":{"language":"und"}}],
+                "chapters":[{"start_time":"0.000000","end_time":"2.5","tags":{"title":"A"}},
+                            {"start_time":"2.5","end_time":"4.0"}],
+                "format":{"duration":"4.023000"}})j")
+            << QString("Audio: 2 tracks \u2014 eng AAC 5.1, deu AC-3 2.0 \u201CCommentary\u201D; "
+                       "Subtitles: SRT (forced); Chapters: 2")
+            << "1.25,4.023,0,1";
+        QTest::newRow("MP4 title as the handler's name, unknown channels")
+            << QByteArray(R"j({"streams":[{"index":0,"codec_type":"audio","codec_name":"mp3",
+                "channels":5,"channel_layout":"unknown",
+                "tags":{"handler_name":"Director"}}],"format":{"duration":"N/A"}})j")
+            << QString("Audio: MP3 5 ch \u201CDirector\u201D") << "0,-1,1,0";
+        QTest::newRow("cover art is no picture")
+            << QByteArray(R"j({"streams":[{"index":0,"codec_type":"audio","codec_name":"flac",
+                "channels":2},{"index":1,"codec_type":"video","codec_name":"mjpeg","width":500,
+                "height":500,"disposition":{"attached_pic":1}}],"format":{"duration":"3"}})j")
+            << QString("Audio: FLAC 2.0") << "0,3,1,0";
+        QTest::newRow("not a listing") << QByteArray("[mov @ 0x1] moov atom not found") << ""
+                                       << "0,-1,0,-1";
+    }
+    void proberListing() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, summary);
+        QFETCH(QString, shape);
+        const ProberListing listing = parseProberListing(json);
+        QCOMPARE(streamSummary(listing.facts), summary);
+        const QString got = QString("%1,%2,%3,%4")
+                                .arg(QString::number(listing.pictureAspect, 'g', 6))
+                                .arg(listing.seconds.value_or(-1))
+                                .arg(listing.facts.soundOnly())
+                                .arg(listing.facts.defaultAudio());
+        QCOMPARE(got, shape);
+    }
+
+    // MPlayer's numeric codes become the format's name; names it gives stay.
+    void readableFormats() {
+        QCOMPARE(readableFormat("0x10000002"), QString("MPEG-2"));
+        QCOMPARE(readableFormat("0x10000009", "hevc"), QString("HEVC"));
+        QCOMPARE(readableFormat("0x10000009"), QString("0x10000009"));
+        QCOMPARE(readableFormat("XVID", "mpeg4"), QString("XVID"));
+    }
+
+    // NAME.srt and NAME.LANG.srt beside the source become tracks; a file that is no subtitle
+    // file is named; other names are not looked at.
+    void subtitleFilesBesideTheSource() {
+        QTemporaryDir dir;
+        const auto write = [&](const char* name, const QByteArray& bytes) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        const QByteArray srt = "1\n00:00:01,000 --> 00:00:02,000\nHi\n";
+        write("my [clip].2010.mkv", "");
+        write("my [clip].2010.srt", srt);
+        write("my [clip].2010.en.srt", srt);
+        write("my [clip].2010.deu.srt", srt + "\xe4\n"); // Latin-1, not UTF-8
+        write("my [clip].2010.fr.srt", "not subtitles");
+        write("my [clip].2010.commentary.srt", srt);
+        write("my [clip].srt", srt);
+        QStringList unreadable;
+        QStringList got;
+        for (const SubtitleTrack& t :
+             subtitleFilesBeside(dir.filePath("my [clip].2010.mkv"), &unreadable))
+            got << QFileInfo(t.file).fileName() + "|" + t.language + "|" + t.characterSet;
+        QCOMPARE(got, (QStringList{"my [clip].2010.deu.srt|deu|CP1252",
+                                   "my [clip].2010.en.srt|eng|", "my [clip].2010.srt||"}));
+        QCOMPARE(unreadable, QStringList{dir.filePath("my [clip].2010.fr.srt")});
+    }
+
+    // What a row keeps: every track unless chosen; ticking all is no choice.
+    void trackChoices() {
+        QCOMPARE(keptTracks(std::nullopt, 3), (QList<int>{0, 1, 2}));
+        QCOMPARE(keptTracks(QList<int>{2, 7, 0}, 3), (QList<int>{0, 2}));
+        QCOMPARE(choiceOf({0, 1, 2}, 3), std::nullopt);
+        QCOMPARE(choiceOf({}, 2), std::optional<QList<int>>(QList<int>{}));
+        StreamFacts facts;
+        facts.listed = true;
+        facts.audio = {{1, "aac", 6, "", "eng", "", false}, {2, "aac", 2, "", "deu", "", false}};
+        facts.subtitles = {{3, "subrip", false, "", "", false, false, "", ""}};
+        QCOMPARE(keptTracksSummary(facts, {QList<int>{1}, QList<int>{}, -1}),
+                 QString("Audio: 1 of 2 \u2014 deu AAC 2.0; Subtitles: none of 1"));
+        QCOMPARE(keptTracksSummary(facts, {}),
+                 QString("Audio: 2 tracks \u2014 eng AAC 5.1, deu AAC 2.0; Subtitles: SRT"));
+        QCOMPARE(keptTracksSummary(StreamFacts(), {}), QString());
     }
 
     void identifyCommand() {
@@ -192,10 +287,11 @@ private slots:
             path, {"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100", "-t", "3"},
             {"-c:a", "libmp3lame"}));
         SourceList list;
-        test::addAndProbe(list, path);
-        QCOMPARE(list.textAt(0, SourceList::Size), QString("0x0"));
-        QCOMPARE(list.textAt(0, SourceList::Format), QString());
-        QCOMPARE(list.textAt(0, SourceList::Start), QString("0:00:00"));
+        const auto id = test::addAndProbe(list, path);
+        QCOMPARE(row(list, 0),
+                 (QStringList{path, "0:00:00", "0:00:03", "sound only", "MP3", "", "0:00:03"}));
+        QCOMPARE(list.note(id), QString());
+        QVERIFY(list.streamFacts(id).soundOnly());
     }
 
     void rowRemovedDuringProbeStaysGone_data() {
@@ -271,18 +367,35 @@ private slots:
     void dropEndings_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("accepted");
-        for (const char* ok : {"x.avi", "X.AVI", "a.mpg", "a.mpeg", "a.wmv",  "a.flv", "a.asf",
-                               "a.mov", "a.qt",  "a.QT",  "a.rm",   "a.rmvb", "a.mp4", "a.3gp",
-                               "a.3g2", "a.swf", "a.Swf", "a.mkv",  "a.divx", "myfarm"})
+        for (const char* ok :
+             {"x.avi",  "X.AVI",  "a.mpg",  "a.mpeg", "a.wmv", "a.flv",  "a.asf", "a.mov", "a.qt",
+              "a.QT",   "a.rm",   "a.rmvb", "a.mp4",  "a.3gp", "a.3g2",  "a.swf", "a.Swf", "a.mkv",
+              "a.divx", "myfarm", "a.wma",  "a.m2ts", "a.m1v", "a.mpe",  "a.m2v", "a.ogm", "a.vro",
+              "a.dr",   "a.amv",  "a.ts",   "a.MTS",  "a.m4v", "a.webm", "a.ogv", "a.vob", "a.mxf",
+              "a.mp3",  "a.flac", "a.wav",  "a.m4a",  "a.aac", "a.ogg",  "a.opus"})
             QTest::newRow(ok) << QString(ok) << true;
-        for (const char* no : {"y.txt", "a.wma", "a.m2ts", "a.m1v", "a.mpe", "a.m2v", "a.ogm",
-                               "a.vro", "a.dr", "a.amv", "", "avi.bak"})
+        // The endings added later need their dot: "results" is no transport stream.
+        for (const char* no : {"y.txt", "", "avi.bak", "results", "a.tsx", "mywav", "a.srt"})
             QTest::newRow(no[0] ? no : "empty") << QString(no) << false;
     }
     void dropEndings() {
         QFETCH(QString, path);
         QFETCH(bool, accepted);
         QCOMPARE(matchesDropEnding(path), accepted);
+    }
+
+    // A mixed drop: every name that is refused, in one message, the first few by name.
+    void refusedDropsAreNamedOnce() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("film.mkv"); // a folder, whatever its name
+        QVERIFY(QDir().mkdir(folder));
+        const QStringList refused = refusedDrops(
+            {"/v/x.avi", "/v/y.txt", folder, "https://a/b.mp4", "/v/z.flac", "/v/notes.doc"});
+        QCOMPARE(refused, (QStringList{"/v/y.txt", folder, "https://a/b.mp4", "/v/notes.doc"}));
+        QCOMPARE(refusedDropsMessage(refused),
+                 QString("Only Video files are allowed!\n\nNot added:\ny.txt\nfilm.mkv\nb.mp4\n"
+                         "notes.doc"));
+        QVERIFY(refusedDropsMessage(QStringList(13, "/v/x.txt")).endsWith("x.txt\nand 3 more"));
     }
 
     // The command line: files named like Qt's options are files when they exist, "--" ends
@@ -331,10 +444,12 @@ private slots:
         QTest::addColumn<int>("filter");
         QTest::addColumn<QStringList>("listed");
         QTest::newRow("all supported")
-            << 0 << QStringList{"a.avi", "b.MKV", "c.vro", "d.amv", "e.m2ts", "f.wma"};
+            << 0 << QStringList{"a.avi", "b.MKV", "c.vro",  "d.amv",  "e.m2ts",
+                                "f.wma", "i.ts",  "j.webm", "k.flac", "l.mp3"};
         QTest::newRow("windows media") << 1 << QStringList{"a.avi", "f.wma"};
         QTest::newRow("dvd-vr") << 11 << QStringList{"c.vro"};
-        QTest::newRow("all files, dotless too") << 13 << sampleNames;
+        QTest::newRow("sound files") << 13 << QStringList{"f.wma", "k.flac", "l.mp3"};
+        QTest::newRow("all files, dotless too") << 14 << sampleNames;
     }
     void dialogFilters() {
         QFETCH(int, filter);

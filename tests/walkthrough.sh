@@ -46,7 +46,7 @@ press() { # focus a window, press a key, and let go of every modifier and letter
 
 mkdir -p "$work/prog" "$work/out" "$work/cache"
 cp -r "$bin"/. "$work/prog/"
-rm -f "$work/prog/settings.dat"
+rm -rf "$work/prog/settings.dat" "$work/prog/queue.json" "$work/prog/queue.json.lock" "$work/prog/queue-outcomes"
 printf '[set]\nprofile=2\noutputfolder=%s\nexistedfile=0\n' "$work/out" >"$work/prog/settings.dat"
 # Ten seconds exactly (no audio to run past the picture), so the clip times are whole seconds.
 ffmpeg -v error -f lavfi -i testsrc=size=320x240:rate=25 -t 10 -c:v mpeg4 "$work/clip.avi"

@@ -319,6 +319,22 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Open Video File</source>
         <translation>Videodatei öffnen</translation>
     </message>
+    <message>
+        <source>Sound files (*.mp3;*.flac;*.wav;*.m4a;*.aac;*.ogg;*.opus;*.wma)</source>
+        <translation>Tondateien (*.mp3;*.flac;*.wav;*.m4a;*.aac;*.ogg;*.opus;*.wma)</translation>
+    </message>
+    <message>
+        <source>Only Video files are allowed!</source>
+        <translation>Nur Videodateien sind erlaubt!</translation>
+    </message>
+    <message>
+        <source>Not added:</source>
+        <translation>Nicht hinzugefügt:</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>und %1 weitere</translation>
+    </message>
 </context>
 <context>
     <name>FireWire</name>
@@ -513,6 +529,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <translation>Ctrl+Down</translation>
     </message>
     <message>
+        <source>Audio Tracks…</source>
+        <translation>Tonspuren…</translation>
+    </message>
+    <message>
+        <source>Subtitles…</source>
+        <translation>Untertitel…</translation>
+    </message>
+    <message>
         <source>Undo</source>
         <translation>Rückgängig</translation>
     </message>
@@ -598,6 +622,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Clipvane could not read the length of this file: it may not be a video.</source>
         <translation>Clipvane konnte die Länge dieser Datei nicht lesen: Sie ist vielleicht kein Video.</translation>
+    </message>
+    <message>
+        <source>This file is damaged or incomplete: its index is missing (it may have been cut short while it was written or copied).</source>
+        <translation>Diese Datei ist beschädigt oder unvollständig: Ihr Index fehlt (sie wurde vielleicht beim Schreiben oder Kopieren abgeschnitten).</translation>
+    </message>
+    <message>
+        <source>sound only</source>
+        <translation>nur Ton</translation>
     </message>
     <message>
         <source>This file's name is not valid UTF-8; rename it to convert it.</source>
@@ -725,6 +757,22 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>None</source>
         <translation>Keiner</translation>
+    </message>
+    <message>
+        <source>Tracks</source>
+        <translation>Spuren</translation>
+    </message>
+    <message>
+        <source>Burn In Subtitles</source>
+        <translation>Untertitel einbrennen</translation>
+    </message>
+    <message>
+        <source>Chosen Track</source>
+        <translation>Gewählte Spur</translation>
+    </message>
+    <message>
+        <source>Forced Only</source>
+        <translation>Nur erzwungene</translation>
     </message>
 </context>
 <context>
@@ -1145,6 +1193,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <translation>Der Ausgabeordner %1 kann nicht angelegt oder beschrieben werden. Wählen Sie unter „Videoeinstellungen“ einen anderen.</translation>
     </message>
     <message>
+        <source>This file holds no sound, so there is nothing to write into a sound-only file.</source>
+        <translation>Diese Datei enthält keinen Ton, also gibt es nichts, was in eine reine Tondatei geschrieben werden könnte.</translation>
+    </message>
+    <message>
+        <source>This file holds sound only, no video picture. Choose MP3 Audio or AAC Audio under Profile: to convert it.</source>
+        <translation>Diese Datei enthält nur Ton, kein Videobild. Wählen Sie unter Profil: MP3-Audio oder AAC-Audio, um sie umzuwandeln.</translation>
+    </message>
+    <message>
         <source>Pick an output profile under Profile: first.</source>
         <translation>Wählen Sie zuerst unter Profil: ein Ausgabeprofil.</translation>
     </message>
@@ -1314,6 +1370,88 @@ FFmpeg steht unter der GNU General Public License.</translation>
     </message>
 </context>
 <context>
+    <name>StreamFacts</name>
+    <message>
+        <source> (forced)</source>
+        <translation> (erzwungen)</translation>
+    </message>
+    <message>
+        <source> (file %1)</source>
+        <translation> (Datei %1)</translation>
+    </message>
+    <message>
+        <source>Chapters: %1</source>
+        <translation>Kapitel: %1</translation>
+    </message>
+    <message>
+        <source>HDR (%1)</source>
+        <translation>HDR (%1)</translation>
+    </message>
+    <message>
+        <source>The subtitle file %1 cannot be read</source>
+        <translation>Die Untertiteldatei %1 kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>%1: none of %2</source>
+        <translation>%1: keine von %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3 — %4</source>
+        <translation>%1: %2 von %3 — %4</translation>
+    </message>
+    <message>
+        <source>%1: %2 tracks — %3</source>
+        <translation>%1: %2 Spuren — %3</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>Ton</translation>
+    </message>
+    <message>
+        <source>Subtitles</source>
+        <translation>Untertitel</translation>
+    </message>
+</context>
+<context>
+    <name>StreamMap</name>
+    <message>
+        <source>%1 files hold one sound track; kept %2, left out: %3.</source>
+        <translation>%1-Dateien enthalten eine Tonspur; behalten: %2, weggelassen: %3.</translation>
+    </message>
+    <message>
+        <source>%1 files hold %2 sound channels at most; %3 was mixed down to them.</source>
+        <translation>%1-Dateien enthalten höchstens %2 Tonkanäle; %3 wurde auf sie heruntergemischt.</translation>
+    </message>
+    <message>
+        <source>This file has no subtitles to burn in.</source>
+        <translation>Diese Datei hat keine Untertitel zum Einbrennen.</translation>
+    </message>
+    <message>
+        <source>No subtitle track is marked forced, so none was burnt in.</source>
+        <translation>Keine Untertitelspur ist als erzwungen markiert, daher wurde keine eingebrannt.</translation>
+    </message>
+    <message>
+        <source>The subtitle file %1 cannot be read; it is left out.</source>
+        <translation>Die Untertiteldatei %1 kann nicht gelesen werden; sie wird weggelassen.</translation>
+    </message>
+    <message>
+        <source>%1 files hold no subtitles; left out: %2.</source>
+        <translation>%1-Dateien enthalten keine Untertitel; weggelassen: %2.</translation>
+    </message>
+    <message>
+        <source>%1 files cannot hold these subtitles; left out: %2.</source>
+        <translation>%1-Dateien können diese Untertitel nicht aufnehmen; weggelassen: %2.</translation>
+    </message>
+    <message>
+        <source>The source is HDR (BT.2020 %1); its colours were tone-mapped to BT.709 for this 8-bit file.</source>
+        <translation>Die Quelle ist HDR (BT.2020 %1); ihre Farben wurden für diese 8-Bit-Datei auf BT.709 abgebildet (Tone-Mapping).</translation>
+    </message>
+    <message>
+        <source>No sound could be read from these tracks; left out: %1.</source>
+        <translation>Aus diesen Spuren ließ sich kein Ton lesen; weggelassen: %1.</translation>
+    </message>
+</context>
+<context>
     <name>clipvane::BatchProgress</name>
     <message>
         <source> To </source>
@@ -1338,10 +1476,6 @@ FFmpeg steht unter der GNU General Public License.</translation>
 </context>
 <context>
     <name>clipvane::BatchRun</name>
-    <message>
-        <source>This file holds no sound, so there is nothing to write into a sound-only file.</source>
-        <translation>Diese Datei enthält keinen Ton, also gibt es nichts, was in eine reine Tondatei geschrieben werden könnte.</translation>
-    </message>
     <message>
         <source>The option sheet is incomplete.</source>
         <translation>Die Optionsliste ist unvollständig.</translation>
@@ -1379,6 +1513,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>The encoder stopped with an error (exit code %1).</source>
         <translation>Der Encoder endete mit einem Fehler (Exit-Code %1).</translation>
+    </message>
+    <message>
+        <source>The source has damaged parts (1 decoding error); the output may show them.</source>
+        <translation>Die Quelle hat beschädigte Stellen (1 Dekodierfehler); die Ausgabe kann sie zeigen.</translation>
+    </message>
+    <message>
+        <source>The source has damaged parts (%1 decoding errors); the output may show them.</source>
+        <translation>Die Quelle hat beschädigte Stellen (%1 Dekodierfehler); die Ausgabe kann sie zeigen.</translation>
     </message>
     <message>
         <source>Saved in the output folder because %1 cannot be written.</source>
@@ -1564,10 +1706,6 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <translation>Die Vorlage konnte nicht gespeichert werden: settings.dat kann nicht geschrieben werden.</translation>
     </message>
     <message>
-        <source>Only Video files are allowed!</source>
-        <translation>Nur Videodateien sind erlaubt!</translation>
-    </message>
-    <message>
         <source>Output: %1 · %2</source>
         <translation>Ausgabe: %1 · %2</translation>
     </message>
@@ -1586,6 +1724,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
 </translation>
     </message>
     <message>
+        <source>Audio Tracks…</source>
+        <translation>Tonspuren…</translation>
+    </message>
+    <message>
+        <source>Subtitles…</source>
+        <translation>Untertitel…</translation>
+    </message>
+    <message>
         <source>Undo</source>
         <translation>Rückgängig</translation>
     </message>
@@ -1598,16 +1744,16 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <translation>Gewähltes Profil für gewählte Dateien verwenden</translation>
     </message>
     <message>
+        <source>%1 in settings.dat was written in an older encoding (Windows-1252) and has been read as such; it is stored in UTF-8 when you save the settings.</source>
+        <translation>%1 in settings.dat wurde in einer älteren Kodierung (Windows-1252) geschrieben und so gelesen; beim Speichern der Einstellungen wird es in UTF-8 abgelegt.</translation>
+    </message>
+    <message>
         <source>%1 is being converted. Stop converting it and take it out of the list?</source>
         <translation>%1 wird gerade umgewandelt. Das Umwandeln beenden und die Datei aus der Liste nehmen?</translation>
     </message>
     <message>
         <source>%1 of these files are being converted. Stop converting them and take them out of the list?</source>
         <translation>%1 dieser Dateien werden gerade umgewandelt. Das Umwandeln beenden und sie aus der Liste nehmen?</translation>
-    </message>
-    <message>
-        <source>%1 in settings.dat was written in an older encoding (Windows-1252) and has been read as such; it is stored in UTF-8 when you save the settings.</source>
-        <translation>%1 in settings.dat wurde in einer älteren Kodierung (Windows-1252) geschrieben und so gelesen; beim Speichern der Einstellungen wird es in UTF-8 abgelegt.</translation>
     </message>
     <message>
         <source>beside each source file (where that folder cannot be written: %1)</source>
@@ -1750,6 +1896,14 @@ Jetzt beenden: sie werden abgebrochen und ihre unfertigen Dateien entfernt.</tra
         <translation>Ein anderes Clipvane-Fenster bewahrt die Dateiliste auf; die Liste dieses Fensters wird beim Schließen nicht aufbewahrt.</translation>
     </message>
     <message>
+        <source>The list of files cannot be saved to %1: %2.</source>
+        <translation>Die Dateiliste kann nicht in %1 gespeichert werden: %2.</translation>
+    </message>
+    <message>
+        <source>its folder cannot be written</source>
+        <translation>ihr Ordner kann nicht beschrieben werden</translation>
+    </message>
+    <message>
         <source>The list of files of the last session (%1) could not be read: %2. It was set aside as %3; the list starts empty.</source>
         <translation>Die Dateiliste der letzten Sitzung (%1) konnte nicht gelesen werden: %2. Sie wurde als %3 beiseitegelegt; die Liste beginnt leer.</translation>
     </message>
@@ -1764,14 +1918,6 @@ Jetzt beenden: sie werden abgebrochen und ihre unfertigen Dateien entfernt.</tra
     <message>
         <source>Clipvane ended while this file was being converted; the unfinished file was removed. The next run converts it again.</source>
         <translation>Clipvane wurde beendet, während diese Datei umgewandelt wurde; die unfertige Datei wurde entfernt. Der nächste Durchlauf wandelt sie erneut um.</translation>
-    </message>
-    <message>
-        <source>The list of files cannot be saved to %1: %2.</source>
-        <translation>Die Dateiliste kann nicht in %1 gespeichert werden: %2.</translation>
-    </message>
-    <message>
-        <source>its folder cannot be written</source>
-        <translation>ihr Ordner kann nicht beschrieben werden</translation>
     </message>
 </context>
 <context>
@@ -1874,6 +2020,37 @@ Jetzt beenden: sie werden abgebrochen und ihre unfertigen Dateien entfernt.</tra
     <message>
         <source>Output: %1</source>
         <translation>Ausgabe: %1</translation>
+    </message>
+</context>
+<context>
+    <name>clipvane::TracksDialog</name>
+    <message>
+        <source>Audio Tracks</source>
+        <translation>Tonspuren</translation>
+    </message>
+    <message>
+        <source>Subtitles</source>
+        <translation>Untertitel</translation>
+    </message>
+    <message>
+        <source> (default)</source>
+        <translation> (Standard)</translation>
+    </message>
+    <message>
+        <source>Keep these sound tracks in the output (the default track goes first; MP3 and M4A files keep the first one only):</source>
+        <translation>Diese Tonspuren in der Ausgabe behalten (die Standardspur kommt zuerst; MP3- und M4A-Dateien behalten nur die erste):</translation>
+    </message>
+    <message>
+        <source>Keep these subtitles in the output (where its format can hold them):</source>
+        <translation>Diese Untertitel in der Ausgabe behalten (wo ihr Format sie aufnehmen kann):</translation>
+    </message>
+    <message>
+        <source>The default track, else the first</source>
+        <translation>Die Standardspur, sonst die erste</translation>
+    </message>
+    <message>
+        <source>Track drawn into the picture when Burn In Subtitles is Chosen Track:</source>
+        <translation>Spur, die ins Bild gezeichnet wird, wenn „Untertitel einbrennen“ auf „Gewählte Spur“ steht:</translation>
     </message>
 </context>
 </TS>
