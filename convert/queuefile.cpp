@@ -1,5 +1,7 @@
 #include "convert/queuefile.h"
 
+#include "convert/queuestreams.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -15,12 +17,13 @@ namespace {
 // The keys this program reads from a record; every other key is kept as it was.
 const QStringList& knownKeys() {
     static const QStringList keys = {
-        QStringLiteral("id"),        QStringLiteral("file"),    QStringLiteral("start"),
-        QStringLiteral("end"),       QStringLiteral("length"),  QStringLiteral("size"),
-        QStringLiteral("format"),    QStringLiteral("status"),  QStringLiteral("note"),
-        QStringLiteral("output"),    QStringLiteral("log"),     QStringLiteral("seconds"),
-        QStringLiteral("frameRate"), QStringLiteral("aspect"),  QStringLiteral("soundless"),
-        QStringLiteral("profile"),   QStringLiteral("underWay")};
+        QStringLiteral("id"),        QStringLiteral("file"),     QStringLiteral("start"),
+        QStringLiteral("end"),       QStringLiteral("length"),   QStringLiteral("size"),
+        QStringLiteral("format"),    QStringLiteral("status"),   QStringLiteral("note"),
+        QStringLiteral("output"),    QStringLiteral("log"),      QStringLiteral("seconds"),
+        QStringLiteral("frameRate"), QStringLiteral("aspect"),   QStringLiteral("soundless"),
+        QStringLiteral("profile"),   QStringLiteral("underWay"), QStringLiteral("streams"),
+        QStringLiteral("tracks")};
     return keys;
 }
 
@@ -117,7 +120,8 @@ QJsonObject rowRecord(const SourceList& list, SourceList::Id id, const QJsonObje
         o.insert(QStringLiteral("end"), static_cast<double>(*item.end));
     if (item.length)
         o.insert(QStringLiteral("length"), static_cast<double>(*item.length));
-    for (const char* key : {"size", "format", "status", "note", "output", "log", "profile"})
+    for (const char* key :
+         {"size", "format", "status", "note", "output", "log", "profile", "streams", "tracks"})
         o.remove(QLatin1String(key));
     putText(o, "size", item.columns[SourceList::Size]);
     putText(o, "format", item.columns[SourceList::Format]);
@@ -129,6 +133,10 @@ QJsonObject rowRecord(const SourceList& list, SourceList::Id id, const QJsonObje
     o.insert(QStringLiteral("frameRate"), item.facts.frameRate);
     o.insert(QStringLiteral("aspect"), item.pictureAspect);
     o.insert(QStringLiteral("soundless"), item.soundless);
+    if (const QJsonObject streams = streamsRecord(item.streams); !streams.isEmpty())
+        o.insert(QStringLiteral("streams"), streams);
+    if (const QJsonObject tracks = tracksRecord(item.tracks); !tracks.isEmpty())
+        o.insert(QStringLiteral("tracks"), tracks);
     if (item.profile) {
         QJsonObject options;
         for (const auto& [key, value] : item.profile->options)
@@ -163,6 +171,8 @@ SourceList::Item itemFromRecord(const QJsonObject& record, QJsonObject* extra) {
     item.facts.frameRate = std::max(0.0, record.value(QLatin1String("frameRate")).toDouble());
     item.pictureAspect = std::max(0.0, record.value(QLatin1String("aspect")).toDouble());
     item.soundless = record.value(QLatin1String("soundless")).toBool();
+    item.streams = streamsFromRecord(record);
+    item.tracks = tracksFromRecord(record);
     const QJsonObject profile = record.value(QLatin1String("profile")).toObject();
     if (const QString caption = profile.value(QLatin1String("caption")).toString();
         !caption.isEmpty()) {

@@ -30,6 +30,8 @@ namespace clipvane {
 //   "seconds": 30.04, "frameRate": 25, "aspect": 1.333, "soundless": false,
 //   "profile": {"caption": "MP4 Video H.264 + AAC(*.mp4)",
 //               "options": {"Video Options/Video Size": "1280x720", …}},
+//   "streams": {…}, "tracks": {…}   the file's tracks and the user's choice of them
+//                                   (see convert/queuestreams.h)
 //   "underWay": {…}   the item being converted (see HandedOverItem), with "finisher" and
 //                     "finisherStart" once it was handed to a finisher
 //

@@ -325,8 +325,12 @@ StreamFacts SourceList::streamFacts(Id id) const {
 }
 
 void SourceList::setTrackChoice(Id id, const TrackChoice& choice) {
-    if (Item* item = find(id))
-        item->tracks = choice;
+    const int row = rowOf(id);
+    if (row < 0 || m_items[static_cast<size_t>(row)].tracks == choice)
+        return;
+    m_items[static_cast<size_t>(row)].tracks = choice;
+    // Nothing shown changes, but whoever keeps the list must hear of it.
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::UserRole});
 }
 
 TrackChoice SourceList::trackChoice(Id id) const {

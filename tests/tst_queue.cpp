@@ -1,5 +1,6 @@
 #include "base/apppaths.h"
 #include "convert/batchrun.h"
+#include "convert/encodercommand.h"
 #include "convert/plannedoutput.h"
 #include "convert/queuefile.h"
 #include "convert/queuekeeper.h"
@@ -117,6 +118,63 @@ private slots:
         QCOMPARE(second.list.append(clip), SourceList::Id(3));
         QTRY_COMPARE(readJson(queuePath()).value("rows").toArray().size(), 3);
         QCOMPARE(readJson(queuePath()).value("rows").toArray().at(0).toObject(), saved);
+    }
+
+    // A kept row converts the tracks it would have converted before the window closed: the
+    // file's tracks and the user's choice come back, a choice alone is saved, and a recorded
+    // subtitle "file" that is no full path is left out.
+    void tracksComeBack() {
+        StreamFacts facts;
+        facts.listed = facts.hasVideo = true;
+        facts.videoStream = 0;
+        facts.videoCodec = "h264";
+        facts.audio = {{1, "aac", 6, "5.1(side)", "eng", "", false},
+                       {2, "ac3", 2, "stereo", "deu", "Commentary", true}};
+        facts.subtitles = {{3, "subrip", false, "eng", "", false, false, "", ""},
+                           {-1, "subrip", false, "es", "", false, false, "/c/a.es.srt", "CP1252"}};
+        facts.chapters = {{0, 61.5, "One"}, {61.5, 120, "Two"}};
+        const TrackChoice choice{QList<int>{1}, QList<int>{1}, 0};
+        const auto command = [](const SourceList& list) {
+            EncoderInputs in = rowInputs(list, 1, profileAt(9), {"/out"});
+            OptionSheet sheet;
+            fillOptionSheet(sheet);
+            applyProfilePick(sheet, 9);
+            const auto options = readEncoderOptions(sheet);
+            if (const auto* read = std::get_if<EncoderOptions>(&options))
+                in.options = *read;
+            const auto r = buildEncoderCommand(in, [](const QString&) { return false; });
+            const auto* built = std::get_if<EncoderCommand>(&r);
+            return built ? built->command.text() : std::get<EncoderCommandError>(r).reason;
+        };
+        QString before;
+        {
+            Window first(queuePath());
+            first.list.append(clip);
+            first.list.setClip(1, 0, 100);
+            first.list.setMediaFacts(1, {1.0, 25});
+            first.list.setStreamFacts(1, facts);
+            first.keeper.saveNow();
+            first.list.setTrackChoice(1, choice);
+            QTRY_VERIFY(
+                readJson(queuePath()).value("rows").toArray().at(0).toObject().contains("tracks"));
+            before = command(first.list);
+        }
+        QVERIFY2(before.contains("0:2") && !before.contains("0:1 ") && before.contains("es.srt"),
+                 qPrintable(before));
+        Window second(queuePath());
+        QCOMPARE(second.list.trackChoice(1), choice);
+        QCOMPARE(second.list.streamFacts(1).chapters.size(), 2);
+        QCOMPARE(second.list.streamFacts(1).subtitles.at(1).characterSet, "CP1252");
+        QCOMPARE(command(second.list), before);
+
+        QJsonObject record = readJson(queuePath()).value("rows").toArray().at(0).toObject();
+        QJsonObject streams = record.value("streams").toObject();
+        QJsonArray subtitles = streams.value("subtitles").toArray();
+        subtitles.append(QJsonObject{{"stream", -1}, {"file", "-i"}});
+        subtitles.append(QJsonObject{{"stream", 5}, {"file", "/c/b.srt"}});
+        streams.insert("subtitles", subtitles);
+        record.insert("streams", streams);
+        QCOMPARE(itemFromRecord(record).streams.subtitles.size(), 2);
     }
 
     // A file that is not a queue this program can read is set aside under a new name, the
