@@ -11,30 +11,50 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace clipvane;
 
 namespace {
-double childCpuSeconds() {
+// The check reads in this process: its CPU is this process's (and any child's).
+double checkCpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_CHILDREN, &u);
-    return bench::cpuSeconds(u);
+    return bench::cpuSeconds(u) + bench::ownCpuSeconds();
 }
 
-// How many bytes the prober reads of the file with the check's arguments.
+// One check of a short output, in this process and with a prober started for it: the CPU of
+// each, median of rounds (ms).
+void shortOutputs(const QString& dir, int rounds) {
+    const QString path = dir + QStringLiteral("/short.mp4");
+    bench::runDirect({"ffmpeg",   "-v",       "error",
+                      "-y",       "-nostdin", "-f",
+                      "lavfi",    "-i",       "testsrc2=size=640x360:rate=25",
+                      "-f",       "lavfi",    "-i",
+                      "sine",     "-t",       "1",
+                      "-c:v",     "libx264",  "-preset",
+                      "veryfast", "-c:a",     "aac",
+                      path});
+    bench::Figure inProcess, prober;
+    for (int round = 0; round < std::max(rounds, 20); ++round) {
+        double before = checkCpuSeconds();
+        const PacketListing read = readPackets(outputReading(path, true, 1));
+        inProcess.add(1000.0 * (checkCpuSeconds() - before));
+        if (read.exitCode != 0)
+            std::fprintf(stderr, "the reading failed: %s\n", read.errors.constData());
+        before = checkCpuSeconds();
+        bench::runDirect(QStringList{ffprobeProgram()} + proberArguments(path, true, 1));
+        prober.add(1000.0 * (checkCpuSeconds() - before));
+    }
+    std::printf("check of a 1 s MP4: %s ms CPU in this process, %s ms with a prober started "
+                "for it\n",
+                qPrintable(inProcess.text(1)), qPrintable(prober.text(1)));
+}
+
+// How many bytes the check reads of the file.
 qint64 bytesRead(const QString& path, qint64 clipSeconds) {
-    QStringList args = proberArguments(path, !path.endsWith(QLatin1String(".mp3")), clipSeconds);
-    args[args.indexOf(QStringLiteral("error"))] = QStringLiteral("verbose");
-    QProcess prober;
-    prober.setStandardOutputFile(QProcess::nullDevice());
-    prober.start(ffprobeProgram(), args);
-    prober.waitForFinished(-1);
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("Statistics: (\\d+) bytes read"))
-            .match(QString::fromUtf8(prober.readAllStandardError()));
-    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+    return readPackets(outputReading(path, !path.endsWith(QLatin1String(".mp3")), clipSeconds))
+        .bytesRead;
 }
 } // namespace
 
@@ -70,6 +90,7 @@ int main(int argc, char** argv) {
                                                        "-cpu-used", "8", "-b:v", "2M", "-c:a",
                                                        "libopus", dir.filePath("long.webm")})};
 
+    shortOutputs(dir.path(), rounds);
     std::printf("output check against the encode: %s s, 720p, %d round(s) of the check, "
                 "median (spread); goal <= 2 %%\n",
                 qPrintable(seconds), rounds);
@@ -95,13 +116,13 @@ int main(int argc, char** argv) {
                                  verdict = failure;
                                  untilJudged.quit();
                              });
-            const double cpuBefore = childCpuSeconds();
+            const double cpuBefore = checkCpuSeconds();
             QElapsedTimer clock;
             clock.start();
             check.start(path, seconds.toLongLong(), !o.file.endsWith(QLatin1String(".mp3")));
             untilJudged.exec();
             const double ms = static_cast<double>(clock.elapsed());
-            const double cpu = 1000.0 * (childCpuSeconds() - cpuBefore);
+            const double cpu = 1000.0 * (checkCpuSeconds() - cpuBefore);
             wallMs.add(ms);
             cpuMs.add(cpu);
             wallShare.add(100.0 * ms / encoded.wallMs);
@@ -112,7 +133,7 @@ int main(int argc, char** argv) {
                     size / 1e6, encoded.wallMs / 1000.0, encoded.encodeCpu,
                     copied ? ", the MP4's streams copied" : "",
                     verdict.isEmpty() ? "passes" : qPrintable("fails: " + verdict));
-        std::printf("  check: %s ms (%s ms CPU); prober read %.2f MB (%.2f %% of the file)\n",
+        std::printf("  check: %s ms (%s ms CPU); read %.2f MB (%.2f %% of the file)\n",
                     qPrintable(wallMs.text(0)), qPrintable(cpuMs.text(0)), read / 1e6,
                     100.0 * static_cast<double>(read) / static_cast<double>(size));
         std::printf("  check / encode: %s %% of the time, %s %% of the CPU\n",

@@ -2,6 +2,8 @@
 
 #include "process/toolpaths.h"
 
+#include <QtConcurrent/QtConcurrentRun>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +13,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <optional>
 
 namespace clipvane {
@@ -225,6 +226,26 @@ void OutputCheck::doneLater(const QString& failure) {
     QTimer::singleShot(0, this, [this, failure] { done(failure); });
 }
 
+PacketReading outputReading(const QString& outputPath, bool expectVideo, qint64 clipSeconds) {
+    PacketReading reading;
+    reading.path = outputPath;
+    const QString extension = QLatin1Char('.') + QFileInfo(outputPath).suffix().toLower();
+    const auto mainStream =
+        expectVideo ? PacketReading::Shown::FirstVideo : PacketReading::Shown::FirstAudio;
+    if (extension == QLatin1String(".swf") || extension == QLatin1String(".flv")) {
+        reading.shown = mainStream;
+        reading.maxPackets = 1;
+        reading.flvFullMetadata = extension == QLatin1String(".flv");
+    } else if (extension == QLatin1String(".mp3") && clipSeconds > kShortSoundSeconds) {
+        reading.useToc = true;
+        reading.seekSeconds =
+            static_cast<double>(std::min(clipSeconds * 98 / 100, clipSeconds - 10));
+    } else {
+        reading.seekSeconds = 99999999.0;
+    }
+    return reading;
+}
+
 void OutputCheck::start(const QString& outputPath, qint64 clipSeconds, bool expectVideo) {
     m_facts = OutputFacts();
     m_clipSeconds = clipSeconds;
@@ -239,33 +260,29 @@ void OutputCheck::start(const QString& outputPath, qint64 clipSeconds, bool expe
     if (m_facts.fileBytes <= 0)
         return doneLater(judgeOutput(m_facts, clipSeconds, expectVideo));
 
-    m_prober = std::make_unique<ToolProcess>();
-    connect(m_prober.get(), &ToolProcess::finished, this, [this](const ToolExit& exit) {
-        if (exit.timedOut) {
-            done(QCoreApplication::translate(
-                     "OutputCheck", "Clipvane could not check the new file: ffprobe did not answer "
-                                    "within %1 s.")
-                     .arg(m_timeLimitMs / 1000.0));
-            return;
-        }
-        m_facts.probeExitCode = exit.crashed ? -1 : exit.exitCode;
-        m_facts.probeJson = m_prober->output();
-        m_facts.probeErrors = m_prober->errors();
+    // Read on a worker thread: a check of a file on a slow disk never holds the window. A
+    // reading that outlives its check (the check gave up, or was deleted) ends unheard.
+    m_reading = std::make_unique<QFutureWatcher<PacketListing>>();
+    connect(m_reading.get(), &QFutureWatcher<PacketListing>::finished, this, [this] {
+        m_timer.stop();
+        const PacketListing listing = m_reading->result();
+        m_facts.probeExitCode = listing.exitCode;
+        m_facts.probeJson = listing.json;
+        m_facts.probeErrors = listing.errors;
         done(judgeOutput(m_facts, m_clipSeconds, m_expectVideo));
     });
-    ToolProcess::Options options;
-    options.standardOutput = ToolProcess::Channel::Keep;
-    options.standardError = ToolProcess::Channel::Keep;
-    options.keepBytes = 4 * 1024 * 1024;
-    options.deathSignal = SIGKILL;
-    options.endsAtQuickExit = true;
-    options.timeLimitMs = m_timeLimitMs;
-    if (!m_prober->start(QStringList{ffprobeProgram()} +
-                             proberArguments(outputPath, expectVideo, clipSeconds),
-                         options))
-        doneLater(QCoreApplication::translate(
-            "OutputCheck", "Clipvane could not check the new file: ffprobe, part of "
-                           "FFmpeg, could not be started."));
+    m_timer.setSingleShot(true);
+    m_timer.callOnTimeout(this, [this] {
+        if (m_reading)
+            m_reading->disconnect(this);
+        done(QCoreApplication::translate(
+                 "OutputCheck", "Clipvane could not check the new file: reading it did not end "
+                                "within %1 s.")
+                 .arg(m_timeLimitMs / 1000.0));
+    });
+    m_timer.start(m_timeLimitMs);
+    m_reading->setFuture(
+        QtConcurrent::run(readPackets, outputReading(outputPath, expectVideo, clipSeconds)));
 }
 
 void OutputCheck::done(const QString& failure) {

@@ -1,6 +1,9 @@
 #pragma once
 
-#include "process/toolprocess.h"
+#include "sources/mediareader.h"
+
+#include <QFutureWatcher>
+#include <QTimer>
 
 #include <QByteArray>
 #include <QObject>
@@ -29,7 +32,10 @@ struct OutputFacts {
 // container's index, where a file cut short or never finished shows (an MP3 of a clip of
 // clipSeconds, when longer than half a minute, from a little before the clip's end, through
 // its table of contents). However long the output, only its head and its end are read.
+// The check reads the same in this process (outputReading); these arguments give the same
+// reading from a shell, for comparisons.
 QStringList proberArguments(const QString& outputPath, bool expectVideo, qint64 clipSeconds = 0);
+PacketReading outputReading(const QString& outputPath, bool expectVideo, qint64 clipSeconds = 0);
 
 // Judges an output against the clip it should hold: an empty string when it is what the row
 // will claim, else why not, in words for the user. It must be whole (a finished file, read to
@@ -41,9 +47,8 @@ QString judgeOutput(const OutputFacts& facts, qint64 clipSeconds, bool expectVid
 // to whole seconds) or 2 % of a long clip.
 double lengthTolerance(qint64 clipSeconds);
 
-// Looks at a converted file with FFmpeg's prober, without blocking: finished() carries the
-// judgement. A file that cannot be checked (no prober, or one that does not answer within the
-// time limit) fails.
+// Looks at a converted file with FFmpeg's own libraries on a worker thread, without blocking:
+// finished() carries the judgement. A file that cannot be read within the time limit fails.
 class OutputCheck : public QObject {
     Q_OBJECT
 public:
@@ -62,7 +67,8 @@ private:
     void done(const QString& failure);
     void doneLater(const QString& failure);
 
-    std::unique_ptr<ToolProcess> m_prober;
+    std::unique_ptr<QFutureWatcher<PacketListing>> m_reading;
+    QTimer m_timer;
     OutputFacts m_facts;
     qint64 m_clipSeconds = 0;
     bool m_expectVideo = true;

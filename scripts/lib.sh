@@ -1,13 +1,13 @@
 # Shared by scripts/run and scripts/test: installs what Clipvane needs from Debian.
 
-# Debian 12 packages: the compiler and Qt 6 to build, MPlayer and FFmpeg to run, Xvfb for a
-# display where there is none, desktop-file-utils to check the menu entry, the accessibility
+# Debian 12 packages: the compiler, Qt 6 and FFmpeg's libraries to build, MPlayer and FFmpeg
+# to run, Xvfb for a display where there is none, desktop-file-utils to check the menu entry, the accessibility
 # bus to check what a screen reader reads, Qt's translation tools (lupdate, lrelease) and Qt's
 # own translations.
 CLIPVANE_PACKAGES=(
     build-essential cmake clang-format desktop-file-utils
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-l10n-tools qt6-translations-l10n
-    mplayer ffmpeg
+    mplayer ffmpeg libavformat-dev libavcodec-dev libavutil-dev pkg-config
     xvfb xauth x11-utils xdotool libgl1-mesa-dri
     at-spi2-core dbus-daemon dbus-bin
     fonts-dejavu-core

@@ -802,12 +802,8 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <translation>Die Ausgabe dauert %1 s von einem %2 s langen Clip.</translation>
     </message>
     <message>
-        <source>Clipvane could not check the new file: ffprobe did not answer within %1 s.</source>
-        <translation>Clipvane konnte die neue Datei nicht prüfen: ffprobe hat nicht innerhalb von %1 s geantwortet.</translation>
-    </message>
-    <message>
-        <source>Clipvane could not check the new file: ffprobe, part of FFmpeg, could not be started.</source>
-        <translation>Clipvane konnte die neue Datei nicht prüfen: ffprobe, ein Teil von FFmpeg, konnte nicht gestartet werden.</translation>
+        <source>Clipvane could not check the new file: reading it did not end within %1 s.</source>
+        <translation>Clipvane konnte die neue Datei nicht prüfen: Das Lesen endete nicht innerhalb von %1 s.</translation>
     </message>
 </context>
 <context>
@@ -1205,8 +1201,8 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <translation>Wählen Sie zuerst unter Profil: ein Ausgabeprofil.</translation>
     </message>
     <message>
-        <source>Clipvane needs ffprobe, part of FFmpeg, to check its outputs.</source>
-        <translation>Clipvane braucht ffprobe (Teil von FFmpeg), um seine Ausgaben zu prüfen.</translation>
+        <source>Clipvane needs ffprobe, part of FFmpeg, to list the tracks of its files.</source>
+        <translation>Clipvane braucht ffprobe (Teil von FFmpeg), um die Spuren seiner Dateien aufzulisten.</translation>
     </message>
 </context>
 <context>

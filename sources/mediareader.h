@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace clipvane {
+
+// Reads a media file with FFmpeg's own libraries, in this process: what FFmpeg's prober would
+// show of it, without starting one. Used where a prober's start-up would cost more than the
+// reading (checking every output of a batch).
+//
+// What is read: the container (name, start, length, its tags), every stream (number, kind,
+// tags) and the packets of a stretch, each with its stream, time, length, position and size,
+// written as JSON in the prober's own shape ({"format": …, "streams": […], "packets": […]}),
+// so that one judgement reads either. The reader's complaints at error level are collected as
+// the prober would print them with "-v error".
+struct PacketReading {
+    QString path;
+    enum class Shown { All, FirstVideo, FirstAudio };
+    Shown shown = Shown::All; // the streams whose packets are listed
+    // Seek there first (seconds; a seek past the end lands on the last key frame), then read
+    // to the end; without it, read from the start.
+    std::optional<double> seekSeconds;
+    int maxPackets = 0; // stop after this many packets of the shown streams; 0: no limit
+    // Demuxer options: an MP3's table of contents for seeking, an FLV's whole metadata.
+    bool useToc = false;
+    bool flvFullMetadata = false;
+};
+
+struct PacketListing {
+    QByteArray json;
+    QByteArray errors; // one line per complaint, empty when there was none
+    int exitCode = 0;  // as the prober's: 0, or 1 when the file could not be opened or read
+    qint64 bytesRead = 0;
+};
+
+// Blocks while it reads: call it on a worker thread, never on the GUI thread. Safe to call
+// from several threads at once.
+PacketListing readPackets(const PacketReading& reading);
+
+} // namespace clipvane
