@@ -76,9 +76,6 @@ std::optional<QString> checkBeforeRun(int profileIndex, const OptionSheet& sheet
                    "RunChecks", "The output folder %1 cannot be created or written. Choose "
                                 "another under Video Settings.")
             .arg(QDir::toNativeSeparators(outputFolder));
-    // Without it a file's tracks are not known, and a run would keep one sound track of each.
-    if (!proberAvailable())
-        return QCoreApplication::translate("RunChecks", kNeedsProber);
     return std::nullopt;
 }
 

@@ -30,7 +30,5 @@ std::optional<QString> checkRowBeforeRun(const ProfileEntry* profile, const Stre
 
 inline constexpr const char* kPickAProfile =
     QT_TRANSLATE_NOOP("RunChecks", "Pick an output profile under Profile: first.");
-inline constexpr const char* kNeedsProber = QT_TRANSLATE_NOOP(
-    "RunChecks", "Clipvane needs ffprobe, part of FFmpeg, to list the tracks of its files.");
 
 } // namespace clipvane

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <csignal>
@@ -127,6 +128,18 @@ void FileProbe::stop() {
     for (ProbeTool* tool : {m_player.get(), m_prober.get()})
         if (tool)
             tool->kill();
+    if (m_listing && m_listing->isRunning()) {
+        // The reading cannot be stopped; its answer no longer matters.
+        m_listing->disconnect(this);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                ToolExit given;
+                given.crashed = given.timedOut = true;
+                afterListing(given, {}, {});
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void FileProbe::start() {
@@ -162,7 +175,26 @@ void FileProbe::start() {
         [this](const ToolExit& exit, const QByteArray& output, const QByteArray&) {
             afterIdentify(exit, QString::fromUtf8(output));
         });
-    runProber(listingCommandLine(ffprobeProgram(), m_toolPath), {}, &FileProbe::afterListing, true);
+    listTracks();
+}
+
+void FileProbe::listTracks() {
+    // Read with FFmpeg's libraries on a worker thread: no prober's start-up for each file
+    // added. Only a file can be read so (a pipe would hold the reader for good).
+    const QFileInfo file(m_path);
+    if (!file.isFile()) {
+        ToolExit none;
+        none.started = false;
+        return afterListing(none, {}, {});
+    }
+    m_listing = std::make_unique<QFutureWatcher<PacketListing>>();
+    connect(m_listing.get(), &QFutureWatcher<PacketListing>::finished, this, [this] {
+        const PacketListing listing = m_listing->result();
+        ToolExit exit;
+        exit.exitCode = listing.exitCode;
+        afterListing(exit, listing.json, listing.errors);
+    });
+    m_listing->setFuture(QtConcurrent::run(readListing, file.absoluteFilePath()));
 }
 
 void FileProbe::runProber(const QString& commandLine, std::function<void(QStringView)> onLine,
@@ -350,6 +382,7 @@ void FileProbe::finish() {
             m_player.reset();
             m_prober.reset();
             m_earlierProber.reset();
+            m_listing.reset();
             m_link.reset();
             m_done(m_out);
         },

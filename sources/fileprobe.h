@@ -1,8 +1,10 @@
 #pragma once
 
+#include "sources/mediareader.h"
 #include "sources/probeparse.h"
 #include "sources/streamfacts.h"
 
+#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -29,20 +31,22 @@ struct ProbeOutcome {
 };
 
 // One file's probe, run without waiting: the file check, then, side by side, the player's
-// identify and FFmpeg's prober for the container's duration (which MPlayer misreads for MPEG
-// program and transport streams and for Matroska files written live) and, where the container
-// records none or only guesses one from the bit rate (a raw MPEG video stream, Matroska
-// written to a pipe), the packets' times, from the earliest to the end of the last. The
-// prober's duration, when it has one, decides the length; the player's is the fallback. A
-// name that would confuse the tools reaches them as a link in a private folder.
+// identify and the listing of the file's tracks and the container's duration (which MPlayer
+// misreads for MPEG program and transport streams and for Matroska files written live), read
+// with FFmpeg's libraries on a worker thread (readListing); where the container records no
+// duration or only guesses one from the bit rate (a raw MPEG video stream, Matroska written
+// to a pipe), FFmpeg's prober counts the packets' times, from the earliest to the end of the
+// last (rare, and reading every packet either way). The listed duration, when there is one,
+// decides the length; the player's is the fallback. A name that would confuse the player
+// reaches it as a link in a private folder.
 //
 // When the time limit (from start()) passes, or stop() is called, the running tools are
 // ended and the probe decides with what it has. done is called once, from the event loop,
 // never from start(); the tools and the link folder are gone by then. When a file cannot be
 // read (missing, a folder, empty, unreadable, damaged or cut short, of no known length, a
 // tool missing, no answer in time) the outcome's note says why, in words for the user. A file
-// of sound only is read as such (its length, its sound's format, no picture); without the
-// prober to list it, it is refused as before.
+// of sound only is read as such (its length, its sound's format, no picture); when its tracks
+// cannot be listed, it is refused as before.
 class FileProbe : public QObject {
 public:
     using Done = std::function<void(const ProbeOutcome&)>;
@@ -58,6 +62,7 @@ private:
     using Step = void (FileProbe::*)(const ToolExit&, const QByteArray&, const QByteArray&);
     void runProber(const QString& commandLine, std::function<void(QStringView)> onLine, Step next,
                    bool errorsApart = false);
+    void listTracks();
     void afterIdentify(const ToolExit& exit, const QString& output);
     void afterListing(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
     void afterPackets(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
@@ -78,6 +83,7 @@ private:
     std::unique_ptr<ProbeTool> m_prober;
     // The prober's earlier run, whose end started the current one: kept until the probe ends.
     std::unique_ptr<ProbeTool> m_earlierProber;
+    std::unique_ptr<QFutureWatcher<PacketListing>> m_listing; // the tracks, read in-process
     bool m_identified = false; // the player has answered and found a video
     bool m_measured = false;   // the prober has answered
 

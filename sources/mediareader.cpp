@@ -7,8 +7,10 @@
 #include <mutex>
 
 extern "C" {
+#include <libavcodec/codec_desc.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace clipvane {
@@ -17,9 +19,10 @@ namespace {
 // The complaints of the reading under way on this thread; libav logs through one callback
 // for the whole process, so each thread collects its own.
 thread_local QByteArray* t_complaints = nullptr;
+thread_local int t_complaintLevel = AV_LOG_ERROR;
 
 void collectComplaint(void* context, int level, const char* format, va_list args) {
-    if (!t_complaints || level > AV_LOG_ERROR)
+    if (!t_complaints || level > t_complaintLevel)
         return;
     char line[1024];
     int printPrefix = 1;
@@ -67,15 +70,123 @@ struct Dictionary {
     ~Dictionary() { av_dict_free(&entries); }
 };
 
+// Collects this thread's complaints up to a level while it lives.
+struct Complaints {
+    Complaints(QByteArray* into, int level) {
+        installLogCollector();
+        t_complaints = into;
+        t_complaintLevel = level;
+    }
+    ~Complaints() { t_complaints = nullptr; }
+};
+
+QString timeText(int64_t value, AVRational base) {
+    return value == AV_NOPTS_VALUE
+               ? QStringLiteral("N/A")
+               : QString::number(static_cast<double>(value) * av_q2d(base), 'f', 6);
+}
+
+QString ratioText(AVRational r) {
+    return QStringLiteral("%1:%2").arg(r.num).arg(r.den);
+}
+
+QJsonObject listedStream(AVFormatContext* file, AVStream* stream) {
+    const AVCodecParameters* p = stream->codecpar;
+    const char* kind = av_get_media_type_string(p->codec_type);
+    const AVCodecDescriptor* codec = avcodec_descriptor_get(p->codec_id);
+    QJsonObject s{{QStringLiteral("index"), stream->index},
+                  {QStringLiteral("codec_type"),
+                   kind ? QString::fromLatin1(kind) : QStringLiteral("unknown")},
+                  {QStringLiteral("codec_name"),
+                   codec ? QString::fromLatin1(codec->name) : QStringLiteral("unknown")}};
+    if (p->codec_type == AVMEDIA_TYPE_VIDEO) {
+        s.insert(QStringLiteral("width"), p->width);
+        s.insert(QStringLiteral("height"), p->height);
+        const AVRational sar = av_guess_sample_aspect_ratio(file, stream, nullptr);
+        if (sar.num) {
+            AVRational dar;
+            av_reduce(&dar.num, &dar.den, static_cast<int64_t>(p->width) * sar.num,
+                      static_cast<int64_t>(p->height) * sar.den, 1024 * 1024);
+            s.insert(QStringLiteral("sample_aspect_ratio"), ratioText(sar));
+            s.insert(QStringLiteral("display_aspect_ratio"), ratioText(dar));
+        }
+        const auto name = [](const char* text, bool unspecified) {
+            return text && !unspecified ? QString::fromLatin1(text) : QStringLiteral("unknown");
+        };
+        s.insert(QStringLiteral("color_primaries"),
+                 name(av_color_primaries_name(p->color_primaries),
+                      p->color_primaries == AVCOL_PRI_UNSPECIFIED));
+        s.insert(QStringLiteral("color_transfer"),
+                 name(av_color_transfer_name(p->color_trc), p->color_trc == AVCOL_TRC_UNSPECIFIED));
+        s.insert(QStringLiteral("color_space"), name(av_color_space_name(p->color_space),
+                                                     p->color_space == AVCOL_SPC_UNSPECIFIED));
+    } else if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
+        s.insert(QStringLiteral("channels"), p->ch_layout.nb_channels);
+        char layout[128] = "unknown";
+        if (p->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_describe(&p->ch_layout, layout, sizeof layout);
+        s.insert(QStringLiteral("channel_layout"), QString::fromUtf8(layout));
+    }
+    QJsonObject tags;
+    for (const char* key : {"language", "title", "handler_name"}) {
+        if (const AVDictionaryEntry* e = av_dict_get(stream->metadata, key, nullptr, 0))
+            tags.insert(QLatin1String(key), QString::fromUtf8(e->value));
+    }
+    if (!tags.isEmpty())
+        s.insert(QStringLiteral("tags"), tags);
+    s.insert(
+        QStringLiteral("disposition"),
+        QJsonObject{
+            {QStringLiteral("default"), (stream->disposition & AV_DISPOSITION_DEFAULT) ? 1 : 0},
+            {QStringLiteral("forced"), (stream->disposition & AV_DISPOSITION_FORCED) ? 1 : 0},
+            {QStringLiteral("attached_pic"),
+             (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) ? 1 : 0}});
+    return s;
+}
+
 } // namespace
 
-PacketListing readPackets(const PacketReading& reading) {
-    installLogCollector();
+PacketListing readListing(const QString& path) {
     PacketListing listing;
-    t_complaints = &listing.errors;
-    struct Stop {
-        ~Stop() { t_complaints = nullptr; }
-    } stop;
+    Complaints complaints(&listing.errors, AV_LOG_WARNING);
+    const QByteArray name = path.toUtf8();
+    Input input;
+    int code = avformat_open_input(&input.context, ("file:" + name).constData(), nullptr, nullptr);
+    if (code >= 0)
+        code = avformat_find_stream_info(input.context, nullptr);
+    if (code < 0) {
+        listing.errors.append(name + ": " + errorText(code) + '\n');
+        listing.exitCode = 1;
+        return listing;
+    }
+    AVFormatContext* const file = input.context;
+    QJsonArray streams;
+    for (unsigned i = 0; i < file->nb_streams; ++i)
+        streams.append(listedStream(file, file->streams[i]));
+    QJsonArray chapters;
+    for (unsigned i = 0; i < file->nb_chapters; ++i) {
+        const AVChapter* c = file->chapters[i];
+        QJsonObject chapter{{QStringLiteral("start_time"), timeText(c->start, c->time_base)},
+                            {QStringLiteral("end_time"), timeText(c->end, c->time_base)}};
+        if (const AVDictionaryEntry* e = av_dict_get(c->metadata, "title", nullptr, 0))
+            chapter.insert(QStringLiteral("tags"),
+                           QJsonObject{{QStringLiteral("title"), QString::fromUtf8(e->value)}});
+        chapters.append(chapter);
+    }
+    const QJsonObject format{
+        {QStringLiteral("duration"), timeText(file->duration, AV_TIME_BASE_Q)}};
+    if (file->pb)
+        listing.bytesRead = file->pb->bytes_read;
+    listing.json = QJsonDocument(QJsonObject{{QStringLiteral("streams"), streams},
+                                             {QStringLiteral("chapters"), chapters},
+                                             {QStringLiteral("format"), format}})
+                       .toJson(QJsonDocument::Compact);
+    return listing;
+}
+
+PacketListing readPackets(const PacketReading& reading) {
+    PacketListing listing;
+    Complaints complaints(&listing.errors, AV_LOG_ERROR);
     const QByteArray path = reading.path.toUtf8();
     const auto fail = [&](const QByteArray& what, int code) {
         listing.errors.append(what + ": " + errorText(code) + '\n');

@@ -39,4 +39,11 @@ struct PacketListing {
 // from several threads at once.
 PacketListing readPackets(const PacketReading& reading);
 
+// What a file holds, as the prober lists it for the probe: each stream's kind, codec, picture
+// size and shape, sound channels and layout, colours, tags (language, title, handler name)
+// and dispositions (default, forced, cover art); the chapters; the container's length.
+// errors holds the complaints at warning level (a length guessed from the bit rate, a lost
+// index), exitCode is 1 when the file could not be opened. Blocks: a worker thread's call.
+PacketListing readListing(const QString& path);
+
 } // namespace clipvane

@@ -14,7 +14,9 @@ QString identifyCommandLine(const QString& folderWithSlash, const QString& fileP
 // The prober's command listing a file's container duration, its streams (kinds, codecs,
 // picture shapes and colours, sound channels, languages, titles, default and forced marks)
 // and its chapters, as JSON on standard output; its complaints go to standard error.
-// (parseProberListing in streamfacts.h reads the answer.)
+// (parseProberListing in streamfacts.h reads the answer.) The probe reads the same listing in
+// this process (readListing in mediareader.h); the command gives it from a shell, for
+// comparisons.
 QString listingCommandLine(const QString& ffprobe, const QString& filePath);
 
 // The prober's command listing every packet's times ("pts,dts,duration" lines).

@@ -112,9 +112,7 @@ private slots:
             {"folder", "folder.mpg", "folder"},
             {"zero bytes", "empty.mpg", "empty"},
             {"unreadable", "locked.mpg", "Permission denied"},
-            {"sound only, no prober to list it", "tone.mp3", "sound only"},
             {"index lost", "half.mp4", "damaged or incomplete: its index is missing"},
-            {"no length known", "a.mpg", "length"}, // MPlayer's 0 and no ffprobe
             {"no answer", "stalled.mpg", "gave up"},
             {"player tool missing", "a.mpg", "mp.dll is missing"},
             {"MPlayer missing", "a.mpg", "cannot run '/nonexistent/mplayer'"},
@@ -130,9 +128,6 @@ private slots:
         if (tag == "player tool missing")
             QVERIFY(QFile::remove(folder.path() + "/mp.dll"));
         qputenv("CLIPVANE_MPLAYER", tag == "MPlayer missing" ? "/nonexistent/mplayer" : "");
-        qputenv("CLIPVANE_FFPROBE", tag == "no length known" || tag.startsWith("sound only, no")
-                                        ? "/nonexistent/ffprobe"
-                                        : "");
         NoPermissionOverride asAnyUser;
         SourceList list;
         const auto id =
@@ -153,22 +148,18 @@ private slots:
         QCOMPARE(QDir(tmp).entryList({"clipvane-probe-*"}, QDir::AllEntries), QStringList());
     }
 
-    // The picture's display aspect (its sample aspect honoured) and whether the file has sound;
-    // without the prober, the player's aspect, and nothing said of sound.
+    // The picture's display aspect (its sample aspect honoured) and whether the file has sound.
     void pictureShapeAndSound_data() {
         QTest::addColumn<QString>("picture"); // size:sample aspect
         QTest::addColumn<bool>("sound");
-        QTest::addColumn<bool>("prober");
         QTest::addColumn<double>("aspect");
-        QTest::newRow("16:9") << "640x360:sar=1" << true << true << 16.0 / 9;
-        QTest::newRow("PAL 16:9") << "720x576:sar=64/45" << true << true << 16.0 / 9;
-        QTest::newRow("PAL 4:3, silent") << "720x576:sar=16/15" << false << true << 4.0 / 3;
-        QTest::newRow("no prober") << "720x576:sar=64/45" << false << false << 16.0 / 9;
+        QTest::newRow("16:9") << "640x360:sar=1" << true << 16.0 / 9;
+        QTest::newRow("PAL 16:9") << "720x576:sar=64/45" << true << 16.0 / 9;
+        QTest::newRow("PAL 4:3, silent") << "720x576:sar=16/15" << false << 4.0 / 3;
     }
     void pictureShapeAndSound() {
         QFETCH(QString, picture);
         QFETCH(bool, sound);
-        QFETCH(bool, prober);
         QFETCH(double, aspect);
         const QString file = dir.filePath(QString(QTest::currentDataTag()) + ".mkv");
         QStringList inputs{"-f", "lavfi", "-i", "testsrc=size=" + picture};
@@ -176,14 +167,12 @@ private slots:
             file, inputs + (sound ? QStringList{"-f", "lavfi", "-i", "sine"} : QStringList{}),
             {"-t", "1", "-c:v", "mpeg4"}));
         test::ProgramFolder folder;
-        qputenv("CLIPVANE_FFPROBE", prober ? "" : "/nonexistent/ffprobe");
         qputenv("CLIPVANE_MPLAYER", "");
         SourceList list;
         const auto id = test::addAndProbe(list, file);
-        qputenv("CLIPVANE_FFPROBE", "");
         QVERIFY2(qAbs(list.pictureAspect(id) - aspect) < 0.001,
                  qPrintable(QString::number(list.pictureAspect(id))));
-        QCOMPARE(list.isSoundless(id), prober && !sound);
+        QCOMPARE(list.isSoundless(id), !sound);
     }
 
     // Twenty files examined four at a time, one of which never answers: the rows keep the

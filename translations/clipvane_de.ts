@@ -1200,10 +1200,6 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Pick an output profile under Profile: first.</source>
         <translation>Wählen Sie zuerst unter Profil: ein Ausgabeprofil.</translation>
     </message>
-    <message>
-        <source>Clipvane needs ffprobe, part of FFmpeg, to list the tracks of its files.</source>
-        <translation>Clipvane braucht ffprobe (Teil von FFmpeg), um die Spuren seiner Dateien aufzulisten.</translation>
-    </message>
 </context>
 <context>
     <name>SavePresetDialog</name>
