@@ -4,8 +4,8 @@
 
 namespace clipvane {
 
-// FFmpeg's prober, which the program uses to read a file's length and to check what the
-// encoder wrote: $CLIPVANE_FFPROBE when set, else "ffprobe" beside the encoder the launcher
+// FFmpeg's prober, which the program uses to count the packets of a raw stream that records
+// no length, and the capture window to check a recording: $CLIPVANE_FFPROBE when set, else "ffprobe" beside the encoder the launcher
 // runs ($CLIPVANE_FFMPEG) when it is there, else "ffprobe" on the search path.
 QString ffprobeProgram();
 
