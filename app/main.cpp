@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
     services.queueFile = clipvane::queueFileBeside(clipvane::settingsFilePath());
     clipvane::DBusDesktopNotices notices(services.desktop);
     services.notices = &notices;
+    services.hardware = &clipvane::HardwareDevices::onThisMachine;
 
     clipvane::MainWindow window(services);
     messages.setParent(&window);

@@ -137,6 +137,22 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     m_ui->centralLayout->removeWidget(m_ui->progressPanel);
     m_ui->progressPanel->setParent(m_ui->centralwidget);
     m_ui->progressPanel->hide();
+
+    // The hardware encoders, tried in the background; the Encoder row offers those that work.
+    connect(&m_hardwareSearch, &HardwareSearch::finished, this,
+            [this](const QList<HardwareEncoder>& found) {
+                setUsableHardware(found);
+                QHash<QString, QStringList> byCodec;
+                for (const HardwareEncoder& e : found) {
+                    QStringList& names = byCodec[e.codec];
+                    if (!names.contains(hardwareKindName(e.kind)))
+                        names << hardwareKindName(e.kind);
+                }
+                setHardwareEncoders(byCodec);
+                offerHardwareEncoders(m_sheet, m_picker->profileIndex());
+            });
+    if (services.hardware)
+        m_hardwareSearch.start(services.hardware());
 }
 
 MainWindow::~MainWindow() = default;
@@ -746,7 +762,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::fitOptionsPane() {
-    // The whole option sheet in sight; the picture takes the rest of the column.
+    // The whole option sheet in sight where it fits; the picture takes the rest of the column.
     OptionSheetWidget* grid = m_ui->optionSheetView;
     QTreeWidgetItem* last = nullptr;
     for (QTreeWidgetItemIterator it(grid); *it; ++it)
@@ -758,8 +774,11 @@ void MainWindow::fitOptionsPane() {
                          2 * grid->frameWidth() + 2;
     const int chrome = m_ui->optionsGroup->height() - grid->height();
     const int total = m_ui->splitterRight->height() - m_ui->splitterRight->handleWidth();
-    const int options =
-        std::min(contents + chrome, total - m_ui->previewGroup->minimumSizeHint().height());
+    // The picture keeps room to be seen (170 pixels beyond its least) or two fifths of the
+    // column, whichever is more: a long sheet scrolls instead.
+    const int picture =
+        std::max(m_ui->previewGroup->minimumSizeHint().height() + 170, total * 2 / 5);
+    const int options = std::max(0, std::min(contents + chrome, total - picture));
     m_ui->splitterRight->setSizes({total - options, options});
 }
 

@@ -3,6 +3,7 @@
 #include "app/presetfiles.h"
 #include "convert/batchprogress.h"
 #include "convert/batchrun.h"
+#include "convert/hardwareencoders.h"
 #include "convert/queuekeeper.h"
 #include "convert/runcompletion.h"
 #include "convert/runnotices.h"
@@ -54,6 +55,9 @@ struct MainWindowServices {
     QString queueFile;
     // The desktop's notification and launcher progress; nullptr: none.
     DesktopNotices* notices = nullptr;
+    // Where hardware video encoders may be, searched for at start; empty: no search (only
+    // software is offered).
+    std::function<HardwareDevices()> hardware;
 };
 
 // The main window: the video list, the profile picker and option sheet, the preview, and the
@@ -175,6 +179,7 @@ private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     MainWindowServices m_services;
     OptionSheet m_sheet;
+    HardwareSearch m_hardwareSearch;
     ProfilePicker* m_picker = nullptr;
     WindowState m_leftAs; // how the window was left last time
     SourceList m_sources;

@@ -392,6 +392,7 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
     // The hidden file the encoder writes is created here, before it starts, and only if no
     // one else has made it meanwhile: it reserves the name against other windows and programs.
     EncoderCommand built;
+    std::optional<ToolCommand> softwareCommand;
     std::optional<FileIdentity> reserved;
     bool fellBack = outputPlace(input, m_settings).fellBack;
     for (int attempt = 0; !reserved; ++attempt) {
@@ -403,6 +404,15 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
             return Prepared::Failed;
         }
         built = std::move(std::get<EncoderCommand>(result));
+        softwareCommand.reset();
+        if (built.usesHardware) {
+            // Made now, for the same names: the hardware may refuse what software takes.
+            EncoderInputs software = in;
+            software.options.hardware = HardwareKind::Software;
+            if (auto* made = std::get_if<EncoderCommand>(&(result = buildEncoderCommand(software)));
+                made && made->encodePath == built.encodePath)
+                softwareCommand = made->command;
+        }
         int error = 0;
         reserved = createExclusively(built.encodePath, &error);
         // The source's folder refuses new files after all: the output folder takes this one.
@@ -443,6 +453,7 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
     item->trackNotes = built.notes;
     item->clipSeconds = built.clipSeconds;
     item->expectVideo = !(entry && entry->isSoundOnly());
+    item->softwareCommand = softwareCommand;
     m_reservedOutputs.append(built.outputPath); // reserved now, given back if the item fails
     command = built.command;
     return Prepared::Ready;
@@ -517,6 +528,22 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
     if (!result.writeError.isEmpty()) {
         item->errorLines = result.writeError;
         return finishItem(item, tr("The output could not be written in full."));
+    }
+    if (!result.succeeded() && !result.stopRequested && item->softwareCommand) {
+        // The hardware encoder failed (a busy or sleeping device, a size it cannot take):
+        // the same file again, in software, into the same hidden file.
+        const ToolCommand software = *item->softwareCommand;
+        item->softwareCommand.reset();
+        item->note = (item->note.isEmpty() ? QString() : item->note + QLatin1Char('\n')) +
+                     tr("The hardware encoder failed: converted in software.");
+        for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
+            if (it->get() == item) {
+                std::unique_ptr<Item> owned = std::move(*it);
+                m_inFlight.erase(it);
+                launchEncoder(std::move(owned), software);
+                return;
+            }
+        }
     }
     if (!result.succeeded()) {
         finishItem(

@@ -175,6 +175,9 @@ private:
         double reportedSeconds = 0; // how far its encoder has said it is
         QPointer<ToolJob> job;
         QPointer<OutputCheck> check;
+        // The same command with the software encoder, while a hardware encoder's failure
+        // may still be retried with it.
+        std::optional<ToolCommand> softwareCommand;
     };
     enum class Prepared { Ready, Failed, MissingInput };
 

@@ -88,6 +88,9 @@ std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const Optio
     o.speed = pace == choice::Fast        ? EncodingSpeed::Fast
               : pace == choice::SmallFile ? EncodingSpeed::SmallFile
                                           : EncodingSpeed::Balanced;
+    // A sheet without the row, or a name this program does not know: software.
+    o.hardware = hardwareKindNamed(value(opt::Video, opt::Encoder).value_or(QString()).trimmed())
+                     .value_or(HardwareKind::Software);
     o.audioCodec = *codec;
     o.audioOff = *off != QLatin1String("No");
     const std::optional<double> kbits = strictNumber(*abits);
@@ -329,13 +332,17 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         cmd.add(QStringLiteral("-threads"))
             .add(QString::number(in.threads), ToolCommand::Quote::IfNeeded, QStringLiteral("  "));
     cmd.add(encodePath, ToolCommand::Quote::Always);
-    return EncoderCommand{cmd,
-                          name.path,
-                          encodePath,
-                          static_cast<qint64>(std::ceil(clipLength - 1e-9)),
-                          name.batchConflict,
-                          clipLength,
-                          notes};
+    return EncoderCommand{
+        cmd,
+        name.path,
+        encodePath,
+        static_cast<qint64>(std::ceil(clipLength - 1e-9)),
+        name.batchConflict,
+        clipLength,
+        notes,
+        in.profile->isTodaysFormat() && !in.profile->isSoundOnly() &&
+            in.options.hardware != HardwareKind::Software &&
+            usableHardware(in.options.hardware, in.profile->videoCodec).has_value()};
 }
 
 } // namespace clipvane

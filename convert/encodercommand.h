@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/hardwareencoders.h"
 #include "process/commandline.h"
 #include "sources/streamfacts.h"
 
@@ -34,6 +35,7 @@ struct EncoderOptions {
     std::optional<double> frameRate;
     bool keepAspect = true; // "Keep Aspect Ratio"
     EncodingSpeed speed = EncodingSpeed::Balanced;
+    HardwareKind hardware = HardwareKind::Software; // "Encoder"
     BurnIn burnIn = BurnIn::None;
     QString audioCodec;    // "Audio Codec" as chosen (translateAudioCodec gives the encoder's name)
     bool audioOff = false; // "Disable Audio"
@@ -90,6 +92,8 @@ struct EncoderCommand {
     // What the row should say of the tracks: those the format cannot hold, sound mixed down,
     // colours tone-mapped, subtitle files that cannot be read.
     QStringList notes;
+    // The picture goes through a hardware encoder (should it fail, software may take over).
+    bool usesHardware = false;
 };
 
 // Why a command could not be built; the run marks the item "Fail".

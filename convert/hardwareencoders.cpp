@@ -136,6 +136,25 @@ QStringList trialArguments(const HardwareEncoder& encoder) {
     return args;
 }
 
+namespace {
+QList<HardwareEncoder>& usable() {
+    static QList<HardwareEncoder> found;
+    return found;
+}
+} // namespace
+
+void setUsableHardware(const QList<HardwareEncoder>& found) {
+    usable() = found;
+}
+
+std::optional<HardwareEncoder> usableHardware(HardwareKind kind, const QString& codec) {
+    for (const HardwareEncoder& e : usable()) {
+        if (e.kind == kind && e.codec == codec)
+            return e;
+    }
+    return std::nullopt;
+}
+
 HardwareSearch::HardwareSearch(QObject* parent) : QObject(parent) {}
 
 HardwareSearch::~HardwareSearch() = default;

@@ -55,6 +55,11 @@ struct HardwareArguments {
 HardwareArguments hardwareArguments(const HardwareEncoder& encoder, std::optional<double> kbits,
                                     std::optional<int> quality, int speedIndex);
 
+// The encoders the search found on this machine (for the whole program), and the one of a
+// kind for a codec, if found.
+void setUsableHardware(const QList<HardwareEncoder>& found);
+std::optional<HardwareEncoder> usableHardware(HardwareKind kind, const QString& codec);
+
 // Runs the trials one after another, without waiting, and says which passed. Each trial has
 // a time limit: a driver that hangs fails its trial.
 class HardwareSearch : public QObject {

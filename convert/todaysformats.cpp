@@ -121,6 +121,7 @@ addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, cons
 
     const StreamPlan plan = planStreams(profile, *muxer, in, clip.start);
     QStringList args;
+    std::optional<HardwareArguments> hardware;
     if (profile.isSoundOnly()) {
         args << QStringLiteral("-vn");
     } else {
@@ -132,23 +133,41 @@ addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, cons
         if (!encoder)
             return FormatArgumentsError{
                 QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
-        const std::optional<QString> filter =
-            pictureSizeFilter(o.width, o.height, o.keepAspect, false);
+        // A hardware encoder takes the pictures on its device; one not found here (a preset
+        // from another computer) gives way to software.
+        if (o.hardware != HardwareKind::Software) {
+            if (const auto found = usableHardware(o.hardware, profile.videoCodec))
+                hardware =
+                    hardwareArguments(*found, o.videoKbits, std::nullopt, speedIndex(o.speed));
+            else if (notes)
+                *notes << QCoreApplication::translate(
+                              "EncoderCommand",
+                              "%1 is not available on this computer: converted in software.")
+                              .arg(hardwareKindName(o.hardware));
+        }
+        std::optional<QString> filter = pictureSizeFilter(o.width, o.height, o.keepAspect, false);
         if (!filter)
             return FormatArgumentsError{
                 QCoreApplication::translate("EncoderCommand",
                                             "Video Size is not a size of two even numbers such as "
                                             "1280x720: ") +
                 QStringLiteral("%1x%2").arg(o.width).arg(o.height)};
+        if (hardware && !hardware->filterTail.isEmpty())
+            *filter += QLatin1Char(',') + hardware->filterTail;
         args << plan.pictureArguments(*filter);
         if (o.frameRate)
             args << QStringLiteral("-r") << rateText(*o.frameRate);
-        args << encoder->encoder << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
-        if (!o.videoKbits)
-            args << encoder->constantQuality;
-        else
-            args << QStringLiteral("-b:v") << QString::number(roundHalfEven(*o.videoKbits)) + 'k';
-        args << encoder->speeds[speedIndex(o.speed)] << encoder->extra << plan.colourArguments;
+        if (hardware) {
+            args << hardware->encoder << plan.colourArguments;
+        } else {
+            args << encoder->encoder << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
+            if (!o.videoKbits)
+                args << encoder->constantQuality;
+            else
+                args << QStringLiteral("-b:v")
+                     << QString::number(roundHalfEven(*o.videoKbits)) + 'k';
+            args << encoder->speeds[speedIndex(o.speed)] << encoder->extra << plan.colourArguments;
+        }
     }
     args << plan.audioArguments << plan.subtitleArguments;
     // Data streams would go into WebM and Matroska as they are.
@@ -159,6 +178,8 @@ addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, cons
     // Named, as the file may be written under a passing name first.
     args << QStringLiteral("-f") << *muxer;
 
+    if (hardware)
+        command.add(hardware->beforeInput);
     // Seeking in the input: a clip late in a long file starts at once.
     command.add(QStringLiteral("-ss")).add(clip.start).add(QStringLiteral("-i"));
     command.add(in.inputPath, ToolCommand::Quote::Always);

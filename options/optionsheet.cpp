@@ -130,6 +130,7 @@ const std::vector<ListRow>& listRows() {
         // What the profiles of today's formats read (Flash profiles pad with Keep Aspect).
         {opt::Video, opt::KeepAspectRatio, "Yes", {"Yes", "No"}},
         {opt::Video, opt::EncodingSpeed, "Balanced", {"Fast", "Balanced", "Small File"}},
+        {opt::Video, opt::Encoder, "Software", {"Software"}},
         // Subtitles drawn into the picture: none, the track chosen for the file (its default
         // or first unless chosen), or the track marked forced.
         {opt::Video, opt::BurnInSubtitles, "None", {"None", "Chosen Track", "Forced Only"}},
@@ -202,6 +203,8 @@ QString shownOptionText(const QString& text) {
         QT_TRANSLATE_NOOP("OptionSheet", "Video Framerate"),
         QT_TRANSLATE_NOOP("OptionSheet", "Keep Aspect Ratio"),
         QT_TRANSLATE_NOOP("OptionSheet", "Encoding Speed"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Encoder"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Software"),
         QT_TRANSLATE_NOOP("OptionSheet", "Audio Codec"),
         QT_TRANSLATE_NOOP("OptionSheet", "Audio Bitrate"),
         QT_TRANSLATE_NOOP("OptionSheet", "Sample Rate"),

@@ -88,6 +88,8 @@ inline const QString VideoBitrate = QStringLiteral("Video Bitrate");
 inline const QString VideoFramerate = QStringLiteral("Video Framerate");
 inline const QString KeepAspectRatio = QStringLiteral("Keep Aspect Ratio");
 inline const QString EncodingSpeed = QStringLiteral("Encoding Speed");
+// The video encoder: "Software", or one in the graphics hardware this machine has.
+inline const QString Encoder = QStringLiteral("Encoder");
 inline const QString BurnInSubtitles = QStringLiteral("Burn In Subtitles");
 inline const QString AudioCodec = QStringLiteral("Audio Codec");
 inline const QString AudioBitrate = QStringLiteral("Audio Bitrate");

@@ -46,8 +46,27 @@ const ProfileEntry* profileByCaption(const QString& caption) {
 namespace {
 // The rows that shape the picture: locked while a profile writes no picture.
 const QString* const kVideoRows[] = {
-    &opt::VideoCodec,      &opt::VideoSize,     &opt::VideoBitrate,   &opt::VideoFramerate,
-    &opt::KeepAspectRatio, &opt::EncodingSpeed, &opt::BurnInSubtitles};
+    &opt::VideoCodec,      &opt::VideoSize,     &opt::VideoBitrate,    &opt::VideoFramerate,
+    &opt::KeepAspectRatio, &opt::EncodingSpeed, &opt::BurnInSubtitles, &opt::Encoder};
+
+void setChoices(OptionSheet& sheet, const QString& category, const QString& caption,
+                const QStringList& choices);
+
+// The hardware encoders found on this machine, by codec ("H.264": {"VAAPI"}).
+QHash<QString, QStringList>& hardwareByCodec() {
+    static QHash<QString, QStringList> found;
+    return found;
+}
+
+void offerEncoders(OptionSheet& sheet, const QString& codec, bool picture) {
+    const QStringList choices = QStringList{QStringLiteral("Software")} +
+                                (picture ? hardwareByCodec().value(codec) : QStringList());
+    setChoices(sheet, opt::Video, opt::Encoder, choices);
+    // Locked while there is nothing to choose.
+    sheet.setLocked(opt::Video, opt::Encoder, choices.size() < 2);
+    if (!choices.contains(sheet.value(opt::Video, opt::Encoder).value_or(QString())))
+        sheet.setValue(opt::Video, opt::Encoder, QStringLiteral("Software"));
+}
 
 void setChoices(OptionSheet& sheet, const QString& category, const QString& caption,
                 const QStringList& choices) {
@@ -66,6 +85,7 @@ void restoreFlashRows(OptionSheet& sheet) {
     // The Flash encoders have no speed setting, and their command lines keep no subtitles.
     sheet.setLocked(opt::Video, opt::EncodingSpeed, true);
     sheet.setLocked(opt::Video, opt::BurnInSubtitles, true);
+    offerEncoders(sheet, QString(), false);
     for (const QString* caption : {&opt::VideoBitrate, &opt::VideoFramerate})
         setChoices(sheet, opt::Video, *caption, startingChoices(opt::Video, *caption));
     setChoices(sheet, opt::Audio, opt::SampleRate, startingChoices(opt::Audio, opt::SampleRate));
@@ -102,6 +122,8 @@ void applyTodaysFormat(OptionSheet& sheet, const ProfileEntry& profile) {
     sheet.setValue(opt::Video, opt::KeepAspectRatio, choice::Yes);
     sheet.setValue(opt::Video, opt::EncodingSpeed, choice::Balanced);
     sheet.setValue(opt::Video, opt::BurnInSubtitles, choice::None);
+    sheet.setValue(opt::Video, opt::Encoder, QStringLiteral("Software"));
+    offerEncoders(sheet, profile.videoCodec, picture);
 
     sheet.clearChoices(opt::Audio, opt::AudioCodec);
     sheet.setValue(opt::Audio, opt::AudioCodec, profile.audioCodec);
@@ -121,6 +143,16 @@ void applyTodaysFormat(OptionSheet& sheet, const ProfileEntry& profile) {
     sheet.setValue(opt::Audio, opt::AudioChannel, choice::SameAsSource);
 }
 } // namespace
+
+void setHardwareEncoders(const QHash<QString, QStringList>& byCodec) {
+    hardwareByCodec() = byCodec;
+}
+
+void offerHardwareEncoders(OptionSheet& sheet, int index) {
+    const ProfileEntry* profile = profileAt(index);
+    if (profile && profile->isTodaysFormat())
+        offerEncoders(sheet, profile->videoCodec, !profile->isSoundOnly());
+}
 
 void applyProfilePick(OptionSheet& sheet, int index) {
     const ProfileEntry* profile = profileAt(index);

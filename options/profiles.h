@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -38,6 +39,12 @@ const ProfileEntry* profileByCaption(const QString& caption);
 // The picker's pick: sets the profile's option rows. index is 1-based; 0 (no selection)
 // and the header entries leave the sheet as it is.
 void applyProfilePick(OptionSheet& sheet, int index);
+
+// The hardware encoders this machine was found to have, by video codec ("H.264": {"VAAPI",
+// "NVENC"}): the "Encoder" row offers them beside "Software" for the profiles of that codec.
+void setHardwareEncoders(const QHash<QString, QStringList>& byCodec);
+// Gives the sheet's "Encoder" row the choices of the profile at index (after a search ends).
+void offerHardwareEncoders(OptionSheet& sheet, int index);
 
 // The 1-based entry named by the "profile" setting, or 0 when it names none.
 int profileIndexFromSetting(const QString& stored);

@@ -1130,6 +1130,40 @@ private slots:
         QCOMPARE(outputs(), (QStringList{".busy.partial.mp4", "short.flv"}));
     }
 
+    // A hardware encoder that fails is retried in software into the same file: the row is OK
+    // and says so, the output is H.264 whole.
+    void aFailedHardwareEncodeIsDoneInSoftware() {
+        const QString encoder = clips.filePath("novaapi.sh");
+        put(encoder, "#!/bin/sh\ncase \"$*\" in *_vaapi*) echo 'Failed to initialise VAAPI "
+                     "connection' >&2; exit 1;; esac\nexec ffmpeg \"$@\"\n");
+        QFile::setPermissions(encoder, QFile::permissions(encoder) | QFile::ExeOwner);
+        qputenv("CLIPVANE_FFMPEG", encoder.toUtf8());
+        setUsableHardware({{HardwareKind::Vaapi, "H.264", "/dev/dri/renderD128"}});
+        setHardwareEncoders({{"H.264", {"VAAPI"}}});
+        const auto restore = qScopeGuard([] {
+            qunsetenv("CLIPVANE_FFMPEG");
+            setUsableHardware({});
+            setHardwareEncoders({});
+        });
+        pickProfile(5);
+        QCOMPARE(form->sheet().row(opt::Video, opt::Encoder)->choices,
+                 (QStringList{"Software", "VAAPI"}));
+        form->sheet().setValue(opt::Video, opt::Encoder, "VAAPI");
+        form->addFile(clip1s);
+        QVERIFY(test::waitForProbes(list()));
+        convertNow();
+        QCOMPARE(statuses(), QStringList{"OK"});
+        QVERIFY2(list()
+                     .note(list().idAt(0))
+                     .contains("The hardware encoder failed: converted in "
+                               "software."),
+                 qPrintable(list().note(list().idAt(0))));
+        QCOMPARE(outputs(), QStringList{"short.mp4"});
+        const QJsonObject video =
+            test::streamOf(test::probeMedia(out->filePath("short.mp4")), "video");
+        QCOMPARE(video.value("codec_name").toString(), "h264");
+    }
+
     // The check of a file runs beside the next file's encoder; when it fails, its own row
     // fails and its partial file goes, and the next row is not disturbed.
     void aCheckFailingBesideTheNextEncodeFailsItsOwnRow() {

@@ -1,4 +1,7 @@
+#include "convert/encodercommand.h"
 #include "convert/hardwareencoders.h"
+#include "options/optionsheet.h"
+#include "options/profiles.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -116,6 +119,59 @@ private slots:
             quality >= 0 ? std::optional<int>(quality) : std::nullopt, 1);
         QCOMPARE(a.beforeInput.join(' ') + " | " + a.filterTail + " | " + a.encoder.join(' '),
                  expected);
+    }
+
+    // The Encoder row reaches the command: the device before the input, the upload after the
+    // size, the encoder in software's place; an encoder this computer lacks (a preset from
+    // another) gives way to software, with a note. The Flash command never changes.
+    void theRowReachesTheCommand_data() {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QStringList>("contains");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("found") << 5 << true
+                               << QStringList{"-vaapi_device /dev/dri/renderD128 -ss ",
+                                              "trunc(ih/2)*2,format=nv12,hwupload",
+                                              "-c:v h264_vaapi"}
+                               << "";
+        QTest::newRow("not on this computer")
+            << 5 << false << QStringList{"-c:v libx264 -pix_fmt yuv420p -crf 23"}
+            << "VAAPI is not available on this computer: converted in software.";
+        QTest::newRow("Flash") << 2 << true << QStringList{"-s 320x240 -acodec libmp3lame -y"}
+                               << "";
+    }
+    void theRowReachesTheCommand() {
+        QFETCH(int, profile);
+        QFETCH(bool, found);
+        QFETCH(QStringList, contains);
+        QFETCH(QString, note);
+        const auto restore = qScopeGuard([] {
+            setUsableHardware({});
+            setHardwareEncoders({});
+        });
+        setHardwareEncoders({{"H.264", {"VAAPI"}}});
+        if (found)
+            setUsableHardware({{HardwareKind::Vaapi, "H.264", "/dev/dri/renderD128"}});
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, profile);
+        sheet.setValue(opt::Video, opt::Encoder, "VAAPI");
+        EncoderInputs in;
+        in.programFolder = "/opt/conv";
+        in.inputPath = "/clips/a.avi";
+        in.clipStart = 0;
+        in.clipEnd = 500;
+        in.profile = profileAt(profile);
+        in.options = std::get<EncoderOptions>(readEncoderOptions(sheet));
+        in.outputFolder = "/out";
+        const auto built = buildEncoderCommand(in, [](const QString&) { return false; });
+        const auto* command = std::get_if<EncoderCommand>(&built);
+        QVERIFY(command);
+        for (const QString& part : contains)
+            QVERIFY2(command->command.text().contains(part), qPrintable(command->command.text()));
+        QCOMPARE(command->notes.join('\n'), note);
+        QCOMPARE(command->command.text().contains("vaapi"), found && profile == 5);
+        QCOMPARE(command->usesHardware, found && profile == 5);
     }
 };
 

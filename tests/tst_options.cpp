@@ -95,7 +95,7 @@ private slots:
                      "General: Item Name, Tracks",
                      "Output Duration: All Clip Duration, Start Time, Stop Time",
                      "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate, "
-                     "Keep Aspect Ratio, Encoding Speed, Burn In Subtitles",
+                     "Keep Aspect Ratio, Encoding Speed, Encoder, Burn In Subtitles",
                      "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, "
                      "Disable Audio, A/V Sync",
                  }));

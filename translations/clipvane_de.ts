@@ -256,6 +256,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>No output folder is set.</source>
         <translation>Es ist kein Ausgabeordner eingestellt.</translation>
     </message>
+    <message>
+        <source>%1 is not available on this computer: converted in software.</source>
+        <translation>%1 ist auf diesem Computer nicht verfügbar: in Software umgewandelt.</translation>
+    </message>
 </context>
 <context>
     <name>FileSelect</name>
@@ -773,6 +777,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Forced Only</source>
         <translation>Nur erzwungene</translation>
+    </message>
+    <message>
+        <source>Encoder</source>
+        <translation>Encoder</translation>
+    </message>
+    <message>
+        <source>Software</source>
+        <translation>Software</translation>
     </message>
 </context>
 <context>
@@ -1517,6 +1529,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Saved in the output folder because %1 cannot be written.</source>
         <translation>Im Ausgabeordner gespeichert, weil %1 nicht beschrieben werden kann.</translation>
+    </message>
+    <message>
+        <source>The hardware encoder failed: converted in software.</source>
+        <translation>Der Hardware-Encoder ist gescheitert: in Software umgewandelt.</translation>
     </message>
 </context>
 <context>
