@@ -137,4 +137,52 @@ wait "${pids[-2]}" || fail "the first conversion failed"
 for out in one.mp4 one_New.mp4; do
     duration_ok "$tmp/same/$out" 1.5 2.5 || fail "$out is not whole"
 done
-echo "OK: --convert, bad usage, signals and side-by-side runs"
+
+# The watch folder, writing its outputs into the folder it watches: a file written in pieces
+# is converted once it has stopped growing, once, and its output is left alone.
+watched=$tmp/watched
+mkdir "$watched"
+watch_start() { # log
+    "$clipvane" --watch "$watched" "${settings[@]}" --profile 5 --output "$watched" \
+        --stable-seconds 2 2>"$1" &
+    watcher=$!
+    pids+=("$watcher")
+    wait_for "$1" 'clipvane: watching '
+}
+wait_for() { # log pattern
+    for _ in $(seq 1200); do
+        grep -q -- "$2" "$1" && return 0
+        kill -0 "$watcher" 2>/dev/null || fail "the watcher ended: $(cat "$1")"
+        sleep 0.1
+    done
+    fail "waited in vain for '$2' in $1"
+}
+watch_start "$tmp/watch1.log"
+# Written in two pieces with a pause well inside the stable interval.
+half=$(($(stat -c %s "$tmp/clips/one.avi") / 2))
+head -c "$half" "$tmp/clips/one.avi" >"$watched/slow.avi"
+sleep 0.3
+tail -c +$((half + 1)) "$tmp/clips/one.avi" >>"$watched/slow.avi"
+wait_for "$tmp/watch1.log" "clipvane: OK $watched/slow.avi"
+# A file that comes later is taken after anything the first output would have set off.
+cp "$tmp/clips/one.avi" "$watched/later.avi"
+wait_for "$tmp/watch1.log" "clipvane: OK $watched/later.avi"
+[ "$(grep -c 'clipvane: converting' "$tmp/watch1.log")" = 2 ] ||
+    fail "the watcher converted something twice, or its own output"
+duration_ok "$watched/slow.mp4" 1.5 2.5 || fail "the slowly written file was not whole"
+kill -TERM "$watcher"
+set +e
+wait "$watcher"
+rc=$?
+set -e
+[ $rc = 143 ] || fail "the watcher exited $rc on SIGTERM"
+# After a restart only what is new is converted.
+watch_start "$tmp/watch2.log"
+cp "$tmp/clips/one.avi" "$watched/after restart.avi"
+wait_for "$tmp/watch2.log" "clipvane: OK $watched/after restart.avi"
+[ "$(grep -c 'clipvane: converting' "$tmp/watch2.log")" = 1 ] ||
+    fail "the restarted watcher converted again what it had"
+kill -TERM "$watcher"
+wait "$watcher" || true
+
+echo "OK: --convert, bad usage, signals, side-by-side runs and the watch folder"
