@@ -3,6 +3,7 @@
 #include "cli/cliarguments.h"
 #include "cli/headlessconverter.h"
 #include "cli/watchfolder.h"
+#include "convert/runchecks.h"
 #include "options/optionsheet.h"
 
 #include <QCoreApplication>
@@ -167,6 +168,20 @@ int convertOrWatch(const CliRequest& request) {
     });
 
     std::unique_ptr<WatchFolder> watch;
+    // What would fail every file (an output folder that cannot be written) stops everything
+    // before a file is examined; a watch must not record files as failed for it.
+    if (const std::optional<QString> problem =
+            checkBeforeRun(encoding.profileIndex, sheet, encoding.settings.outputFolder,
+                           !encoding.settings.nextToSource)) {
+        say(firstLine(*problem));
+        if (request.command == CliRequest::Command::Watch)
+            return 1;
+        for (const QString& file : request.files)
+            reporter.done(
+                {QFileInfo(file).absoluteFilePath(), {}, QStringLiteral("Fail"), *problem});
+        reporter.summary();
+        return 1;
+    }
     if (request.command == CliRequest::Command::Watch) {
         watch = std::make_unique<WatchFolder>(request.files.first(), request.record,
                                               int(request.stableSeconds * 1000), &converter);

@@ -68,6 +68,16 @@ Video Bitrate" takes one of: |--convert "${settings[@]}" --profile 2 --set "Vide
 presets: (none)|--convert "${settings[@]}" --preset Mine x.avi
 CASES
 
+# An output folder that cannot be made stops everything before it starts, naming the folder.
+set +e
+"$clipvane" --convert "${settings[@]}" --profile 5 --output /proc/clipvane-nowhere \
+    "$tmp/clips/one.avi" 2>"$tmp/refused.log"
+rc=$?
+set -e
+[ $rc = 1 ] && grep -q '/proc/clipvane-nowhere' "$tmp/refused.log" ||
+    fail "an unwritable output folder exited $rc"
+[ ! -e "$tmp/args.txt" ] || fail "an encoder ran for an unwritable output folder"
+
 # Three files, one missing: two outputs, one failed line, exit 1, a JSON line per file; the
 # typed bitrate reaches the encoder; the settings file is left as it was.
 set +e
