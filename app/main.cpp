@@ -5,6 +5,7 @@
 #include "app/programicon.h"
 #include "app/translations.h"
 #include "base/apppaths.h"
+#include "cli/commandline.h"
 #include "convert/itemfinisher.h"
 #include "convert/queuefile.h"
 #include "process/childtools.h"
@@ -75,6 +76,9 @@ int main(int argc, char** argv) {
     if (const std::optional<int> finished =
             clipvane::runAsFinisher(argc, argv, [] { clipvane::installTranslations(); }))
         return *finished;
+    // --convert, --watch and the rest of the command line: no window, no display.
+    if (const std::optional<int> status = clipvane::runCommandLine(argc, argv))
+        return *status;
 
     // The player draws into a native X11 window; under Wayland ask for XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))

@@ -3,15 +3,19 @@
 #include "convert/encodercommand.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
 
@@ -205,8 +209,29 @@ bool openByAnyProcess(const FileIdentity& file) {
     return open;
 }
 
+bool sharedWithOtherMachines(const QString& folder) {
+    struct statfs fs {};
+    if (::statfs(native(folder).constData(), &fs) != 0)
+        return false;
+    // The magic numbers of linux/magic.h and the network file systems' own headers.
+    static constexpr unsigned long kShared[] = {
+        0x6969,     // NFS
+        0x517b,     // SMB
+        0xff534d42, // CIFS
+        0xfe534d42, // SMB2
+        0x00c36400, // Ceph
+        0x5346414f, // AFS
+        0x65735546, // FUSE (sshfs, GlusterFS, ...)
+        0x01021997, // 9P
+    };
+    const auto type = static_cast<unsigned long>(fs.f_type) & 0xffffffffUL;
+    return std::find(std::begin(kShared), std::end(kShared), type) != std::end(kShared);
+}
+
 int removeLeftoverPartials(const QString& folder) {
     int removed = 0;
+    const bool shared = sharedWithOtherMachines(folder);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
     const QStringList names =
         QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::System);
     for (const QString& name : names) {
@@ -215,6 +240,10 @@ int removeLeftoverPartials(const QString& folder) {
         const QString path = folder + QLatin1Char('/') + name;
         const std::optional<FileIdentity> file = identityOf(path);
         if (!file || openByAnyProcess(*file))
+            continue;
+        // Another machine's encoder may be writing it: /proc sees only this one's.
+        if (shared &&
+            now - QFileInfo(path).lastModified().toSecsSinceEpoch() < kQuietLeftoverSeconds)
             continue;
         if (removeIfSame(path, *file))
             ++removed;

@@ -11,6 +11,7 @@ CLIPVANE_PACKAGES=(
     xvfb xauth x11-utils xdotool libgl1-mesa-dri
     at-spi2-core dbus-daemon dbus-bin
     fonts-dejavu-core
+    parallel
 )
 
 clipvane_install_packages() {

@@ -52,6 +52,13 @@ for f in lib/clipvane/clipvane lib/clipvane/mp.dll lib/clipvane/fp.dll bin/clipv
 done
 [ -s "$folder/skins/frmmain.skn" ] && [ -s "$folder/help.html" ] || fail "no skin or help"
 [ -e "$folder/settings.dat" ] && fail "a settings.dat was installed"
+# The command line's companions: the watch folder's user unit naming the installed command,
+# the manual page and the bash completion.
+unit=$prefix/lib/systemd/user/clipvane-watch@.service
+grep -q '^ExecStart=.*/bin/clipvane --watch %f' "$unit" || fail "no watch unit, or it runs no clipvane"
+man -l "$prefix/share/man/man1/clipvane.1" 2>/dev/null | grep -q -- '--convert' || fail "no manual page"
+bash -c 'source "$1" && complete -p clipvane' _ "$prefix/share/bash-completion/completions/clipvane" \
+    >/dev/null || fail "no bash completion"
 desktop=$prefix/share/applications/clipvane.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the menu entry"
 grep -qx 'Exec=clipvane %F' "$desktop" || fail "the menu entry does not pass files on"
