@@ -28,13 +28,13 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QScrollBar>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSet>
 #include <QSplitter>
 #include <QStandardItemModel>
