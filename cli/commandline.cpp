@@ -1,4 +1,6 @@
 #include "cli/commandline.h"
+#include "convert/hardwareencoders.h"
+#include "options/profiles.h"
 
 #include "cli/cliarguments.h"
 #include "cli/headlessconverter.h"
@@ -144,7 +146,35 @@ void stopOnSignals(HeadlessConverter* converter, int* exitStatus) {
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
+// A hardware encoder asked for by name is looked for first, as the window does at its
+// start: only those its trial passes can be set.
+void findHardwareWhenAsked(const CliRequest& request) {
+    const bool asked =
+        std::any_of(request.sets.cbegin(), request.sets.cend(), [](const QString& s) {
+            return s.section(QLatin1Char('='), 0, 0).trimmed() ==
+                       QLatin1String("Video Options/Encoder") &&
+                   s.section(QLatin1Char('='), 1).trimmed() != QLatin1String("Software");
+        });
+    if (!asked)
+        return;
+    HardwareSearch search;
+    QObject::connect(&search, &HardwareSearch::finished, &search,
+                     [](const QList<HardwareEncoder>& found) {
+                         setUsableHardware(found);
+                         QHash<QString, QStringList> byCodec;
+                         for (const HardwareEncoder& e : found) {
+                             if (!byCodec[e.codec].contains(hardwareKindName(e.kind)))
+                                 byCodec[e.codec] << hardwareKindName(e.kind);
+                         }
+                         setHardwareEncoders(byCodec);
+                         QCoreApplication::quit();
+                     });
+    search.start(HardwareDevices::onThisMachine());
+    QCoreApplication::exec(); // the program's own loop, before the run's
+}
+
 int convertOrWatch(const CliRequest& request) {
+    findHardwareWhenAsked(request);
     OptionSheet sheet;
     const auto prepared = prepareEncoding(request, sheet);
     if (const auto* error = std::get_if<CliUsageError>(&prepared)) {
