@@ -376,6 +376,12 @@ void MainWindow::loadSettings() {
         note = tr("Clipvane cannot read its settings file %1 (%2); it uses its "
                   "defaults.")
                    .arg(QDir::toNativeSeparators(settingsFilePath()), problem);
+    // One that will not be written (a link to a file of other things) keeps the changes of
+    // this session only.
+    else if (const QString refused = settingsWriteProblem(settingsFilePath()); !refused.isEmpty())
+        note = tr("Clipvane cannot save its settings to %1 (%2); changes last for this session "
+                  "only.")
+                   .arg(QDir::toNativeSeparators(settingsFilePath()), refused);
     // A path an older program wrote in its 8-bit code page is read as such, and said.
     else if (const QStringList old = Preferences().convertedPathKeys(); !old.isEmpty())
         note = tr("%1 in settings.dat was written in an older encoding (Windows-1252) and has "

@@ -169,11 +169,31 @@ private slots:
                 Qt::ItemIsEditable);
     }
 
-    void unreadableSettingsAreSaid() {
+    // A settings file that cannot be read, or will not be written (a link to a file that
+    // holds no settings), is said with where it is.
+    void unusableSettingsAreSaid_data() {
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a folder in its place") << false << "cannot read its settings file";
+        QTest::newRow("a link to a file of other things") << true << "cannot save its settings";
+    }
+    void unusableSettingsAreSaid() {
+        QFETCH(bool, link);
+        QFETCH(QString, said);
         test::ProgramFolder folder;
-        QVERIFY(QDir().mkdir(folder.settingsFile())); // a folder where the file should be
+        QTemporaryDir other;
+        if (link) {
+            QFile notes(other.filePath("notes.txt"));
+            QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("shopping: milk, bread\n") > 0);
+            notes.close();
+            QFile::remove(folder.settingsFile());
+            QVERIFY(QFile::link(notes.fileName(), folder.settingsFile()));
+        } else {
+            QVERIFY(QDir().mkdir(folder.settingsFile())); // a folder where the file should be
+        }
         auto form = makeForm();
-        QTRY_VERIFY2(form->statusBar()->currentMessage().contains(folder.settingsFile()),
+        QTRY_VERIFY2(form->statusBar()->currentMessage().contains(folder.settingsFile()) &&
+                         form->statusBar()->currentMessage().contains(said),
                      qPrintable(form->statusBar()->currentMessage()));
     }
 

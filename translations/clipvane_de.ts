@@ -1771,6 +1771,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>%1 (the source's own folder cannot be written)</source>
         <translation>%1 (der Ordner der Quelle kann nicht beschrieben werden)</translation>
     </message>
+    <message>
+        <source>Clipvane cannot save its settings to %1 (%2); changes last for this session only.</source>
+        <translation>Clipvane kann seine Einstellungen nicht in %1 speichern (%2); Änderungen gelten nur für diese Sitzung.</translation>
+    </message>
 </context>
 <context>
     <name>clipvane::OptionSheetWidget</name>
