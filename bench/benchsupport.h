@@ -191,6 +191,13 @@ inline int roundsAsked(const QStringList& args) {
 }
 
 // This process's own CPU time (children excluded), in seconds.
+// The CPU of the children that have ended and been waited for.
+inline double childrenCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return cpuSeconds(u);
+}
+
 inline double ownCpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
