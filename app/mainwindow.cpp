@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "sources/picturelook.h"
+
 #include "app/aboutdialog.h"
 #include "app/capturedialog.h"
 #include "app/clipdialog.h"
@@ -746,7 +748,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::fitOptionsPane() {
-    // The whole option sheet in sight; the picture takes the rest of the column.
+    // The whole option sheet in sight where it fits; the picture takes the rest of the column.
     OptionSheetWidget* grid = m_ui->optionSheetView;
     QTreeWidgetItem* last = nullptr;
     for (QTreeWidgetItemIterator it(grid); *it; ++it)
@@ -758,8 +760,9 @@ void MainWindow::fitOptionsPane() {
                          2 * grid->frameWidth() + 2;
     const int chrome = m_ui->optionsGroup->height() - grid->height();
     const int total = m_ui->splitterRight->height() - m_ui->splitterRight->handleWidth();
-    const int options =
-        std::min(contents + chrome, total - m_ui->previewGroup->minimumSizeHint().height());
+    // A sheet taller than the column scrolls: the picture keeps 45 % of it at least.
+    const int picture = std::max(m_ui->previewGroup->minimumSizeHint().height(), total * 9 / 20);
+    const int options = std::min(contents + chrome, total - picture);
     m_ui->splitterRight->setSizes({total - options, options});
 }
 
@@ -799,6 +802,7 @@ void MainWindow::showItemPage(int row) {
         fillOptionSheet(fresh);
         const QList<std::pair<QString, QString>> rows = {
             {opt::General, opt::ItemName},
+            {opt::General, opt::Picture},
             {opt::OutputDuration, opt::AllClipDuration},
             {opt::OutputDuration, opt::StartTime},
             {opt::OutputDuration, opt::StopTime}};
@@ -810,6 +814,8 @@ void MainWindow::showItemPage(int row) {
     m_sheet.setValue(opt::General, opt::ItemName, m_sources.textAt(row, SourceList::FileName));
     m_sheet.setValue(opt::General, opt::Tracks,
                      keptTracksSummary(m_sources.streamFacts(id), m_sources.trackChoice(id)));
+    m_sheet.setValue(opt::General, opt::Picture,
+                     pictureFactsText(m_sources.streamFacts(id).picture));
     updateStatusBar(); // with the file this row will become
     // The clip's length, where both ends are known.
     const std::optional<qint64> s = m_sources.clipStart(id);

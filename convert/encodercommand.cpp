@@ -110,6 +110,8 @@ std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const Optio
                 *channels};
         o.audioChannels = *count;
     }
+    if (const std::optional<QString> why = readPictureOptions(sheet, &o.picture))
+        return EncoderCommandError{*why};
     return o;
 }
 

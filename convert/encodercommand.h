@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/picturefilters.h"
 #include "process/commandline.h"
 #include "sources/streamfacts.h"
 
@@ -41,6 +42,8 @@ struct EncoderOptions {
     int sampleRate = 0;
     // "Audio Channel": a count, or nothing for "Same as source" (each track keeps its own).
     std::optional<double> audioChannels;
+    // The picture's own rows (quality, crop, deinterlacing, denoising, rotation, pixel shape).
+    PictureOptions picture;
 };
 
 // Everything one encoder command is made from.

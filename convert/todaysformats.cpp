@@ -2,6 +2,7 @@
 
 #include "base/textvalues.h"
 #include "convert/encodercommand.h"
+#include "convert/picturefilters.h"
 #include "convert/streammap.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
@@ -15,7 +16,6 @@ namespace {
 struct VideoEncoder {
     const char* codec; // the "Video Codec" choice
     QStringList encoder;
-    QStringList constantQuality; // "Auto": a quality level that suits most pictures
     QStringList speeds[3];       // Fast, Balanced, Small File
     bool bitrateReplacesQuality; // a bit rate is given alone (the quality would override it)
     QStringList extra;
@@ -25,21 +25,18 @@ const QList<VideoEncoder>& videoEncoders() {
     static const QList<VideoEncoder> encoders = {
         {"H.264",
          {"-c:v", "libx264"},
-         {"-crf", "23"},
          {{"-preset", "veryfast"}, {"-preset", "medium"}, {"-preset", "slow"}},
          false,
          {}},
         // Tagged hvc1, which Apple's players ask for (FFmpeg's default is hev1).
         {"H.265",
          {"-c:v", "libx265"},
-         {"-crf", "28"},
          {{"-preset", "veryfast"}, {"-preset", "medium"}, {"-preset", "slow"}},
          false,
          {"-tag:v", "hvc1"}},
-        // libvpx is fast only in its realtime mode; "-b:v 0" makes -crf a constant quality.
+        // libvpx is fast only in its realtime mode.
         {"VP9",
          {"-c:v", "libvpx-vp9"},
-         {"-crf", "31", "-b:v", "0"},
          {{"-deadline", "realtime", "-cpu-used", "5"},
           {"-deadline", "good", "-cpu-used", "2"},
           {"-deadline", "good", "-cpu-used", "1"}},
@@ -48,7 +45,6 @@ const QList<VideoEncoder>& videoEncoders() {
         // SVT-AV1 ignores a bit rate given with -crf.
         {"AV1",
          {"-c:v", "libsvtav1"},
-         {"-crf", "35"},
          {{"-preset", "10"}, {"-preset", "8"}, {"-preset", "6"}},
          true,
          {}},
@@ -132,21 +128,34 @@ addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, cons
         if (!encoder)
             return FormatArgumentsError{
                 QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
-        const std::optional<QString> filter =
-            pictureSizeFilter(o.width, o.height, o.keepAspect, false);
+        const PictureOptions& picture = o.picture;
+        const PictureFacts& facts = in.streams.picture;
+        std::optional<QString> filter =
+            o.sameSizeAsSource() ? sameSizeChain(picture.squarePixels)
+                                 : pictureSizeFilter(o.width, o.height, o.keepAspect, false);
         if (!filter)
             return FormatArgumentsError{
                 QCoreApplication::translate("EncoderCommand",
                                             "Video Size is not a size of two even numbers such as "
                                             "1280x720: ") +
                 QStringLiteral("%1x%2").arg(o.width).arg(o.height)};
-        args << plan.pictureArguments(*filter);
+        // Deinterlacing, crop, denoise and turns come first: subtitles are drawn on the
+        // picture as it will be shown.
+        StreamPlan shaped = plan;
+        shaped.pictureFilters = leadingPictureFilters(picture, facts, notes) + plan.pictureFilters;
+        args << shaped.pictureArguments(*filter);
         if (o.frameRate)
             args << QStringLiteral("-r") << rateText(*o.frameRate);
         args << encoder->encoder << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
-        if (!o.videoKbits)
-            args << encoder->constantQuality;
-        else
+        if (!o.videoKbits) {
+            // A constant quality, capped for the picture's size so that a noisy source
+            // cannot swell the file without end.
+            const QString codec = QLatin1String(encoder->codec);
+            const int quality = picture.quality.value_or(qualityScale(codec)->standard);
+            args << cappedQualityArguments(
+                codec, quality,
+                rateCapKbits(codec, outputShorterSide(o.width, o.height, picture, facts)));
+        } else
             args << QStringLiteral("-b:v") << QString::number(roundHalfEven(*o.videoKbits)) + 'k';
         args << encoder->speeds[speedIndex(o.speed)] << encoder->extra << plan.colourArguments;
     }

@@ -1,5 +1,7 @@
 #include "sources/fileprobe.h"
 
+#include "sources/picturelook.h"
+
 #include "base/apppaths.h"
 #include "base/textvalues.h"
 #include "process/toolpaths.h"
@@ -335,6 +337,19 @@ void FileProbe::decide() {
         m_out.note = QCoreApplication::translate(
             "MediaProbe", "Clipvane could not read the length of this file: it may not be a "
                           "video.");
+    // A picture is looked at for black bars and interlacing before the probe ends.
+    if (length && !found.soundOnly && streams.hasVideo && !m_expired)
+        return runProber(pictureLookCommandLine(ffmpegProgram(), m_toolPath, *seconds), {},
+                         &FileProbe::afterLook);
+    finish();
+}
+
+void FileProbe::afterLook(const ToolExit& look, const QByteArray& output, const QByteArray&) {
+    if (look.succeeded()) {
+        const PictureLook found = parsePictureLook(QString::fromUtf8(output));
+        m_out.streams.picture.detectedCrop = found.crop;
+        m_out.streams.picture.interlaced = found.interlaced;
+    }
     finish();
 }
 

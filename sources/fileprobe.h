@@ -34,6 +34,7 @@ struct ProbeOutcome {
 // records none or only guesses one from the bit rate (a raw MPEG video stream, Matroska
 // written to a pipe), the packets' times, from the earliest to the end of the last. The
 // prober's duration, when it has one, decides the length; the player's is the fallback. A
+// file with a picture is then looked at for black bars and interlacing (picturelook.h). A
 // name that would confuse the tools reaches them as a link in a private folder.
 //
 // When the time limit (from start()) passes, or stop() is called, the running tools are
@@ -61,6 +62,7 @@ private:
     void afterIdentify(const ToolExit& exit, const QString& output);
     void afterListing(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
     void afterPackets(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
+    void afterLook(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
     void proberDone();
     void decide();
     void finish();

@@ -635,6 +635,22 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>This file's name is not valid UTF-8; rename it to convert it.</source>
         <translation>Der Name dieser Datei ist kein gültiges UTF-8; benennen Sie sie um, um sie umzuwandeln.</translation>
     </message>
+    <message>
+        <source>no black bars</source>
+        <translation>keine schwarzen Balken</translation>
+    </message>
+    <message>
+        <source>black bars: picture %1</source>
+        <translation>schwarze Balken: Bild %1</translation>
+    </message>
+    <message>
+        <source>interlaced</source>
+        <translation>Zeilensprung</translation>
+    </message>
+    <message>
+        <source>progressive</source>
+        <translation>Vollbild</translation>
+    </message>
 </context>
 <context>
     <name>OptionSheet</name>
@@ -774,6 +790,70 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Forced Only</source>
         <translation>Nur erzwungene</translation>
     </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>Crop</source>
+        <translation>Zuschneiden</translation>
+    </message>
+    <message>
+        <source>Deinterlace</source>
+        <translation>Deinterlacing</translation>
+    </message>
+    <message>
+        <source>Denoise</source>
+        <translation>Entrauschen</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>Drehen</translation>
+    </message>
+    <message>
+        <source>Flip</source>
+        <translation>Spiegeln</translation>
+    </message>
+    <message>
+        <source>Square Pixels</source>
+        <translation>Quadratische Pixel</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Ein</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>Leicht</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Strong</source>
+        <translation>Stark</translation>
+    </message>
+    <message>
+        <source>Horizontal</source>
+        <translation>Horizontal</translation>
+    </message>
+    <message>
+        <source>Vertical</source>
+        <translation>Vertikal</translation>
+    </message>
+    <message>
+        <source>Picture</source>
+        <translation>Bild</translation>
+    </message>
 </context>
 <context>
     <name>OutputCheck</name>
@@ -827,6 +907,21 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>The new file could not be saved as %1: every name was taken.</source>
         <translation>Die neue Datei konnte nicht als %1 gespeichert werden: Jeder Name war vergeben.</translation>
+    </message>
+</context>
+<context>
+    <name>PictureFilters</name>
+    <message>
+        <source>Quality takes a whole number from %1 (best) to %2: </source>
+        <translation>Qualität nimmt eine ganze Zahl von %1 (beste) bis %2: </translation>
+    </message>
+    <message>
+        <source>Crop is not None, Automatic or a window such as 1920:800:0:140: </source>
+        <translation>Zuschneiden ist weder Keiner, Automatisch noch ein Ausschnitt wie 1920:800:0:140: </translation>
+    </message>
+    <message>
+        <source>Crop %1 corrected to %2 (even sides inside the picture).</source>
+        <translation>Zuschnitt %1 zu %2 berichtigt (gerade Seiten innerhalb des Bildes).</translation>
     </message>
 </context>
 <context>
@@ -1777,6 +1872,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Clip times are set in the clip dialog: double-click a file in the Video List.</source>
         <translation>Clip-Zeiten werden im Clip-Dialog eingestellt: Doppelklicken Sie auf eine Datei in der Videoliste.</translation>
+    </message>
+    <message>
+        <source>%1 (best, largest file) to %2 (smallest file)</source>
+        <translation>%1 (beste, größte Datei) bis %2 (kleinste Datei)</translation>
     </message>
 </context>
 <context>
