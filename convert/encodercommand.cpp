@@ -317,9 +317,14 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     ToolCommand cmd;
     QStringList notes;
     cmd.add(in.programFolder + QStringLiteral("/fp.dll"), ToolCommand::Quote::Always);
+    std::optional<ToolCommand> firstPass;
     if (in.profile->isTodaysFormat()) {
-        if (const auto error = addTodaysFormatArguments(cmd, *in.profile, in, clip, &notes))
+        ToolCommand measure;
+        if (const auto error =
+                addTodaysFormatArguments(cmd, *in.profile, in, clip, &notes, &measure))
             return EncoderCommandError{error->reason};
+        if (!measure.arguments().isEmpty())
+            firstPass = measure;
     } else if (const auto error = addFlashArguments(cmd, in, clip)) {
         return *error;
     }
@@ -331,13 +336,20 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         cmd.add(QStringLiteral("-threads"))
             .add(QString::number(in.threads), ToolCommand::Quote::IfNeeded, QStringLiteral("  "));
     cmd.add(encodePath, ToolCommand::Quote::Always);
+    if (firstPass) {
+        firstPass->add(QStringLiteral("-y"));
+        if (in.threads > 0)
+            firstPass->add(QStringLiteral("-threads")).add(QString::number(in.threads));
+        firstPass->add(QStringLiteral("-"));
+    }
     return EncoderCommand{cmd,
                           name.path,
                           encodePath,
                           static_cast<qint64>(std::ceil(clipLength - 1e-9)),
                           name.batchConflict,
                           clipLength,
-                          notes};
+                          notes,
+                          firstPass};
 }
 
 } // namespace clipvane

@@ -68,6 +68,8 @@ struct EncoderInputs {
     // Outputs earlier items of the same batch wrote: never overwritten, whatever overwrite
     // says, so that two inputs with the same base name both survive.
     QStringList writtenByBatch;
+    // A private folder for a Two-Pass encoding's log (empty: one pass only).
+    QString passLogFolder;
 };
 
 // Where a clip starts and how long it lasts, in seconds as the encoder takes them ("12",
@@ -93,6 +95,9 @@ struct EncoderCommand {
     // What the row should say of the tracks: those the format cannot hold, sound mixed down,
     // colours tone-mapped, subtitle files that cannot be read.
     QStringList notes;
+    // Two-Pass: the measuring pass, run before command (which is then the second pass); it
+    // writes nothing but its log.
+    std::optional<ToolCommand> firstPass;
 };
 
 // Why a command could not be built; the run marks the item "Fail".

@@ -91,6 +91,7 @@ std::optional<QString> readPictureOptions(const OptionSheet& sheet, PictureOptio
              : flip == choice::Vertical ? FlipMode::Vertical
                                         : FlipMode::None;
     p.squarePixels = value(opt::SquarePixels) == choice::Yes;
+    p.twoPass = value(opt::TwoPass) == choice::Yes;
     *out = p;
     return std::nullopt;
 }

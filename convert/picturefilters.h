@@ -22,6 +22,7 @@ enum class CropMode { None, Automatic, Manual };
 struct PictureOptions {
     // A constant quality on the encoder's own scale; nothing: the encoder's default.
     std::optional<int> quality;
+    bool twoPass = false; // "Two-Pass", for a bit rate
     CropMode crop = CropMode::None;
     CropWindow cropWindow; // CropMode::Manual only
     DeinterlaceMode deinterlace = DeinterlaceMode::Off;

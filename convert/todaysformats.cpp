@@ -105,9 +105,35 @@ std::optional<QString> pictureSizeFilter(int width, int height, bool keepAspect,
     return chain + QStringLiteral(",setsar=1");
 }
 
+namespace {
+// The clip's inputs, up to its length (-t).
+void addInputs(ToolCommand& command, const EncoderInputs& in, const ClipSeconds& clip,
+               const StreamPlan& plan) {
+    // Seeking in the input: a clip late in a long file starts at once.
+    command.add(QStringLiteral("-ss")).add(clip.start).add(QStringLiteral("-i"));
+    command.add(in.inputPath, ToolCommand::Quote::Always);
+    for (const QString& arg : plan.inputs)
+        command.add(arg, arg.startsWith(QLatin1Char('/')) ? ToolCommand::Quote::Always
+                                                          : ToolCommand::Quote::IfNeeded);
+    command.add(QStringLiteral("-t")).add(clip.length);
+}
+
+// The arguments of a pass of a two-pass encoding with its log at that path (without its
+// ending); nothing for an encoder FFmpeg runs in one pass only (SVT-AV1).
+std::optional<QStringList> passArguments(const QString& codec, int pass, const QString& log) {
+    if (codec == QLatin1String("H.265"))
+        return QStringList{QStringLiteral("-x265-params"),
+                           QStringLiteral("pass=%1:stats=%2.log").arg(pass).arg(log)};
+    if (codec == QLatin1String("H.264") || codec == QLatin1String("VP9"))
+        return QStringList{QStringLiteral("-pass"), QString::number(pass),
+                           QStringLiteral("-passlogfile"), log};
+    return std::nullopt;
+}
+} // namespace
+
 std::optional<FormatArgumentsError>
 addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, const EncoderInputs& in,
-                         const ClipSeconds& clip, QStringList* notes) {
+                         const ClipSeconds& clip, QStringList* notes, ToolCommand* firstPass) {
     const EncoderOptions& o = in.options;
     const std::optional<QString> extension = outputExtension(profile.caption);
     const std::optional<QString> muxer = extension ? muxerFor(*extension) : std::nullopt;
@@ -158,6 +184,27 @@ addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, cons
         } else
             args << QStringLiteral("-b:v") << QString::number(roundHalfEven(*o.videoKbits)) + 'k';
         args << encoder->speeds[speedIndex(o.speed)] << encoder->extra << plan.colourArguments;
+        // Two passes for a bit rate: the first only measures the picture (its log in the
+        // item's own folder), the second spends the rate where the first found it needed.
+        const QString codec = QLatin1String(encoder->codec);
+        if (firstPass && picture.twoPass && o.videoKbits && !in.passLogFolder.isEmpty()) {
+            const QString log = in.passLogFolder + QStringLiteral("/pass");
+            if (const std::optional<QStringList> first = passArguments(codec, 1, log)) {
+                QStringList measure = args;
+                measure << *first << QStringLiteral("-an") << QStringLiteral("-sn")
+                        << QStringLiteral("-dn") << QStringLiteral("-f") << QStringLiteral("null");
+                *firstPass = ToolCommand();
+                firstPass->add(command.arguments().value(0), ToolCommand::Quote::Always);
+                addInputs(*firstPass, in, clip, plan);
+                firstPass->add(measure);
+                args << *passArguments(codec, 2, log);
+            } else if (notes) {
+                *notes << QCoreApplication::translate("EncoderCommand",
+                                                      "%1 is encoded in one pass: Two-Pass is not "
+                                                      "offered for it.")
+                              .arg(codec);
+            }
+        }
     }
     args << plan.audioArguments << plan.subtitleArguments;
     // Data streams would go into WebM and Matroska as they are.
@@ -168,13 +215,8 @@ addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, cons
     // Named, as the file may be written under a passing name first.
     args << QStringLiteral("-f") << *muxer;
 
-    // Seeking in the input: a clip late in a long file starts at once.
-    command.add(QStringLiteral("-ss")).add(clip.start).add(QStringLiteral("-i"));
-    command.add(in.inputPath, ToolCommand::Quote::Always);
-    for (const QString& arg : plan.inputs)
-        command.add(arg, arg.startsWith(QLatin1Char('/')) ? ToolCommand::Quote::Always
-                                                          : ToolCommand::Quote::IfNeeded);
-    command.add(QStringLiteral("-t")).add(clip.length).add(args);
+    addInputs(command, in, clip, plan);
+    command.add(args);
     if (notes)
         *notes << plan.notes;
     return std::nullopt;

@@ -147,6 +147,8 @@ const std::vector<ListRow>& listRows() {
          {"48", "64", "128", "192", "256", "512", "768", "1000", "1500", "1152", "2500"}},
         // A constant quality on the encoder's scale (used while Video Bitrate is "Auto").
         {opt::Video, opt::Quality, "23", {}, OptionSheet::Kind::Text},
+        // Two passes for a bit rate (a closer rate, a better spread of it).
+        {opt::Video, opt::TwoPass, "No", {"No", "Yes"}},
         {opt::Video,
          opt::VideoFramerate,
          "29.97",
@@ -236,6 +238,7 @@ QString shownOptionText(const QString& text) {
         QT_TRANSLATE_NOOP("OptionSheet", "Keep Aspect Ratio"),
         QT_TRANSLATE_NOOP("OptionSheet", "Encoding Speed"),
         QT_TRANSLATE_NOOP("OptionSheet", "Quality"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Two-Pass"),
         QT_TRANSLATE_NOOP("OptionSheet", "Crop"),
         QT_TRANSLATE_NOOP("OptionSheet", "Deinterlace"),
         QT_TRANSLATE_NOOP("OptionSheet", "Denoise"),

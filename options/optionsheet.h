@@ -101,6 +101,7 @@ inline const QString KeepAspectRatio = QStringLiteral("Keep Aspect Ratio");
 inline const QString EncodingSpeed = QStringLiteral("Encoding Speed");
 inline const QString BurnInSubtitles = QStringLiteral("Burn In Subtitles");
 inline const QString Quality = QStringLiteral("Quality");
+inline const QString TwoPass = QStringLiteral("Two-Pass");
 inline const QString Crop = QStringLiteral("Crop");
 inline const QString Deinterlace = QStringLiteral("Deinterlace");
 inline const QString Denoise = QStringLiteral("Denoise");

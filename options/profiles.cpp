@@ -70,10 +70,12 @@ const QString* const kVideoRows[] = {&opt::VideoCodec,
                                      &opt::Denoise,
                                      &opt::Rotate,
                                      &opt::Flip,
-                                     &opt::SquarePixels};
+                                     &opt::SquarePixels,
+                                     &opt::TwoPass};
 // The picture's own rows (quality, filters), which the Flash command lines never had.
-const QString* const kPictureRows[] = {&opt::Quality, &opt::Crop, &opt::Deinterlace, &opt::Denoise,
-                                       &opt::Rotate,  &opt::Flip, &opt::SquarePixels};
+const QString* const kPictureRows[] = {&opt::Quality,     &opt::TwoPass,     &opt::Crop,
+                                       &opt::Deinterlace, &opt::Denoise,     &opt::Rotate,
+                                       &opt::Flip,        &opt::SquarePixels};
 
 void setChoices(OptionSheet& sheet, const QString& category, const QString& caption,
                 const QStringList& choices) {

@@ -563,6 +563,53 @@ private slots:
         QVERIFY(hostile.outputPath.isEmpty() || args.at(args.indexOf("-i") + 1) == in.inputPath);
     }
 
+    // Two-Pass with a bit rate: a measuring pass with its log in the item's folder, then the
+    // file; one pass for a constant quality, for AV1 (noted) and without a folder.
+    void twoPassCommands_data() {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<QString>("first"); // the measuring pass's tail, or "" for none
+        QTest::addColumn<QString>("second");
+        const QString rate = "Video Options/Two-Pass=Yes;Video Options/Video Bitrate=1000";
+        QTest::newRow("H.264")
+            << 5 << rate
+            << " -c:v libx264 -pix_fmt yuv420p -b:v 1000k -preset medium -pass 1 -passlogfile "
+               "/tmp/p/pass -an -sn -dn -f null -y -threads 2 -"
+            << "-preset medium -pass 2 -passlogfile /tmp/p/pass -c:a aac";
+        QTest::newRow("H.265") << 6 << rate
+                               << " -tag:v hvc1 -x265-params pass=1:stats=/tmp/p/pass.log -an"
+                               << " -tag:v hvc1 -x265-params pass=2:stats=/tmp/p/pass.log -c:a";
+        QTest::newRow("VP9") << 7 << rate << " -row-mt 1 -pass 1 -passlogfile /tmp/p/pass -an"
+                             << " -row-mt 1 -pass 2 -passlogfile /tmp/p/pass -c:a";
+        QTest::newRow("AV1 in one pass") << 8 << rate << ""
+                                         << "-b:v 1000k -preset 8 -c:a";
+        QTest::newRow("constant quality in one pass") << 5 << "Video Options/Two-Pass=Yes"
+                                                      << ""
+                                                      << "-crf 23 -maxrate";
+    }
+    void twoPassCommands() {
+        QFETCH(int, profile);
+        QFETCH(QString, changes);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        EncoderInputs in = example(profile, changes);
+        in.passLogFolder = "/tmp/p";
+        const EncoderCommandResult r =
+            buildEncoderCommand(in, [](const QString&) { return false; });
+        const EncoderCommand& c = std::get<EncoderCommand>(r);
+        QVERIFY2(c.command.text().contains(second), qPrintable(c.command.text()));
+        QCOMPARE(c.firstPass.has_value(), !first.isEmpty());
+        if (c.firstPass) {
+            QVERIFY2(c.firstPass->text().contains(first), qPrintable(c.firstPass->text()));
+            QVERIFY(c.firstPass->text().startsWith("\"/opt/conv/fp.dll\" -ss 10 -i "));
+            QCOMPARE(splitCommandLine(c.firstPass->text()), c.firstPass->arguments());
+        }
+        QCOMPARE(c.notes.contains("AV1 is encoded in one pass: Two-Pass is not offered for it."),
+                 profile == 8);
+        in.passLogFolder.clear();
+        QVERIFY(!std::get<EncoderCommand>(buildEncoderCommand(in)).firstPass);
+    }
+
     // A crop is made to fit the picture with even sides (4:2:0), never to leave nothing.
     void cropFitting_data() {
         QTest::addColumn<QString>("crop");

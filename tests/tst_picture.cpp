@@ -80,7 +80,15 @@ class TestPicture : public QObject {
     }
 
 private slots:
+    // The pass logs' folders left in the private temporary folder.
+    QStringList passFolders() const {
+        return QDir(media.filePath("tmp")).entryList({"clipvane-pass-*"}, QDir::AllEntries);
+    }
+
     void initTestCase() {
+        // Temporary files (the pass logs) go where this test can see them.
+        QVERIFY(QDir(media.path()).mkpath("tmp"));
+        qputenv("TMPDIR", QFile::encodeName(media.filePath("tmp")));
         folder = std::make_unique<test::ProgramFolder>();
         QVERIFY(folder->isValid());
         const QStringList x264{"-c:v", "libx264", "-preset", "ultrafast", "-crf", "12"};
@@ -97,6 +105,10 @@ private slots:
             path("pal.mkv"),
             {"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25:duration=1,setsar=64/45"}, x264));
 
+        // Motion and detail over 8 s, for a rate to aim at.
+        QVERIFY(test::makeClip(path("moving.mkv"),
+                               {"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=8"},
+                               x264));
         // A film letterboxed in 1920x1080: 140 black lines above and below, 8 s long, so that
         // the probe looks at three points.
         QVERIFY(
@@ -170,6 +182,47 @@ private slots:
         const double kbits = videoKbits(r.output);
         qInfo("VP9 at a cap of 1000 kbit/s: %.0f kbit/s", kbits);
         QVERIFY2(kbits > 0 && kbits < 2500, qPrintable(QString::number(kbits)));
+    }
+
+    // Two passes at 1000 kbit/s land on the rate; the log's folder goes afterwards.
+    void twoPassRate() {
+        const Result r =
+            convert(path("moving.mkv"), 5, "Video Bitrate=1000;Two-Pass=Yes;Encoding Speed=Fast");
+        QVERIFY2(r.status == "OK", qPrintable(r.status + ": " + r.note));
+        const QJsonObject video = test::streamOf(test::probeMedia(r.output), "video");
+        const double kbits = video["bit_rate"].toString().toDouble() / 1000;
+        qInfo("Two-Pass at 1000 kbit/s: %.1f kbit/s", kbits);
+        QVERIFY2(std::abs(kbits - 1000) <= 50, qPrintable(QString::number(kbits)));
+        QCOMPARE(passFolders(), QStringList());
+    }
+
+    // Cancelled once the first pass is through: neither the log nor a partial file stays.
+    void twoPassCancelledBetweenPasses() {
+        SourceList list;
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 5);
+        QVERIFY(sheet.setValue(opt::Video, opt::VideoBitrate, "1000"));
+        QVERIFY(sheet.setValue(opt::Video, opt::TwoPass, "Yes"));
+        test::addAndProbe(list, path("moving.mkv"));
+        BatchRun run({&list, &sheet, [] { return 5; }, nullptr});
+        RunSettings settings;
+        settings.outputFolder = out.filePath("cancelled");
+        QVERIFY(QDir().mkpath(settings.outputFolder));
+        QStringList seen;
+        int passes = 0;
+        connect(&run, &BatchRun::encoderStarted, this, [&] {
+            seen = passFolders();
+            if (++passes == 2)
+                run.cancel();
+        });
+        QSignalSpy finished(&run, &BatchRun::runFinished);
+        QVERIFY(!run.start(settings));
+        QVERIFY(finished.wait(300000));
+        QCOMPARE(passes, 2);
+        QCOMPARE(seen.size(), 1); // the log's folder was there
+        QTRY_COMPARE_WITH_TIMEOUT(passFolders(), QStringList(), 60000);
+        QCOMPARE(QDir(settings.outputFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void pictureShape_data() {

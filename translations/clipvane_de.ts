@@ -256,6 +256,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>No output folder is set.</source>
         <translation>Es ist kein Ausgabeordner eingestellt.</translation>
     </message>
+    <message>
+        <source>%1 is encoded in one pass: Two-Pass is not offered for it.</source>
+        <translation>%1 wird in einem Durchgang kodiert: Zwei Durchgänge gibt es dafür nicht.</translation>
+    </message>
 </context>
 <context>
     <name>FileSelect</name>
@@ -853,6 +857,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Picture</source>
         <translation>Bild</translation>
+    </message>
+    <message>
+        <source>Two-Pass</source>
+        <translation>Zwei Durchgänge</translation>
     </message>
 </context>
 <context>
@@ -1620,6 +1628,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Saved in the output folder because %1 cannot be written.</source>
         <translation>Im Ausgabeordner gespeichert, weil %1 nicht beschrieben werden kann.</translation>
+    </message>
+    <message>
+        <source>No private folder could be made for the Two-Pass log: %1</source>
+        <translation>Für das Protokoll der zwei Durchgänge konnte kein privater Ordner angelegt werden: %1</translation>
     </message>
 </context>
 <context>
