@@ -94,8 +94,8 @@ private slots:
                  (QStringList{
                      "General: Item Name, Tracks, Picture",
                      "Output Duration: All Clip Duration, Start Time, Stop Time",
-                     "Video Options: Video Codec, Video Size, Video Bitrate, Quality, Video "
-                     "Framerate, Keep Aspect Ratio, Encoding Speed, Burn In Subtitles, Crop, "
+                     "Video Options: Video Codec, Video Size, Video Bitrate, Quality, Two-Pass, "
+                     "Video Framerate, Keep Aspect Ratio, Encoding Speed, Burn In Subtitles, Crop, "
                      "Deinterlace, Denoise, Rotate, Flip, Square Pixels",
                      "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, "
                      "Disable Audio, A/V Sync",

@@ -1,4 +1,6 @@
 #include "convert/batchrun.h"
+#include "convert/outputpreview.h"
+#include "convert/plannedoutput.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "sources/picturelook.h"
@@ -108,6 +110,9 @@ private slots:
         // Motion and detail over 8 s, for a rate to aim at.
         QVERIFY(test::makeClip(path("moving.mkv"),
                                {"-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=8"},
+                               x264));
+        QVERIFY(test::makeClip(path("long.mkv"),
+                               {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=12"},
                                x264));
         // A film letterboxed in 1920x1080: 140 black lines above and below, 8 s long, so that
         // the probe looks at three points.
@@ -223,6 +228,48 @@ private slots:
         QCOMPARE(seen.size(), 1); // the log's folder was there
         QTRY_COMPARE_WITH_TIMEOUT(passFolders(), QStringList(), 60000);
         QCOMPARE(QDir(settings.outputFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A sample of the output: 10 s from the clip's start (the clip when shorter), in a
+    // private folder, never the output folder; the next sample and the preview's end remove
+    // it.
+    void outputSample() {
+        SourceList list;
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 7);
+        QVERIFY(sheet.setValue(opt::Video, opt::EncodingSpeed, "Fast"));
+        const SourceList::Id longer = test::addAndProbe(list, path("long.mkv"));
+        const SourceList::Id shorter = test::addAndProbe(list, path("detail.mkv"));
+        list.setClip(longer, 100, list.clipEnd(longer).value_or(0));
+        RunSettings settings;
+        settings.outputFolder = out.filePath("samples");
+        QVERIFY(QDir().mkpath(settings.outputFolder));
+        auto preview = std::make_unique<OutputPreview>();
+        QSignalSpy ready(preview.get(), &OutputPreview::ready);
+        QStringList folders;
+        for (const auto& [id, seconds] : {std::pair{longer, 10.0}, std::pair{shorter, 2.0}}) {
+            EncoderInputs in = rowInputs(list, id, profileAt(7), settings);
+            in.options = std::get<EncoderOptions>(readEncoderOptions(sheet));
+            ready.clear();
+            QCOMPARE(preview->start(in), std::nullopt);
+            for (const QString& earlier : folders)
+                QVERIFY(!QFileInfo::exists(earlier));
+            folders << preview->folder();
+            QVERIFY(ready.wait(120000));
+            const QString sample = ready.at(0).at(0).toString();
+            QVERIFY(sample.startsWith(preview->folder() + "/"));
+            const double length =
+                test::probeMedia(sample)["format"].toObject()["duration"].toString().toDouble();
+            QVERIFY2(std::abs(length - seconds) < 0.3, qPrintable(QString::number(length)));
+            QCOMPARE(ready.at(0).at(1).toDouble(), seconds);
+            QVERIFY(sizePerMinuteText(ready.at(0).at(2).toLongLong(), seconds)
+                        .endsWith(" MB per minute"));
+        }
+        QCOMPARE(QDir(settings.outputFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
+        preview.reset();
+        QVERIFY(!QFileInfo::exists(folders.last()));
+        QCOMPARE(sizePerMinuteText(4'200'000, 60), QString("4.2 MB per minute"));
     }
 
     void pictureShape_data() {

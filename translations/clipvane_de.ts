@@ -576,6 +576,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Import Presets...</source>
         <translation>Vorgaben importieren...</translation>
     </message>
+    <message>
+        <source>Preview Output</source>
+        <translation>Ausgabe als Vorschau</translation>
+    </message>
 </context>
 <context>
     <name>MediaProbe</name>
@@ -915,6 +919,25 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>The new file could not be saved as %1: every name was taken.</source>
         <translation>Die neue Datei konnte nicht als %1 gespeichert werden: Jeder Name war vergeben.</translation>
+    </message>
+</context>
+<context>
+    <name>OutputPreview</name>
+    <message>
+        <source>No private folder could be made for the sample: %1</source>
+        <translation>Für die Probe konnte kein privater Ordner angelegt werden: %1</translation>
+    </message>
+    <message>
+        <source>The sample could not be made: %1</source>
+        <translation>Die Probe konnte nicht erstellt werden: %1</translation>
+    </message>
+    <message>
+        <source>The encoder tool could not be started.</source>
+        <translation>Das Umwandlungsprogramm konnte nicht gestartet werden.</translation>
+    </message>
+    <message>
+        <source>%1 MB per minute</source>
+        <translation>%1 MB pro Minute</translation>
     </message>
 </context>
 <context>
@@ -1869,6 +1892,18 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>%1 (the source's own folder cannot be written)</source>
         <translation>%1 (der Ordner der Quelle kann nicht beschrieben werden)</translation>
+    </message>
+    <message>
+        <source>Preview Output</source>
+        <translation>Ausgabe als Vorschau</translation>
+    </message>
+    <message>
+        <source>%1 — output sample: %2</source>
+        <translation>%1 — Ausgabeprobe: %2</translation>
+    </message>
+    <message>
+        <source>Making a sample of the output…</source>
+        <translation>Eine Probe der Ausgabe wird erstellt…</translation>
     </message>
 </context>
 <context>
