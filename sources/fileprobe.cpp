@@ -168,11 +168,11 @@ void FileProbe::start() {
 }
 
 void FileProbe::runProber(const QString& commandLine, std::function<void(QStringView)> onLine,
-                          Step next, bool errorsApart) {
+                          Step next, bool errorsApart, int timeLimitMs) {
     // The previous run's tool is still on the stack when its end calls here.
     m_earlierProber = std::move(m_prober);
     m_prober = std::make_unique<ProbeTool>(
-        commandLine, 0, std::move(onLine),
+        commandLine, timeLimitMs, std::move(onLine),
         [this, next](const ToolExit& exit, const QByteArray& output, const QByteArray& errors) {
             (this->*next)(exit, output, errors);
         },
@@ -340,7 +340,7 @@ void FileProbe::decide() {
     // A picture is looked at for black bars and interlacing before the probe ends.
     if (length && !found.soundOnly && streams.hasVideo && !m_expired)
         return runProber(pictureLookCommandLine(ffmpegProgram(), m_toolPath, *seconds), {},
-                         &FileProbe::afterLook);
+                         &FileProbe::afterLook, false, kPictureLookLimitMs);
     finish();
 }
 

@@ -19,6 +19,9 @@ struct ToolExit;
 // How long a probe may take before it is given up (a pipe or a stalled network file would
 // otherwise keep it going for ever); the row then shows a failed probe.
 inline constexpr int kProbeTimeoutMs = 60000;
+// How long the look at a picture (bars, interlacing) may take; the probe ends without its
+// findings after that.
+inline constexpr int kPictureLookLimitMs = 15000;
 
 // What a probe learned of one file.
 struct ProbeOutcome {
@@ -58,7 +61,7 @@ public:
 private:
     using Step = void (FileProbe::*)(const ToolExit&, const QByteArray&, const QByteArray&);
     void runProber(const QString& commandLine, std::function<void(QStringView)> onLine, Step next,
-                   bool errorsApart = false);
+                   bool errorsApart = false, int timeLimitMs = 0);
     void afterIdentify(const ToolExit& exit, const QString& output);
     void afterListing(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
     void afterPackets(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
