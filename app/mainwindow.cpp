@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "sources/picturelook.h"
+
 #include "app/aboutdialog.h"
 #include "app/capturedialog.h"
 #include "app/clipdialog.h"
@@ -213,6 +215,7 @@ void MainWindow::buildContextMenu() {
     add("contextConvert", m_ui->actionConvert, tr("Convert Now!"));
     m_contextMenu->addSeparator();
     add("contextPlay", m_ui->actionPlay, tr("Play Selected File"));
+    add("contextPreviewOutput", m_ui->actionPreviewOutput, tr("Preview Output"));
     m_contextMenu->addSeparator();
     add("contextClip", m_ui->actionClip, tr("Video Clip"));
     add("contextAudioTracks", m_ui->actionAudioTracks, tr("Audio Tracks…"));
@@ -253,6 +256,7 @@ void MainWindow::connectActions() {
     connect(m_ui->actionMoveDown, &QAction::triggered, this, &MainWindow::moveSelectedDown);
     connect(m_ui->actionConvert, &QAction::triggered, this, &MainWindow::convertAll);
     connect(m_ui->actionPlay, &QAction::triggered, this, &MainWindow::playSelected);
+    connect(m_ui->actionPreviewOutput, &QAction::triggered, this, &MainWindow::previewOutput);
     connect(m_ui->actionClip, &QAction::triggered, this, &MainWindow::editClip);
     connect(m_ui->actionAudioTracks, &QAction::triggered, this, &MainWindow::chooseAudioTracks);
     connect(m_ui->actionSubtitles, &QAction::triggered, this, &MainWindow::chooseSubtitles);
@@ -309,6 +313,16 @@ void MainWindow::connectActions() {
             &MainWindow::cancelConversion);
     connect(m_ui->progressPanel, &ProgressPanel::pauseRequested, &m_batch, &BatchRun::setPaused);
     connect(m_ui->previewPlayer, &PlayerWidget::playRequested, this, &MainWindow::playSelected);
+    connect(&m_outputPreview, &OutputPreview::ready, this,
+            [this](const QString& path, double seconds, qint64 bytes) {
+                statusBar()->clearMessage();
+                m_ui->previewGroup->setTitle(
+                    tr("%1 — output sample: %2")
+                        .arg(m_previewTitle, sizePerMinuteText(bytes, seconds)));
+                m_preview.play(path, static_cast<qint64>(seconds * 100));
+            });
+    connect(&m_outputPreview, &OutputPreview::failed, this,
+            [this](const QString& why) { statusBar()->showMessage(why); });
     connect(&m_preview, &PreviewPlayer::playerStarted, this, [this] {
         m_dialogFolder = programFolder();
         // The player fills its surface: the surface takes the playing picture's shape.
@@ -780,10 +794,10 @@ void MainWindow::fitOptionsPane() {
                          2 * grid->frameWidth() + 2;
     const int chrome = m_ui->optionsGroup->height() - grid->height();
     const int total = m_ui->splitterRight->height() - m_ui->splitterRight->handleWidth();
-    // The picture keeps room to be seen (170 pixels beyond its least) or two fifths of the
-    // column, whichever is more: a long sheet scrolls instead.
+    // A sheet taller than the column scrolls: the picture keeps room to be seen (170 pixels
+    // beyond its least) or 45 % of the column, whichever is more.
     const int picture =
-        std::max(m_ui->previewGroup->minimumSizeHint().height() + 170, total * 2 / 5);
+        std::max(m_ui->previewGroup->minimumSizeHint().height() + 170, total * 9 / 20);
     const int options = std::max(0, std::min(contents + chrome, total - picture));
     m_ui->splitterRight->setSizes({total - options, options});
 }
@@ -824,6 +838,7 @@ void MainWindow::showItemPage(int row) {
         fillOptionSheet(fresh);
         const QList<std::pair<QString, QString>> rows = {
             {opt::General, opt::ItemName},
+            {opt::General, opt::Picture},
             {opt::OutputDuration, opt::AllClipDuration},
             {opt::OutputDuration, opt::StartTime},
             {opt::OutputDuration, opt::StopTime}};
@@ -835,6 +850,8 @@ void MainWindow::showItemPage(int row) {
     m_sheet.setValue(opt::General, opt::ItemName, m_sources.textAt(row, SourceList::FileName));
     m_sheet.setValue(opt::General, opt::Tracks,
                      keptTracksSummary(m_sources.streamFacts(id), m_sources.trackChoice(id)));
+    m_sheet.setValue(opt::General, opt::Picture,
+                     pictureFactsText(m_sources.streamFacts(id).picture));
     updateStatusBar(); // with the file this row will become
     // The clip's length, where both ends are known.
     const std::optional<qint64> s = m_sources.clipStart(id);
@@ -929,6 +946,8 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::playSelected() {
+    if (!m_previewTitle.isEmpty())
+        m_ui->previewGroup->setTitle(m_previewTitle);
     const int row = selectedRow();
     // With no row chosen there is nothing to play (never an empty or stale path).
     if (m_sources.count() == 0 || row < 0)
@@ -936,6 +955,37 @@ void MainWindow::playSelected() {
     m_previewAspect = m_sources.pictureAspect(m_sources.idAt(row));
     m_preview.play(m_sources.textAt(row, SourceList::FileName),
                    m_sources.length(m_sources.idAt(row)));
+}
+
+void MainWindow::previewOutput() {
+    m_ui->optionSheetView->commitOpenEditor();
+    const int row = selectedRow();
+    if (m_sources.count() == 0 || row < 0)
+        return;
+    const SourceList::Id id = m_sources.idAt(row);
+    const RowEncoding encoding =
+        rowEncoding(m_sources, id, m_picker ? m_picker->profileIndex() : 0, &m_sheet);
+    if (m_previewTitle.isEmpty())
+        m_previewTitle = m_ui->previewGroup->title();
+    m_ui->previewGroup->setTitle(m_previewTitle);
+    if (const auto* error = std::get_if<EncoderCommandError>(&encoding.options)) {
+        statusBar()->showMessage(error->reason);
+        return;
+    }
+    EncoderInputs in = rowInputs(m_sources, id, encoding.profile, RunSettings::read(Preferences()));
+    in.options = std::get<EncoderOptions>(encoding.options);
+    // The sample's shape, for the player's surface.
+    const EncoderOptions& o = in.options;
+    double aspect = o.sameSizeAsSource() ? m_sources.pictureAspect(id)
+                                         : double(o.width) / std::max(1, o.height);
+    if ((o.picture.rotate == 90 || o.picture.rotate == 270) && aspect > 0)
+        aspect = 1 / aspect;
+    if (const std::optional<QString> why = m_outputPreview.start(in)) {
+        statusBar()->showMessage(*why);
+        return;
+    }
+    m_previewAspect = aspect;
+    statusBar()->showMessage(tr("Making a sample of the output…"));
 }
 
 void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& badNames) {

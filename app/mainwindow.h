@@ -4,6 +4,7 @@
 #include "convert/batchprogress.h"
 #include "convert/batchrun.h"
 #include "convert/hardwareencoders.h"
+#include "convert/outputpreview.h"
 #include "convert/queuekeeper.h"
 #include "convert/runcompletion.h"
 #include "convert/runnotices.h"
@@ -147,6 +148,8 @@ public slots:
     // finished in the background.
     void closeWithoutAsking();
     void playSelected();
+    // Encodes a short sample of the selected row with its options and plays it.
+    void previewOutput();
     // The tool strip's hover border: on over a button, all off over the strip itself.
     void highlightToolButton(QToolButton* button);
     void clearToolButtonHighlights();
@@ -195,6 +198,8 @@ private:
     RemovedRows m_removed;
     bool m_closeUnasked = false;
     PreviewPlayer m_preview;
+    OutputPreview m_outputPreview;
+    QString m_previewTitle; // the preview's caption, without a sample's size
     QList<QIcon> m_icons;
     QMenu* m_contextMenu = nullptr;
     QAction* m_showLogAction = nullptr;

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QSpinBox>
 #include <QStyledItemDelegate>
 
 namespace clipvane {
@@ -30,13 +31,35 @@ public:
                 combo->addItem(shownOptionText(choice), choice);
             return combo;
         }
+        // A number on a scale: the spin box takes nothing outside it.
+        if (row->hasRange()) {
+            auto* spin = new QSpinBox(parent);
+            spin->setRange(row->minimum, row->maximum);
+            spin->setToolTip(OptionSheetWidget::rangeText(*row));
+            return spin;
+        }
+        // Suggestions, and whatever is typed.
+        if (!row->choices.isEmpty()) {
+            auto* combo = new QComboBox(parent);
+            combo->setEditable(true);
+            for (const QString& choice : row->choices)
+                combo->addItem(shownOptionText(choice), choice);
+            return combo;
+        }
         return QStyledItemDelegate::createEditor(parent, option, index);
     }
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        const QString value = index.data(kValueRole).toString();
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
-            const int at = combo->findData(index.data(kValueRole).toString());
+            const int at = combo->findData(value);
             combo->setCurrentIndex(at);
+            if (at < 0 && combo->isEditable())
+                combo->setEditText(value);
+            return;
+        }
+        if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
+            spin->setValue(value.toInt());
             return;
         }
         QStyledItemDelegate::setEditorData(editor, index);
@@ -44,6 +67,21 @@ public:
 
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
+        if (auto* combo = qobject_cast<QComboBox*>(editor); combo && combo->isEditable()) {
+            // A suggestion's own value, or the text as typed.
+            const int at = combo->findText(combo->currentText());
+            const QString value =
+                at >= 0 ? combo->itemData(at).toString() : combo->currentText().trimmed();
+            model->setData(index, value, kValueRole);
+            model->setData(index, shownOptionText(value));
+            return;
+        }
+        if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
+            const QString value = QString::number(spin->value());
+            model->setData(index, value, kValueRole);
+            model->setData(index, value);
+            return;
+        }
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
             if (combo->currentIndex() >= 0) {
                 model->setData(index, combo->currentData(), kValueRole);
@@ -162,8 +200,9 @@ void OptionSheetWidget::refreshRow(const QString& category, const QString& capti
         return;
     m_updating = true;
     item->setData(1, kValueRole, row->value);
-    item->setText(1,
-                  row->kind == OptionSheet::Kind::List ? shownOptionText(row->value) : row->value);
+    item->setText(1, row->kind == OptionSheet::Kind::List || !row->choices.isEmpty()
+                         ? shownOptionText(row->value)
+                         : row->value);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (!row->locked)
         flags |= Qt::ItemIsEditable;
@@ -178,12 +217,16 @@ void OptionSheetWidget::refreshRow(const QString& category, const QString& capti
     font.setItalic(row->locked);
     item->setFont(1, font);
     QStringList shownChoices;
-    if (row->kind == OptionSheet::Kind::List) {
-        for (const QString& choice : row->choices)
-            shownChoices << shownOptionText(choice);
-    }
+    for (const QString& choice : row->choices)
+        shownChoices << shownOptionText(choice);
+    if (row->hasRange())
+        shownChoices << rangeText(*row);
     item->setToolTip(1, shownChoices.join(QStringLiteral(", ")));
     m_updating = false;
+}
+
+QString OptionSheetWidget::rangeText(const OptionSheet::Row& row) {
+    return tr("%1 (best, largest file) to %2 (smallest file)").arg(row.minimum).arg(row.maximum);
 }
 
 void OptionSheetWidget::onItemChanged(QTreeWidgetItem* item, int column) {
@@ -194,10 +237,13 @@ void OptionSheetWidget::onItemChanged(QTreeWidgetItem* item, int column) {
     const OptionSheet::Row* row = m_sheet->row(category, caption);
     if (!row || row->locked)
         return;
-    // A list row takes the choice's own value; a text row what was typed.
-    m_sheet->setValue(category, caption,
-                      row->kind == OptionSheet::Kind::List ? item->data(1, kValueRole).toString()
-                                                           : item->text(1));
+    // A list row (and a text row's suggestion) takes the choice's own value; a text row what
+    // was typed. A value the row refuses leaves the row showing what it holds.
+    const bool own =
+        row->kind == OptionSheet::Kind::List || !row->choices.isEmpty() || row->hasRange();
+    if (!m_sheet->setValue(category, caption,
+                           own ? item->data(1, kValueRole).toString() : item->text(1)))
+        refreshRow(category, caption);
 }
 
 } // namespace clipvane

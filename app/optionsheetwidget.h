@@ -1,10 +1,10 @@
 #pragma once
 
+#include "options/optionsheet.h"
+
 #include <QTreeWidget>
 
 namespace clipvane {
-
-class OptionSheet;
 
 // The option sheet on screen: a two-level property grid over an OptionSheet. Categories expand
 // to show their rows; list rows are edited with a drop-down of their choices, text rows with a
@@ -23,6 +23,8 @@ public:
     void applyPresentation();
     // The grid's context menu: these commands (the window's own actions).
     void setContextActions(const QList<QAction*>& actions);
+    // What a numbered row's editor takes, and which end is better ("0 (best, ...) to 51 ...").
+    static QString rangeText(const OptionSheet::Row& row);
 
 private:
     void rebuild();

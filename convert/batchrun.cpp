@@ -95,8 +95,9 @@ void BatchRun::handOver() {
     QList<HandedOverItem> items = underWay();
     if (items.isEmpty())
         return;
-    for (HandedOverItem& h : items)
-        h.stop = m_stopAtExit;
+    // An item still in its first pass has no file to finish: it stops.
+    for (qsizetype i = 0; i < items.size(); ++i)
+        items[i].stop = m_stopAtExit || m_inFlight.at(i)->secondPass.has_value();
     qint64 finisher = 0;
     if (!startFinisher(items, &finisher))
         finisher = 0;
@@ -391,6 +392,20 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
 
     // The hidden file the encoder writes is created here, before it starts, and only if no
     // one else has made it meanwhile: it reserves the name against other windows and programs.
+    // Two passes keep their log in a folder of this item's own: two items at once never
+    // share it, and it goes with the item.
+    std::shared_ptr<QTemporaryDir> passFolder;
+    if (in.options.picture.twoPass && in.options.videoKbits && entry && entry->isTodaysFormat() &&
+        !entry->isSoundOnly()) {
+        passFolder = std::make_shared<QTemporaryDir>(QDir::tempPath() +
+                                                     QStringLiteral("/clipvane-pass-XXXXXX"));
+        if (!passFolder->isValid()) {
+            failItem(id, tr("No private folder could be made for the Two-Pass log: %1")
+                             .arg(passFolder->errorString()));
+            return Prepared::Failed;
+        }
+        in.passLogFolder = passFolder->path();
+    }
     EncoderCommand built;
     std::optional<ToolCommand> softwareCommand;
     std::optional<FileIdentity> reserved;
@@ -409,6 +424,7 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
             // Made now, for the same names: the hardware may refuse what software takes.
             EncoderInputs software = in;
             software.options.hardware = HardwareKind::Software;
+            software.passLogFolder.clear(); // one pass, as the hardware's was
             if (auto* made = std::get_if<EncoderCommand>(&(result = buildEncoderCommand(software)));
                 made && made->encodePath == built.encodePath)
                 softwareCommand = made->command;
@@ -455,7 +471,11 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
     item->expectVideo = !(entry && entry->isSoundOnly());
     item->softwareCommand = softwareCommand;
     m_reservedOutputs.append(built.outputPath); // reserved now, given back if the item fails
-    command = built.command;
+    command = built.firstPass ? *built.firstPass : built.command;
+    if (built.firstPass) {
+        item->secondPass = built.command;
+        item->passFolder = passFolder;
+    }
     return Prepared::Ready;
 }
 
@@ -464,6 +484,18 @@ bool BatchRun::launchEncoder(std::unique_ptr<Item> owned, const ToolCommand& com
     Item* item = owned.get();
     list.setText(item->id, SourceList::Status, QStringLiteral("Processing"));
     list.setNote(item->id, QString());
+    m_inFlight.push_back(std::move(owned));
+    if (startEncoderJob(item, command))
+        return true;
+    m_reservedOutputs.removeOne(item->output);
+    removeIfSame(item->encodePath, item->encodeFile);
+    failItem(item->id, tr("The encoder tool could not be started."));
+    removeInFlight(item);
+    return false;
+}
+
+bool BatchRun::startEncoderJob(Item* item, const ToolCommand& command) {
+    SourceList& list = *m_env.list;
 
     ToolJob::Options options;
     options.workingDirectory = programFolder();
@@ -482,8 +514,6 @@ bool BatchRun::launchEncoder(std::unique_ptr<Item> owned, const ToolCommand& com
 
     auto* job = new ToolJob(this);
     item->job = job;
-    m_inFlight.push_back(std::move(owned));
-    const SourceList::Id id = item->id;
     connect(job, &ToolJob::started, this, [this, item](qint64 pid) {
         emit itemStarted(item->id, item->input, item->output, item->clipSeconds);
         emit encoderStarted(pid);
@@ -497,10 +527,7 @@ bool BatchRun::launchEncoder(std::unique_ptr<Item> owned, const ToolCommand& com
             [this, item](const ToolJobResult& r) { onItemFinished(item, r); });
     if (!job->start(command.arguments(), options)) {
         job->deleteLater();
-        m_reservedOutputs.removeOne(item->output);
-        removeIfSame(item->encodePath, item->encodeFile);
-        failItem(id, tr("The encoder tool could not be started."));
-        removeInFlight(item);
+        item->job = nullptr;
         return false;
     }
     return true;
@@ -536,14 +563,9 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
         item->softwareCommand.reset();
         item->note = (item->note.isEmpty() ? QString() : item->note + QLatin1Char('\n')) +
                      tr("The hardware encoder failed: converted in software.");
-        for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
-            if (it->get() == item) {
-                std::unique_ptr<Item> owned = std::move(*it);
-                m_inFlight.erase(it);
-                launchEncoder(std::move(owned), software);
-                return;
-            }
-        }
+        if (!startEncoderJob(item, software))
+            finishItem(item, tr("The encoder tool could not be started."));
+        return;
     }
     if (!result.succeeded()) {
         finishItem(
@@ -551,6 +573,13 @@ void BatchRun::onItemFinished(Item* item, const ToolJobResult& result) {
             result.crashed
                 ? tr("The encoder crashed (signal %1).").arg(result.exitCode)
                 : tr("The encoder stopped with an error (exit code %1).").arg(result.exitCode));
+        return;
+    }
+    // The first of two passes has measured the picture: the second writes the file.
+    if (item->secondPass) {
+        const ToolCommand second = *std::exchange(item->secondPass, std::nullopt);
+        if (!startEncoderJob(item, second))
+            finishItem(item, tr("The encoder tool could not be started."));
         return;
     }
     // The encoder says it is done; the file must say so too before the row does. The next
@@ -631,9 +660,9 @@ void BatchRun::stopItem(Item* item, bool markRow) {
     if (item->check)
         delete item->check;
     item->hold.release();
-    const auto settle = [partial = item->encodePath, made = item->encodeFile] {
-        removeIfSame(partial, made);
-    };
+    // The pass log's folder goes once the encoder has let go of it.
+    const auto settle = [partial = item->encodePath, made = item->encodeFile,
+                         passes = item->passFolder] { removeIfSame(partial, made); };
     if (ToolJob* job = item->job) {
         disconnect(job, nullptr, this, nullptr);
         connect(job, &ToolJob::finished, job, &QObject::deleteLater);

@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -178,6 +179,10 @@ private:
         // The same command with the software encoder, while a hardware encoder's failure
         // may still be retried with it.
         std::optional<ToolCommand> softwareCommand;
+        // Two-Pass: the second pass, while the first runs; and the private folder of their
+        // log, removed with the item (or, when it is stopped, once its encoder has ended).
+        std::optional<ToolCommand> secondPass;
+        std::shared_ptr<QTemporaryDir> passFolder;
     };
     enum class Prepared { Ready, Failed, MissingInput };
 
@@ -190,6 +195,8 @@ private:
     Prepared prepareItem(SourceList::Id id, std::unique_ptr<Item>& item, ToolCommand& command);
     // Starts the item's encoder; false when it could not be started (the item has failed).
     bool launchEncoder(std::unique_ptr<Item> item, const ToolCommand& command);
+    // Starts a pass of the item's encoder; false when it could not be started.
+    bool startEncoderJob(Item* item, const ToolCommand& command);
     void onItemFinished(Item* item, const ToolJobResult& result);
     void onOutputChecked(Item* item, const QString& failure);
     void finishItem(Item* item, const QString& failure);

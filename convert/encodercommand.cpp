@@ -113,6 +113,8 @@ std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const Optio
                 *channels};
         o.audioChannels = *count;
     }
+    if (const std::optional<QString> why = readPictureOptions(sheet, &o.picture))
+        return EncoderCommandError{*why};
     return o;
 }
 
@@ -318,9 +320,14 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
     ToolCommand cmd;
     QStringList notes;
     cmd.add(in.programFolder + QStringLiteral("/fp.dll"), ToolCommand::Quote::Always);
+    std::optional<ToolCommand> firstPass;
     if (in.profile->isTodaysFormat()) {
-        if (const auto error = addTodaysFormatArguments(cmd, *in.profile, in, clip, &notes))
+        ToolCommand measure;
+        if (const auto error =
+                addTodaysFormatArguments(cmd, *in.profile, in, clip, &notes, &measure))
             return EncoderCommandError{error->reason};
+        if (!measure.arguments().isEmpty())
+            firstPass = measure;
     } else if (const auto error = addFlashArguments(cmd, in, clip)) {
         return *error;
     }
@@ -332,17 +339,26 @@ EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
         cmd.add(QStringLiteral("-threads"))
             .add(QString::number(in.threads), ToolCommand::Quote::IfNeeded, QStringLiteral("  "));
     cmd.add(encodePath, ToolCommand::Quote::Always);
-    return EncoderCommand{
-        cmd,
-        name.path,
-        encodePath,
-        static_cast<qint64>(std::ceil(clipLength - 1e-9)),
-        name.batchConflict,
-        clipLength,
-        notes,
-        in.profile->isTodaysFormat() && !in.profile->isSoundOnly() &&
-            in.options.hardware != HardwareKind::Software &&
-            usableHardware(in.options.hardware, in.profile->videoCodec).has_value()};
+    if (firstPass) {
+        firstPass->add(QStringLiteral("-y"));
+        if (in.threads > 0)
+            firstPass->add(QStringLiteral("-threads")).add(QString::number(in.threads));
+        firstPass->add(QStringLiteral("-"));
+    }
+    EncoderCommand built{cmd,
+                         name.path,
+                         encodePath,
+                         static_cast<qint64>(std::ceil(clipLength - 1e-9)),
+                         name.batchConflict,
+                         clipLength,
+                         notes,
+                         false,
+                         std::nullopt};
+    built.usesHardware = in.profile->isTodaysFormat() && !in.profile->isSoundOnly() &&
+                         in.options.hardware != HardwareKind::Software &&
+                         usableHardware(in.options.hardware, in.profile->videoCodec).has_value();
+    built.firstPass = firstPass;
+    return built;
 }
 
 } // namespace clipvane

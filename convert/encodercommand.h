@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/hardwareencoders.h"
+#include "convert/picturefilters.h"
 #include "process/commandline.h"
 #include "sources/streamfacts.h"
 
@@ -43,6 +44,8 @@ struct EncoderOptions {
     int sampleRate = 0;
     // "Audio Channel": a count, or nothing for "Same as source" (each track keeps its own).
     std::optional<double> audioChannels;
+    // The picture's own rows (quality, crop, deinterlacing, denoising, rotation, pixel shape).
+    PictureOptions picture;
 };
 
 // Everything one encoder command is made from.
@@ -67,6 +70,8 @@ struct EncoderInputs {
     // Outputs earlier items of the same batch wrote: never overwritten, whatever overwrite
     // says, so that two inputs with the same base name both survive.
     QStringList writtenByBatch;
+    // A private folder for a Two-Pass encoding's log (empty: one pass only).
+    QString passLogFolder;
 };
 
 // Where a clip starts and how long it lasts, in seconds as the encoder takes them ("12",
@@ -94,6 +99,9 @@ struct EncoderCommand {
     QStringList notes;
     // The picture goes through a hardware encoder (should it fail, software may take over).
     bool usesHardware = false;
+    // Two-Pass: the measuring pass, run before command (which is then the second pass); it
+    // writes nothing but its log.
+    std::optional<ToolCommand> firstPass;
 };
 
 // Why a command could not be built; the run marks the item "Fail".

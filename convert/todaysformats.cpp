@@ -2,6 +2,7 @@
 
 #include "base/textvalues.h"
 #include "convert/encodercommand.h"
+#include "convert/picturefilters.h"
 #include "convert/streammap.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
@@ -15,7 +16,6 @@ namespace {
 struct VideoEncoder {
     const char* codec; // the "Video Codec" choice
     QStringList encoder;
-    QStringList constantQuality; // "Auto": a quality level that suits most pictures
     QStringList speeds[3];       // Fast, Balanced, Small File
     bool bitrateReplacesQuality; // a bit rate is given alone (the quality would override it)
     QStringList extra;
@@ -25,21 +25,18 @@ const QList<VideoEncoder>& videoEncoders() {
     static const QList<VideoEncoder> encoders = {
         {"H.264",
          {"-c:v", "libx264"},
-         {"-crf", "23"},
          {{"-preset", "veryfast"}, {"-preset", "medium"}, {"-preset", "slow"}},
          false,
          {}},
         // Tagged hvc1, which Apple's players ask for (FFmpeg's default is hev1).
         {"H.265",
          {"-c:v", "libx265"},
-         {"-crf", "28"},
          {{"-preset", "veryfast"}, {"-preset", "medium"}, {"-preset", "slow"}},
          false,
          {"-tag:v", "hvc1"}},
-        // libvpx is fast only in its realtime mode; "-b:v 0" makes -crf a constant quality.
+        // libvpx is fast only in its realtime mode.
         {"VP9",
          {"-c:v", "libvpx-vp9"},
-         {"-crf", "31", "-b:v", "0"},
          {{"-deadline", "realtime", "-cpu-used", "5"},
           {"-deadline", "good", "-cpu-used", "2"},
           {"-deadline", "good", "-cpu-used", "1"}},
@@ -48,7 +45,6 @@ const QList<VideoEncoder>& videoEncoders() {
         // SVT-AV1 ignores a bit rate given with -crf.
         {"AV1",
          {"-c:v", "libsvtav1"},
-         {"-crf", "35"},
          {{"-preset", "10"}, {"-preset", "8"}, {"-preset", "6"}},
          true,
          {}},
@@ -109,9 +105,35 @@ std::optional<QString> pictureSizeFilter(int width, int height, bool keepAspect,
     return chain + QStringLiteral(",setsar=1");
 }
 
+namespace {
+// The clip's inputs, up to its length (-t).
+void addInputs(ToolCommand& command, const EncoderInputs& in, const ClipSeconds& clip,
+               const StreamPlan& plan) {
+    // Seeking in the input: a clip late in a long file starts at once.
+    command.add(QStringLiteral("-ss")).add(clip.start).add(QStringLiteral("-i"));
+    command.add(in.inputPath, ToolCommand::Quote::Always);
+    for (const QString& arg : plan.inputs)
+        command.add(arg, arg.startsWith(QLatin1Char('/')) ? ToolCommand::Quote::Always
+                                                          : ToolCommand::Quote::IfNeeded);
+    command.add(QStringLiteral("-t")).add(clip.length);
+}
+
+// The arguments of a pass of a two-pass encoding with its log at that path (without its
+// ending); nothing for an encoder FFmpeg runs in one pass only (SVT-AV1).
+std::optional<QStringList> passArguments(const QString& codec, int pass, const QString& log) {
+    if (codec == QLatin1String("H.265"))
+        return QStringList{QStringLiteral("-x265-params"),
+                           QStringLiteral("pass=%1:stats=%2.log").arg(pass).arg(log)};
+    if (codec == QLatin1String("H.264") || codec == QLatin1String("VP9"))
+        return QStringList{QStringLiteral("-pass"), QString::number(pass),
+                           QStringLiteral("-passlogfile"), log};
+    return std::nullopt;
+}
+} // namespace
+
 std::optional<FormatArgumentsError>
 addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, const EncoderInputs& in,
-                         const ClipSeconds& clip, QStringList* notes) {
+                         const ClipSeconds& clip, QStringList* notes, ToolCommand* firstPass) {
     const EncoderOptions& o = in.options;
     const std::optional<QString> extension = outputExtension(profile.caption);
     const std::optional<QString> muxer = extension ? muxerFor(*extension) : std::nullopt;
@@ -133,40 +155,81 @@ addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, cons
         if (!encoder)
             return FormatArgumentsError{
                 QCoreApplication::translate("EncoderCommand", "No output profile is selected.")};
+        const PictureOptions& picture = o.picture;
+        const PictureFacts& facts = in.streams.picture;
+        std::optional<QString> filter =
+            o.sameSizeAsSource() ? sameSizeChain(picture.squarePixels)
+                                 : pictureSizeFilter(o.width, o.height, o.keepAspect, false);
         // A hardware encoder takes the pictures on its device; one not found here (a preset
         // from another computer) gives way to software.
         if (o.hardware != HardwareKind::Software) {
             if (const auto found = usableHardware(o.hardware, profile.videoCodec))
                 hardware =
-                    hardwareArguments(*found, o.videoKbits, std::nullopt, speedIndex(o.speed));
+                    hardwareArguments(*found, o.videoKbits, picture.quality, speedIndex(o.speed));
             else if (notes)
                 *notes << QCoreApplication::translate(
                               "EncoderCommand",
                               "%1 is not available on this computer: converted in software.")
                               .arg(hardwareKindName(o.hardware));
         }
-        std::optional<QString> filter = pictureSizeFilter(o.width, o.height, o.keepAspect, false);
         if (!filter)
             return FormatArgumentsError{
                 QCoreApplication::translate("EncoderCommand",
                                             "Video Size is not a size of two even numbers such as "
                                             "1280x720: ") +
                 QStringLiteral("%1x%2").arg(o.width).arg(o.height)};
-        if (hardware && !hardware->filterTail.isEmpty())
+        // Deinterlacing, crop, denoise and turns come first: subtitles are drawn on the
+        // picture as it will be shown.
+        if (filter && hardware && !hardware->filterTail.isEmpty())
             *filter += QLatin1Char(',') + hardware->filterTail;
-        args << plan.pictureArguments(*filter);
+        StreamPlan shaped = plan;
+        shaped.pictureFilters = leadingPictureFilters(picture, facts, notes) + plan.pictureFilters;
+        args << shaped.pictureArguments(*filter);
         if (o.frameRate)
             args << QStringLiteral("-r") << rateText(*o.frameRate);
         if (hardware) {
             args << hardware->encoder << plan.colourArguments;
+            if (picture.twoPass && o.videoKbits && notes)
+                *notes << QCoreApplication::translate("EncoderCommand",
+                                                      "%1 is encoded in one pass: Two-Pass is not "
+                                                      "offered for it.")
+                              .arg(hardwareKindName(o.hardware));
         } else {
             args << encoder->encoder << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
-            if (!o.videoKbits)
-                args << encoder->constantQuality;
-            else
+            if (!o.videoKbits) {
+                // A constant quality, capped for the picture's size so that a noisy source
+                // cannot swell the file without end.
+                const QString codec = QLatin1String(encoder->codec);
+                const int quality = picture.quality.value_or(qualityScale(codec)->standard);
+                args << cappedQualityArguments(
+                    codec, quality,
+                    rateCapKbits(codec, outputShorterSide(o.width, o.height, picture, facts)));
+            } else
                 args << QStringLiteral("-b:v")
                      << QString::number(roundHalfEven(*o.videoKbits)) + 'k';
             args << encoder->speeds[speedIndex(o.speed)] << encoder->extra << plan.colourArguments;
+            // Two passes for a bit rate: the first only measures the picture (its log in the
+            // item's own folder), the second spends the rate where the first found it needed.
+            const QString codec = QLatin1String(encoder->codec);
+            if (firstPass && picture.twoPass && o.videoKbits && !in.passLogFolder.isEmpty()) {
+                const QString log = in.passLogFolder + QStringLiteral("/pass");
+                if (const std::optional<QStringList> first = passArguments(codec, 1, log)) {
+                    QStringList measure = args;
+                    measure << *first << QStringLiteral("-an") << QStringLiteral("-sn")
+                            << QStringLiteral("-dn") << QStringLiteral("-f")
+                            << QStringLiteral("null");
+                    *firstPass = ToolCommand();
+                    firstPass->add(command.arguments().value(0), ToolCommand::Quote::Always);
+                    addInputs(*firstPass, in, clip, plan);
+                    firstPass->add(measure);
+                    args << *passArguments(codec, 2, log);
+                } else if (notes) {
+                    *notes << QCoreApplication::translate(
+                                  "EncoderCommand", "%1 is encoded in one pass: Two-Pass is not "
+                                                    "offered for it.")
+                                  .arg(codec);
+                }
+            }
         }
     }
     args << plan.audioArguments << plan.subtitleArguments;
@@ -180,13 +243,8 @@ addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, cons
 
     if (hardware)
         command.add(hardware->beforeInput);
-    // Seeking in the input: a clip late in a long file starts at once.
-    command.add(QStringLiteral("-ss")).add(clip.start).add(QStringLiteral("-i"));
-    command.add(in.inputPath, ToolCommand::Quote::Always);
-    for (const QString& arg : plan.inputs)
-        command.add(arg, arg.startsWith(QLatin1Char('/')) ? ToolCommand::Quote::Always
-                                                          : ToolCommand::Quote::IfNeeded);
-    command.add(QStringLiteral("-t")).add(clip.length).add(args);
+    addInputs(command, in, clip, plan);
+    command.add(args);
     if (notes)
         *notes << plan.notes;
     return std::nullopt;

@@ -31,9 +31,13 @@ struct FormatArgumentsError {
 // Adds the arguments of a profile of today's formats after the encoder tool's name, up to and
 // including the container (-f): clip, inputs, picture, sound, subtitles, container (the
 // streams as planStreams maps them). What the row should say of the tracks goes to notes.
+// For a Two-Pass bit rate with a pass log folder, firstPass gets the measuring pass (the
+// encoder tool's name, then up to "-f null"; the output is for the caller to add) and
+// command becomes the second pass.
 std::optional<FormatArgumentsError>
 addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, const EncoderInputs& in,
-                         const ClipSeconds& clip, QStringList* notes = nullptr);
+                         const ClipSeconds& clip, QStringList* notes = nullptr,
+                         ToolCommand* firstPass = nullptr);
 
 // The FFmpeg muxer of an output extension (".mp4" gives "mp4"), or nothing.
 std::optional<QString> muxerFor(const QString& extension);

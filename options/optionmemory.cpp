@@ -63,6 +63,8 @@ void resetToProfile(OptionSheet& sheet, int profileIndex) {
             const OptionSheet::Row* now = sheet.row(c.name, r.caption);
             if (!now || now->locked)
                 continue;
+            if (r.kind == OptionSheet::Kind::Text)
+                sheet.setRange(c.name, r.caption, r.minimum, r.maximum);
             if (now->choices != r.choices) {
                 sheet.clearChoices(c.name, r.caption);
                 for (const QString& choice : r.choices)

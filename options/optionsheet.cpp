@@ -49,7 +49,7 @@ bool OptionSheet::addRow(const QString& category, const QString& caption, const 
     Category* c = findCategory(category);
     if (!c || findRow(category, caption))
         return false;
-    c->rows.push_back(Row{caption, kind, value, {}, false});
+    c->rows.push_back(Row{caption, kind, value, {}, false, 0, -1});
     emit structureChanged();
     return true;
 }
@@ -73,9 +73,30 @@ bool OptionSheet::addChoice(const QString& category, const QString& caption,
     return true;
 }
 
+bool OptionSheet::Row::takes(const QString& text) const {
+    if (!hasRange())
+        return true;
+    bool ok = false;
+    const int number = text.trimmed().toInt(&ok);
+    return ok && number >= minimum && number <= maximum;
+}
+
+bool OptionSheet::setRange(const QString& category, const QString& caption, int minimum,
+                           int maximum) {
+    Row* r = findRow(category, caption);
+    if (!r || r->kind != Kind::Text)
+        return false;
+    if (r->minimum != minimum || r->maximum != maximum) {
+        r->minimum = minimum;
+        r->maximum = maximum;
+        emit choicesChanged(category, caption);
+    }
+    return true;
+}
+
 bool OptionSheet::setValue(const QString& category, const QString& caption, const QString& value) {
     Row* r = findRow(category, caption);
-    if (!r)
+    if (!r || !r->takes(value))
         return false;
     if (r->value != value) {
         r->value = value;
@@ -112,6 +133,7 @@ struct ListRow {
     const QString& caption;
     const char* value;
     QStringList choices;
+    OptionSheet::Kind kind = OptionSheet::Kind::List;
 };
 
 // The list rows in sheet order, with their starting values and choices.
@@ -123,6 +145,10 @@ const std::vector<ListRow>& listRows() {
          opt::VideoBitrate,
          "256",
          {"48", "64", "128", "192", "256", "512", "768", "1000", "1500", "1152", "2500"}},
+        // A constant quality on the encoder's scale (used while Video Bitrate is "Auto").
+        {opt::Video, opt::Quality, "23", {}, OptionSheet::Kind::Text},
+        // Two passes for a bit rate (a closer rate, a better spread of it).
+        {opt::Video, opt::TwoPass, "No", {"No", "Yes"}},
         {opt::Video,
          opt::VideoFramerate,
          "29.97",
@@ -134,6 +160,13 @@ const std::vector<ListRow>& listRows() {
         // Subtitles drawn into the picture: none, the track chosen for the file (its default
         // or first unless chosen), or the track marked forced.
         {opt::Video, opt::BurnInSubtitles, "None", {"None", "Chosen Track", "Forced Only"}},
+        // The picture's own rows; Crop also takes a window typed as W:H:X:Y.
+        {opt::Video, opt::Crop, "None", {"None", "Automatic"}, OptionSheet::Kind::Text},
+        {opt::Video, opt::Deinterlace, "Off", {"Off", "Automatic", "On"}},
+        {opt::Video, opt::Denoise, "Off", {"Off", "Light", "Medium", "Strong"}},
+        {opt::Video, opt::Rotate, "0", {"0", "90", "180", "270"}},
+        {opt::Video, opt::Flip, "None", {"None", "Horizontal", "Vertical"}},
+        {opt::Video, opt::SquarePixels, "No", {"No", "Yes"}},
         {opt::Audio, opt::AudioCodec, "mp3", {"mp3"}},
         {opt::Audio,
          opt::AudioBitrate,
@@ -166,6 +199,7 @@ void fillOptionSheet(OptionSheet& sheet) {
     sheet.addCategory(opt::General);
     sheet.addRow(opt::General, opt::ItemName, QStringLiteral("Auto"), Kind::Text);
     sheet.addRow(opt::General, opt::Tracks, QString(), Kind::Text);
+    sheet.addRow(opt::General, opt::Picture, QString(), Kind::Text);
 
     sheet.addCategory(opt::OutputDuration);
     for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
@@ -174,12 +208,12 @@ void fillOptionSheet(OptionSheet& sheet) {
     for (const ListRow& r : listRows()) {
         if (!sheet.hasCategory(r.category))
             sheet.addCategory(r.category);
-        sheet.addRow(r.category, r.caption, QString::fromLatin1(r.value), Kind::List);
+        sheet.addRow(r.category, r.caption, QString::fromLatin1(r.value), r.kind);
         for (const QString& choice : r.choices)
             sheet.addChoice(r.category, r.caption, choice);
     }
 
-    for (const QString& caption : {opt::ItemName, opt::Tracks})
+    for (const QString& caption : {opt::ItemName, opt::Tracks, opt::Picture})
         sheet.lock(opt::General, caption);
     for (const QString& caption : {opt::AllClipDuration, opt::StartTime, opt::StopTime})
         sheet.lock(opt::OutputDuration, caption);
@@ -193,6 +227,7 @@ QString shownOptionText(const QString& text) {
         QT_TRANSLATE_NOOP("OptionSheet", "Audio Options"),
         QT_TRANSLATE_NOOP("OptionSheet", "Item Name"),
         QT_TRANSLATE_NOOP("OptionSheet", "Tracks"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Picture"),
         QT_TRANSLATE_NOOP("OptionSheet", "Burn In Subtitles"),
         QT_TRANSLATE_NOOP("OptionSheet", "All Clip Duration"),
         QT_TRANSLATE_NOOP("OptionSheet", "Start Time"),
@@ -205,6 +240,14 @@ QString shownOptionText(const QString& text) {
         QT_TRANSLATE_NOOP("OptionSheet", "Encoding Speed"),
         QT_TRANSLATE_NOOP("OptionSheet", "Encoder"),
         QT_TRANSLATE_NOOP("OptionSheet", "Software"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Quality"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Two-Pass"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Crop"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Deinterlace"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Denoise"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Rotate"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Flip"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Square Pixels"),
         QT_TRANSLATE_NOOP("OptionSheet", "Audio Codec"),
         QT_TRANSLATE_NOOP("OptionSheet", "Audio Bitrate"),
         QT_TRANSLATE_NOOP("OptionSheet", "Sample Rate"),
@@ -224,6 +267,14 @@ QString shownOptionText(const QString& text) {
         QT_TRANSLATE_NOOP("OptionSheet", "None"),
         QT_TRANSLATE_NOOP("OptionSheet", "Chosen Track"),
         QT_TRANSLATE_NOOP("OptionSheet", "Forced Only"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Automatic"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Off"),
+        QT_TRANSLATE_NOOP("OptionSheet", "On"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Light"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Medium"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Strong"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Horizontal"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Vertical"),
     };
     for (const char* own : shown) {
         if (text == QLatin1String(own))

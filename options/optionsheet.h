@@ -21,8 +21,14 @@ public:
         QString caption;
         Kind kind = Kind::Text;
         QString value;
-        QStringList choices;
+        QStringList choices; // a text row's suggestions (it takes what is typed as well)
         bool locked = false;
+        // A text row that takes whole numbers only, from minimum to maximum (maximum below
+        // minimum: any text).
+        int minimum = 0;
+        int maximum = -1;
+        bool hasRange() const { return maximum >= minimum; }
+        bool takes(const QString& text) const;
     };
     struct Category {
         QString name;
@@ -37,7 +43,10 @@ public:
     bool addRow(const QString& category, const QString& caption, const QString& value, Kind kind);
     bool clearChoices(const QString& category, const QString& caption);
     bool addChoice(const QString& category, const QString& caption, const QString& choice);
+    // Refused (false) for a value outside the row's range.
     bool setValue(const QString& category, const QString& caption, const QString& value);
+    // Makes a text row take whole numbers from minimum to maximum only (the value stays).
+    bool setRange(const QString& category, const QString& caption, int minimum, int maximum);
     bool lock(const QString& category, const QString& caption);
     // Locks or unlocks a row (a profile greys the rows that do nothing for it).
     bool setLocked(const QString& category, const QString& caption, bool locked);
@@ -79,6 +88,8 @@ inline const QString Audio = QStringLiteral("Audio Options");
 inline const QString ItemName = QStringLiteral("Item Name");
 // The item page's tracks of the shown file, as they will be kept.
 inline const QString Tracks = QStringLiteral("Tracks");
+// The item page's findings of the shown file's picture (size, black bars, interlacing).
+inline const QString Picture = QStringLiteral("Picture");
 inline const QString AllClipDuration = QStringLiteral("All Clip Duration");
 inline const QString StartTime = QStringLiteral("Start Time");
 inline const QString StopTime = QStringLiteral("Stop Time");
@@ -91,6 +102,14 @@ inline const QString EncodingSpeed = QStringLiteral("Encoding Speed");
 // The video encoder: "Software", or one in the graphics hardware this machine has.
 inline const QString Encoder = QStringLiteral("Encoder");
 inline const QString BurnInSubtitles = QStringLiteral("Burn In Subtitles");
+inline const QString Quality = QStringLiteral("Quality");
+inline const QString TwoPass = QStringLiteral("Two-Pass");
+inline const QString Crop = QStringLiteral("Crop");
+inline const QString Deinterlace = QStringLiteral("Deinterlace");
+inline const QString Denoise = QStringLiteral("Denoise");
+inline const QString Rotate = QStringLiteral("Rotate");
+inline const QString Flip = QStringLiteral("Flip");
+inline const QString SquarePixels = QStringLiteral("Square Pixels");
 inline const QString AudioCodec = QStringLiteral("Audio Codec");
 inline const QString AudioBitrate = QStringLiteral("Audio Bitrate");
 inline const QString SampleRate = QStringLiteral("Sample Rate");

@@ -43,11 +43,40 @@ const ProfileEntry* profileByCaption(const QString& caption) {
     return nullptr;
 }
 
+std::optional<QualityScale> qualityScale(const QString& videoCodec) {
+    if (videoCodec == QLatin1String("H.264"))
+        return QualityScale{0, 51, 23};
+    if (videoCodec == QLatin1String("H.265"))
+        return QualityScale{0, 51, 28};
+    if (videoCodec == QLatin1String("VP9"))
+        return QualityScale{0, 63, 31};
+    if (videoCodec == QLatin1String("AV1"))
+        return QualityScale{0, 63, 35};
+    return std::nullopt;
+}
+
 namespace {
 // The rows that shape the picture: locked while a profile writes no picture.
-const QString* const kVideoRows[] = {
-    &opt::VideoCodec,      &opt::VideoSize,     &opt::VideoBitrate,    &opt::VideoFramerate,
-    &opt::KeepAspectRatio, &opt::EncodingSpeed, &opt::BurnInSubtitles, &opt::Encoder};
+const QString* const kVideoRows[] = {&opt::VideoCodec,
+                                     &opt::VideoSize,
+                                     &opt::VideoBitrate,
+                                     &opt::VideoFramerate,
+                                     &opt::KeepAspectRatio,
+                                     &opt::EncodingSpeed,
+                                     &opt::BurnInSubtitles,
+                                     &opt::Quality,
+                                     &opt::Crop,
+                                     &opt::Deinterlace,
+                                     &opt::Denoise,
+                                     &opt::Rotate,
+                                     &opt::Flip,
+                                     &opt::SquarePixels,
+                                     &opt::TwoPass,
+                                     &opt::Encoder};
+// The picture's own rows (quality, filters), which the Flash command lines never had.
+const QString* const kPictureRows[] = {&opt::Quality,     &opt::TwoPass,     &opt::Crop,
+                                       &opt::Deinterlace, &opt::Denoise,     &opt::Rotate,
+                                       &opt::Flip,        &opt::SquarePixels};
 
 void setChoices(OptionSheet& sheet, const QString& category, const QString& caption,
                 const QStringList& choices);
@@ -86,6 +115,11 @@ void restoreFlashRows(OptionSheet& sheet) {
     sheet.setLocked(opt::Video, opt::EncodingSpeed, true);
     sheet.setLocked(opt::Video, opt::BurnInSubtitles, true);
     offerEncoders(sheet, QString(), false);
+    for (const QString* caption : kPictureRows) {
+        if (*caption != opt::Quality)
+            sheet.setValue(opt::Video, *caption, startingChoices(opt::Video, *caption).value(0));
+        sheet.setLocked(opt::Video, *caption, true);
+    }
     for (const QString* caption : {&opt::VideoBitrate, &opt::VideoFramerate})
         setChoices(sheet, opt::Video, *caption, startingChoices(opt::Video, *caption));
     setChoices(sheet, opt::Audio, opt::SampleRate, startingChoices(opt::Audio, opt::SampleRate));
@@ -124,6 +158,15 @@ void applyTodaysFormat(OptionSheet& sheet, const ProfileEntry& profile) {
     sheet.setValue(opt::Video, opt::BurnInSubtitles, choice::None);
     sheet.setValue(opt::Video, opt::Encoder, QStringLiteral("Software"));
     offerEncoders(sheet, profile.videoCodec, picture);
+    // The encoder's own quality scale, its default shown.
+    if (const std::optional<QualityScale> scale = qualityScale(codec)) {
+        sheet.setRange(opt::Video, opt::Quality, scale->lowest, scale->highest);
+        sheet.setValue(opt::Video, opt::Quality, QString::number(scale->standard));
+    }
+    for (const QString* caption : kPictureRows) {
+        if (*caption != opt::Quality)
+            sheet.setValue(opt::Video, *caption, startingChoices(opt::Video, *caption).value(0));
+    }
 
     sheet.clearChoices(opt::Audio, opt::AudioCodec);
     sheet.setValue(opt::Audio, opt::AudioCodec, profile.audioCodec);

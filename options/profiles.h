@@ -59,6 +59,17 @@ int startProfileIndex(const QString& stored);
 // it (".flv", ".webm"), or nothing for a caption without one.
 std::optional<QString> outputExtension(const QString& caption);
 
+// A video encoder's constant-quality scale ("Quality"): lowest to highest, and the profile's
+// default; lower values are better for every encoder here.
+struct QualityScale {
+    int lowest = 0;
+    int highest = 51;
+    int standard = 23;
+};
+// The scale of a "Video Codec" of today's formats ("H.264", "H.265", "VP9", "AV1"); nothing
+// for any other.
+std::optional<QualityScale> qualityScale(const QString& videoCodec);
+
 // Values of the rows the profiles of today's formats add meaning to.
 namespace choice {
 inline const QString SameAsSource = QStringLiteral("Same as source");
@@ -71,6 +82,14 @@ inline const QString SmallFile = QStringLiteral("Small File");
 inline const QString None = QStringLiteral("None");
 inline const QString ChosenTrack = QStringLiteral("Chosen Track");
 inline const QString ForcedOnly = QStringLiteral("Forced Only");
+inline const QString Automatic = QStringLiteral("Automatic");
+inline const QString Off = QStringLiteral("Off");
+inline const QString On = QStringLiteral("On");
+inline const QString Light = QStringLiteral("Light");
+inline const QString Medium = QStringLiteral("Medium");
+inline const QString Strong = QStringLiteral("Strong");
+inline const QString Horizontal = QStringLiteral("Horizontal");
+inline const QString Vertical = QStringLiteral("Vertical");
 } // namespace choice
 
 } // namespace clipvane

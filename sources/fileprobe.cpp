@@ -1,5 +1,7 @@
 #include "sources/fileprobe.h"
 
+#include "sources/picturelook.h"
+
 #include "base/apppaths.h"
 #include "base/textvalues.h"
 #include "process/toolpaths.h"
@@ -198,11 +200,11 @@ void FileProbe::listTracks() {
 }
 
 void FileProbe::runProber(const QString& commandLine, std::function<void(QStringView)> onLine,
-                          Step next, bool errorsApart) {
+                          Step next, bool errorsApart, int timeLimitMs) {
     // The previous run's tool is still on the stack when its end calls here.
     m_earlierProber = std::move(m_prober);
     m_prober = std::make_unique<ProbeTool>(
-        commandLine, 0, std::move(onLine),
+        commandLine, timeLimitMs, std::move(onLine),
         [this, next](const ToolExit& exit, const QByteArray& output, const QByteArray& errors) {
             (this->*next)(exit, output, errors);
         },
@@ -367,6 +369,19 @@ void FileProbe::decide() {
         m_out.note = QCoreApplication::translate(
             "MediaProbe", "Clipvane could not read the length of this file: it may not be a "
                           "video.");
+    // A picture is looked at for black bars and interlacing before the probe ends.
+    if (length && !found.soundOnly && streams.hasVideo && !m_expired)
+        return runProber(pictureLookCommandLine(ffmpegProgram(), m_toolPath, *seconds), {},
+                         &FileProbe::afterLook, false, kPictureLookLimitMs);
+    finish();
+}
+
+void FileProbe::afterLook(const ToolExit& look, const QByteArray& output, const QByteArray&) {
+    if (look.succeeded()) {
+        const PictureLook found = parsePictureLook(QString::fromUtf8(output));
+        m_out.streams.picture.detectedCrop = found.crop;
+        m_out.streams.picture.interlaced = found.interlaced;
+    }
     finish();
 }
 

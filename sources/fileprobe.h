@@ -21,6 +21,9 @@ struct ToolExit;
 // How long a probe may take before it is given up (a pipe or a stalled network file would
 // otherwise keep it going for ever); the row then shows a failed probe.
 inline constexpr int kProbeTimeoutMs = 60000;
+// How long the look at a picture (bars, interlacing) may take; the probe ends without its
+// findings after that.
+inline constexpr int kPictureLookLimitMs = 15000;
 
 // What a probe learned of one file.
 struct ProbeOutcome {
@@ -37,7 +40,8 @@ struct ProbeOutcome {
 // duration or only guesses one from the bit rate (a raw MPEG video stream, Matroska written
 // to a pipe), FFmpeg's prober counts the packets' times, from the earliest to the end of the
 // last (rare, and reading every packet either way). The listed duration, when there is one,
-// decides the length; the player's is the fallback. A name that would confuse the player
+// decides the length; the player's is the fallback. A file with a picture is then looked at
+// for black bars and interlacing (picturelook.h). A name that would confuse the player
 // reaches it as a link in a private folder.
 //
 // When the time limit (from start()) passes, or stop() is called, the running tools are
@@ -61,11 +65,12 @@ public:
 private:
     using Step = void (FileProbe::*)(const ToolExit&, const QByteArray&, const QByteArray&);
     void runProber(const QString& commandLine, std::function<void(QStringView)> onLine, Step next,
-                   bool errorsApart = false);
+                   bool errorsApart = false, int timeLimitMs = 0);
     void listTracks();
     void afterIdentify(const ToolExit& exit, const QString& output);
     void afterListing(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
     void afterPackets(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
+    void afterLook(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
     void proberDone();
     void decide();
     void finish();

@@ -82,6 +82,16 @@ bool disposition(const QJsonObject& stream, const char* name) {
 }
 } // namespace
 
+namespace {
+// "64:45" as a number; 1 for square, unknown ("0:1", "N/A") or absent.
+double sampleAspectOf(const QString& ratio) {
+    const qsizetype colon = ratio.indexOf(QLatin1Char(':'));
+    const double num = ratio.left(colon).toDouble();
+    const double den = ratio.mid(colon + 1).toDouble();
+    return colon > 0 && num > 0 && den > 0 ? num / den : 1.0;
+}
+} // namespace
+
 ProberListing parseProberListing(const QByteArray& json) {
     ProberListing out;
     QJsonParseError error;
@@ -108,6 +118,10 @@ ProberListing parseProberListing(const QByteArray& json) {
             facts.colour.primaries = s.value(QLatin1String("color_primaries")).toString();
             facts.colour.transfer = s.value(QLatin1String("color_transfer")).toString();
             facts.colour.space = s.value(QLatin1String("color_space")).toString();
+            facts.picture.width = s.value(QLatin1String("width")).toInt();
+            facts.picture.height = s.value(QLatin1String("height")).toInt();
+            facts.picture.sampleAspect =
+                sampleAspectOf(s.value(QLatin1String("sample_aspect_ratio")).toString());
             out.pictureAspect =
                 displayAspect(s.value(QLatin1String("width")).toInteger(),
                               s.value(QLatin1String("height")).toInteger(),

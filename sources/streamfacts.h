@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sources/picturefacts.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -59,6 +61,7 @@ struct StreamFacts {
     int videoStream = -1;  // that picture's stream number in the file
     QString videoCodec;    // the prober's name of its codec ("h264")
     PictureColour colour;
+    PictureFacts picture; // its size and shape, bars and interlacing
     QList<AudioTrack> audio;
     QList<SubtitleTrack> subtitles; // inside the file first, then files beside it
     QList<Chapter> chapters;

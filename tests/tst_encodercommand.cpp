@@ -5,6 +5,7 @@
 #include "convert/outputfiles.h"
 #include "convert/runchecks.h"
 #include "convert/runestimate.h"
+#include "options/optionmemory.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "process/commandline.h"
@@ -423,6 +424,10 @@ private slots:
         QTest::newRow("no output folder") << "outputFolder"
                                           << ""
                                           << "No output folder is set.";
+        QTest::newRow("crop not a window") << "Video Options/Crop"
+                                           << "half"
+                                           << "Crop is not None, Automatic or a window such as "
+                                              "1920:800:0:140: half";
         QTest::newRow("incomplete sheet") << "missing row"
                                           << ""
                                           << "The option sheet is incomplete.";
@@ -464,15 +469,19 @@ private slots:
         };
         row("H.264 as picked", 5, "",
             "\"/opt/conv/fp.dll\" -ss 10 -i \"/clips/holiday.avi\" -t 65 -vf crop=trunc(iw/2)*2:"
-            "trunc(ih/2)*2 -c:v libx264 -pix_fmt yuv420p -crf 23 -preset medium -c:a aac -b:a "
+            "trunc(ih/2)*2 -c:v libx264 -pix_fmt yuv420p -crf 23 -maxrate 10000k -bufsize 20000k "
+            "-preset medium -c:a aac -b:a "
             "128k -ar 48000 -sn -dn -movflags +faststart -f mp4 -y -threads  2 "
             "\"/out/.holiday.partial.mp4\"");
-        row("H.265", 6, "", " -crf 28 -preset medium -tag:v hvc1 -c:a aac");
+        row("H.265", 6, "",
+            " -crf 28 -maxrate 7000k -bufsize 14000k -preset medium -tag:v hvc1 -c:a");
         row("VP9", 7, "",
-            " -c:v libvpx-vp9 -pix_fmt yuv420p -crf 31 -b:v 0 -deadline good -cpu-used 2 -row-mt "
+            " -c:v libvpx-vp9 -pix_fmt yuv420p -crf 31 -b:v 7000k -deadline good -cpu-used 2 "
+            "-row-mt "
             "1 -c:a libopus -b:a 128k -ar 48000 -sn -dn -f webm -y -threads  2 "
             "\"/out/.holiday.partial.webm\"");
-        row("AV1", 8, "", " -c:v libsvtav1 -pix_fmt yuv420p -crf 35 -preset 8 -c:a");
+        row("AV1", 8, "",
+            " -c:v libsvtav1 -pix_fmt yuv420p -crf 35 -svtav1-params mbr=5500 -preset 8");
         row("Matroska", 9, "", " -sn -dn -f matroska -y");
         row("MP3", 11, "",
             " -t 65 -vn -c:a libmp3lame -b:a 192k -ar 44100 -sn -dn -f mp3 -y -threads  2 "
@@ -492,6 +501,31 @@ private slots:
             " -s 320x240 -vf scale=trunc(iw*sar/2)*2:ih,setsar=1,scale=320:240:force_original_"
             "aspect_ratio=decrease:force_divisible_by=2,pad=320:240:(ow-iw)/2:(oh-ih)/2:black,"
             "setsar=1 -acodec libmp3lame -y");
+        // The picture's own rows, and the rate cap by the picture's size.
+        row("quality", 5, "Video Options/Quality=18", " -crf 18 -maxrate 10000k -bufsize 20000k");
+        row("VP9 quality", 7, "Video Options/Quality=63", " -crf 63 -b:v 7000k -deadline");
+        row("cap at 720 lines", 5, "Video Options/Video Size=1280x720", " -maxrate 6000k ");
+        row("AV1 cap at 240 lines", 8, "Video Options/Video Size=320x240", " mbr=400 -preset");
+        row("portrait cap by the shorter side", 6, "Video Options/Video Size=720x1280",
+            " -maxrate 4000k ");
+        row("denoise", 5, "Video Options/Denoise=Medium", " -vf hqdn3d=4:3:6:4.5,crop=trunc(");
+        row("rotate and flip", 5, "Video Options/Rotate=270;Video Options/Flip=Vertical",
+            " -vf transpose=cclock,vflip,crop=trunc(");
+        row("deinterlace", 5, "Video Options/Deinterlace=On",
+            " -vf bwdif=mode=send_frame:parity=auto:deint=all,crop=trunc(");
+        row("deinterlace flagged pictures when not looked at", 5,
+            "Video Options/Deinterlace=Automatic",
+            " -vf bwdif=mode=send_frame:parity=auto:deint="
+            "interlaced,crop=trunc(");
+        row("square pixels", 5, "Video Options/Square Pixels=Yes",
+            " -vf scale=trunc(iw*sar/2)*2:trunc(ih/2)*2,setsar=1 -c:v libx264");
+        row("crop window, odd sides made even", 5, "Video Options/Crop=1919:801:0:139",
+            " -vf crop=1918:800:0:139,crop=trunc(");
+        row("crop, all filters in order", 9,
+            "Video Options/Crop=1920:800:0:140;Video Options/Denoise=Light;Video "
+            "Options/Rotate=90;Video Options/Deinterlace=On",
+            " -vf bwdif=mode=send_frame:parity=auto:deint=all,crop=1920:800:0:140,hqdn3d=2:1.5:3:"
+            "2.25,transpose=clock,crop=trunc(");
         row("odd size", 5, "Video Options/Video Size=641x361", "<error: Video Size is not a size");
         row("Opus at 320 kbit/s", 8, "Audio Options/Audio Bitrate=320", " -b:a 320k");
         row("Opus at 44100 Hz", 7, "Audio Options/Sample Rate=44100",
@@ -527,6 +561,139 @@ private slots:
         const Built hostile = build(in);
         const QStringList args = splitCommandLine(hostile.commandLine);
         QVERIFY(hostile.outputPath.isEmpty() || args.at(args.indexOf("-i") + 1) == in.inputPath);
+    }
+
+    // Two-Pass with a bit rate: a measuring pass with its log in the item's folder, then the
+    // file; one pass for a constant quality, for AV1 (noted) and without a folder.
+    void twoPassCommands_data() {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<QString>("first"); // the measuring pass's tail, or "" for none
+        QTest::addColumn<QString>("second");
+        const QString rate = "Video Options/Two-Pass=Yes;Video Options/Video Bitrate=1000";
+        QTest::newRow("H.264")
+            << 5 << rate
+            << " -c:v libx264 -pix_fmt yuv420p -b:v 1000k -preset medium -pass 1 -passlogfile "
+               "/tmp/p/pass -an -sn -dn -f null -y -threads 2 -"
+            << "-preset medium -pass 2 -passlogfile /tmp/p/pass -c:a aac";
+        QTest::newRow("H.265") << 6 << rate
+                               << " -tag:v hvc1 -x265-params pass=1:stats=/tmp/p/pass.log -an"
+                               << " -tag:v hvc1 -x265-params pass=2:stats=/tmp/p/pass.log -c:a";
+        QTest::newRow("VP9") << 7 << rate << " -row-mt 1 -pass 1 -passlogfile /tmp/p/pass -an"
+                             << " -row-mt 1 -pass 2 -passlogfile /tmp/p/pass -c:a";
+        QTest::newRow("AV1 in one pass") << 8 << rate << ""
+                                         << "-b:v 1000k -preset 8 -c:a";
+        QTest::newRow("constant quality in one pass") << 5 << "Video Options/Two-Pass=Yes"
+                                                      << ""
+                                                      << "-crf 23 -maxrate";
+    }
+    void twoPassCommands() {
+        QFETCH(int, profile);
+        QFETCH(QString, changes);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        EncoderInputs in = example(profile, changes);
+        in.passLogFolder = "/tmp/p";
+        const EncoderCommandResult r =
+            buildEncoderCommand(in, [](const QString&) { return false; });
+        const EncoderCommand& c = std::get<EncoderCommand>(r);
+        QVERIFY2(c.command.text().contains(second), qPrintable(c.command.text()));
+        QCOMPARE(c.firstPass.has_value(), !first.isEmpty());
+        if (c.firstPass) {
+            QVERIFY2(c.firstPass->text().contains(first), qPrintable(c.firstPass->text()));
+            QVERIFY(c.firstPass->text().startsWith("\"/opt/conv/fp.dll\" -ss 10 -i "));
+            QCOMPARE(splitCommandLine(c.firstPass->text()), c.firstPass->arguments());
+        }
+        QCOMPARE(c.notes.contains("AV1 is encoded in one pass: Two-Pass is not offered for it."),
+                 profile == 8);
+        in.passLogFolder.clear();
+        QVERIFY(!std::get<EncoderCommand>(buildEncoderCommand(in)).firstPass);
+    }
+
+    // A crop is made to fit the picture with even sides (4:2:0), never to leave nothing.
+    void cropFitting_data() {
+        QTest::addColumn<QString>("crop");
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("fitted");
+        QTest::newRow("fits") << "1920:800:0:140"
+                              << "1920x1080"
+                              << "1920:800:0:140";
+        QTest::newRow("odd sides") << "721:479:3:1"
+                                   << "720x576"
+                                   << "720:478:0:1";
+        QTest::newRow("nothing left") << "0:1:0:0"
+                                      << "720x576"
+                                      << "2:2:0:0";
+        QTest::newRow("wider than the picture") << "2000:800:50:140"
+                                                << "1920x1080"
+                                                << "1920:800:0:140";
+        QTest::newRow("runs off the bottom") << "1920:800:0:400"
+                                             << "1920x1080"
+                                             << "1920:800:0:280";
+        QTest::newRow("picture size unknown") << "641:361:9:9"
+                                              << "0x0"
+                                              << "640:360:9:9";
+    }
+    void cropFitting() {
+        QFETCH(QString, crop);
+        QFETCH(QString, picture);
+        QFETCH(QString, fitted);
+        const CropWindow c = fitCrop(*parseCropWindow(crop), picture.section('x', 0, 0).toInt(),
+                                     picture.section('x', 1).toInt());
+        QCOMPARE(QString("%1:%2:%3:%4").arg(c.width).arg(c.height).arg(c.x).arg(c.y), fitted);
+    }
+
+    // The Quality row takes the encoder's own scale, its default shown; the sheet refuses a
+    // value off the scale; the Flash profiles lock the picture's rows.
+    void qualityRow_data() {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("taken");   // the highest value taken
+        QTest::addColumn<QString>("refused"); // the lowest refused
+        QTest::newRow("H.264") << 5 << "23"
+                               << "51"
+                               << "52";
+        QTest::newRow("H.265") << 6 << "28"
+                               << "51"
+                               << "52";
+        QTest::newRow("VP9") << 7 << "31"
+                             << "63"
+                             << "64";
+        QTest::newRow("AV1") << 8 << "35"
+                             << "63"
+                             << "64";
+        QTest::newRow("Flash") << 2 << ""
+                               << ""
+                               << "";
+    }
+    void qualityRow() {
+        QFETCH(int, profile);
+        QFETCH(QString, shown);
+        QFETCH(QString, taken);
+        QFETCH(QString, refused);
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 7); // another scale first
+        applyProfilePick(sheet, profile);
+        const OptionSheet::Row* row = sheet.row(opt::Video, opt::Quality);
+        QVERIFY(row);
+        if (shown.isEmpty()) {
+            for (const QString& r : {opt::Quality, opt::Crop, opt::Deinterlace, opt::Denoise,
+                                     opt::Rotate, opt::Flip, opt::SquarePixels})
+                QVERIFY(sheet.row(opt::Video, r)->locked);
+            return;
+        }
+        QCOMPARE(row->value, shown);
+        QVERIFY(!row->locked);
+        QVERIFY(sheet.setValue(opt::Video, opt::Quality, taken));
+        for (const QString& bad : {refused, QString("-1"), QString("20.5"), QString("best")})
+            QVERIFY(!sheet.setValue(opt::Video, opt::Quality, bad));
+        QCOMPARE(sheet.value(opt::Video, opt::Quality), std::optional<QString>(taken));
+        // A reset to the profile gives its scale back as well.
+        applyProfilePick(sheet, 5);
+        resetToProfile(sheet, profile);
+        QCOMPARE(sheet.value(opt::Video, opt::Quality), std::optional<QString>(shown));
+        QVERIFY(sheet.setValue(opt::Video, opt::Quality, taken));
     }
 
     void readsOptionsFromTheSheet() {

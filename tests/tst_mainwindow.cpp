@@ -494,6 +494,7 @@ private slots:
         QCOMPARE(popup, (QStringList{"Convert Now!",
                                      "-",
                                      "Play Selected File",
+                                     "Preview Output",
                                      "-",
                                      "Video Clip",
                                      "Audio Tracks…",
@@ -525,8 +526,11 @@ private slots:
                 ui->sourceListView->viewport()->width());
         for (int c = 1; c <= last; ++c)
             QVERIFY(header->sectionSize(0) > header->sectionSize(c));
+        // The sheet's picture rows make it taller than this window holds beside a picture: it
+        // takes what the picture leaves and scrolls to the rest.
         QTreeWidgetItem* lastOption = ui->optionSheetView->itemFor("Audio Options", "A/V Sync");
         QVERIFY(lastOption);
+        ui->optionSheetView->scrollToItem(lastOption);
         QVERIFY(ui->optionSheetView->viewport()->rect().contains(
                     ui->optionSheetView->visualItemRect(lastOption)) ||
                 ui->optionSheetView->verticalScrollBar()->isVisible());
@@ -685,6 +689,32 @@ private slots:
         form->removeSelectedFile();
         QCOMPARE(form->sources().count(), 0);
         QCOMPARE(page(), fresh);
+    }
+
+    // Preview Output encodes a sample of the row with the sheet's options and plays it in the
+    // window's player, its size per minute beside it.
+    void outputPreviewPlays() {
+        test::ProgramFolder folder;
+        QTemporaryDir media;
+        const QString clip = media.filePath("clip.mkv");
+        QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=160x120:duration=2"},
+                               {"-c:v", "libx264", "-preset", "ultrafast"}));
+        auto form = makeForm();
+        QStringList started;
+        form->preview().setStarter([&](const QString& cmd) {
+            started << cmd;
+            return qint64(424242);
+        });
+        test::addAndProbe(form->sources(), clip);
+        QTreeView* view = form->ui()->sourceListView;
+        view->setCurrentIndex(view->model()->index(0, 0));
+        form->ui()->actionPreviewOutput->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(started.size(), 1, 120000);
+        QVERIFY2(started.first().contains("/clipvane-preview-"), qPrintable(started.first()));
+        QVERIFY(form->ui()->previewGroup->title().endsWith(" MB per minute"));
+        // Playing the source again shows the preview's own caption.
+        form->playSelected();
+        QCOMPARE(form->ui()->previewGroup->title(), QString("Privew"));
     }
 
     // The picture keeps its shape: the surface the player fills is letterboxed inside the

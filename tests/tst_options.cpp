@@ -92,10 +92,11 @@ private slots:
         }
         QCOMPARE(layout,
                  (QStringList{
-                     "General: Item Name, Tracks",
+                     "General: Item Name, Tracks, Picture",
                      "Output Duration: All Clip Duration, Start Time, Stop Time",
-                     "Video Options: Video Codec, Video Size, Video Bitrate, Video Framerate, "
-                     "Keep Aspect Ratio, Encoding Speed, Encoder, Burn In Subtitles",
+                     "Video Options: Video Codec, Video Size, Video Bitrate, Quality, Two-Pass, "
+                     "Video Framerate, Keep Aspect Ratio, Encoding Speed, Encoder, Burn In "
+                     "Subtitles, Crop, Deinterlace, Denoise, Rotate, Flip, Square Pixels",
                      "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, "
                      "Disable Audio, A/V Sync",
                  }));

@@ -1,5 +1,6 @@
 #include "sources/fileselect.h"
 #include "sources/mediaprobe.h"
+#include "sources/picturelook.h"
 #include "sources/sourcelist.h"
 #include "tests/support/testsupport.h"
 
@@ -100,6 +101,53 @@ private slots:
         QCOMPARE(got.at(SourceList::FileName), QString("/x/a.avi"));
         QCOMPARE((QStringList{got[1], got[2], got[3], got[4], got[6]}), row);
         QCOMPARE(got.at(SourceList::Status), QString());
+    }
+
+    // The look at a picture: the bars as the extents over every picture seen, the fields
+    // counted over every graph FFmpeg built; and the points looked at.
+    void pictureLook_data() {
+        QTest::addColumn<QString>("messages");
+        QTest::addColumn<QString>("found"); // the item page's line for a 1920x1080 picture
+        const QString out = "  Stream #0:0: Video: wrapped_avframe, yuv420p(tv, top coded first "
+                            "(swapped)), 1920x1080 [SAR 1:1 DAR 16:9], q=2-31\n";
+        const QString bars = "[Parsed_cropdetect_2 @ 0x1] x1:0 x2:1919 y1:150 y2:929 w:1920 "
+                             "h:780 x:0 y:150 pts:1 t:0.04 crop=1920:780:0:150\n"
+                             "[Parsed_cropdetect_2 @ 0x1] x1:0 x2:1919 y1:140 y2:939 w:1920 "
+                             "h:800 x:0 y:140 pts:2 t:0.08 crop=1920:800:0:140\n";
+        const QString none = "[Parsed_idet_1 @ 0x2] Multi frame detection: TFF:     0 BFF:     0 "
+                             "Progressive:     0 Undetermined:     0\n";
+        const auto fields = [](int tff, int bff, int progressive) {
+            return QString("[Parsed_idet_1 @ 0x3] Multi frame detection: TFF: %1 BFF: %2 "
+                           "Progressive: %3 Undetermined: 1\n")
+                .arg(tff)
+                .arg(bff)
+                .arg(progressive);
+        };
+        QTest::newRow("letterboxed, progressive")
+            << out + bars + fields(0, 0, 60)
+            << "1920x1080 \u00b7 black bars: picture 1920:800:0:140 \u00b7 progressive";
+        QTest::newRow("interlaced, after a rebuilt graph")
+            << out + none + fields(0, 30, 2) << "1920x1080 \u00b7 interlaced";
+        QTest::newRow("telecined film combs two in five")
+            << out + fields(10, 0, 15) << "1920x1080 \u00b7 interlaced";
+        QTest::newRow("a few combed pictures are not interlacing")
+            << out + fields(3, 0, 4) << "1920x1080 \u00b7 progressive";
+        QTest::newRow("whole picture") << out + "crop=1920:1080:0:0\n"
+                                       << "1920x1080 \u00b7 no black bars";
+        QTest::newRow("nothing said") << QString("Error opening input") << "1920x1080";
+    }
+    void pictureLook() {
+        QFETCH(QString, messages);
+        QFETCH(QString, found);
+        const PictureLook look = parsePictureLook(messages);
+        PictureFacts facts;
+        facts.width = 1920;
+        facts.height = 1080;
+        facts.detectedCrop = look.crop;
+        facts.interlaced = look.interlaced;
+        QCOMPARE(pictureFactsText(facts), found);
+        QCOMPARE(pictureLookPoints(4), QList<double>{0});
+        QCOMPARE(pictureLookPoints(100), (QList<double>{10, 50, 85}));
     }
 
     // The prober's listing: tracks with their languages, titles and marks, chapters, the

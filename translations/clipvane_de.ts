@@ -260,6 +260,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>%1 is not available on this computer: converted in software.</source>
         <translation>%1 ist auf diesem Computer nicht verfügbar: in Software umgewandelt.</translation>
     </message>
+    <message>
+        <source>%1 is encoded in one pass: Two-Pass is not offered for it.</source>
+        <translation>%1 wird in einem Durchgang kodiert: Zwei Durchgänge gibt es dafür nicht.</translation>
+    </message>
 </context>
 <context>
     <name>FileSelect</name>
@@ -576,6 +580,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Import Presets...</source>
         <translation>Vorgaben importieren...</translation>
     </message>
+    <message>
+        <source>Preview Output</source>
+        <translation>Ausgabe als Vorschau</translation>
+    </message>
 </context>
 <context>
     <name>MediaProbe</name>
@@ -638,6 +646,22 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>This file's name is not valid UTF-8; rename it to convert it.</source>
         <translation>Der Name dieser Datei ist kein gültiges UTF-8; benennen Sie sie um, um sie umzuwandeln.</translation>
+    </message>
+    <message>
+        <source>no black bars</source>
+        <translation>keine schwarzen Balken</translation>
+    </message>
+    <message>
+        <source>black bars: picture %1</source>
+        <translation>schwarze Balken: Bild %1</translation>
+    </message>
+    <message>
+        <source>interlaced</source>
+        <translation>Zeilensprung</translation>
+    </message>
+    <message>
+        <source>progressive</source>
+        <translation>Vollbild</translation>
     </message>
 </context>
 <context>
@@ -786,6 +810,74 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Software</source>
         <translation>Software</translation>
     </message>
+    <message>
+        <source>Picture</source>
+        <translation>Bild</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>Two-Pass</source>
+        <translation>Zwei Durchgänge</translation>
+    </message>
+    <message>
+        <source>Crop</source>
+        <translation>Zuschneiden</translation>
+    </message>
+    <message>
+        <source>Deinterlace</source>
+        <translation>Deinterlacing</translation>
+    </message>
+    <message>
+        <source>Denoise</source>
+        <translation>Entrauschen</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>Drehen</translation>
+    </message>
+    <message>
+        <source>Flip</source>
+        <translation>Spiegeln</translation>
+    </message>
+    <message>
+        <source>Square Pixels</source>
+        <translation>Quadratische Pixel</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Ein</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>Leicht</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Strong</source>
+        <translation>Stark</translation>
+    </message>
+    <message>
+        <source>Horizontal</source>
+        <translation>Horizontal</translation>
+    </message>
+    <message>
+        <source>Vertical</source>
+        <translation>Vertikal</translation>
+    </message>
 </context>
 <context>
     <name>OutputCheck</name>
@@ -835,6 +927,40 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>The new file could not be saved as %1: every name was taken.</source>
         <translation>Die neue Datei konnte nicht als %1 gespeichert werden: Jeder Name war vergeben.</translation>
+    </message>
+</context>
+<context>
+    <name>OutputPreview</name>
+    <message>
+        <source>No private folder could be made for the sample: %1</source>
+        <translation>Für die Probe konnte kein privater Ordner angelegt werden: %1</translation>
+    </message>
+    <message>
+        <source>The sample could not be made: %1</source>
+        <translation>Die Probe konnte nicht erstellt werden: %1</translation>
+    </message>
+    <message>
+        <source>The encoder tool could not be started.</source>
+        <translation>Das Umwandlungsprogramm konnte nicht gestartet werden.</translation>
+    </message>
+    <message>
+        <source>%1 MB per minute</source>
+        <translation>%1 MB pro Minute</translation>
+    </message>
+</context>
+<context>
+    <name>PictureFilters</name>
+    <message>
+        <source>Quality takes a whole number from %1 (best) to %2: </source>
+        <translation>Qualität nimmt eine ganze Zahl von %1 (beste) bis %2: </translation>
+    </message>
+    <message>
+        <source>Crop is not None, Automatic or a window such as 1920:800:0:140: </source>
+        <translation>Zuschneiden ist weder Keiner, Automatisch noch ein Ausschnitt wie 1920:800:0:140: </translation>
+    </message>
+    <message>
+        <source>Crop %1 corrected to %2 (even sides inside the picture).</source>
+        <translation>Zuschnitt %1 zu %2 berichtigt (gerade Seiten innerhalb des Bildes).</translation>
     </message>
 </context>
 <context>
@@ -1534,6 +1660,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>The hardware encoder failed: converted in software.</source>
         <translation>Der Hardware-Encoder ist gescheitert: in Software umgewandelt.</translation>
     </message>
+    <message>
+        <source>No private folder could be made for the Two-Pass log: %1</source>
+        <translation>Für das Protokoll der zwei Durchgänge konnte kein privater Ordner angelegt werden: %1</translation>
+    </message>
 </context>
 <context>
     <name>clipvane::CaptureDialog</name>
@@ -1775,6 +1905,18 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Clipvane cannot save its settings to %1 (%2); changes last for this session only.</source>
         <translation>Clipvane kann seine Einstellungen nicht in %1 speichern (%2); Änderungen gelten nur für diese Sitzung.</translation>
     </message>
+    <message>
+        <source>Preview Output</source>
+        <translation>Ausgabe als Vorschau</translation>
+    </message>
+    <message>
+        <source>%1 — output sample: %2</source>
+        <translation>%1 — Ausgabeprobe: %2</translation>
+    </message>
+    <message>
+        <source>Making a sample of the output…</source>
+        <translation>Eine Probe der Ausgabe wird erstellt…</translation>
+    </message>
 </context>
 <context>
     <name>clipvane::OptionSheetWidget</name>
@@ -1789,6 +1931,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Clip times are set in the clip dialog: double-click a file in the Video List.</source>
         <translation>Clip-Zeiten werden im Clip-Dialog eingestellt: Doppelklicken Sie auf eine Datei in der Videoliste.</translation>
+    </message>
+    <message>
+        <source>%1 (best, largest file) to %2 (smallest file)</source>
+        <translation>%1 (beste, größte Datei) bis %2 (kleinste Datei)</translation>
     </message>
 </context>
 <context>
