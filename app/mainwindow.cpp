@@ -755,8 +755,9 @@ void MainWindow::showEvent(QShowEvent* event) {
             if (!restoreSplitters(windowParts(), m_leftAs))
                 fitOptionsPane();
             if (!restoreColumns(windowParts(), m_leftAs))
-                fitColumns(m_ui->sourceListView, {"", "0:00:00.50", "0:00:00.50", "1920x1080",
-                                                  "MPEG-4", "Processing", "0:00:00", "MP4 H.265"});
+                fitColumns(m_ui->sourceListView,
+                           {"", "0:00:00.50", "0:00:00.50", "1920x1080", "MPEG-4", "Processing",
+                            "0:00:00", "MP4 H.265", "SSIM 0.987"});
         });
     }
 }

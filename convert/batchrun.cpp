@@ -58,7 +58,8 @@ void tidyLogs(const QString& folder, int keptRuns) {
 }
 } // namespace
 
-BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m_env(env) {
+BatchRun::BatchRun(const Environment& env, QObject* parent)
+    : QObject(parent), m_env(env), m_scorer(env.list) {
     qRegisterMetaType<RunOutcome>();
     ChildTools::instance().atQuickExit(this, [this] { handOver(); });
     if (m_env.list) {
@@ -452,6 +453,8 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
     // What became of the tracks: the row says it once the file is good.
     item->trackNotes = built.notes;
     item->clipSeconds = built.clipSeconds;
+    item->clipStart = static_cast<double>(in.clipStart.value_or(0)) / 100.0;
+    item->clipLength = built.clipLength;
     item->expectVideo = !(entry && entry->isSoundOnly());
     item->softwareCommand = softwareCommand;
     m_reservedOutputs.append(built.outputPath); // reserved now, given back if the item fails
@@ -464,6 +467,7 @@ bool BatchRun::launchEncoder(std::unique_ptr<Item> owned, const ToolCommand& com
     Item* item = owned.get();
     list.setText(item->id, SourceList::Status, QStringLiteral("Processing"));
     list.setNote(item->id, QString());
+    list.setScore(item->id, std::nullopt); // an earlier output's
 
     ToolJob::Options options;
     options.workingDirectory = programFolder();
@@ -609,6 +613,9 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
         if (!item->note.isEmpty())
             note.prepend(item->note);
         list.setNote(item->id, note.join(QLatin1Char('\n')));
+        if (m_settings.scoreQuality && item->expectVideo)
+            m_scorer.enqueue(item->id,
+                             {item->input, item->output, item->clipStart, item->clipLength});
     } else {
         QString reason = failure;
         if (!item->errorLines.isEmpty())
