@@ -692,6 +692,7 @@ void BatchRun::setPaused(bool paused) {
         if (item->job)
             item->job->setSuspended(paused);
     }
+    m_scorer.setSuspended(paused); // a pause frees the processor of everything the run does
     emit pausedChanged(paused);
     if (m_running && !paused)
         startNextItem();
@@ -714,6 +715,7 @@ void BatchRun::cancel() {
 void BatchRun::endRun(RunOutcome::End end) {
     if (m_paused) {
         m_paused = false; // nothing is left to go on
+        m_scorer.setSuspended(false);
         emit pausedChanged(false);
     }
     if (end != RunOutcome::End::Completed)

@@ -101,7 +101,19 @@ void QualityScorer::clear() {
     }
 }
 
+void QualityScorer::setSuspended(bool suspended) {
+    if (suspended == m_suspended)
+        return;
+    m_suspended = suspended;
+    if (m_tool)
+        m_tool->setSuspended(suspended);
+    else if (!suspended)
+        startNext();
+}
+
 void QualityScorer::startNext() {
+    if (m_suspended)
+        return;
     while (!m_waiting.empty()) {
         const auto [id, request] = m_waiting.front();
         m_waiting.pop_front();

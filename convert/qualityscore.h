@@ -1,5 +1,6 @@
 #pragma once
 
+#include "process/toolprocess.h"
 #include "sources/sourcelist.h"
 
 #include <QByteArray>
@@ -11,9 +12,6 @@
 #include <optional>
 
 namespace clipvane {
-
-class ToolProcess;
-struct ToolExit;
 
 // What an output is compared with: its source file's clip (seconds from the file's start, and
 // its length) and the output itself, which begins where the clip does.
@@ -55,6 +53,9 @@ public:
     // Forgets what waits and ends the comparison under way (its row gets no score).
     void clear();
     bool isIdle() const { return !m_tool && m_waiting.empty(); }
+    // Stops the comparison under way where it is (and starts no other) until let go on.
+    void setSuspended(bool suspended);
+    bool isSuspended() const { return m_suspended; }
     // The FFmpeg that compares (tests point it elsewhere); empty: ffmpegProgram().
     void setProgram(const QString& program) { m_program = program; }
 
@@ -73,6 +74,7 @@ private:
     std::deque<std::pair<SourceList::Id, ScoreRequest>> m_waiting;
     QPointer<ToolProcess> m_tool;
     SourceList::Id m_current = 0;
+    bool m_suspended = false;
 };
 
 } // namespace clipvane

@@ -1,4 +1,5 @@
 #include "convert/qualityscore.h"
+#include "process/toolprocess.h"
 #include "tests/support/testsupport.h"
 
 #include <QSignalSpy>
@@ -95,6 +96,26 @@ private slots:
         QVERIFY(!list.score(missing));
         QCOMPARE(list.textAt(list.rowOf(good), SourceList::Quality),
                  QStringLiteral("SSIM %1").arg(ssim(good), 0, 'f', 3));
+    }
+
+    // A paused run holds its comparisons: none starts until it goes on; one under way is
+    // stopped where it is and finishes once let go.
+    void pausedScorerWaits() {
+        SourceList list;
+        QualityScorer scorer(&list);
+        scorer.setSuspended(true);
+        const SourceList::Id id = list.append(source);
+        scorer.enqueue(id, {source, path("good.mp4"), 2, 3});
+        QVERIFY(!scorer.isIdle());
+        QVERIFY(!scorer.findChild<ToolProcess*>());
+        scorer.setSuspended(false);
+        auto* tool = scorer.findChild<ToolProcess*>();
+        QVERIFY(tool && tool->isRunning());
+        scorer.setSuspended(true);
+        QVERIFY(tool->isSuspended());
+        scorer.setSuspended(false);
+        QTRY_VERIFY_WITH_TIMEOUT(scorer.isIdle(), 900000);
+        QVERIFY(list.score(id));
     }
 };
 
