@@ -341,14 +341,15 @@ void MainWindow::connectActions() {
     connect(&m_queue, &QueueKeeper::notice, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
     // The Profile column shows while some row keeps a profile of its own: otherwise every row
-    // says what the picker says, and the file names keep the room.
+    // says what the picker says, and the file names keep the room. The Quality column likewise
+    // shows while some row has a score.
     for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(&m_sources, changed, this, &MainWindow::showProfileColumnWhenNeeded);
     connect(&m_sources, &QAbstractItemModel::modelReset, this,
             &MainWindow::showProfileColumnWhenNeeded);
     connect(&m_sources, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& from, const QModelIndex& to) {
-                if (from.column() <= SourceList::Profile && to.column() >= SourceList::Profile)
+            [this](const QModelIndex&, const QModelIndex& to) {
+                if (to.column() >= SourceList::Profile)
                     showProfileColumnWhenNeeded();
             });
     showProfileColumnWhenNeeded();
@@ -775,8 +776,9 @@ void MainWindow::showEvent(QShowEvent* event) {
             if (!restoreSplitters(windowParts(), m_leftAs))
                 fitOptionsPane();
             if (!restoreColumns(windowParts(), m_leftAs))
-                fitColumns(m_ui->sourceListView, {"", "0:00:00.50", "0:00:00.50", "1920x1080",
-                                                  "MPEG-4", "Processing", "0:00:00", "MP4 H.265"});
+                fitColumns(m_ui->sourceListView,
+                           {"", "0:00:00.50", "0:00:00.50", "1920x1080", "MPEG-4", "Processing",
+                            "0:00:00", "MP4 H.265", "SSIM 0.987"});
         });
     }
 }
@@ -1012,9 +1014,15 @@ void MainWindow::addStartupFiles(const QStringList& paths, const QStringList& ba
 
 void MainWindow::showProfileColumnWhenNeeded() {
     bool own = false;
-    for (int row = 0; row < m_sources.count() && !own; ++row)
-        own = m_sources.rowProfile(m_sources.idAt(row)).has_value();
-    m_ui->sourceListView->header()->setSectionHidden(SourceList::Profile, !own);
+    bool scored = false;
+    for (int row = 0; row < m_sources.count(); ++row) {
+        const SourceList::Id id = m_sources.idAt(row);
+        own = own || m_sources.rowProfile(id).has_value();
+        scored = scored || m_sources.score(id).has_value();
+    }
+    QHeaderView* header = m_ui->sourceListView->header();
+    header->setSectionHidden(SourceList::Profile, !own);
+    header->setSectionHidden(SourceList::Quality, !scored);
 }
 
 } // namespace clipvane

@@ -46,6 +46,7 @@ void SettingsDialog::loadSettings() {
     m_ui->keepExistingRadio->setChecked(!c.overwrite);
     m_ui->overwriteRadio->setChecked(c.overwrite);
     m_ui->autoShutdownCheck->setChecked(c.autoShut);
+    m_ui->qualityScoreCheck->setChecked(c.scoreQuality);
     m_ui->threadsEdit->setText(c.threads);
     m_ui->parallelSpin->setMaximum(Preferences::maxParallel());
     m_ui->parallelSpin->setValue(c.parallel);
@@ -57,6 +58,7 @@ void SettingsDialog::accept() {
     c.nextToSource = m_ui->nextToSourceRadio->isChecked();
     c.overwrite = !m_ui->keepExistingRadio->isChecked();
     c.autoShut = m_ui->autoShutdownCheck->isChecked();
+    c.scoreQuality = m_ui->qualityScoreCheck->isChecked();
     c.threads = m_ui->threadsEdit->text();
     c.parallel = m_ui->parallelSpin->value();
     const Preferences preferences;

@@ -14,6 +14,9 @@ HeadlessConverter::HeadlessConverter(OptionSheet* sheet, int profileIndex,
       m_batch(BatchRun::Environment{&m_list, sheet, [this] { return m_profileIndex; },
                                     &ChildTools::instance()}) {
     qRegisterMetaType<FileResult>();
+    // A file is reported (and left) as soon as it is done; a comparison with its source would
+    // be cut short by the program's end, so none is started.
+    m_settings.scoreQuality = false;
     connect(&m_probes, &ProbeQueue::rowProbed, this, [this](quint64 id) {
         const auto clip = m_clips.find(id);
         if (clip == m_clips.end() || !m_list.contains(id))

@@ -58,7 +58,8 @@ void tidyLogs(const QString& folder, int keptRuns) {
 }
 } // namespace
 
-BatchRun::BatchRun(const Environment& env, QObject* parent) : QObject(parent), m_env(env) {
+BatchRun::BatchRun(const Environment& env, QObject* parent)
+    : QObject(parent), m_env(env), m_scorer(env.list) {
     qRegisterMetaType<RunOutcome>();
     ChildTools::instance().atQuickExit(this, [this] { handOver(); });
     if (m_env.list) {
@@ -468,6 +469,8 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
     // What became of the tracks: the row says it once the file is good.
     item->trackNotes = built.notes;
     item->clipSeconds = built.clipSeconds;
+    item->clipStart = static_cast<double>(in.clipStart.value_or(0)) / 100.0;
+    item->clipLength = built.clipLength;
     item->expectVideo = !(entry && entry->isSoundOnly());
     item->softwareCommand = softwareCommand;
     m_reservedOutputs.append(built.outputPath); // reserved now, given back if the item fails
@@ -484,6 +487,7 @@ bool BatchRun::launchEncoder(std::unique_ptr<Item> owned, const ToolCommand& com
     Item* item = owned.get();
     list.setText(item->id, SourceList::Status, QStringLiteral("Processing"));
     list.setNote(item->id, QString());
+    list.setScore(item->id, std::nullopt); // an earlier output's
     m_inFlight.push_back(std::move(owned));
     if (startEncoderJob(item, command))
         return true;
@@ -638,6 +642,9 @@ void BatchRun::finishItem(Item* item, const QString& failure) {
         if (!item->note.isEmpty())
             note.prepend(item->note);
         list.setNote(item->id, note.join(QLatin1Char('\n')));
+        if (m_settings.scoreQuality && item->expectVideo)
+            m_scorer.enqueue(item->id,
+                             {item->input, item->output, item->clipStart, item->clipLength});
     } else {
         QString reason = failure;
         if (!item->errorLines.isEmpty())
@@ -714,6 +721,7 @@ void BatchRun::setPaused(bool paused) {
         if (item->job)
             item->job->setSuspended(paused);
     }
+    m_scorer.setSuspended(paused); // a pause frees the processor of everything the run does
     emit pausedChanged(paused);
     if (m_running && !paused)
         startNextItem();
@@ -736,6 +744,7 @@ void BatchRun::cancel() {
 void BatchRun::endRun(RunOutcome::End end) {
     if (m_paused) {
         m_paused = false; // nothing is left to go on
+        m_scorer.setSuspended(false);
         emit pausedChanged(false);
     }
     if (end != RunOutcome::End::Completed)

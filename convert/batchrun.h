@@ -4,6 +4,7 @@
 #include "convert/itemfinisher.h"
 #include "convert/outputcheck.h"
 #include "convert/outputfiles.h"
+#include "convert/qualityscore.h"
 #include "process/tooljob.h"
 #include "settings/preferences.h"
 #include "sources/sourcelist.h"
@@ -123,6 +124,10 @@ public:
 
     bool isRunning() const { return m_running; }
     bool waitingForProbes() const { return m_waitingForProbes; }
+    // Compares each good video output with its source (when the run's settings ask for it),
+    // one after the other beside the encodes, and writes the rows' Quality; it may go on
+    // after the run has ended.
+    QualityScorer& scorer() { return m_scorer; }
 
     // A row of this run that has not started yet.
     static constexpr const char* kWaitingStatus = "Waiting";
@@ -173,6 +178,8 @@ private:
         int decodingErrors = 0; // the encoder's complaints about the source's damaged parts
         QString errorLines;
         qint64 clipSeconds = 0;
+        double clipStart = 0;       // where the clip starts in the source, in seconds
+        double clipLength = 0;      // its exact length (as passed with -t)
         double reportedSeconds = 0; // how far its encoder has said it is
         QPointer<ToolJob> job;
         QPointer<OutputCheck> check;
@@ -246,6 +253,7 @@ private:
     QStringList m_writtenFolders;  // the folders this run's good outputs went to, in order
     int m_runNumber = 0;
     std::vector<std::unique_ptr<Item>> m_inFlight;
+    QualityScorer m_scorer;
 };
 
 } // namespace clipvane

@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <cmath>
+#include <limits>
 
 namespace clipvane {
 namespace {
@@ -23,7 +25,7 @@ const QStringList& knownKeys() {
         QStringLiteral("output"),    QStringLiteral("log"),      QStringLiteral("seconds"),
         QStringLiteral("frameRate"), QStringLiteral("aspect"),   QStringLiteral("soundless"),
         QStringLiteral("profile"),   QStringLiteral("underWay"), QStringLiteral("streams"),
-        QStringLiteral("tracks")};
+        QStringLiteral("tracks"),    QStringLiteral("score")};
     return keys;
 }
 
@@ -120,8 +122,8 @@ QJsonObject rowRecord(const SourceList& list, SourceList::Id id, const QJsonObje
         o.insert(QStringLiteral("end"), static_cast<double>(*item.end));
     if (item.length)
         o.insert(QStringLiteral("length"), static_cast<double>(*item.length));
-    for (const char* key :
-         {"size", "format", "status", "note", "output", "log", "profile", "streams", "tracks"})
+    for (const char* key : {"size", "format", "status", "note", "output", "log", "profile",
+                            "streams", "tracks", "score"})
         o.remove(QLatin1String(key));
     putText(o, "size", item.columns[SourceList::Size]);
     putText(o, "format", item.columns[SourceList::Format]);
@@ -137,6 +139,13 @@ QJsonObject rowRecord(const SourceList& list, SourceList::Id id, const QJsonObje
         o.insert(QStringLiteral("streams"), streams);
     if (const QJsonObject tracks = tracksRecord(item.tracks); !tracks.isEmpty())
         o.insert(QStringLiteral("tracks"), tracks);
+    if (item.score) {
+        o.insert(QStringLiteral("score"),
+                 QJsonObject{{QStringLiteral("ssim"), item.score->ssim},
+                             {QStringLiteral("psnr"), std::isfinite(item.score->psnr)
+                                                          ? QJsonValue(item.score->psnr)
+                                                          : QJsonValue(QJsonValue::Null)}});
+    }
     if (item.profile) {
         QJsonObject options;
         for (const auto& [key, value] : item.profile->options)
@@ -173,6 +182,14 @@ SourceList::Item itemFromRecord(const QJsonObject& record, QJsonObject* extra) {
     item.soundless = record.value(QLatin1String("soundless")).toBool();
     item.streams = streamsFromRecord(record);
     item.tracks = tracksFromRecord(record);
+    const QJsonObject score = record.value(QLatin1String("score")).toObject();
+    const QJsonValue ssim = score.value(QLatin1String("ssim"));
+    const QJsonValue psnr = score.value(QLatin1String("psnr"));
+    if (ssim.isDouble() && ssim.toDouble() >= 0 && ssim.toDouble() <= 1 &&
+        (psnr.isDouble() || psnr.isNull()))
+        item.score =
+            OutputScore{ssim.toDouble(),
+                        psnr.isNull() ? std::numeric_limits<double>::infinity() : psnr.toDouble()};
     const QJsonObject profile = record.value(QLatin1String("profile")).toObject();
     if (const QString caption = profile.value(QLatin1String("caption")).toString();
         !caption.isEmpty()) {

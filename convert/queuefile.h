@@ -32,6 +32,8 @@ namespace clipvane {
 //               "options": {"Video Options/Video Size": "1280x720", …}},
 //   "streams": {…}, "tracks": {…}   the file's tracks and the user's choice of them
 //                                   (see convert/queuestreams.h)
+//   "score": {"ssim": 0.987, "psnr": 41.2}   how the output compares with its source
+//                                            (psnr null: the frames compared were the same)
 //   "underWay": {…}   the item being converted (see HandedOverItem), with "finisher" and
 //                     "finisherStart" once it was handed to a finisher
 //

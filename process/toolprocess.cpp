@@ -4,8 +4,11 @@
 #include "process/commandline.h"
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace clipvane {
@@ -87,11 +90,18 @@ bool ToolProcess::start(const QStringList& arguments, const Options& options) {
         break;
     }
     const int deathSignal = options.deathSignal;
+    const int niceness = options.niceness;
     const pid_t parent = ::getpid();
-    // Runs in the child between fork and exec: a group of its own, led by the tool, and the
-    // signal it gets should the program die (before this point, too).
-    process->setChildProcessModifier([deathSignal, parent] {
+    // Runs in the child between fork and exec: a group of its own, led by the tool, its
+    // priority, and the signal it gets should the program die (before this point, too).
+    process->setChildProcessModifier([deathSignal, parent, niceness] {
         ::setpgid(0, 0);
+        if (niceness > 0) {
+            errno = 0;
+            const int now = ::getpriority(PRIO_PROCESS, 0);
+            if (errno == 0)
+                ::setpriority(PRIO_PROCESS, 0, std::min(now + niceness, 19));
+        }
         if (deathSignal != 0) {
             ::prctl(PR_SET_PDEATHSIG, deathSignal);
             if (::getppid() != parent)

@@ -61,7 +61,10 @@ public:
         int deathSignal = 0;
         // Killed by the program's quick exit (ChildTools::endAtQuickExit).
         bool endsAtQuickExit = false;
-        int timeLimitMs = 0;      // 0: none
+        int timeLimitMs = 0; // 0: none
+        // Added to the tool's nice value (0: as the program's): background work that must not
+        // slow an encode down runs with a positive one.
+        int niceness = 0;
         QByteArray quitKey = "q"; // what stop() sends first; empty: terminate at once
         int quitGraceMs = 5000;   // after the quit key, before the group is terminated
         int termGraceMs = 2000;   // after that, before it is killed

@@ -76,6 +76,10 @@ bool Preferences::nextToSource() const {
     return value(kNextToSource) == QLatin1String("1");
 }
 
+bool Preferences::scoreQuality() const {
+    return value(kQualityScore).trimmed() != QLatin1String("0");
+}
+
 int Preferences::maxParallel() {
     return std::max(1, QThread::idealThreadCount());
 }
@@ -102,6 +106,7 @@ BatchChoices Preferences::batchChoices() const {
     c.threads = value(kThread);
     c.parallel = parallel();
     c.nextToSource = nextToSource();
+    c.scoreQuality = scoreQuality();
     return c;
 }
 
@@ -117,6 +122,7 @@ Preferences::SaveResult Preferences::saveBatchChoices(const BatchChoices& choice
     ok = setValue(kThread, QString::number(threads + 0.0, 'g', 15)) && ok;
     ok = setValue(kParallel, QString::number(std::clamp(choices.parallel, 1, maxParallel()))) && ok;
     ok = setValue(kNextToSource, QLatin1String(choices.nextToSource ? "1" : "0")) && ok;
+    ok = setValue(kQualityScore, QLatin1String(choices.scoreQuality ? "1" : "0")) && ok;
     return ok ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 
@@ -128,6 +134,7 @@ RunSettings RunSettings::read(const Preferences& preferences) {
     s.parallel = preferences.parallel();
     s.autoShut = preferences.autoShut();
     s.nextToSource = preferences.nextToSource();
+    s.scoreQuality = preferences.scoreQuality();
     return s;
 }
 

@@ -14,6 +14,7 @@ struct BatchChoices {
     QString threads;           // the text typed or stored, read by its leading number on saving
     int parallel = 1;          // files converted at once
     bool nextToSource = false; // each output beside its source (the output folder if that fails)
+    bool scoreQuality = true;  // each video output is compared with its source
 };
 
 // The program's settings in settings.dat: every key, its section and how its text is read,
@@ -31,6 +32,8 @@ public:
     static constexpr const char* kParallel = "parallel";
     // "1": each converted file goes beside its source; anything else: into the output folder.
     static constexpr const char* kNextToSource = "nexttosource";
+    // "0": outputs are not compared with their sources; anything else (or nothing): they are.
+    static constexpr const char* kQualityScore = "qualityscore";
 
     // The keys that hold a path. Older settings files hold paths in an 8-bit code page: a path
     // whose line is not UTF-8 is read in Windows-1252, and written back in UTF-8 only when the
@@ -63,6 +66,8 @@ public:
     bool autoShut() const;
     // Whether converted files go beside their sources: only the text "1" says so.
     bool nextToSource() const;
+    // Whether each video output is compared with its source after a run: only "0" says no.
+    bool scoreQuality() const;
     // The encoder's thread count, read as a leading number (0: the encoder decides).
     double threads() const;
     // How many files a batch converts at once: 1 to the number of cores; a missing or bad
@@ -98,6 +103,8 @@ struct RunSettings {
     // Each output goes beside its source; a source folder that cannot be written falls back to
     // outputFolder.
     bool nextToSource = false;
+    // Each checked video output is compared with its source (its Quality column).
+    bool scoreQuality = true;
     static RunSettings read(const Preferences& preferences);
 };
 

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cmath>
 
 namespace clipvane {
 
@@ -12,7 +13,8 @@ QString SourceList::caption(int column) {
         QT_TRANSLATE_NOOP("SourceList", "File Name"),  QT_TRANSLATE_NOOP("SourceList", "Start"),
         QT_TRANSLATE_NOOP("SourceList", "End"),        QT_TRANSLATE_NOOP("SourceList", "Size"),
         QT_TRANSLATE_NOOP("SourceList", "Format"),     QT_TRANSLATE_NOOP("SourceList", "Status"),
-        QT_TRANSLATE_NOOP("SourceList", "Video Time"), QT_TRANSLATE_NOOP("SourceList", "Profile")};
+        QT_TRANSLATE_NOOP("SourceList", "Video Time"), QT_TRANSLATE_NOOP("SourceList", "Profile"),
+        QT_TRANSLATE_NOOP("SourceList", "Quality")};
     return column >= 0 && column < ColumnCount
                ? QCoreApplication::translate("SourceList", captions[column])
                : QString();
@@ -72,6 +74,8 @@ QString SourceList::shown(const Item& item, int column) const {
         return time(item.length);
     case Profile:
         return item.profile ? item.profile->shown : m_followedProfile;
+    case Quality:
+        return item.score ? item.score->text() : QString();
     default:
         return item.columns[static_cast<size_t>(column)];
     }
@@ -85,7 +89,7 @@ QString SourceList::textAt(int row, int column) const {
 
 void SourceList::setText(Id id, int column, const QString& value) {
     const int row = rowOf(id);
-    if (row < 0 || column < 0 || column >= ColumnCount || isTime(column) || column == Profile)
+    if (row < 0 || column < 0 || column >= ColumnCount || isDerived(column))
         return;
     m_items[static_cast<size_t>(row)].columns[static_cast<size_t>(column)] = value;
     emit dataChanged(index(row, column), index(row, column));
@@ -184,6 +188,8 @@ QVariant SourceList::data(const QModelIndex& index, int role) const {
         QStringList tip;
         if (index.column() == FileName)
             tip.append(item.columns[FileName]);
+        if (index.column() == Quality && item.score)
+            tip.append(item.score->explanation());
         const QString tracks = streamSummary(item.streams);
         if (!tracks.isEmpty())
             tip.append(tracks);
@@ -213,6 +219,57 @@ QVariant SourceList::headerData(int section, Qt::Orientation orientation, int ro
 void SourceList::endProbe() {
     if (m_pendingProbes > 0 && --m_pendingProbes == 0)
         emit probesFinished();
+}
+
+OutputScore::Verdict OutputScore::verdict() const {
+    if (ssim >= 0.98)
+        return Verdict::Excellent;
+    return ssim >= 0.95 ? Verdict::Good : Verdict::VisibleLosses;
+}
+
+QString OutputScore::text() const {
+    return QStringLiteral("SSIM %1").arg(ssim, 0, 'f', 3);
+}
+
+QString OutputScore::explanation() const {
+    QString words;
+    switch (verdict()) {
+    case Verdict::Excellent:
+        words = QCoreApplication::translate(
+            "SourceList", "Excellent: the output is hard to tell from its source.");
+        break;
+    case Verdict::Good:
+        words = QCoreApplication::translate("SourceList",
+                                            "Good: small losses, seen only when looking closely.");
+        break;
+    case Verdict::VisibleLosses:
+        words = QCoreApplication::translate("SourceList",
+                                            "Visible losses: the output is clearly worse than its "
+                                            "source (try a higher bit rate).");
+        break;
+    }
+    const QString psnrText =
+        std::isfinite(psnr)
+            ? QCoreApplication::translate("SourceList", "%1 dB").arg(psnr, 0, 'f', 1)
+            : QCoreApplication::translate("SourceList", "identical frames");
+    return words + QLatin1Char('\n') +
+           QCoreApplication::translate("SourceList",
+                                       "SSIM %1, PSNR %2 (frames sampled from the clip)")
+               .arg(ssim, 0, 'f', 4)
+               .arg(psnrText);
+}
+
+void SourceList::setScore(Id id, const std::optional<OutputScore>& score) {
+    const int row = rowOf(id);
+    if (row < 0)
+        return;
+    m_items[static_cast<size_t>(row)].score = score;
+    emit dataChanged(index(row, Quality), index(row, Quality));
+}
+
+std::optional<OutputScore> SourceList::score(Id id) const {
+    const int row = rowOf(id);
+    return row >= 0 ? m_items[static_cast<size_t>(row)].score : std::nullopt;
 }
 
 void SourceList::setMediaFacts(Id id, const MediaFacts& facts) {

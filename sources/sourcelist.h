@@ -26,7 +26,20 @@ struct RowProfile {
     bool operator==(const RowProfile& other) const = default;
 };
 
-// The source list: one row per input file, eight columns. Every row has an id that never
+// How close a row's last output came to its source clip, measured on a sample of frames.
+struct OutputScore {
+    double ssim = 0; // 0 to 1: 1 is the same picture
+    double psnr = 0; // in dB; infinity when the frames compared are the same
+    bool operator==(const OutputScore& other) const = default;
+    // In words: "excellent" from 0.98, "good" from 0.95, else "visible losses".
+    enum class Verdict { Excellent, Good, VisibleLosses };
+    Verdict verdict() const;
+    // What the Quality column shows ("SSIM 0.987"), and its tooltip.
+    QString text() const;
+    QString explanation() const;
+};
+
+// The source list: one row per input file, nine columns. Every row has an id that never
 // changes and is never reused, so work that outlives a row (a probe, a batch item) writes by
 // id, and a removed row simply takes no more writes. The clip times and the length are kept as
 // numbers (hundredths of a second) and shown as H:MM:SS(.cc) in Start, End and Video Time;
@@ -34,7 +47,18 @@ struct RowProfile {
 class SourceList : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { FileName, Start, End, Size, Format, Status, VideoTime, Profile, ColumnCount };
+    enum Column {
+        FileName,
+        Start,
+        End,
+        Size,
+        Format,
+        Status,
+        VideoTime,
+        Profile,
+        Quality,
+        ColumnCount
+    };
     using Id = quint64;
 
     explicit SourceList(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
@@ -51,7 +75,8 @@ public:
     // A column as it shows (the times rendered).
     QString text(Id id, int column) const;
     QString textAt(int row, int column) const;
-    // Sets a text column (File Name, Size, Format, Status); the time columns are set below.
+    // Sets a text column (File Name, Size, Format, Status); the time columns, the profile
+    // and the quality are set below.
     void setText(Id id, int column, const QString& value);
     // The clip, in hundredths of a second from the file's start (nothing: not known).
     void setClip(Id id, std::optional<qint64> start, std::optional<qint64> end);
@@ -89,6 +114,10 @@ public:
     StreamFacts streamFacts(Id id) const;
     void setTrackChoice(Id id, const TrackChoice& choice);
     TrackChoice trackChoice(Id id) const;
+    // How the row's last output compares with its source (the Quality column); nothing: not
+    // measured.
+    void setScore(Id id, const std::optional<OutputScore>& score);
+    std::optional<OutputScore> score(Id id) const;
     void removeAt(int row);
     // Moves the row at from so that it stands at row to; false when either is out of range.
     bool moveRow(int from, int to);
@@ -121,6 +150,7 @@ public:
         std::optional<RowProfile> profile;
         StreamFacts streams;
         TrackChoice tracks;
+        std::optional<OutputScore> score;
     };
     Item itemAt(int row) const;
     // Puts a row back at row (clamped to the list) under its own id, or under a new one when
@@ -133,6 +163,10 @@ signals:
 private:
     static bool isTime(int column) {
         return column == Start || column == End || column == VideoTime;
+    }
+    // Columns shown from numbers or choices, never set as text.
+    static bool isDerived(int column) {
+        return isTime(column) || column == Profile || column == Quality;
     }
     QString shown(const Item& item, int column) const;
     Item* find(Id id);

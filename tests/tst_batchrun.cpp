@@ -219,6 +219,14 @@ private slots:
         const QString log = EncoderLogDialog(clip3s, list().logPath(list().idAt(0))).text();
         QVERIFY2(log.contains("Output #0") && log.contains("time=00:00:0"), qPrintable(log));
         QVERIFY(form->ui()->progressPanel->ui()->timeLeftLabel->text().startsWith("Time left: "));
+        // The output is compared with the clip it was made from (the first second left out):
+        // a Quality figure shows once the comparison, at a low priority, is done.
+        QTRY_VERIFY_WITH_TIMEOUT(form->batch().scorer().isIdle(), 600000);
+        const std::optional<OutputScore> score = list().score(list().idAt(0));
+        QVERIFY(score);
+        qInfo("%s %s", qPrintable(container), qPrintable(score->text()));
+        QVERIFY(score->ssim > 0.7);
+        QCOMPARE(list().textAt(0, SourceList::Quality), score->text());
     }
 
     // A first start, with no settings at all: a dropped 16:9 file becomes an MP4 of the same
@@ -348,11 +356,14 @@ private slots:
         QVERIFY2(qAbs(seconds - lasts) <= 0.05, qPrintable(QString::number(seconds)));
     }
 
+    // (With the quality score turned off: the output is not compared.)
     void disableAudioDropsTheAudioStream() {
         form->sheet().setValue("Audio Options", "Disable Audio", "Yes");
+        setSetting("qualityscore", "0");
         form->addFile(clip1s);
         convertNow();
         QCOMPARE(statuses(), QStringList{"OK"});
+        QVERIFY(form->batch().scorer().isIdle());
         const QJsonObject probe = test::probeMedia(out->path() + "/short.flv");
         QVERIFY(!test::streamOf(probe, "video").isEmpty());
         QVERIFY(test::streamOf(probe, "audio").isEmpty());
@@ -992,6 +1003,8 @@ private slots:
                 continue;
             }
             QCOMPARE(statuses(), QStringList{"OK"});
+            // A sound-only output is not compared with anything.
+            QVERIFY(!video.isEmpty() || form->batch().scorer().isIdle());
             const QString output = out->filePath(QFileInfo(input).completeBaseName() + extension);
             const QJsonObject probe = test::probeMedia(output);
             QCOMPARE(probe["format"].toObject()["format_name"].toString(), format);

@@ -475,7 +475,7 @@ private slots:
         for (int c = 0; c < ui->sourceListView->model()->columnCount(); ++c)
             headers << ui->sourceListView->model()->headerData(c, Qt::Horizontal).toString();
         QCOMPARE(headers, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status",
-                                       "Video Time", "Profile"}));
+                                       "Video Time", "Profile", "Quality"}));
         QCOMPARE(
             (QStringList{ui->addFilesLabel->text(), ui->removeFileLabel->text(),
                          ui->clearAllLabel->text(), ui->settingsLabel->text(),
@@ -526,6 +526,15 @@ private slots:
                 ui->sourceListView->viewport()->width());
         for (int c = 1; c <= last; ++c)
             QVERIFY(header->sectionSize(0) > header->sectionSize(c));
+        // The Quality column shows once a row has a score, in sight too.
+        QVERIFY(header->isSectionHidden(SourceList::Quality));
+        form->sources().setScore(form->sources().append("/v/a.avi"), OutputScore{0.987, 41});
+        QVERIFY(!header->isSectionHidden(SourceList::Quality));
+        QVERIFY(header->sectionViewportPosition(SourceList::Quality) +
+                    header->sectionSize(SourceList::Quality) <=
+                ui->sourceListView->viewport()->width());
+        form->sources().clearAll();
+        QVERIFY(header->isSectionHidden(SourceList::Quality));
         // The sheet's picture rows make it taller than this window holds beside a picture: it
         // takes what the picture leaves and scrolls to the rest.
         QTreeWidgetItem* lastOption = ui->optionSheetView->itemFor("Audio Options", "A/V Sync");

@@ -98,7 +98,8 @@ private slots:
             first.list.setMediaFacts(a, {120.04, 25});
             first.list.setSoundless(a, true);
             first.list.setRowProfile(a, makeRowProfile(7, first.sheet));
-            first.list.append(gone);
+            first.list.setScore(a, OutputScore{0.9871, qInf()}); // identical frames
+            first.list.setScore(first.list.append(gone), OutputScore{0.9, 30.5});
             first.keeper.saveNow();
             // A newer program's key in the first record.
             QJsonObject top = readJson(queuePath());
@@ -113,6 +114,9 @@ private slots:
         QCOMPARE(second.list.count(), 2);
         QCOMPARE(rowRecord(second.list, 1, saved), saved);
         QCOMPARE(second.list.rowProfile(1), makeRowProfile(7, second.sheet));
+        QCOMPARE(second.list.textAt(0, SourceList::Quality), QString("SSIM 0.987"));
+        QCOMPARE(second.list.score(1), std::optional<OutputScore>(OutputScore{0.9871, qInf()}));
+        QCOMPARE(second.list.score(2), std::optional<OutputScore>(OutputScore{0.9, 30.5}));
         QCOMPARE(second.list.note(2), "Invalid input file name. " + gone);
         QVERIFY(second.notices.join(' ').contains("1 of its 2 files are still to be converted"));
         QCOMPARE(second.list.append(clip), SourceList::Id(3));

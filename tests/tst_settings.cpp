@@ -649,6 +649,11 @@ private slots:
                                         << "1" << 1;
         QTest::newRow("nexttosource other") << "nexttosource"
                                             << "yes" << 0;
+        QTest::newRow("qualityscore missing") << "qualityscore" << QString() << 1;
+        QTest::newRow("qualityscore 0") << "qualityscore"
+                                        << "0" << 0;
+        QTest::newRow("qualityscore 1") << "qualityscore"
+                                        << "1" << 1;
     }
     void typedValuesFromTheFile() {
         QFETCH(QString, key);
@@ -660,6 +665,7 @@ private slots:
             preferences.setValue(qPrintable(key), stored);
         const int read = key == "parallel"       ? preferences.parallel()
                          : key == "nexttosource" ? int(RunSettings::read(preferences).nextToSource)
+                         : key == "qualityscore" ? int(RunSettings::read(preferences).scoreQuality)
                                                  : int(preferences.overwriteExisting());
         QCOMPARE(read, value);
     }

@@ -109,16 +109,21 @@ private slots:
         QCOMPARE(values.join('|'), stored.replace("<pf>", folder.path()));
     }
 
-    // "Save converted files": shown as stored, and OK stores the choice as 1 or 0.
+    // "Save converted files" and the quality score: shown as stored (the score on when
+    // nothing is stored), and OK stores each choice as 1 or 0.
     void outputPlace() {
         test::ProgramFolder folder;
         for (const bool beside : {true, false}) {
             auto d = openDialog();
             QCOMPARE(d->ui()->inOutputFolderRadio->isChecked(), beside); // as the last OK left it
+            QCOMPARE(d->ui()->qualityScoreCheck->isChecked(), beside);
             (beside ? d->ui()->nextToSourceRadio : d->ui()->inOutputFolderRadio)->click();
+            d->ui()->qualityScoreCheck->setChecked(!beside);
             d->accept();
             QCOMPARE(readSetting(folder.settingsFile(), "set", "nexttosource"),
                      QString(beside ? "1" : "0"));
+            QCOMPARE(readSetting(folder.settingsFile(), "set", "qualityscore"),
+                     QString(beside ? "0" : "1"));
         }
     }
 

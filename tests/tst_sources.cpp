@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QListView>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -382,10 +383,55 @@ private slots:
         for (int c = 0; c < SourceList::ColumnCount; ++c)
             captions << SourceList::caption(c);
         QCOMPARE(captions, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status",
-                                        "Video Time", "Profile"}));
+                                        "Video Time", "Profile", "Quality"}));
         QVERIFY(SourceList::centred(SourceList::End) && SourceList::centred(SourceList::Size));
         QVERIFY(!SourceList::centred(SourceList::FileName) &&
                 !SourceList::centred(SourceList::Status));
+    }
+
+    // The Quality column shows the score in three decimals, its tooltip the verdict in words
+    // and the PSNR; it cannot be set as text, and a row without a score shows nothing.
+    void qualityScore_data() {
+        QTest::addColumn<double>("ssim");
+        QTest::addColumn<double>("psnr");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("excellent") << 0.9874 << 41.26 << "SSIM 0.987"
+                                   << "Excellent*41.3 dB*";
+        QTest::newRow("identical") << 1.0 << qInf() << "SSIM 1.000"
+                                   << "Excellent*identical*";
+        QTest::newRow("good") << 0.95 << 33.0 << "SSIM 0.950"
+                              << "Good*33.0 dB*";
+        QTest::newRow("poor") << 0.8123 << 24.04 << "SSIM 0.812"
+                              << "Visible losses*24.0 dB*";
+    }
+    void qualityScore() {
+        QFETCH(double, ssim);
+        QFETCH(double, psnr);
+        QFETCH(QString, shown);
+        QFETCH(QString, tip);
+        SourceList list;
+        const auto id = list.append("/v/a.avi");
+        list.setText(id, SourceList::Quality, "typed");
+        QCOMPARE(list.textAt(0, SourceList::Quality), QString());
+        QVERIFY(!list.data(list.index(0, SourceList::Quality), Qt::ToolTipRole).isValid());
+        list.setScore(id, OutputScore{ssim, psnr});
+        QCOMPARE(list.textAt(0, SourceList::Quality), shown);
+        const QString tooltip =
+            list.data(list.index(0, SourceList::Quality), Qt::ToolTipRole).toString();
+        QVERIFY2(QRegularExpression(QRegularExpression::wildcardToRegularExpression(tip),
+                                    QRegularExpression::DotMatchesEverythingOption)
+                     .match(tooltip)
+                     .hasMatch(),
+                 qPrintable(tooltip));
+        // Only the Quality column's tip tells the score; the row keeps it whole.
+        QVERIFY(!list.data(list.index(0, SourceList::Status), Qt::ToolTipRole)
+                     .toString()
+                     .contains("SSIM"));
+        const SourceList::Item item = list.itemAt(0);
+        QCOMPARE(item.score, std::optional<OutputScore>(OutputScore{ssim, psnr}));
+        list.setScore(id, std::nullopt);
+        QCOMPARE(list.textAt(0, SourceList::Quality), QString());
     }
 
     void selectedFiles_data() {

@@ -8,7 +8,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <sys/resource.h>
 
 using namespace clipvane;
 
@@ -162,6 +165,28 @@ private slots:
         QCOMPARE(exit.crashed, exitCode == 9);
         QCOMPARE(sent.join(' '), steps);
         QVERIFY(!stop.isActive());
+    }
+
+    // A tool asked to run at a lower priority runs that much nicer than the program (the
+    // system's limit of 19 kept).
+    void niceness_data() {
+        QTest::addColumn<int>("niceness");
+        QTest::newRow("as the program") << 0;
+        QTest::newRow("lower") << 7;
+        QTest::newRow("beyond the limit") << 40;
+    }
+    void niceness() {
+        QFETCH(int, niceness);
+        ToolProcess tool;
+        ToolProcess::Options options;
+        options.standardOutput = ToolProcess::Channel::Keep;
+        options.niceness = niceness;
+        QSignalSpy finished(&tool, &ToolProcess::finished);
+        QVERIFY(tool.start(QStringList{"nice"}, options));
+        QVERIFY(finished.wait(30000));
+        errno = 0;
+        const int own = ::getpriority(PRIO_PROCESS, 0);
+        QCOMPARE(tool.output().trimmed().toInt(), std::min(own + niceness, 19));
     }
 
     void toolJobThatCannotStartSaysSo() {

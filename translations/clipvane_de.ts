@@ -1444,6 +1444,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Each converted file goes into the folder of its source; where that folder cannot be written, into the output folder.</source>
         <translation>Jede umgewandelte Datei kommt in den Ordner ihrer Quelle; kann dieser Ordner nicht beschrieben werden, in den Ausgabeordner.</translation>
     </message>
+    <message>
+        <source>Compare each converted video with its source (Quality column)</source>
+        <translation>Jedes umgewandelte Video mit seiner Quelle vergleichen (Spalte Qualität)</translation>
+    </message>
+    <message>
+        <source>After a file is converted, a few of its frames are compared with the source's at low priority; the score shows in the Quality column.</source>
+        <translation>Nach dem Umwandeln werden einige Bilder der Datei mit niedriger Priorität mit denen der Quelle verglichen; das Ergebnis steht in der Spalte Qualität.</translation>
+    </message>
 </context>
 <context>
     <name>SettingsFile</name>
@@ -1497,6 +1505,34 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Profile</source>
         <translation>Profil</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>Excellent: the output is hard to tell from its source.</source>
+        <translation>Ausgezeichnet: die Ausgabe ist kaum von ihrer Quelle zu unterscheiden.</translation>
+    </message>
+    <message>
+        <source>Good: small losses, seen only when looking closely.</source>
+        <translation>Gut: kleine Verluste, nur bei genauem Hinsehen zu erkennen.</translation>
+    </message>
+    <message>
+        <source>Visible losses: the output is clearly worse than its source (try a higher bit rate).</source>
+        <translation>Sichtbare Verluste: die Ausgabe ist deutlich schlechter als ihre Quelle (eine höhere Bitrate hilft).</translation>
+    </message>
+    <message>
+        <source>%1 dB</source>
+        <translation>%1 dB</translation>
+    </message>
+    <message>
+        <source>identical frames</source>
+        <translation>gleiche Bilder</translation>
+    </message>
+    <message>
+        <source>SSIM %1, PSNR %2 (frames sampled from the clip)</source>
+        <translation>SSIM %1, PSNR %2 (Stichprobe von Bildern aus dem Ausschnitt)</translation>
     </message>
 </context>
 <context>
