@@ -53,6 +53,18 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
       m_runCompletion(&m_batch, services.desktop, services.messages),
       m_runNotices(&m_batch, &m_batchProgress, services.notices), m_queue(&m_sources, &m_batch),
       m_preview(&m_playerState, services.keys, PlayerOptionTexts::preview()),
+      m_estimator(&m_sources,
+                  [this](SourceList::Id id) -> std::optional<EncoderInputs> {
+                      const RowEncoding encoding = rowEncoding(
+                          m_sources, id, m_picker ? m_picker->profileIndex() : 0, &m_sheet);
+                      const auto* options = std::get_if<EncoderOptions>(&encoding.options);
+                      if (!options || !encoding.profile)
+                          return std::nullopt;
+                      // Where the file goes changes nothing of what it weighs.
+                      EncoderInputs in = rowInputs(m_sources, id, encoding.profile, RunSettings());
+                      in.options = *options;
+                      return in;
+                  }),
       m_dialogFolder(QDir::currentPath()) {
     m_ui->setupUi(this);
 
@@ -72,7 +84,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     list->installEventFilter(this);
     m_ui->splitterMain->setStretchFactor(0, 3);
     m_ui->splitterMain->setStretchFactor(1, 2);
-    m_ui->splitterMain->setSizes({840, 440});
+    m_ui->splitterMain->setSizes({900, 380});
     // The picture takes what the option sheet leaves; the user can move the divide.
     m_ui->splitterRight->setStretchFactor(0, 1);
     m_ui->splitterRight->setStretchFactor(1, 0);
@@ -120,6 +132,10 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     m_outputStatus->setToolTip(tr("Click to change the output settings"));
     m_outputStatus->installEventFilter(this);
     statusBar()->addWidget(m_outputStatus, 1);
+    // What the outputs will weigh, against the room on the output folder's disk.
+    m_sizeStatus = new QLabel(this);
+    m_sizeStatus->setObjectName(QStringLiteral("sizeStatusLabel"));
+    statusBar()->addPermanentWidget(m_sizeStatus);
     // Automatic shutdown armed is always in sight, with a click to turn it off.
     m_shutdownStatus = new QToolButton(this);
     m_shutdownStatus->setObjectName(QStringLiteral("shutdownStatusButton"));
@@ -353,6 +369,25 @@ void MainWindow::connectActions() {
                     showProfileColumnWhenNeeded();
             });
     showProfileColumnWhenNeeded();
+    // The estimates follow the rows, their clips and tracks, the profile and every option;
+    // samples wait while a run converts.
+    for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&m_sources, changed, &m_estimator, &SizeEstimator::refreshSoon);
+    connect(&m_sources, &QAbstractItemModel::modelReset, &m_estimator, &SizeEstimator::refreshSoon);
+    connect(&m_sources, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) {
+                // What the estimator and the run write themselves changes no estimate.
+                if (from.column() == to.column() &&
+                    (to.column() == SourceList::Estimate || to.column() == SourceList::Quality ||
+                     to.column() == SourceList::Status))
+                    return;
+                m_estimator.refreshSoon();
+            });
+    connect(&m_sheet, &OptionSheet::valueChanged, &m_estimator, &SizeEstimator::refreshSoon);
+    connect(m_picker, &ProfilePicker::pickChanged, &m_estimator, &SizeEstimator::refreshSoon);
+    connect(&m_batch, &BatchRun::busyChanged, &m_estimator, &SizeEstimator::setSuspended);
+    connect(&m_estimator, &SizeEstimator::estimatesChanged, this, &MainWindow::updateSizeStatus);
+    connect(&m_sources, &QAbstractItemModel::rowsRemoved, this, &MainWindow::updateSizeStatus);
     // Rows that follow the picker show its profile.
     connect(m_picker, &ProfilePicker::pickChanged, this, [this] {
         const ProfileEntry* entry = profileAt(m_picker->profileIndex());
@@ -662,12 +697,39 @@ void MainWindow::updateStatusBar() {
                                 .arg(where, preferences.overwriteExisting()
                                                 ? tr("overwrite existing files")
                                                 : tr("keep existing files")));
+    updateSizeStatus();
+}
+
+void MainWindow::updateSizeStatus() {
+    const SizeEstimator::Total total = m_estimator.total();
+    if (total.known == 0 && total.pending == 0) {
+        m_sizeStatus->clear();
+        return;
+    }
+    const Preferences preferences;
+    const qint64 free = freeBytesFor(preferences.effectiveOutputFolder());
+    QString text = tr("Estimate: %1").arg(sizeText(static_cast<double>(total.bytes)));
+    if (total.pending > 0)
+        text += tr(" (%n file(s) still measured)", nullptr, total.pending);
+    if (free >= 0)
+        text += tr(" \u00b7 %1 free").arg(sizeText(static_cast<double>(free)));
+    m_sizeStatus->setText(text);
+    m_sizeStatus->setToolTip(
+        tr("The expected size of all converted files, and the free space on the disk of "
+           "the output folder."));
 }
 
 void MainWindow::convertAll() {
     // An option still being edited counts: the run reads the sheet as the user sees it.
     m_ui->optionSheetView->commitOpenEditor();
     if (!m_batch.canStart())
+        return;
+    // Outputs that will not fit are said before anything starts; estimates may be off, so
+    // the user decides.
+    if (const std::optional<QString> shortfall =
+            spaceShortfall(m_sources, RunSettings::read(Preferences()));
+        shortfall && m_services.messages &&
+        !m_services.messages->confirm(*shortfall + QStringLiteral("\n\n") + tr("Convert anyway?")))
         return;
     if (m_playerState.playerProcessId != 0 && m_services.keys)
         m_services.keys->sendKey(m_playerState.playerProcessId, QLatin1String(kPlayerTool),
@@ -778,7 +840,7 @@ void MainWindow::showEvent(QShowEvent* event) {
             if (!restoreColumns(windowParts(), m_leftAs))
                 fitColumns(m_ui->sourceListView,
                            {"", "0:00:00.50", "0:00:00.50", "1920x1080", "MPEG-4", "Processing",
-                            "0:00:00", "MP4 H.265", "SSIM 0.987"});
+                            "0:00:00", "MP4 H.265", "\u2248 410 MB", "SSIM 0.987"});
         });
     }
 }

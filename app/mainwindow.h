@@ -5,6 +5,7 @@
 #include "convert/batchrun.h"
 #include "convert/hardwareencoders.h"
 #include "convert/outputpreview.h"
+#include "convert/sizeestimator.h"
 #include "convert/queuekeeper.h"
 #include "convert/runcompletion.h"
 #include "convert/runnotices.h"
@@ -94,6 +95,7 @@ public:
     BatchProgress& batchProgress() { return m_batchProgress; }
     RunCompletion& runCompletion() { return m_runCompletion; }
     QueueKeeper& queue() { return m_queue; }
+    SizeEstimator& estimator() { return m_estimator; }
     PreviewPlayer& preview() { return m_preview; }
     ProfilePicker& picker() { return *m_picker; }
     QMenu* contextMenu() const { return m_contextMenu; }
@@ -178,6 +180,7 @@ private:
     void chooseTracks(bool audio);
     // The track commands are there for a row whose file has tracks of their kind.
     void updateTrackActions();
+    void updateSizeStatus();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     MainWindowServices m_services;
@@ -199,6 +202,8 @@ private:
     bool m_closeUnasked = false;
     PreviewPlayer m_preview;
     OutputPreview m_outputPreview;
+    // Each row's expected output size (the Estimate column), the total in the status bar.
+    SizeEstimator m_estimator;
     QString m_previewTitle; // the preview's caption, without a sample's size
     QList<QIcon> m_icons;
     QMenu* m_contextMenu = nullptr;
@@ -210,6 +215,7 @@ private:
     QList<QToolButton*> m_toolButtons;
     QToolButton* m_shutdownStatus = nullptr; // shows while the computer shuts down when done
     QLabel* m_outputStatus = nullptr;
+    QLabel* m_sizeStatus = nullptr; // the estimates' total and the output disk's free space
     // The folder the open-file dialog opens in: where the program was started, then the
     // folder of the last selection; starting a player moves it to the program folder (the
     // player's working folder, which the dialog has always followed).

@@ -6,6 +6,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
@@ -26,6 +27,13 @@ PlayerWidget::PlayerWidget(QWidget* parent)
     m_ui->positionSlider->installEventFilter(this);
     m_ui->positionSlider->setTracking(true);
 
+    // The buttons may narrow to their text and the skin's margins (a style's own floor of a
+    // width for short texts goes): the list beside the player keeps room for its columns.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        const int text = button->fontMetrics().horizontalAdvance(button->text());
+        button->setMinimumWidth(text + 26);
+        button->setSizePolicy(QSizePolicy::Preferred, button->sizePolicy().verticalPolicy());
+    }
     connect(m_ui->playButton, &QPushButton::clicked, this, &PlayerWidget::playRequested);
     connect(m_ui->pauseButton, &QPushButton::clicked, this, &PlayerWidget::pause);
     connect(m_ui->stopButton, &QPushButton::clicked, this, &PlayerWidget::stop);

@@ -65,7 +65,7 @@ bool restoreColumns(const WindowParts& parts, const WindowState& state) {
 void fitColumns(QTreeView* view, const QStringList& usualTexts) {
     QHeaderView* header = view->header();
     const int padding =
-        2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 16;
+        2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 10;
     for (int c = 0; c < header->count(); ++c) {
         if (header->sectionResizeMode(c) != QHeaderView::Interactive)
             continue;

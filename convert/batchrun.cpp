@@ -4,6 +4,7 @@
 #include "base/textvalues.h"
 #include "convert/encodercommand.h"
 #include "convert/itemfinisher.h"
+#include "convert/outputsize.h"
 #include "convert/plannedoutput.h"
 #include "convert/runchecks.h"
 #include "options/optionsheet.h"
@@ -201,6 +202,9 @@ std::optional<QString> BatchRun::start(const RunSettings& settings) {
             checkRowsBeforeRun(*m_env.list, profile, m_env.sheet, settings.outputFolder,
                                usesOutputFolder(*m_env.list, settings)))
         return problem;
+    if (std::optional<QString> problem =
+            checkTargetSizes(*m_env.list, profile, m_env.sheet, settings))
+        return problem;
     m_settings = settings;
     m_running = true;
     emit busyChanged(true);
@@ -388,6 +392,11 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
         return Prepared::Failed;
     }
     in.options = std::get<EncoderOptions>(encoding.options);
+    // A Target Size becomes the rate that fills it, in two passes.
+    if (const std::optional<QString> refused = resolveTargetSize(in)) {
+        failItem(id, *refused);
+        return Prepared::Failed;
+    }
     // Outputs written and outputs being written: no two items of a batch share a file.
     in.writtenByBatch = m_reservedOutputs;
 

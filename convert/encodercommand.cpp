@@ -2,6 +2,7 @@
 
 #include "base/textvalues.h"
 #include "convert/outputfiles.h"
+#include "convert/outputsize.h"
 #include "convert/todaysformats.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
@@ -64,7 +65,16 @@ std::variant<EncoderOptions, EncoderCommandError> readEncoderOptions(const Optio
         o.width = wh->first;
         o.height = wh->second;
     }
-    if (vbits->trimmed() != choice::Auto) {
+    if (vbits->trimmed() == choice::TargetSize) {
+        const QString typed = value(opt::Video, opt::TargetSize).value_or(QString()).trimmed();
+        const std::optional<double> megabytes = strictNumber(typed);
+        if (!megabytes || *megabytes <= 0 || *megabytes > 1e7)
+            return EncoderCommandError{
+                QCoreApplication::translate("EncoderCommand",
+                                            "Target Size (MB) is not a number of megabytes: ") +
+                typed};
+        o.targetBytes = *megabytes * kBytesPerMegabyte;
+    } else if (vbits->trimmed() != choice::Auto) {
         o.videoKbits = strictNumber(*vbits);
         if (!o.videoKbits || *o.videoKbits <= 0 || *o.videoKbits > 1e6)
             return EncoderCommandError{
@@ -275,9 +285,14 @@ std::optional<EncoderCommandError> addFlashArguments(ToolCommand& cmd, const Enc
 }
 } // namespace
 
-EncoderCommandResult buildEncoderCommand(const EncoderInputs& in,
+EncoderCommandResult buildEncoderCommand(const EncoderInputs& asked,
                                          const std::function<bool(const QString&)>& existsFn) {
     const std::function<bool(const QString&)> exists = existsFn ? existsFn : nameInUse;
+    // A size asked for becomes the video rate that fills it (the run has done so already, to
+    // give the two passes a folder; a sample or a planned name does it here).
+    EncoderInputs in = asked;
+    if (const std::optional<QString> refused = resolveTargetSize(in))
+        return EncoderCommandError{*refused};
 
     const std::optional<QString> extension =
         in.profile && !in.profile->isHeading ? outputExtension(in.profile->caption) : std::nullopt;

@@ -29,8 +29,11 @@ struct EncoderOptions {
     int width = 0;
     int height = 0;
     bool sameSizeAsSource() const { return width == 0 && height == 0; }
-    // "Video Bitrate" in kbit/s; nothing for "Auto" (a constant quality).
+    // "Video Bitrate" in kbit/s; nothing for "Auto" (a constant quality), and for "Target Size"
+    // until the clip's length turns the size into a rate (see resolveTargetSize).
     std::optional<double> videoKbits;
+    // "Target Size": the whole output's size in bytes, reached in two passes.
+    std::optional<double> targetBytes;
     // "Video Framerate": pictures per second; nothing for "Auto" (Flash writes 25) or "Same as
     // source" (the source's own rate).
     std::optional<double> frameRate;

@@ -2,14 +2,18 @@
 
 #include "base/apppaths.h"
 #include "base/textvalues.h"
+#include "convert/outputsize.h"
 #include "convert/runchecks.h"
 #include "options/optionmemory.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <QStorageInfo>
 #include <algorithm>
 #include <unistd.h>
 
@@ -143,6 +147,80 @@ std::optional<QString> checkRowsBeforeRun(const SourceList& list, int pickerProf
     if (!anyFollows || !sheet)
         return std::nullopt;
     return checkBeforeRun(pickerProfile, *sheet, outputFolder, outputFolderUsed);
+}
+
+std::optional<QString> checkTargetSizes(const SourceList& list, int pickerProfile,
+                                        const OptionSheet* sheet, const RunSettings& settings) {
+    for (int row = 0; row < list.count(); ++row) {
+        const SourceList::Id id = list.idAt(row);
+        const RowEncoding encoding = rowEncoding(list, id, pickerProfile, sheet);
+        const auto* options = std::get_if<EncoderOptions>(&encoding.options);
+        if (!options || !options->targetBytes)
+            continue;
+        EncoderInputs in = rowInputs(list, id, encoding.profile, settings);
+        in.options = *options;
+        if (const std::optional<QString> refused = resolveTargetSize(in))
+            return QStringLiteral("%1: %2").arg(
+                QFileInfo(list.text(id, SourceList::FileName)).fileName(), *refused);
+    }
+    return std::nullopt;
+}
+
+namespace {
+// The folder itself, or its nearest parent that exists: a folder still to be made is on that
+// one's disk.
+QString existingFolder(const QString& folder) {
+    QFileInfo at(folder);
+    while (!at.exists() && !at.isRoot() && at.absolutePath() != at.absoluteFilePath())
+        at = QFileInfo(at.absolutePath());
+    return at.absoluteFilePath();
+}
+} // namespace
+
+qint64 freeBytesFor(const QString& folder) {
+    const QStorageInfo storage(existingFolder(folder));
+    return storage.isValid() ? storage.bytesAvailable() : -1;
+}
+
+std::optional<QString> spaceShortfall(const SourceList& list, const RunSettings& settings,
+                                      const std::function<qint64(const QString&)>& freeBytes) {
+    const auto freeOf = freeBytes ? freeBytes : freeBytesFor;
+    // The estimates added up for each disk the outputs go to.
+    struct Disk {
+        QString folder;
+        qint64 needed = 0;
+        qint64 free = -1;
+    };
+    QMap<QString, Disk> disks;
+    for (int row = 0; row < list.count(); ++row) {
+        const SourceList::Id id = list.idAt(row);
+        const std::optional<SizeEstimate> estimate = list.estimate(id);
+        if (!estimate)
+            continue;
+        const QString folder = outputPlace(list.text(id, SourceList::FileName), settings).folder;
+        const QString root = QStorageInfo(existingFolder(folder)).rootPath();
+        Disk& disk = disks[root.isEmpty() ? folder : root];
+        if (disk.folder.isEmpty()) {
+            disk.folder = folder;
+            disk.free = freeOf(folder);
+        }
+        disk.needed += estimate->bytes;
+    }
+    QStringList short_;
+    for (const Disk& disk : std::as_const(disks)) {
+        if (disk.free < 0 || disk.needed <= disk.free)
+            continue;
+        short_.append(QCoreApplication::translate(
+                          "OutputSize", "The converted files need about %1 in %2, but only %3 "
+                                        "is free there: %4 short.")
+                          .arg(sizeText(static_cast<double>(disk.needed)),
+                               QDir::toNativeSeparators(disk.folder),
+                               sizeText(static_cast<double>(disk.free)),
+                               sizeText(static_cast<double>(disk.needed - disk.free))));
+    }
+    if (short_.isEmpty())
+        return std::nullopt;
+    return short_.join(QLatin1Char('\n'));
 }
 
 QString plannedOutputPath(const SourceList& list, int row, const OptionSheet& sheet,

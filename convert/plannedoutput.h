@@ -5,6 +5,7 @@
 #include "sources/sourcelist.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -58,6 +59,21 @@ int fillRowSheet(OptionSheet& sheet, const RowProfile& profile);
 std::optional<QString> checkRowsBeforeRun(const SourceList& list, int pickerProfile,
                                           const OptionSheet* sheet, const QString& outputFolder,
                                           bool outputFolderUsed = true);
+
+// Rows whose Target Size leaves too little for a picture: the first such row named, with the
+// smallest size that would do; nothing when every target can be met.
+std::optional<QString> checkTargetSizes(const SourceList& list, int pickerProfile,
+                                        const OptionSheet* sheet, const RunSettings& settings);
+
+// Where the list's outputs would not fit, by the rows' estimates: each disk the outputs go to
+// whose free space is less than they need, said with how much is missing; nothing when they
+// fit (or nothing is estimated). freeBytes answers for a folder (tests replace it).
+std::optional<QString> spaceShortfall(const SourceList& list, const RunSettings& settings,
+                                      const std::function<qint64(const QString&)>& freeBytes = {});
+
+// The free bytes of the disk that holds a folder (or its nearest existing parent); -1 when
+// unknown.
+qint64 freeBytesFor(const QString& folder);
 
 // The output a run started now would write for the row: the run's own naming (the
 // settings' folder and overwrite rule; "_New" names for names taken on disk, by a file being

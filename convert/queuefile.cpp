@@ -25,7 +25,7 @@ const QStringList& knownKeys() {
         QStringLiteral("output"),    QStringLiteral("log"),      QStringLiteral("seconds"),
         QStringLiteral("frameRate"), QStringLiteral("aspect"),   QStringLiteral("soundless"),
         QStringLiteral("profile"),   QStringLiteral("underWay"), QStringLiteral("streams"),
-        QStringLiteral("tracks"),    QStringLiteral("score")};
+        QStringLiteral("tracks"),    QStringLiteral("score"),    QStringLiteral("estimate")};
     return keys;
 }
 
@@ -123,7 +123,7 @@ QJsonObject rowRecord(const SourceList& list, SourceList::Id id, const QJsonObje
     if (item.length)
         o.insert(QStringLiteral("length"), static_cast<double>(*item.length));
     for (const char* key : {"size", "format", "status", "note", "output", "log", "profile",
-                            "streams", "tracks", "score"})
+                            "streams", "tracks", "score", "estimate"})
         o.remove(QLatin1String(key));
     putText(o, "size", item.columns[SourceList::Size]);
     putText(o, "format", item.columns[SourceList::Format]);
@@ -145,6 +145,13 @@ QJsonObject rowRecord(const SourceList& list, SourceList::Id id, const QJsonObje
                              {QStringLiteral("psnr"), std::isfinite(item.score->psnr)
                                                           ? QJsonValue(item.score->psnr)
                                                           : QJsonValue(QJsonValue::Null)}});
+    }
+    if (item.estimate) {
+        static const char* const bases[] = {"rates", "target", "samples"};
+        o.insert(QStringLiteral("estimate"),
+                 QJsonObject{{QStringLiteral("bytes"), static_cast<double>(item.estimate->bytes)},
+                             {QStringLiteral("basis"),
+                              QLatin1String(bases[static_cast<int>(item.estimate->basis)])}});
     }
     if (item.profile) {
         QJsonObject options;
@@ -190,6 +197,14 @@ SourceList::Item itemFromRecord(const QJsonObject& record, QJsonObject* extra) {
         item.score =
             OutputScore{ssim.toDouble(),
                         psnr.isNull() ? std::numeric_limits<double>::infinity() : psnr.toDouble()};
+    const QJsonObject estimate = record.value(QLatin1String("estimate")).toObject();
+    const double bytes = estimate.value(QLatin1String("bytes")).toDouble(-1);
+    const QString basis = estimate.value(QLatin1String("basis")).toString();
+    const QStringList bases{QStringLiteral("rates"), QStringLiteral("target"),
+                            QStringLiteral("samples")};
+    if (bytes >= 0 && bytes < 9e15 && bases.contains(basis))
+        item.estimate = SizeEstimate{static_cast<qint64>(bytes),
+                                     static_cast<SizeEstimate::Basis>(bases.indexOf(basis))};
     const QJsonObject profile = record.value(QLatin1String("profile")).toObject();
     if (const QString caption = profile.value(QLatin1String("caption")).toString();
         !caption.isEmpty()) {

@@ -34,6 +34,8 @@ namespace clipvane {
 //                                   (see convert/queuestreams.h)
 //   "score": {"ssim": 0.987, "psnr": 41.2}   how the output compares with its source
 //                                            (psnr null: the frames compared were the same)
+//   "estimate": {"bytes": 41300000, "basis": "samples"}   the output's expected size ("rates":
+//                                            from fixed rates, "target": the Target Size)
 //   "underWay": {…}   the item being converted (see HandedOverItem), with "finisher" and
 //                     "finisherStart" once it was handed to a finisher
 //

@@ -149,6 +149,13 @@ const std::vector<ListRow>& listRows() {
         {opt::Video, opt::Quality, "23", {}, OptionSheet::Kind::Text},
         // Two passes for a bit rate (a closer rate, a better spread of it).
         {opt::Video, opt::TwoPass, "No", {"No", "Yes"}},
+        // The output's size, for Video Bitrate "Target Size" (the video takes what the sound
+        // leaves, in two passes).
+        {opt::Video,
+         opt::TargetSize,
+         "25",
+         {"8", "10", "25", "50", "100", "700"},
+         OptionSheet::Kind::Text},
         {opt::Video,
          opt::VideoFramerate,
          "29.97",
@@ -242,6 +249,8 @@ QString shownOptionText(const QString& text) {
         QT_TRANSLATE_NOOP("OptionSheet", "Software"),
         QT_TRANSLATE_NOOP("OptionSheet", "Quality"),
         QT_TRANSLATE_NOOP("OptionSheet", "Two-Pass"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Target Size (MB)"),
+        QT_TRANSLATE_NOOP("OptionSheet", "Target Size"),
         QT_TRANSLATE_NOOP("OptionSheet", "Crop"),
         QT_TRANSLATE_NOOP("OptionSheet", "Deinterlace"),
         QT_TRANSLATE_NOOP("OptionSheet", "Denoise"),

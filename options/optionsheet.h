@@ -104,6 +104,8 @@ inline const QString Encoder = QStringLiteral("Encoder");
 inline const QString BurnInSubtitles = QStringLiteral("Burn In Subtitles");
 inline const QString Quality = QStringLiteral("Quality");
 inline const QString TwoPass = QStringLiteral("Two-Pass");
+// The whole output's size in MB (1,000,000 bytes) while Video Bitrate is "Target Size".
+inline const QString TargetSize = QStringLiteral("Target Size (MB)");
 inline const QString Crop = QStringLiteral("Crop");
 inline const QString Deinterlace = QStringLiteral("Deinterlace");
 inline const QString Denoise = QStringLiteral("Denoise");

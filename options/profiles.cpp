@@ -72,11 +72,17 @@ const QString* const kVideoRows[] = {&opt::VideoCodec,
                                      &opt::Flip,
                                      &opt::SquarePixels,
                                      &opt::TwoPass,
+                                     &opt::TargetSize,
                                      &opt::Encoder};
 // The picture's own rows (quality, filters), which the Flash command lines never had.
-const QString* const kPictureRows[] = {&opt::Quality,     &opt::TwoPass,     &opt::Crop,
-                                       &opt::Deinterlace, &opt::Denoise,     &opt::Rotate,
-                                       &opt::Flip,        &opt::SquarePixels};
+const QString* const kPictureRows[] = {&opt::Quality, &opt::TwoPass,     &opt::TargetSize,
+                                       &opt::Crop,    &opt::Deinterlace, &opt::Denoise,
+                                       &opt::Rotate,  &opt::Flip,        &opt::SquarePixels};
+// Picture rows whose value a pick keeps: the quality is set from the encoder's scale, and a
+// size in MB means the same for every profile.
+bool keptByPick(const QString& caption) {
+    return caption == opt::Quality || caption == opt::TargetSize;
+}
 
 void setChoices(OptionSheet& sheet, const QString& category, const QString& caption,
                 const QStringList& choices);
@@ -116,7 +122,7 @@ void restoreFlashRows(OptionSheet& sheet) {
     sheet.setLocked(opt::Video, opt::BurnInSubtitles, true);
     offerEncoders(sheet, QString(), false);
     for (const QString* caption : kPictureRows) {
-        if (*caption != opt::Quality)
+        if (!keptByPick(*caption))
             sheet.setValue(opt::Video, *caption, startingChoices(opt::Video, *caption).value(0));
         sheet.setLocked(opt::Video, *caption, true);
     }
@@ -146,7 +152,8 @@ void applyTodaysFormat(OptionSheet& sheet, const ProfileEntry& profile) {
     setChoices(sheet, opt::Video, opt::VideoSize, sizes);
     sheet.setValue(opt::Video, opt::VideoSize, choice::SameAsSource);
     setChoices(sheet, opt::Video, opt::VideoBitrate,
-               QStringList{choice::Auto} + startingChoices(opt::Video, opt::VideoBitrate) +
+               QStringList{choice::Auto, choice::TargetSize} +
+                   startingChoices(opt::Video, opt::VideoBitrate) +
                    QStringList{"4000", "8000", "16000"});
     sheet.setValue(opt::Video, opt::VideoBitrate, choice::Auto);
     QStringList rates = startingChoices(opt::Video, opt::VideoFramerate);
@@ -164,7 +171,7 @@ void applyTodaysFormat(OptionSheet& sheet, const ProfileEntry& profile) {
         sheet.setValue(opt::Video, opt::Quality, QString::number(scale->standard));
     }
     for (const QString* caption : kPictureRows) {
-        if (*caption != opt::Quality)
+        if (!keptByPick(*caption))
             sheet.setValue(opt::Video, *caption, startingChoices(opt::Video, *caption).value(0));
     }
 

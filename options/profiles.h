@@ -74,6 +74,8 @@ std::optional<QualityScale> qualityScale(const QString& videoCodec);
 namespace choice {
 inline const QString SameAsSource = QStringLiteral("Same as source");
 inline const QString Auto = QStringLiteral("Auto");
+// "Video Bitrate": the rate that gives the output the size of the "Target Size (MB)" row.
+inline const QString TargetSize = QStringLiteral("Target Size");
 inline const QString Yes = QStringLiteral("Yes");
 inline const QString No = QStringLiteral("No");
 inline const QString Fast = QStringLiteral("Fast");

@@ -14,14 +14,14 @@ QString SourceList::caption(int column) {
         QT_TRANSLATE_NOOP("SourceList", "End"),        QT_TRANSLATE_NOOP("SourceList", "Size"),
         QT_TRANSLATE_NOOP("SourceList", "Format"),     QT_TRANSLATE_NOOP("SourceList", "Status"),
         QT_TRANSLATE_NOOP("SourceList", "Video Time"), QT_TRANSLATE_NOOP("SourceList", "Profile"),
-        QT_TRANSLATE_NOOP("SourceList", "Quality")};
+        QT_TRANSLATE_NOOP("SourceList", "Estimate"),   QT_TRANSLATE_NOOP("SourceList", "Quality")};
     return column >= 0 && column < ColumnCount
                ? QCoreApplication::translate("SourceList", captions[column])
                : QString();
 }
 
 bool SourceList::centred(int column) {
-    return column == End || column == Size;
+    return column == End || column == Size || column == Estimate;
 }
 
 SourceList::Id SourceList::append(const QString& path) {
@@ -76,6 +76,10 @@ QString SourceList::shown(const Item& item, int column) const {
         return item.profile ? item.profile->shown : m_followedProfile;
     case Quality:
         return item.score ? item.score->text() : QString();
+    case Estimate:
+        if (item.estimate)
+            return item.estimate->text();
+        return item.estimatePending ? QStringLiteral("\u2026") : QString();
     default:
         return item.columns[static_cast<size_t>(column)];
     }
@@ -190,6 +194,8 @@ QVariant SourceList::data(const QModelIndex& index, int role) const {
             tip.append(item.columns[FileName]);
         if (index.column() == Quality && item.score)
             tip.append(item.score->explanation());
+        if (index.column() == Estimate && item.estimate)
+            tip.append(item.estimate->explanation());
         const QString tracks = streamSummary(item.streams);
         if (!tracks.isEmpty())
             tip.append(tracks);
@@ -265,6 +271,71 @@ void SourceList::setScore(Id id, const std::optional<OutputScore>& score) {
         return;
     m_items[static_cast<size_t>(row)].score = score;
     emit dataChanged(index(row, Quality), index(row, Quality));
+}
+
+void SourceList::setEstimate(Id id, const std::optional<SizeEstimate>& estimate, bool pending) {
+    const int row = rowOf(id);
+    if (row < 0)
+        return;
+    Item& item = m_items[static_cast<size_t>(row)];
+    if (item.estimate == estimate && item.estimatePending == pending)
+        return;
+    item.estimate = estimate;
+    item.estimatePending = pending && !estimate;
+    emit dataChanged(index(row, Estimate), index(row, Estimate));
+}
+
+std::optional<SizeEstimate> SourceList::estimate(Id id) const {
+    const int row = rowOf(id);
+    return row >= 0 ? m_items[static_cast<size_t>(row)].estimate : std::nullopt;
+}
+
+QString sizeText(double bytes) {
+    const auto unit = [](double value, const char* name) {
+        // Three figures: "8.42 MB", "41.3 MB", "830 MB".
+        const int decimals = value < 10 ? 2 : value < 100 ? 1 : 0;
+        return QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(name));
+    };
+    if (bytes < 1e6)
+        return unit(std::max(0.0, bytes) / 1e3, "kB");
+    if (bytes < 1e9)
+        return unit(bytes / 1e6, "MB");
+    return unit(bytes / 1e9, "GB");
+}
+
+QString SizeEstimate::text() const {
+    // A sampled figure is good to a tenth or so: it says so with fewer figures.
+    if (basis == Basis::Samples) {
+        const double b = static_cast<double>(bytes);
+        const double unitBytes = b < 1e6 ? 1e3 : b < 1e9 ? 1e6 : 1e9;
+        const char* name = b < 1e6 ? "kB" : b < 1e9 ? "MB" : "GB";
+        const double value = b / unitBytes;
+        return QStringLiteral("\u2248 %1 %2")
+            .arg(value, 0, 'f', value < 10 ? 1 : 0)
+            .arg(QLatin1String(name));
+    }
+    return sizeText(static_cast<double>(bytes));
+}
+
+QString SizeEstimate::explanation() const {
+    switch (basis) {
+    case Basis::Rates:
+        return QCoreApplication::translate(
+                   "SourceList", "Expected size %1: from the bit rates and the clip's length.")
+            .arg(sizeText(static_cast<double>(bytes)));
+    case Basis::Target:
+        return QCoreApplication::translate(
+                   "SourceList", "Target Size %1: the video rate is chosen to fill it, in two "
+                                 "passes.")
+            .arg(sizeText(static_cast<double>(bytes)));
+    case Basis::Samples:
+        break;
+    }
+    return QCoreApplication::translate(
+               "SourceList", "Expected size about %1: measured on short sample encodes at three "
+                             "points of the clip with its options. The real size may differ by "
+                             "a tenth or more.")
+        .arg(sizeText(static_cast<double>(bytes)));
 }
 
 std::optional<OutputScore> SourceList::score(Id id) const {

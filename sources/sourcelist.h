@@ -39,7 +39,25 @@ struct OutputScore {
     QString explanation() const;
 };
 
-// The source list: one row per input file, nine columns. Every row has an id that never
+// What a row's output is expected to weigh (the Estimate column).
+struct SizeEstimate {
+    enum class Basis {
+        Rates,   // the bit rates are fixed: known from them and the clip's length
+        Target,  // the Target Size asked for
+        Samples, // a constant quality: measured on short sample encodes of the clip
+    };
+    qint64 bytes = 0;
+    Basis basis = Basis::Rates;
+    bool operator==(const SizeEstimate& other) const = default;
+    // "41.3 MB" ("≈ 41 MB" when sampled), and the tooltip's words on how it was found.
+    QString text() const;
+    QString explanation() const;
+};
+
+// "41.3 MB", "1.24 GB", "830 kB": a size for people, in units of 1000 as the estimate counts.
+QString sizeText(double bytes);
+
+// The source list: one row per input file, ten columns. Every row has an id that never
 // changes and is never reused, so work that outlives a row (a probe, a batch item) writes by
 // id, and a removed row simply takes no more writes. The clip times and the length are kept as
 // numbers (hundredths of a second) and shown as H:MM:SS(.cc) in Start, End and Video Time;
@@ -56,6 +74,7 @@ public:
         Status,
         VideoTime,
         Profile,
+        Estimate,
         Quality,
         ColumnCount
     };
@@ -118,6 +137,10 @@ public:
     // measured.
     void setScore(Id id, const std::optional<OutputScore>& score);
     std::optional<OutputScore> score(Id id) const;
+    // What the row's output is expected to weigh (the Estimate column); nothing: not known
+    // (yet). pending marks an estimate being measured ("…").
+    void setEstimate(Id id, const std::optional<SizeEstimate>& estimate, bool pending = false);
+    std::optional<SizeEstimate> estimate(Id id) const;
     void removeAt(int row);
     // Moves the row at from so that it stands at row to; false when either is out of range.
     bool moveRow(int from, int to);
@@ -151,6 +174,8 @@ public:
         StreamFacts streams;
         TrackChoice tracks;
         std::optional<OutputScore> score;
+        std::optional<SizeEstimate> estimate;
+        bool estimatePending = false;
     };
     Item itemAt(int row) const;
     // Puts a row back at row (clamped to the list) under its own id, or under a new one when
@@ -166,7 +191,7 @@ private:
     }
     // Columns shown from numbers or choices, never set as text.
     static bool isDerived(int column) {
-        return isTime(column) || column == Profile || column == Quality;
+        return isTime(column) || column == Profile || column == Estimate || column == Quality;
     }
     QString shown(const Item& item, int column) const;
     Item* find(Id id);

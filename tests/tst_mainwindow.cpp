@@ -475,7 +475,7 @@ private slots:
         for (int c = 0; c < ui->sourceListView->model()->columnCount(); ++c)
             headers << ui->sourceListView->model()->headerData(c, Qt::Horizontal).toString();
         QCOMPARE(headers, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status",
-                                       "Video Time", "Profile", "Quality"}));
+                                       "Video Time", "Profile", "Estimate", "Quality"}));
         QCOMPARE(
             (QStringList{ui->addFilesLabel->text(), ui->removeFileLabel->text(),
                          ui->clearAllLabel->text(), ui->settingsLabel->text(),
@@ -525,7 +525,20 @@ private slots:
         QVERIFY(header->sectionViewportPosition(last) + header->sectionSize(last) <=
                 ui->sourceListView->viewport()->width());
         for (int c = 1; c <= last; ++c)
-            QVERIFY(header->sectionSize(0) > header->sectionSize(c));
+            QVERIFY2(header->sectionSize(0) > header->sectionSize(c),
+                     qPrintable(QString("%1: %2 against %3 in %4 (%5)")
+                                    .arg(c)
+                                    .arg(header->sectionSize(c))
+                                    .arg(header->sectionSize(0))
+                                    .arg(ui->sourceListView->viewport()->width())
+                                    .arg([&] {
+                                        QStringList w;
+                                        for (int k = 0; k < header->count(); ++k)
+                                            w << QString::number(header->isSectionHidden(k)
+                                                                     ? -1
+                                                                     : header->sectionSize(k));
+                                        return w.join(',');
+                                    }())));
         // The Quality column shows once a row has a score, in sight too.
         QVERIFY(header->isSectionHidden(SourceList::Quality));
         form->sources().setScore(form->sources().append("/v/a.avi"), OutputScore{0.987, 41});

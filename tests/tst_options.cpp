@@ -95,6 +95,7 @@ private slots:
                      "General: Item Name, Tracks, Picture",
                      "Output Duration: All Clip Duration, Start Time, Stop Time",
                      "Video Options: Video Codec, Video Size, Video Bitrate, Quality, Two-Pass, "
+                     "Target Size (MB), "
                      "Video Framerate, Keep Aspect Ratio, Encoding Speed, Encoder, Burn In "
                      "Subtitles, Crop, Deinterlace, Denoise, Rotate, Flip, Square Pixels",
                      "Audio Options: Audio Codec, Audio Bitrate, Sample Rate, Audio Channel, "

@@ -1,6 +1,7 @@
 #include "convert/batchrun.h"
 #include "convert/outputpreview.h"
 #include "convert/plannedoutput.h"
+#include "convert/sizeestimator.h"
 #include "options/optionsheet.h"
 #include "options/profiles.h"
 #include "sources/picturelook.h"
@@ -128,6 +129,12 @@ private slots:
              "mandelbrot=size=720x576:rate=50,trim=duration=2,tinterlace="
              "mode=interleave_top"},
             {"-c:v", "mpeg2video", "-flags", "+ildct+ilme", "-top", "1", "-q:v", "3"}));
+        // A minute with sound, for a size to aim at and to estimate.
+        QVERIFY(test::makeClip(
+            path("minute.mkv"),
+            {"-f", "lavfi", "-i", "testsrc2=size=480x270:rate=25:duration=60,noise=alls=4:allf=t",
+             "-f", "lavfi", "-i", "sine=frequency=440:duration=60"},
+            {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "16", "-c:a", "flac"}));
         QVERIFY(test::makeClip(path("frames.mpg"),
                                {"-f", "lavfi", "-i", "testsrc=size=720x576:rate=25:duration=2"},
                                {"-c:v", "mpeg2video", "-q:v", "3"}));
@@ -199,6 +206,61 @@ private slots:
         qInfo("Two-Pass at 1000 kbit/s: %.1f kbit/s", kbits);
         QVERIFY2(std::abs(kbits - 1000) <= 50, qPrintable(QString::number(kbits)));
         QCOMPARE(passFolders(), QStringList());
+    }
+
+    // Target Size 5 MB on a minute: the file weighs 4.85 to 5.15 MB, as the row's estimate
+    // said before.
+    void targetSize() {
+        const Result r =
+            convert(path("minute.mkv"), 5,
+                    "Video Bitrate=Target Size;Target Size (MB)=5;Encoding Speed=Fast");
+        QVERIFY2(r.status == "OK", qPrintable(r.status + ": " + r.note));
+        const qint64 bytes = QFileInfo(r.output).size();
+        qInfo("Target Size 5 MB over 60 s: %lld bytes", bytes);
+        QVERIFY2(bytes >= 4850000 && bytes <= 5150000, qPrintable(QString::number(bytes)));
+        QCOMPARE(passFolders(), QStringList());
+        // Too small for a minute of picture: refused before anything starts, with the size
+        // that would do.
+        const Result small =
+            convert(path("minute.mkv"), 5, "Video Bitrate=Target Size;Target Size (MB)=0.5");
+        QCOMPARE(small.status, QString("no run"));
+    }
+
+    // Samples of a minute at three points tell the size of a constant quality's output, and
+    // a lower quality a smaller one.
+    void estimateFromSamples() {
+        SourceList list;
+        OptionSheet sheet;
+        fillOptionSheet(sheet);
+        applyProfilePick(sheet, 5);
+        sheet.setValue(opt::Video, opt::EncodingSpeed, "Fast");
+        const SourceList::Id id = test::addAndProbe(list, path("minute.mkv"));
+        SizeEstimator estimator(&list, [&](SourceList::Id row) -> std::optional<EncoderInputs> {
+            const RowEncoding encoding = rowEncoding(list, row, 5, &sheet);
+            EncoderInputs in = rowInputs(list, row, encoding.profile, RunSettings());
+            in.programFolder = folder->path();
+            in.options = std::get<EncoderOptions>(encoding.options);
+            return in;
+        });
+        const auto estimate = [&]() -> qint64 {
+            QSignalSpy idle(&estimator, &SizeEstimator::idle);
+            estimator.refresh();
+            if (!estimator.isIdle() && !idle.wait(120000))
+                return -1;
+            const auto e = list.estimate(id);
+            return e && e->basis == SizeEstimate::Basis::Samples ? e->bytes : -1;
+        };
+        const qint64 predicted = estimate();
+        QVERIFY(predicted > 0);
+        const Result r = convert(path("minute.mkv"), 5, "Encoding Speed=Fast");
+        QVERIFY2(r.status == "OK", qPrintable(r.status + ": " + r.note));
+        const double error = double(predicted) / double(QFileInfo(r.output).size()) - 1;
+        qInfo("estimate %lld bytes, output %lld: %+.1f %%", predicted, QFileInfo(r.output).size(),
+              error * 100);
+        QVERIFY2(std::abs(error) < 0.25, qPrintable(QString::number(error)));
+        sheet.setValue(opt::Video, opt::Quality, "35");
+        const qint64 lower = estimate();
+        QVERIFY2(lower > 0 && lower < predicted * 3 / 4, qPrintable(QString::number(lower)));
     }
 
     // Cancelled once the first pass is through: neither the log nor a partial file stays.

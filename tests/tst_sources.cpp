@@ -383,7 +383,7 @@ private slots:
         for (int c = 0; c < SourceList::ColumnCount; ++c)
             captions << SourceList::caption(c);
         QCOMPARE(captions, (QStringList{"File Name", "Start", "End", "Size", "Format", "Status",
-                                        "Video Time", "Profile", "Quality"}));
+                                        "Video Time", "Profile", "Estimate", "Quality"}));
         QVERIFY(SourceList::centred(SourceList::End) && SourceList::centred(SourceList::Size));
         QVERIFY(!SourceList::centred(SourceList::FileName) &&
                 !SourceList::centred(SourceList::Status));
