@@ -21,7 +21,8 @@ const QStringList kValued = {QStringLiteral("--profile"), QStringLiteral("--pres
                              QStringLiteral("--set"),     QStringLiteral("--settings"),
                              QStringLiteral("--record"),  QStringLiteral("--stable-seconds")};
 const QStringList kFlags = {QStringLiteral("--next-to-source"), QStringLiteral("--keep"),
-                            QStringLiteral("--overwrite"), QStringLiteral("--json")};
+                            QStringLiteral("--overwrite"), QStringLiteral("--json"),
+                            QStringLiteral("--score")};
 
 // A time as seconds ("90", "1.5") or H:MM:SS[.cc], in hundredths.
 std::optional<qint64> parseTimeOption(const QString& text) {
@@ -148,6 +149,8 @@ std::variant<CliRequest, CliUsageError> parseCliArguments(const QStringList& arg
             r.nextToSource = true;
         else if (arg == QLatin1String("--json"))
             r.json = true;
+        else if (arg == QLatin1String("--score"))
+            r.score = true;
         else if (arg == QLatin1String("--keep"))
             keep = true;
         else if (arg == QLatin1String("--overwrite"))
@@ -336,6 +339,7 @@ QString cliHelpText() {
         "  --set \"Category/Row=value\"  an option row, as presets name it (repeatable)\n"
         "  --settings FILE         another settings file (never written)\n"
         "  --json                  one JSON object per file on standard output\n"
+        "  --score                 compare each output with its source (SSIM, PSNR)\n"
         "  --record FILE           --watch: the record of converted files (DIR/.clipvane-watch)\n"
         "  --stable-seconds S      --watch: how long a file must stay unchanged (5)\n"
         "\n"

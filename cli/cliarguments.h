@@ -27,6 +27,7 @@ struct CliRequest {
     QStringList sets; // --set "Category/Row=value", in order
     QString settingsFile;
     bool json = false;
+    bool score = false;       // --score: each output compared with its source before it is reported
     QString record;           // --watch: the record of converted files
     double stableSeconds = 5; // --watch: how long a file must stay unchanged
 };

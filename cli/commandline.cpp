@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -75,9 +76,10 @@ public:
         clearLive();
         if (r.status == QLatin1String("OK")) {
             ++ok;
-            say(QStringLiteral("OK %1 -> %2 (%3 s, %4 bytes)")
+            say(QStringLiteral("OK %1 -> %2 (%3 s, %4 bytes%5)")
                     .arg(r.input, r.output, QString::number(r.seconds, 'f', 1))
-                    .arg(r.size));
+                    .arg(r.size)
+                    .arg(r.score ? QStringLiteral(", ") + r.score->text() : QString()));
         } else if (r.status == QLatin1String("Fail")) {
             ++failed;
             say(QStringLiteral("Fail %1: %2").arg(r.input, firstLine(r.reason)));
@@ -87,12 +89,24 @@ public:
         }
         if (!m_json)
             return;
-        const QJsonObject line{{QStringLiteral("input"), r.input},
-                               {QStringLiteral("output"), r.output},
-                               {QStringLiteral("status"), r.status},
-                               {QStringLiteral("reason"), r.reason},
-                               {QStringLiteral("seconds"), qRound(r.seconds * 100) / 100.0},
-                               {QStringLiteral("size"), double(r.size)}};
+        QJsonObject line{{QStringLiteral("input"), r.input},
+                         {QStringLiteral("output"), r.output},
+                         {QStringLiteral("status"), r.status},
+                         {QStringLiteral("reason"), r.reason},
+                         {QStringLiteral("seconds"), qRound(r.seconds * 100) / 100.0},
+                         {QStringLiteral("size"), double(r.size)}};
+        if (r.estimate)
+            line.insert(QStringLiteral("estimate"), double(*r.estimate));
+        if (r.target)
+            line.insert(QStringLiteral("target"), double(*r.target));
+        if (r.score) {
+            line.insert(QStringLiteral("ssim"), qRound(r.score->ssim * 10000) / 10000.0);
+            // Identical frames have no finite PSNR: null, as the queue file keeps it.
+            line.insert(QStringLiteral("psnr"),
+                        std::isfinite(r.score->psnr)
+                            ? QJsonValue(qRound(r.score->psnr * 100) / 100.0)
+                            : QJsonValue(QJsonValue::Null));
+        }
         const QByteArray text = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
         std::fflush(stdout);
@@ -183,6 +197,7 @@ int convertOrWatch(const CliRequest& request) {
     }
     const CliEncoding& encoding = std::get<CliEncoding>(prepared);
     HeadlessConverter converter(&sheet, encoding.profileIndex, encoding.settings);
+    converter.setScoring(request.score);
     Reporter reporter(&converter, request.json);
     int exitStatus = 0;
     stopOnSignals(&converter, &exitStatus);

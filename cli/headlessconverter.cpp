@@ -1,5 +1,8 @@
 #include "cli/headlessconverter.h"
 
+#include "convert/outputsize.h"
+#include "convert/plannedoutput.h"
+#include "options/profiles.h"
 #include "process/childtools.h"
 #include "process/tooljob.h"
 
@@ -10,13 +13,15 @@ namespace clipvane {
 
 HeadlessConverter::HeadlessConverter(OptionSheet* sheet, int profileIndex,
                                      const RunSettings& settings, QObject* parent)
-    : QObject(parent), m_profileIndex(profileIndex), m_settings(settings), m_probes(m_list),
+    : QObject(parent), m_sheet(sheet), m_profileIndex(profileIndex), m_settings(settings),
+      m_probes(m_list),
       m_batch(BatchRun::Environment{&m_list, sheet, [this] { return m_profileIndex; },
                                     &ChildTools::instance()}) {
     qRegisterMetaType<FileResult>();
-    // A file is reported (and left) as soon as it is done; a comparison with its source would
-    // be cut short by the program's end, so none is started.
+    // A file leaves the run's list as soon as it is done: a comparison with its source (asked
+    // for with setScoring) is made here, on a list of its own, before the file is reported.
     m_settings.scoreQuality = false;
+    connect(&m_scorer, &QualityScorer::scored, this, &HeadlessConverter::onScored);
     connect(&m_probes, &ProbeQueue::rowProbed, this, [this](quint64 id) {
         const auto clip = m_clips.find(id);
         if (clip == m_clips.end() || !m_list.contains(id))
@@ -30,6 +35,9 @@ HeadlessConverter::HeadlessConverter(OptionSheet* sheet, int profileIndex,
     connect(
         &m_batch, &BatchRun::itemStarted, this,
         [this](SourceList::Id id, const QString& input, const QString& output, qint64 clipSeconds) {
+            // Two passes start the encoder twice: the file started once, with the first.
+            if (m_started.contains(id))
+                return;
             m_started[id].start();
             m_clipSeconds[id] = clipSeconds;
             emit fileStarted(input, output);
@@ -121,13 +129,51 @@ void HeadlessConverter::reportRow(SourceList::Id id, const QString& status, cons
     }
     if (m_started.contains(id))
         result.seconds = m_started.value(id).elapsed() / 1000.0;
+    // What the rates or the Target Size said it would weigh.
+    const RowEncoding encoding = rowEncoding(m_list, id, m_profileIndex, m_sheet);
+    if (const auto* options = std::get_if<EncoderOptions>(&encoding.options)) {
+        EncoderInputs in = rowInputs(m_list, id, encoding.profile, m_settings);
+        in.options = *options;
+        if (const std::optional<SizeEstimate> estimate = rateEstimate(in))
+            result.estimate = estimate->bytes;
+        if (options->targetBytes)
+            result.target = static_cast<qint64>(*options->targetBytes);
+        // A picture is compared with its source before the file is reported.
+        if (m_score && status == QLatin1String("OK") && encoding.profile &&
+            !encoding.profile->isSoundOnly() && m_list.streamFacts(id).hasVideo && !m_stopping) {
+            const SourceList::Id scored = m_scored.append(result.output);
+            m_waitingForScore.insert(scored, result);
+            const double start = static_cast<double>(in.clipStart.value_or(0)) / 100.0;
+            m_scorer.enqueue(scored, {result.input, result.output, start, clipSecondsOf(in)});
+            return;
+        }
+    }
     emit fileDone(result);
+}
+
+void HeadlessConverter::onScored(SourceList::Id id, const std::optional<OutputScore>& score) {
+    auto waiting = m_waitingForScore.find(id);
+    if (waiting == m_waitingForScore.end())
+        return;
+    FileResult result = *waiting;
+    m_waitingForScore.erase(waiting);
+    m_scored.removeAt(m_scored.rowOf(id));
+    result.score = score;
+    emit fileDone(result);
+    if (isIdle())
+        emit idle();
 }
 
 void HeadlessConverter::stopNow() {
     if (m_stopping)
         return;
     m_stopping = true;
+    // Files already converted are reported as they are, without their comparison.
+    m_scorer.clear();
+    for (const FileResult& result : std::as_const(m_waitingForScore))
+        emit fileDone(result);
+    m_waitingForScore.clear();
+    m_scored.clearAll();
     if (m_batch.isRunning())
         m_batch.cancel(); // runFinished reports the rest
     else {
@@ -158,7 +204,7 @@ void HeadlessConverter::onRunFinished(const RunOutcome& outcome) {
         return checkStopped();
     if (m_list.count() > 0)
         startWhenReady();
-    else
+    else if (isIdle())
         emit idle();
 }
 

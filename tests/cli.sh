@@ -105,6 +105,23 @@ grep -q -- '-b:v 768k' "$tmp/args.txt" || fail "the bitrate did not reach the en
 [ ! -s "$tmp/settings.dat" ] || fail "--convert wrote the settings file"
 grep -q '^clipvane: Fail .*missing.avi' "$tmp/convert.log" || fail "no failed line"
 
+# Target Size 5 MB on the minute, scored: 4.85 to 5.15 MB, the estimate and target said, a
+# score in the JSON line and on the line of the file; the passes are said as one file.
+"$clipvane" --convert "${settings[@]}" --profile 5 --output "$tmp/sized" --json --score \
+    --set "Video Options/Video Bitrate=Target Size" --set "Video Options/Target Size (MB)=5" \
+    --set "Video Options/Encoding Speed=Fast" "$tmp/clips/long.avi" >"$tmp/sized.txt" \
+    2>"$tmp/sized.log" || fail "Target Size 5 MB did not convert"
+python3 - "$tmp/sized.txt" "$tmp/sized/long.mp4" <<'PY' || fail "Target Size: $(cat "$tmp/sized.txt")"
+import json, os, sys
+line = json.loads(open(sys.argv[1]).read())
+size = os.path.getsize(sys.argv[2])
+assert 4850000 <= size <= 5150000 and line["size"] == size, (size, line)
+assert line["target"] == 5000000 and line["estimate"] == 5000000, line
+assert 0.5 < line["ssim"] <= 1 and (line["psnr"] is None or line["psnr"] > 20), line
+PY
+grep -Eq '^clipvane: OK .*, SSIM [01]\.[0-9]{3}\)$' "$tmp/sized.log" || fail "no score on the file's line"
+[ "$(grep -c '^clipvane: converting' "$tmp/sized.log")" = 1 ] || fail "two passes said twice"
+
 # One part of one file.
 "$clipvane" --convert "${settings[@]}" --profile 5 --output "$tmp/out" --start 0.5 --end 1.5 \
     "$tmp/clips/one.avi" 2>"$tmp/part.log" || fail "--start/--end did not convert"

@@ -739,6 +739,43 @@ private slots:
         QCOMPARE(form->ui()->previewGroup->title(), QString("Privew"));
     }
 
+    // A row shows its output's expected size once probed, from samples for a constant
+    // quality and from the rates once they are fixed; the status bar adds them up; outputs
+    // that will not fit are said before a run, which starts only when the user says so.
+    void estimatesFollowTheOptions() {
+        test::ProgramFolder folder;
+        QTemporaryDir media;
+        const QString clip = media.filePath("clip.mkv");
+        QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=160x120:duration=2"},
+                               {"-c:v", "libx264", "-preset", "ultrafast"}));
+        auto form = makeForm();
+        const SourceList::Id id = test::addAndProbe(form->sources(), clip);
+        const auto basis = [&] {
+            const auto e = form->sources().estimate(id);
+            return e ? int(e->basis) : -1;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(basis(), int(SizeEstimate::Basis::Samples), 60000);
+        QVERIFY(form->sources().text(id, SourceList::Estimate).startsWith("\u2248 "));
+        auto* status = form->findChild<QLabel*>("sizeStatusLabel");
+        QVERIFY2(status->text().startsWith("Estimate: ") && status->text().contains(" free"),
+                 qPrintable(status->text()));
+        QVERIFY(form->sheet().setValue(opt::Video, opt::VideoBitrate, "1000"));
+        QTRY_COMPARE(basis(), int(SizeEstimate::Basis::Rates));
+        QVERIFY(form->estimator().isIdle());
+
+        // A disk too small: asked, and No starts nothing.
+        form->sources().setEstimate(id, SizeEstimate{qint64(1) << 60, SizeEstimate::Basis::Rates});
+        messages.shown.clear();
+        messages.confirmAnswer = false;
+        form->convertAll();
+        messages.confirmAnswer = true;
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY2(messages.shown.first().startsWith("confirm:The converted files need about ") &&
+                     messages.shown.first().contains(" short."),
+                 qPrintable(messages.shown.first()));
+        QVERIFY(!form->batch().isRunning());
+    }
+
     // The picture keeps its shape: the surface the player fills is letterboxed inside the
     // preview's area, follows the row played and the window's size; the clip dialog's too.
     void picturesKeepTheirShape() {
