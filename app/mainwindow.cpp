@@ -710,7 +710,7 @@ void MainWindow::updateSizeStatus() {
     const qint64 free = freeBytesFor(preferences.effectiveOutputFolder());
     QString text = tr("Estimate: %1").arg(sizeText(static_cast<double>(total.bytes)));
     if (total.pending > 0)
-        text += tr(" (%n file(s) still measured)", nullptr, total.pending);
+        text += tr(" (files still measured: %1)").arg(total.pending);
     if (free >= 0)
         text += tr(" \u00b7 %1 free").arg(sizeText(static_cast<double>(free)));
     m_sizeStatus->setText(text);

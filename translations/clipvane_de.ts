@@ -264,6 +264,10 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>%1 is encoded in one pass: Two-Pass is not offered for it.</source>
         <translation>%1 wird in einem Durchgang kodiert: Zwei Durchgänge gibt es dafür nicht.</translation>
     </message>
+    <message>
+        <source>Target Size (MB) is not a number of megabytes: </source>
+        <translation>Zielgröße (MB) ist keine Zahl von Megabytes: </translation>
+    </message>
 </context>
 <context>
     <name>FileSelect</name>
@@ -878,6 +882,14 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>Vertical</source>
         <translation>Vertikal</translation>
     </message>
+    <message>
+        <source>Target Size (MB)</source>
+        <translation>Zielgröße (MB)</translation>
+    </message>
+    <message>
+        <source>Target Size</source>
+        <translation>Zielgröße</translation>
+    </message>
 </context>
 <context>
     <name>OutputCheck</name>
@@ -946,6 +958,17 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>%1 MB per minute</source>
         <translation>%1 MB pro Minute</translation>
+    </message>
+</context>
+<context>
+    <name>OutputSize</name>
+    <message>
+        <source>Target Size %1 MB is too small for %2 of video: the picture would get less than %3 kbit/s. The smallest sensible size is %4 MB.</source>
+        <translation>Die Zielgröße %1 MB ist zu klein für %2 Video: das Bild bekäme weniger als %3 kbit/s. Die kleinste sinnvolle Größe ist %4 MB.</translation>
+    </message>
+    <message>
+        <source>The converted files need about %1 in %2, but only %3 is free there: %4 short.</source>
+        <translation>Die umgewandelten Dateien brauchen in %2 etwa %1, dort sind aber nur %3 frei: es fehlen %4.</translation>
     </message>
 </context>
 <context>
@@ -1534,6 +1557,22 @@ FFmpeg steht unter der GNU General Public License.</translation>
         <source>SSIM %1, PSNR %2 (frames sampled from the clip)</source>
         <translation>SSIM %1, PSNR %2 (Stichprobe von Bildern aus dem Ausschnitt)</translation>
     </message>
+    <message>
+        <source>Estimate</source>
+        <translation>Schätzung</translation>
+    </message>
+    <message>
+        <source>Expected size %1: from the bit rates and the clip's length.</source>
+        <translation>Erwartete Größe %1: aus den Bitraten und der Länge des Ausschnitts.</translation>
+    </message>
+    <message>
+        <source>Target Size %1: the video rate is chosen to fill it, in two passes.</source>
+        <translation>Zielgröße %1: die Videorate wird so gewählt, dass sie erreicht wird, in zwei Durchgängen.</translation>
+    </message>
+    <message>
+        <source>Expected size about %1: measured on short sample encodes at three points of the clip with its options. The real size may differ by a tenth or more.</source>
+        <translation>Erwartete Größe etwa %1: gemessen an kurzen Probekodierungen an drei Stellen des Ausschnitts mit seinen Optionen. Die wirkliche Größe kann um ein Zehntel oder mehr abweichen.</translation>
+    </message>
 </context>
 <context>
     <name>StreamFacts</name>
@@ -1952,6 +1991,26 @@ FFmpeg steht unter der GNU General Public License.</translation>
     <message>
         <source>Making a sample of the output…</source>
         <translation>Eine Probe der Ausgabe wird erstellt…</translation>
+    </message>
+    <message>
+        <source>Estimate: %1</source>
+        <translation>Schätzung: %1</translation>
+    </message>
+    <message>
+        <source> · %1 free</source>
+        <translation> · %1 frei</translation>
+    </message>
+    <message>
+        <source>The expected size of all converted files, and the free space on the disk of the output folder.</source>
+        <translation>Die erwartete Größe aller umgewandelten Dateien und der freie Platz auf dem Datenträger des Ausgabeordners.</translation>
+    </message>
+    <message>
+        <source>Convert anyway?</source>
+        <translation>Trotzdem umwandeln?</translation>
+    </message>
+    <message>
+        <source> (files still measured: %1)</source>
+        <translation> (noch gemessene Dateien: %1)</translation>
     </message>
 </context>
 <context>
