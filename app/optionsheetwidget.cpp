@@ -42,6 +42,8 @@ public:
         if (!row->choices.isEmpty()) {
             auto* combo = new QComboBox(parent);
             combo->setEditable(true);
+            // What is typed stays as typed: "5" must not become the suggestion "50".
+            combo->setCompleter(nullptr);
             for (const QString& choice : row->choices)
                 combo->addItem(shownOptionText(choice), choice);
             return combo;

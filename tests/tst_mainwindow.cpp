@@ -29,6 +29,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -1105,6 +1106,20 @@ private slots:
         // The program's own changes show in the grid.
         form->sheet().setValue("Audio Options", "Audio Bitrate", "96");
         QCOMPARE(grid->itemFor("Audio Options", "Audio Bitrate")->text(1), QString("96"));
+        // A typed value stays as typed, though a suggestion starts with it ("5", not "50").
+        const QModelIndex target =
+            grid->indexFromItem(grid->itemFor(opt::Video, opt::TargetSize), 1);
+        auto* typed = qobject_cast<QComboBox*>(
+            grid->itemDelegate()->createEditor(grid->viewport(), {}, target));
+        QVERIFY(typed && typed->isEditable());
+        typed->show();
+        typed->lineEdit()->clear();
+        typed->setFocus();
+        QTRY_VERIFY(typed->lineEdit()->hasFocus());
+        QTest::keyClick(typed->lineEdit(), Qt::Key_5);
+        grid->itemDelegate()->setModelData(typed, grid->model(), target);
+        delete typed;
+        QCOMPARE(value(*form, opt::Video, opt::TargetSize), QString("5"));
         // Locked rows offer no editor.
         const QModelIndex locked = grid->indexFromItem(grid->itemFor("General", "Item Name"), 1);
         QVERIFY(!grid->itemDelegate()->createEditor(grid->viewport(), {}, locked));
