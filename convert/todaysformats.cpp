@@ -215,7 +215,12 @@ addTodaysFormatArguments(ToolCommand& command, const ProfileEntry& profile, cons
                 const QString log = in.passLogFolder + QStringLiteral("/pass");
                 if (const std::optional<QStringList> first = passArguments(codec, 1, log)) {
                     QStringList measure = args;
-                    measure << *first << QStringLiteral("-an") << QStringLiteral("-sn")
+                    // The measuring pass must see the very pictures the second encodes: the
+                    // null output would pass the timestamps through where the file's format
+                    // keeps a constant rate (a picture repeated to fill a gap), and the second
+                    // pass then finds more pictures than its log and fails.
+                    measure << *first << QStringLiteral("-fps_mode") << QStringLiteral("cfr")
+                            << QStringLiteral("-an") << QStringLiteral("-sn")
                             << QStringLiteral("-dn") << QStringLiteral("-f")
                             << QStringLiteral("null");
                     *firstPass = ToolCommand();

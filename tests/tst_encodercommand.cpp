@@ -574,12 +574,14 @@ private slots:
         QTest::newRow("H.264")
             << 5 << rate
             << " -c:v libx264 -pix_fmt yuv420p -b:v 1000k -preset medium -pass 1 -passlogfile "
-               "/tmp/p/pass -an -sn -dn -f null -y -threads 2 -"
+               "/tmp/p/pass -fps_mode cfr -an -sn -dn -f null -y -threads 2 -"
             << "-preset medium -pass 2 -passlogfile /tmp/p/pass -c:a aac";
         QTest::newRow("H.265") << 6 << rate
-                               << " -tag:v hvc1 -x265-params pass=1:stats=/tmp/p/pass.log -an"
+                               << " -tag:v hvc1 -x265-params pass=1:stats=/tmp/p/pass.log "
+                                  "-fps_mode cfr -an"
                                << " -tag:v hvc1 -x265-params pass=2:stats=/tmp/p/pass.log -c:a";
-        QTest::newRow("VP9") << 7 << rate << " -row-mt 1 -pass 1 -passlogfile /tmp/p/pass -an"
+        QTest::newRow("VP9") << 7 << rate
+                             << " -row-mt 1 -pass 1 -passlogfile /tmp/p/pass -fps_mode cfr -an"
                              << " -row-mt 1 -pass 2 -passlogfile /tmp/p/pass -c:a";
         QTest::newRow("AV1 in one pass") << 8 << rate << ""
                                          << "-b:v 1000k -preset 8 -c:a";
