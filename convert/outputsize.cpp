@@ -2,6 +2,7 @@
 
 #include "base/textvalues.h"
 #include "convert/encodercommand.h"
+#include "convert/picturefilters.h"
 #include "options/profiles.h"
 
 #include <QCoreApplication>
@@ -89,6 +90,22 @@ std::optional<SizeEstimate> rateEstimate(const EncoderInputs& in) {
     // The container: a few bytes an index entry or block header, about 1 %.
     const double bytes = kbits * 1000.0 / 8.0 * seconds * 1.01;
     return SizeEstimate{static_cast<qint64>(std::llround(bytes)), SizeEstimate::Basis::Rates};
+}
+
+std::optional<qint64> cappedBytes(const EncoderInputs& in) {
+    const EncoderOptions& o = in.options;
+    // Hardware encoders and the Flash profiles have no cap; a rate is not a quality.
+    if (!in.profile || !in.profile->isTodaysFormat() || in.profile->isSoundOnly() || o.videoKbits ||
+        o.targetBytes || o.hardware != HardwareKind::Software)
+        return std::nullopt;
+    const double seconds = clipSecondsOf(in);
+    if (seconds <= 0)
+        return std::nullopt;
+    const int cap =
+        rateCapKbits(in.profile->videoCodec,
+                     outputShorterSide(o.width, o.height, o.picture, in.streams.picture));
+    return static_cast<qint64>(
+        std::llround((cap + soundKbitsOf(in)) * 1000.0 / 8.0 * seconds * 1.01));
 }
 
 namespace {

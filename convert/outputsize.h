@@ -43,6 +43,11 @@ std::optional<QString> resolveTargetSize(EncoderInputs& in);
 // picture has a constant quality (samples must tell) or the clip's length is unknown.
 std::optional<SizeEstimate> rateEstimate(const EncoderInputs& in);
 
+// The most a constant quality may write over the clip: the picture at its rate cap (see
+// rateCapKbits) with the sound beside it. Short samples can exceed the cap (the encoder's
+// buffer starts full), a whole clip cannot. Nothing when no cap applies.
+std::optional<qint64> cappedBytes(const EncoderInputs& in);
+
 // Where sample encodes are taken: windows of the clip (hundredths of a second from the file's
 // start), each led in by a stretch whose packets are not counted (the encoder's first picture
 // of a stream is a large key picture that a long encode has only now and then).

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <csignal>
 
 namespace clipvane {
@@ -240,8 +241,10 @@ void SizeEstimator::onSampleFinished(bool succeeded) {
                 return;
             finishJob(std::nullopt);
         } else {
-            finishJob(SizeEstimate{sampledEstimate(m_current->samples, m_current->clipSeconds),
-                                   SizeEstimate::Basis::Samples});
+            qint64 bytes = sampledEstimate(m_current->samples, m_current->clipSeconds);
+            if (const std::optional<qint64> most = cappedBytes(m_current->inputs))
+                bytes = std::min(bytes, *most);
+            finishJob(SizeEstimate{bytes, SizeEstimate::Basis::Samples});
         }
     }
     m_current.reset();

@@ -117,6 +117,15 @@ private slots:
         QCOMPARE(int(estimate->basis), basis);
     }
 
+    // Samples may beat the rate cap; the whole clip cannot, so no estimate goes past it.
+    void capBoundsAConstantQuality() {
+        // H.264 at an unknown size takes the 1080-line cap, 10000 kbit/s, beside the sound.
+        QCOMPARE(cappedBytes(inputs(5, "")), std::optional<qint64>(76719600));
+        QCOMPARE(cappedBytes(inputs(5, "Video Size=1280x720")), std::optional<qint64>(46419600));
+        QVERIFY(!cappedBytes(inputs(5, "Video Bitrate=1000")));
+        QVERIFY(!cappedBytes(inputs(11, "")));
+    }
+
     void samplesSpreadOverTheClip_data() {
         QTest::addColumn<qint64>("start");
         QTest::addColumn<qint64>("end");
