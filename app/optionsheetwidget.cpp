@@ -42,8 +42,10 @@ public:
         if (!row->choices.isEmpty()) {
             auto* combo = new QComboBox(parent);
             combo->setEditable(true);
-            // What is typed stays as typed: "5" must not become the suggestion "50".
+            // What is typed stays as typed: "5" must not become the suggestion "50", nor Enter
+            // make it a suggestion of its own.
             combo->setCompleter(nullptr);
+            combo->setInsertPolicy(QComboBox::NoInsert);
             for (const QString& choice : row->choices)
                 combo->addItem(shownOptionText(choice), choice);
             return combo;
@@ -72,8 +74,8 @@ public:
         if (auto* combo = qobject_cast<QComboBox*>(editor); combo && combo->isEditable()) {
             // A suggestion's own value, or the text as typed.
             const int at = combo->findText(combo->currentText());
-            const QString value =
-                at >= 0 ? combo->itemData(at).toString() : combo->currentText().trimmed();
+            const QVariant own = at >= 0 ? combo->itemData(at) : QVariant();
+            const QString value = own.isValid() ? own.toString() : combo->currentText().trimmed();
             model->setData(index, value, kValueRole);
             model->setData(index, shownOptionText(value));
             return;

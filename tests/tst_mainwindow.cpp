@@ -1117,6 +1117,7 @@ private slots:
         typed->setFocus();
         QTRY_VERIFY(typed->lineEdit()->hasFocus());
         QTest::keyClick(typed->lineEdit(), Qt::Key_5);
+        QTest::keyClick(typed->lineEdit(), Qt::Key_Return);
         grid->itemDelegate()->setModelData(typed, grid->model(), target);
         delete typed;
         QCOMPARE(value(*form, opt::Video, opt::TargetSize), QString("5"));
