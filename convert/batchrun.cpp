@@ -364,6 +364,51 @@ QString BatchRun::nextLogPath() {
     return path;
 }
 
+std::optional<BatchRun::Reservation> BatchRun::reserveOutput(SourceList::Id id, EncoderInputs& in,
+                                                             bool* fellBack) {
+    SourceList& list = *m_env.list;
+    Reservation r;
+    std::optional<FileIdentity> reserved;
+    for (int attempt = 0; !reserved; ++attempt) {
+        EncoderCommandResult result = buildEncoderCommand(in);
+        if (const auto* error = std::get_if<EncoderCommandError>(&result)) {
+            // A file the probe could not read fails with the probe's own reason.
+            const bool unreadable = !in.clipEnd || *in.clipEnd == 0;
+            failItem(id, unreadable && !list.note(id).isEmpty() ? list.note(id) : error->reason);
+            return std::nullopt;
+        }
+        r.built = std::move(std::get<EncoderCommand>(result));
+        r.softwareCommand.reset();
+        if (r.built.usesHardware) {
+            // Made now, for the same names: the hardware may refuse what software takes.
+            EncoderInputs software = in;
+            software.options.hardware = HardwareKind::Software;
+            software.passLogFolder.clear(); // one pass, as the hardware's was
+            if (auto* made = std::get_if<EncoderCommand>(&(result = buildEncoderCommand(software)));
+                made && made->encodePath == r.built.encodePath)
+                r.softwareCommand = made->command;
+        }
+        int error = 0;
+        reserved = createExclusively(r.built.encodePath, &error);
+        // The source's folder refuses new files after all: the output folder takes this one.
+        if (!reserved && in.outputFolder != m_settings.outputFolder &&
+            (error == EACCES || error == EPERM || error == EROFS)) {
+            in.outputFolder = m_settings.outputFolder;
+            *fellBack = true;
+            continue;
+        }
+        // Taken meanwhile: the next round sees it and takes the next name.
+        if (!reserved && (error != EEXIST || attempt >= kReserveAttempts)) {
+            failItem(id,
+                     tr("Clipvane cannot write %1: %2.")
+                         .arg(r.built.outputPath, QString::fromLocal8Bit(std::strerror(error))));
+            return std::nullopt;
+        }
+    }
+    r.file = *reserved;
+    return r;
+}
+
 BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item>& item,
                                          ToolCommand& command) {
     SourceList& list = *m_env.list;
@@ -416,52 +461,19 @@ BatchRun::Prepared BatchRun::prepareItem(SourceList::Id id, std::unique_ptr<Item
         }
         in.passLogFolder = passFolder->path();
     }
-    EncoderCommand built;
-    std::optional<ToolCommand> softwareCommand;
-    std::optional<FileIdentity> reserved;
     bool fellBack = outputPlace(input, m_settings).fellBack;
-    for (int attempt = 0; !reserved; ++attempt) {
-        EncoderCommandResult result = buildEncoderCommand(in);
-        if (const auto* error = std::get_if<EncoderCommandError>(&result)) {
-            // A file the probe could not read fails with the probe's own reason.
-            const bool unreadable = !in.clipEnd || *in.clipEnd == 0;
-            failItem(id, unreadable && !list.note(id).isEmpty() ? list.note(id) : error->reason);
-            return Prepared::Failed;
-        }
-        built = std::move(std::get<EncoderCommand>(result));
-        softwareCommand.reset();
-        if (built.usesHardware) {
-            // Made now, for the same names: the hardware may refuse what software takes.
-            EncoderInputs software = in;
-            software.options.hardware = HardwareKind::Software;
-            software.passLogFolder.clear(); // one pass, as the hardware's was
-            if (auto* made = std::get_if<EncoderCommand>(&(result = buildEncoderCommand(software)));
-                made && made->encodePath == built.encodePath)
-                softwareCommand = made->command;
-        }
-        int error = 0;
-        reserved = createExclusively(built.encodePath, &error);
-        // The source's folder refuses new files after all: the output folder takes this one.
-        if (!reserved && in.outputFolder != m_settings.outputFolder &&
-            (error == EACCES || error == EPERM || error == EROFS)) {
-            in.outputFolder = m_settings.outputFolder;
-            fellBack = true;
-            continue;
-        }
-        // Taken meanwhile: the next round sees it and takes the next name.
-        if (!reserved && (error != EEXIST || attempt >= kReserveAttempts)) {
-            failItem(id, tr("Clipvane cannot write %1: %2.")
-                             .arg(built.outputPath, QString::fromLocal8Bit(std::strerror(error))));
-            return Prepared::Failed;
-        }
-    }
+    std::optional<Reservation> reservation = reserveOutput(id, in, &fellBack);
+    if (!reservation)
+        return Prepared::Failed;
+    const EncoderCommand& built = reservation->built;
+    const std::optional<ToolCommand>& softwareCommand = reservation->softwareCommand;
 
     item = std::make_unique<Item>();
     item->id = id;
     item->input = input;
     item->output = built.outputPath;
     item->encodePath = built.encodePath;
-    item->encodeFile = *reserved;
+    item->encodeFile = reservation->file;
     item->hold = FileHold(built.encodePath);
     if (m_settings.overwrite)
         item->oldOutput = identityOf(built.outputPath);

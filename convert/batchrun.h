@@ -200,6 +200,16 @@ private:
     // Everything before the encoder: the row's file and options, the command, and the output's
     // name reserved on disk.
     Prepared prepareItem(SourceList::Id id, std::unique_ptr<Item>& item, ToolCommand& command);
+    // The item's command, built again while its name is taken, and its output's name reserved
+    // on disk: the hidden file the encoder writes, created only if no one else has made it
+    // (fellBack: the output folder took the file when the source's refused it). Nothing when
+    // the item failed (its row says why).
+    struct Reservation {
+        EncoderCommand built;
+        std::optional<ToolCommand> softwareCommand; // should hardware fail
+        FileIdentity file;
+    };
+    std::optional<Reservation> reserveOutput(SourceList::Id id, EncoderInputs& in, bool* fellBack);
     // Starts the item's encoder; false when it could not be started (the item has failed).
     bool launchEncoder(std::unique_ptr<Item> item, const ToolCommand& command);
     // Starts a pass of the item's encoder; false when it could not be started.
