@@ -2,7 +2,10 @@
 // the benchmark makes (clean, noisy, still, fast motion; 480p to 1080p), each encoded as the
 // MP4 profile does by default (H.264, constant quality) and once at a starved bit rate, then
 // scored as the window scores them. Prints each encode's and score's CPU, the share (goal: at
-// most 10 %) and the SSIM/PSNR of the good and the starved output.
+// most 10 %) and the SSIM/PSNR of the good and the starved output. Clips of up to 20 s are
+// compared whole, longer ones in windows: the default length measures the first, --seconds 60
+// the second. The sources have a keyframe only every 250 frames, so a window may cost that
+// much decoding before it.
 //
 //   bench_quality [--seconds S]
 #include "bench/benchsupport.h"

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <deque>
 #include <optional>
+#include <vector>
 
 namespace clipvane {
 
@@ -22,17 +23,39 @@ struct ScoreRequest {
     double clipLength = 0; // 0: to the end
 };
 
-// How many frames of each second of the clip are compared: enough for a fair figure, few
-// enough that scoring costs a small share of what the encode did.
+// A stretch of the clip that is compared: from `start` seconds after the clip's start, for
+// `length` seconds (0: to the end).
+struct ScoreWindow {
+    double start = 0;
+    double length = 0;
+    bool operator==(const ScoreWindow&) const = default;
+};
+
+// A clip up to this long (or of unknown length) is compared whole; a longer one in a few
+// short windows spread over it, each read from the nearest keyframe before it. Decoding is
+// most of a comparison's cost, and a window costs what lies between that keyframe and its
+// end, so windows in a short clip would decode much of it several times over.
+constexpr double kWholeClipUpTo = 20;
+constexpr double kScoreWindowSeconds = 1;
+// How many frames of each second are compared: of a whole clip, enough for a fair figure,
+// few enough that scoring costs a small share of what the encode did; of a window (whose
+// frames are decoded anyway), more.
 constexpr double kScoredFramesPerSecond = 2;
+constexpr double kWindowFramesPerSecond = 5;
 // The tool's nice value above the program's: it runs beside the next encode and must not slow
 // that down.
 constexpr int kScoreNiceness = 10;
 
-// FFmpeg's arguments (the program first) that compare an output with its source clip: both
-// decoded from the clip's start, sampled at the same instants, the output brought to its
-// display size (its pixel aspect made square) and the source scaled to that, then measured
-// with the ssim and psnr filters. Nothing is written; the figures are in the error output.
+// The stretches of a clip of the given length (0: not known) that its score compares, in
+// order: the whole clip, or 3 to 5 windows spread evenly over it (more for longer clips).
+std::vector<ScoreWindow> scoreWindows(double clipLength);
+
+// FFmpeg's arguments (the program first) that compare an output with its source clip in the
+// windows scoreWindows() gives: each window of the output and the same stretch of the source
+// (from the clip's start) read by seeking, frames of the source sampled and each paired with
+// the output frame shown at its instant, the output brought to its display size (its pixel
+// aspect made square) and the source scaled to that, then measured with the ssim and psnr
+// filters. Nothing is written; the figures are in the error output.
 QStringList scoreArguments(const QString& program, const ScoreRequest& request);
 
 // The figures of the filters' summary lines ("SSIM ... All:0.98 (17.0)", "PSNR ...
