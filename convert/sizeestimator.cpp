@@ -91,6 +91,11 @@ void SizeEstimator::refresh() {
     m_settle.stop();
     if (!m_list)
         return;
+    // A run's own changes to its rows change no estimate: looked at once it is over.
+    if (m_suspended) {
+        m_refreshWhenResumed = true;
+        return;
+    }
     QHash<SourceList::Id, QString> keys;
     bool changed = false;
     for (int row = 0; row < m_list->count(); ++row) {
@@ -144,6 +149,10 @@ void SizeEstimator::setSuspended(bool suspended) {
         m_tool->setSuspended(suspended);
     else if (!suspended)
         startNext();
+    if (!suspended && m_refreshWhenResumed) {
+        m_refreshWhenResumed = false;
+        refreshSoon();
+    }
 }
 
 SizeEstimator::Total SizeEstimator::total() const {

@@ -42,7 +42,8 @@ public:
     // Looks at every row again once changes settle (refresh does it at once).
     void refreshSoon();
     void refresh();
-    // Samples hold still (a run is converting) until let go on.
+    // Samples hold still (a run is converting) until let go on; the rows are looked at again
+    // then, not while the run changes them.
     void setSuspended(bool suspended);
     bool isSuspended() const { return m_suspended; }
     bool isIdle() const { return !m_tool && m_waiting.empty() && !m_settle.isActive(); }
@@ -93,6 +94,7 @@ private:
     QPointer<ToolProcess> m_tool;
     std::unique_ptr<QTemporaryDir> m_folder;
     bool m_suspended = false;
+    bool m_refreshWhenResumed = false;
 };
 
 // The key a row's estimate is kept under: the command that converts it, bar the output's

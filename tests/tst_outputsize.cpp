@@ -219,6 +219,24 @@ private slots:
         QVERIFY(!itemFromRecord(bad, nullptr).estimate);
     }
 
+    // While a run converts, its changes to the rows are not looked at; the rows are once it
+    // is over.
+    void rowsWaitForTheRun() {
+        SourceList list;
+        list.append("/v/a.mkv");
+        int looked = 0;
+        SizeEstimator estimator(&list, [&looked](SourceList::Id) -> std::optional<EncoderInputs> {
+            ++looked;
+            return std::nullopt;
+        });
+        estimator.setSuspended(true);
+        estimator.refresh();
+        QCOMPARE(looked, 0);
+        estimator.setSuspended(false);
+        QTRY_COMPARE(looked, 1);
+        QVERIFY(estimator.isIdle());
+    }
+
     void samplesKeepTheRowsOptions() {
         EncoderInputs in = inputs(7, "Quality=40");
         const SampleWindow window{3000, 30, 120};
