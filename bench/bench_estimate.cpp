@@ -23,22 +23,10 @@ using namespace clipvane;
 
 namespace {
 
-double childrenCpu() {
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return bench::cpuSeconds(u);
-}
-
-// Runs one command to its end; false when it failed.
+// Runs one of Clipvane's commands with the FFmpeg on the path; false when it failed.
 bool run(QStringList args) {
     args[0] = QStringLiteral("ffmpeg");
-    QProcess p;
-    p.setProgram(args.first());
-    p.setArguments(args.mid(1));
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start();
-    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return bench::runDirect(args);
 }
 
 struct Clip {
@@ -118,7 +106,7 @@ int main(int argc, char** argv) {
             in.options = std::get<EncoderOptions>(encoding.options);
 
             // The estimate, as the window makes it.
-            const double estimateCpu0 = childrenCpu();
+            const double estimateCpu0 = bench::childrenCpuSeconds();
             SizeEstimator estimator(&list, [&in](SourceList::Id) { return in; });
             estimator.setProgram(QStringLiteral("ffmpeg"));
             QEventLoop wait;
@@ -126,7 +114,7 @@ int main(int argc, char** argv) {
             estimator.refresh();
             if (!estimator.isIdle())
                 wait.exec();
-            const double estimateCpu = childrenCpu() - estimateCpu0;
+            const double estimateCpu = bench::childrenCpuSeconds() - estimateCpu0;
             const std::optional<SizeEstimate> estimate = list.estimate(id);
 
             // The conversion itself.
@@ -143,13 +131,13 @@ int main(int argc, char** argv) {
                              qPrintable(std::get<EncoderCommandError>(built).reason));
                 return 1;
             }
-            const double encodeCpu0 = childrenCpu();
+            const double encodeCpu0 = bench::childrenCpuSeconds();
             if ((command->firstPass && !run(command->firstPass->arguments())) ||
                 !run(command->command.arguments())) {
                 std::fprintf(stderr, "%s: the encode failed\n", c.name);
                 return 1;
             }
-            const double encodeCpu = childrenCpu() - encodeCpu0;
+            const double encodeCpu = bench::childrenCpuSeconds() - encodeCpu0;
             const qint64 bytes = QFileInfo(command->encodePath).size();
             QFile::remove(command->encodePath);
             const double error =

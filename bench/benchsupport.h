@@ -67,15 +67,15 @@ struct Workspace {
     }
 };
 
-// Runs a command to its end without an event loop (the baseline).
-inline void runDirect(const QStringList& args) {
+// Runs a command to its end without an event loop (the baseline); whether it succeeded.
+inline bool runDirect(const QStringList& args) {
     QProcess p;
     p.setProgram(args.first());
     p.setArguments(args.mid(1));
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
     p.start();
-    p.waitForFinished(-1);
+    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 // Starts a command without Qt (the baselines), reading nothing and writing to nowhere; -1
