@@ -35,7 +35,7 @@ class TestQualityScore : public QObject {
             to,
             {"-f", "lavfi", "-i", QStringLiteral("testsrc2=size=%1:rate=%2").arg(size, rate), "-t",
              QString::number(seconds)},
-            {"-vf", "noise=alls=12:allf=t", "-c:v", "libx264", "-qp", "0", "-pix_fmt", "yuv420p"});
+            {"-vf", "noise=alls=12:allf=t", "-c:v", "libx264", "-crf", "8", "-pix_fmt", "yuv420p"});
     }
 
 private slots:
