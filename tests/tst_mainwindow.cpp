@@ -75,6 +75,11 @@ class TestMainWindow : public QObject {
         form->loadSettings();
         return form;
     }
+    // Two seconds of a small H.264 picture, for the tests that encode a row for real.
+    static bool makeSmallClip(const QString& path) {
+        return test::makeClip(path, {"-f", "lavfi", "-i", "testsrc=size=160x120:duration=2"},
+                              {"-c:v", "libx264", "-preset", "ultrafast"});
+    }
     static QString value(MainWindow& f, const QString& cat, const QString& row) {
         return f.sheet().value(cat, row).value_or("<missing>");
     }
@@ -720,8 +725,7 @@ private slots:
         test::ProgramFolder folder;
         QTemporaryDir media;
         const QString clip = media.filePath("clip.mkv");
-        QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=160x120:duration=2"},
-                               {"-c:v", "libx264", "-preset", "ultrafast"}));
+        QVERIFY(makeSmallClip(clip));
         auto form = makeForm();
         QStringList started;
         form->preview().setStarter([&](const QString& cmd) {
@@ -747,8 +751,7 @@ private slots:
         test::ProgramFolder folder;
         QTemporaryDir media;
         const QString clip = media.filePath("clip.mkv");
-        QVERIFY(test::makeClip(clip, {"-f", "lavfi", "-i", "testsrc=size=160x120:duration=2"},
-                               {"-c:v", "libx264", "-preset", "ultrafast"}));
+        QVERIFY(makeSmallClip(clip));
         auto form = makeForm();
         const SourceList::Id id = test::addAndProbe(form->sources(), clip);
         const auto basis = [&] {
