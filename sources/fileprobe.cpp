@@ -127,7 +127,7 @@ void FileProbe::stop() {
     if (m_finished)
         return;
     m_expired = true;
-    for (ProbeTool* tool : {m_player.get(), m_prober.get()})
+    for (ProbeTool* tool : {m_player.get(), m_prober.get(), m_look.get()})
         if (tool)
             tool->kill();
     if (m_listing && m_listing->isRunning()) {
@@ -272,8 +272,12 @@ void FileProbe::afterListing(const ToolExit& run, const QByteArray& output,
     m_soundless = listing.facts.listed && listing.facts.audio.isEmpty();
     if (!m_guessed) {
         m_seconds = listing.seconds;
-        if (m_seconds > 0.0)
+        if (m_seconds > 0.0) {
+            // The length is known: the picture is looked at while the player still reads.
+            if (listing.facts.hasVideo && !m_expired)
+                startLook(*m_seconds);
             return proberDone();
+        }
         m_seconds.reset();
     }
     if (m_expired) {
@@ -369,20 +373,33 @@ void FileProbe::decide() {
         m_out.note = QCoreApplication::translate(
             "MediaProbe", "Clipvane could not read the length of this file: it may not be a "
                           "video.");
-    // A picture is looked at for black bars and interlacing before the probe ends.
-    if (length && !found.soundOnly && streams.hasVideo && !m_expired)
-        return runProber(pictureLookCommandLine(ffmpegProgram(), m_toolPath, *seconds), {},
-                         &FileProbe::afterLook, false, kPictureLookLimitMs);
-    finish();
+    // A picture is looked at for black bars and interlacing before the probe ends; when the
+    // length came late (from the packets or the player), the look starts only now.
+    m_decided = true;
+    if (length && !found.soundOnly && streams.hasVideo && !m_expired && !m_look)
+        startLook(*seconds);
+    if (!m_looking || !m_out.note.isEmpty() || found.soundOnly)
+        finish();
 }
 
-void FileProbe::afterLook(const ToolExit& look, const QByteArray& output, const QByteArray&) {
+void FileProbe::startLook(double seconds) {
+    m_looking = true;
+    m_look = std::make_unique<ProbeTool>(
+        pictureLookCommandLine(ffmpegProgram(), m_toolPath, seconds), kPictureLookLimitMs, nullptr,
+        [this](const ToolExit& exit, const QByteArray& output, const QByteArray&) {
+            afterLook(exit, output);
+        });
+}
+
+void FileProbe::afterLook(const ToolExit& look, const QByteArray& output) {
+    m_looking = false;
     if (look.succeeded()) {
         const PictureLook found = parsePictureLook(QString::fromUtf8(output));
         m_out.streams.picture.detectedCrop = found.crop;
         m_out.streams.picture.interlaced = found.interlaced;
     }
-    finish();
+    if (m_decided)
+        finish();
 }
 
 void FileProbe::finish() {
@@ -397,6 +414,7 @@ void FileProbe::finish() {
             m_player.reset();
             m_prober.reset();
             m_earlierProber.reset();
+            m_look.reset();
             m_listing.reset();
             m_link.reset();
             m_done(m_out);

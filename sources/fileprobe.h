@@ -40,9 +40,11 @@ struct ProbeOutcome {
 // duration or only guesses one from the bit rate (a raw MPEG video stream, Matroska written
 // to a pipe), FFmpeg's prober counts the packets' times, from the earliest to the end of the
 // last (rare, and reading every packet either way). The listed duration, when there is one,
-// decides the length; the player's is the fallback. A file with a picture is then looked at
-// for black bars and interlacing (picturelook.h). A name that would confuse the player
-// reaches it as a link in a private folder.
+// decides the length; the player's is the fallback. A file with a picture is looked at for
+// black bars and interlacing (picturelook.h) as soon as its length is known: beside the
+// identify when the listing gives the length, after it otherwise; the probe ends when both
+// have answered. A name that would confuse the player reaches it as a link in a private
+// folder.
 //
 // When the time limit (from start()) passes, or stop() is called, the running tools are
 // ended and the probe decides with what it has. done is called once, from the event loop,
@@ -70,7 +72,8 @@ private:
     void afterIdentify(const ToolExit& exit, const QString& output);
     void afterListing(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
     void afterPackets(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
-    void afterLook(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
+    void startLook(double seconds);
+    void afterLook(const ToolExit& exit, const QByteArray& output);
     void proberDone();
     void decide();
     void finish();
@@ -89,8 +92,11 @@ private:
     // The prober's earlier run, whose end started the current one: kept until the probe ends.
     std::unique_ptr<ProbeTool> m_earlierProber;
     std::unique_ptr<QFutureWatcher<PacketListing>> m_listing; // the tracks, read in-process
-    bool m_identified = false; // the player has answered and found a video
-    bool m_measured = false;   // the prober has answered
+    std::unique_ptr<ProbeTool> m_look; // the look at the picture, once the length is known
+    bool m_looking = false;            // and it has not answered yet
+    bool m_decided = false;            // everything but the look's findings is in
+    bool m_identified = false;         // the player has answered and found a video
+    bool m_measured = false;           // the prober has answered
 
     // What the tools said.
     QString m_identifyLines;     // the identify output's ID_ lines, the latest of very many

@@ -175,6 +175,59 @@ private slots:
         QCOMPARE(list.isSoundless(id), !sound);
     }
 
+    // The look at the picture starts beside the player's identify once the listing gives the
+    // length, and its findings reach the row whichever of the two answers last. Each slow tool
+    // waits (at most 20 s) for a sign of the other, so the order is the same on any machine.
+    void pictureLookedAtWhicheverAnswersFirst_data() {
+        QTest::addColumn<bool>("slowPlayer");
+        QTest::newRow("player answers last") << true;
+        QTest::newRow("look answers last") << false;
+    }
+    void pictureLookedAtWhicheverAnswersFirst() {
+        QFETCH(bool, slowPlayer);
+        const QString file = dir.filePath("letterbox.mkv");
+        if (!QFile::exists(file))
+            QVERIFY(test::makeClip(
+                file,
+                {"-f", "lavfi", "-i", "testsrc=size=320x160:rate=10:duration=2,pad=320:240:0:40"},
+                {"-c:v", "mpeg4", "-q:v", "2"}));
+        test::ProgramFolder folder;
+        const QByteArray sign = QFile::encodeName(folder.path()) + "/";
+        const auto waitFor = [&](const QByteArray& name) {
+            return "for i in $(seq 200); do [ -e '" + sign + name +
+                   "' ] && break; sleep 0.1; done\n";
+        };
+        const auto tool = [&](const QString& name, const QByteArray& body) {
+            QFile script(folder.path() + "/" + name);
+            script.open(QIODevice::WriteOnly);
+            script.write("#!/bin/sh\n" + body);
+            script.close();
+            script.setPermissions(script.permissions() | QFile::ExeOwner);
+            return QFile::encodeName(script.fileName());
+        };
+        qputenv("CLIPVANE_MPLAYER",
+                tool("slow-mplayer",
+                     slowPlayer
+                         ? waitFor("looking") + "[ -e '" + sign + "looking' ] && touch '" + sign +
+                               "saw'\nexec mplayer \"$@\"\n"
+                         : "mplayer \"$@\"\ns=$?\ntouch '" + sign + "identified'\nexit $s\n"));
+        qputenv("CLIPVANE_FFMPEG",
+                tool("slow-ffmpeg", slowPlayer ? "touch '" + sign + "looking'\nexec ffmpeg \"$@\"\n"
+                                               : waitFor("identified") + "exec ffmpeg \"$@\"\n"));
+        SourceList list;
+        const auto id = test::addAndProbe(list, file, 60000);
+        qputenv("CLIPVANE_MPLAYER", "");
+        qputenv("CLIPVANE_FFMPEG", "");
+        QCOMPARE(list.note(id), QString());
+        QVERIFY(std::abs(parseTimeText(list.text(id, SourceList::End)).value_or(0) - 2) <= 1);
+        if (slowPlayer)
+            QVERIFY2(QFile::exists(folder.path() + "/saw"), "the look waited for the player");
+        const PictureFacts picture = list.streamFacts(id).picture;
+        QVERIFY(picture.detectedCrop.has_value());
+        QCOMPARE(*picture.detectedCrop, (CropWindow{320, 160, 0, 40}));
+        QCOMPARE(picture.interlaced, std::optional<bool>(false));
+    }
+
     // Twenty files examined four at a time, one of which never answers: the rows keep the
     // order given and each gets its own file's length. A list cleared at the first answer
     // takes no more writes and ends the probes under way. Nothing is left pending.
