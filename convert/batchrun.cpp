@@ -258,8 +258,7 @@ void BatchRun::beginItems() {
             folders.append(
                 outputPlace(m_env.list->text(id, SourceList::FileName), m_settings).folder);
     folders.removeDuplicates();
-    for (const QString& folder : std::as_const(folders))
-        removeLeftoverPartials(folder);
+    removeLeftoverPartials(folders);
     m_writtenFolders.clear();
     qint64 total = 0;
     for (SourceList::Id id : m_rows) {

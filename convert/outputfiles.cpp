@@ -179,13 +179,16 @@ bool isPartialName(const QString& fileName) {
     return pattern.match(fileName).hasMatch();
 }
 
-bool openByAnyProcess(const FileIdentity& file) {
+QList<bool> openByAnyProcess(const QList<FileIdentity>& files) {
+    QList<bool> open(files.size(), false);
+    if (files.isEmpty())
+        return open;
     DIR* proc = ::opendir("/proc");
     if (!proc)
-        return true; // nothing can be told: assume someone has it
-    bool open = false;
+        return QList<bool>(files.size(), true); // nothing can be told: assume someone has them
+    qsizetype left = files.size();
     while (const dirent* process = ::readdir(proc)) {
-        if (open)
+        if (left == 0)
             break;
         if (process->d_name[0] < '1' || process->d_name[0] > '9')
             continue;
@@ -197,10 +200,13 @@ bool openByAnyProcess(const FileIdentity& file) {
             if (fd->d_name[0] == '.')
                 continue;
             struct stat st {};
-            if (::fstatat(::dirfd(dir), fd->d_name, &st, 0) == 0 && st.st_dev == file.device &&
-                st.st_ino == file.inode) {
-                open = true;
-                break;
+            if (::fstatat(::dirfd(dir), fd->d_name, &st, 0) != 0)
+                continue;
+            for (qsizetype i = 0; i < files.size(); ++i) {
+                if (!open[i] && st.st_dev == files[i].device && st.st_ino == files[i].inode) {
+                    open[i] = true;
+                    --left;
+                }
             }
         }
         ::closedir(dir);
@@ -228,24 +234,43 @@ bool sharedWithOtherMachines(const QString& folder) {
     return std::find(std::begin(kShared), std::end(kShared), type) != std::end(kShared);
 }
 
-int removeLeftoverPartials(const QString& folder) {
-    int removed = 0;
-    const bool shared = sharedWithOtherMachines(folder);
+int removeLeftoverPartials(const QStringList& folders) {
+    struct Leftover {
+        QString path;
+        FileIdentity file;
+        bool shared = false;
+    };
+    QList<Leftover> leftovers;
+    for (const QString& folder : folders) {
+        const QStringList names =
+            QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::System);
+        std::optional<bool> shared;
+        for (const QString& name : names) {
+            if (!isPartialName(name))
+                continue;
+            const QString path = folder + QLatin1Char('/') + name;
+            if (const std::optional<FileIdentity> file = identityOf(path)) {
+                if (!shared)
+                    shared = sharedWithOtherMachines(folder);
+                leftovers.append({path, *file, *shared});
+            }
+        }
+    }
+    QList<FileIdentity> files;
+    for (const Leftover& leftover : std::as_const(leftovers))
+        files.append(leftover.file);
+    const QList<bool> open = openByAnyProcess(files);
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    const QStringList names =
-        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::System);
-    for (const QString& name : names) {
-        if (!isPartialName(name))
-            continue;
-        const QString path = folder + QLatin1Char('/') + name;
-        const std::optional<FileIdentity> file = identityOf(path);
-        if (!file || openByAnyProcess(*file))
+    int removed = 0;
+    for (qsizetype i = 0; i < leftovers.size(); ++i) {
+        const Leftover& leftover = leftovers.at(i);
+        if (open.at(i))
             continue;
         // Another machine's encoder may be writing it: /proc sees only this one's.
-        if (shared &&
-            now - QFileInfo(path).lastModified().toSecsSinceEpoch() < kQuietLeftoverSeconds)
+        if (leftover.shared && now - QFileInfo(leftover.path).lastModified().toSecsSinceEpoch() <
+                                   kQuietLeftoverSeconds)
             continue;
-        if (removeIfSame(path, *file))
+        if (removeIfSame(leftover.path, leftover.file))
             ++removed;
     }
     return removed;

@@ -83,8 +83,9 @@ private:
 // ".NAME.partialN.EXT" of older versions).
 bool isPartialName(const QString& fileName);
 
-// Whether any process of this user has the file open (read from /proc).
-bool openByAnyProcess(const FileIdentity& file);
+// Which of the files any process of this user has open, in their order: one walk of /proc for
+// them all. When /proc cannot be read, every file counts as open.
+QList<bool> openByAnyProcess(const QList<FileIdentity>& files);
 
 // Whether the folder lies on a file system other machines write too (NFS, SMB, CephFS, AFS,
 // FUSE mounts such as sshfs or GlusterFS): what holds a file open there may be elsewhere.
@@ -92,10 +93,11 @@ bool sharedWithOtherMachines(const QString& folder);
 // On such a file system a partial file written to this recently may be another machine's.
 inline constexpr qint64 kQuietLeftoverSeconds = 600;
 
-// Removes the partial files in the folder that nothing holds open any more: what an
+// Removes the partial files in the folders that nothing holds open any more: what an
 // interrupted run (a killed program, a logout) left behind. On a file system shared with other
 // machines, only those no one has written to for kQuietLeftoverSeconds (an encoder that gets
-// nowhere for far less is stopped). How many were removed.
-int removeLeftoverPartials(const QString& folder);
+// nowhere for far less is stopped). What holds files open is looked up once, and only when
+// there are partial files. How many were removed.
+int removeLeftoverPartials(const QStringList& folders);
 
 } // namespace clipvane

@@ -1143,6 +1143,20 @@ private slots:
         QCOMPARE(outputs(), (QStringList{".busy.partial.mp4", "short.flv"}));
     }
 
+    // Partial files in two folders, the one held open between the others: what is open is
+    // looked up for all of them at once, and each keeps its own answer.
+    void leftoversOfSeveralFolders() {
+        QTemporaryDir other;
+        put(out->filePath(".a.partial.mp4"), "left");
+        put(other.filePath(".b.partial.mp4"), "held");
+        put(other.filePath(".c.partial.mp4"), "left");
+        put(other.filePath("d.mp4"), "an output");
+        const FileHold held(other.filePath(".b.partial.mp4"));
+        QCOMPARE(removeLeftoverPartials({out->path(), other.path(), other.filePath("gone")}), 2);
+        QCOMPARE(outputs(), QStringList());
+        QCOMPARE(outputs(other.path()), (QStringList{".b.partial.mp4", "d.mp4"}));
+    }
+
     // A hardware encoder that fails is retried in software into the same file: the row is OK
     // and says so, the output is H.264 whole.
     void aFailedHardwareEncodeIsDoneInSoftware() {
