@@ -121,15 +121,18 @@ FileProbe::FileProbe(const QString& path, int timeoutMs, Done done, QObject* par
     connect(&m_deadline, &QTimer::timeout, this, &FileProbe::stop);
 }
 
-FileProbe::~FileProbe() = default;
+FileProbe::~FileProbe() {
+    m_stopReading->store(true); // a reading under way has no one to tell
+}
 
 void FileProbe::stop() {
     if (m_finished)
         return;
     m_expired = true;
-    for (ProbeTool* tool : {m_player.get(), m_prober.get(), m_look.get()})
+    for (ProbeTool* tool : {m_player.get(), m_look.get()})
         if (tool)
             tool->kill();
+    m_stopReading->store(true);
     if (m_listing && m_listing->isRunning()) {
         // The reading cannot be stopped; its answer no longer matters.
         m_listing->disconnect(this);
@@ -199,25 +202,11 @@ void FileProbe::listTracks() {
     m_listing->setFuture(QtConcurrent::run(readListing, file.absoluteFilePath()));
 }
 
-void FileProbe::runProber(const QString& commandLine, std::function<void(QStringView)> onLine,
-                          Step next, bool errorsApart, int timeLimitMs) {
-    // The previous run's tool is still on the stack when its end calls here.
-    m_earlierProber = std::move(m_prober);
-    m_prober = std::make_unique<ProbeTool>(
-        commandLine, timeLimitMs, std::move(onLine),
-        [this, next](const ToolExit& exit, const QByteArray& output, const QByteArray& errors) {
-            (this->*next)(exit, output, errors);
-        },
-        errorsApart);
-}
-
 void FileProbe::afterIdentify(const ToolExit& identify, const QString& output) {
     m_out.identify = parseIdentifyOutput(m_identifyLines);
     m_out.identify.length.reset(); // decided below
     const auto fail = [this](const QString& note) {
         m_out.note = note;
-        if (m_prober)
-            m_prober->kill(); // its answer no longer matters
         finish();
     };
     if (!identify.started) {
@@ -284,30 +273,19 @@ void FileProbe::afterListing(const ToolExit& run, const QByteArray& output,
         m_guessOnly = m_guessed;
         return proberDone();
     }
-    runProber(
-        packetTimesCommandLine(ffprobeProgram(), m_toolPath),
-        [this](QStringView line) {
-            // pts,dts,duration; a raw stream's packets have only a dts.
-            const QList<QStringView> fields = line.split(QLatin1Char(','));
-            if (fields.size() < 3)
-                return;
-            bool ok = false;
-            double time = fields.at(0).toDouble(&ok);
-            if (!ok)
-                time = fields.at(1).toDouble(&ok);
-            if (!ok || !std::isfinite(time))
-                return;
-            const double duration = fields.at(2).toDouble();
-            const double end = time + (std::isfinite(duration) && duration > 0 ? duration : 0.0);
-            m_first = std::min(m_first.value_or(time), time);
-            m_last = std::max(m_last.value_or(end), end);
-        },
-        &FileProbe::afterPackets);
+    // Read on a worker thread, every packet: rare, and the reading stops when the probe does.
+    m_packets = std::make_unique<QFutureWatcher<std::optional<double>>>();
+    connect(m_packets.get(), &QFutureWatcher<std::optional<double>>::finished, this,
+            [this] { afterPackets(m_packets->result()); });
+    m_packets->setFuture(
+        QtConcurrent::run([path = QFileInfo(m_path).absoluteFilePath(), stop = m_stopReading] {
+            return readPacketSpan(path, stop.get());
+        }));
 }
 
-void FileProbe::afterPackets(const ToolExit& scan, const QByteArray&, const QByteArray&) {
-    if (scan.succeeded() && m_first && m_last)
-        m_seconds = *m_last - *m_first;
+void FileProbe::afterPackets(std::optional<double> span) {
+    if (span && *span > 0)
+        m_seconds = span;
     else
         m_guessOnly = m_guessed;
     proberDone();
@@ -407,15 +385,15 @@ void FileProbe::finish() {
         return;
     m_finished = true;
     m_deadline.stop();
+    m_stopReading->store(true);
     QMetaObject::invokeMethod(
         this,
         [this] {
             // The tools are done with the file's link before its folder goes.
             m_player.reset();
-            m_prober.reset();
-            m_earlierProber.reset();
             m_look.reset();
             m_listing.reset();
+            m_packets.reset();
             m_link.reset();
             m_done(m_out);
         },

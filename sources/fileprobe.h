@@ -38,21 +38,21 @@ struct ProbeOutcome {
 // misreads for MPEG program and transport streams and for Matroska files written live), read
 // with FFmpeg's libraries on a worker thread (readListing); where the container records no
 // duration or only guesses one from the bit rate (a raw MPEG video stream, Matroska written
-// to a pipe), FFmpeg's prober counts the packets' times, from the earliest to the end of the
-// last (rare, and reading every packet either way). The listed duration, when there is one,
-// decides the length; the player's is the fallback. A file with a picture is looked at for
+// to a pipe), the same libraries then read every packet for the span of their times, from
+// the earliest to the end of the last (readPacketSpan; rare). The listed duration, when there is
+// one, decides the length; the player's is the fallback. A file with a picture is looked at for
 // black bars and interlacing (picturelook.h) as soon as its length is known: beside the
 // identify when the listing gives the length, after it otherwise; the probe ends when both
 // have answered. A name that would confuse the player reaches it as a link in a private
 // folder.
 //
 // When the time limit (from start()) passes, or stop() is called, the running tools are
-// ended and the probe decides with what it has. done is called once, from the event loop,
-// never from start(); the tools and the link folder are gone by then. When a file cannot be
-// read (missing, a folder, empty, unreadable, damaged or cut short, of no known length, a
-// tool missing, no answer in time) the outcome's note says why, in words for the user. A file
-// of sound only is read as such (its length, its sound's format, no picture); when its tracks
-// cannot be listed, it is refused as before.
+// ended, a reading of the packets stops, and the probe decides with what it has. done is called
+// once, from the event loop, never from start(); the tools and the link folder are gone by then.
+// When a file cannot be read (missing, a folder, empty, unreadable, damaged or cut short, of no
+// known length, a tool missing, no answer in time) the outcome's note says why, in words for the
+// user. A file of sound only is read as such (its length, its sound's format, no picture); when its
+// tracks cannot be listed, it is refused as before.
 class FileProbe : public QObject {
 public:
     using Done = std::function<void(const ProbeOutcome&)>;
@@ -65,13 +65,10 @@ public:
     bool isDone() const { return m_finished; }
 
 private:
-    using Step = void (FileProbe::*)(const ToolExit&, const QByteArray&, const QByteArray&);
-    void runProber(const QString& commandLine, std::function<void(QStringView)> onLine, Step next,
-                   bool errorsApart = false, int timeLimitMs = 0);
     void listTracks();
     void afterIdentify(const ToolExit& exit, const QString& output);
     void afterListing(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
-    void afterPackets(const ToolExit& exit, const QByteArray& output, const QByteArray& errors);
+    void afterPackets(std::optional<double> span);
     void startLook(double seconds);
     void afterLook(const ToolExit& exit, const QByteArray& output);
     void proberDone();
@@ -88,15 +85,15 @@ private:
     bool m_expired = false;
     bool m_finished = false;
     std::unique_ptr<ProbeTool> m_player;
-    std::unique_ptr<ProbeTool> m_prober;
-    // The prober's earlier run, whose end started the current one: kept until the probe ends.
-    std::unique_ptr<ProbeTool> m_earlierProber;
-    std::unique_ptr<QFutureWatcher<PacketListing>> m_listing; // the tracks, read in-process
+    std::unique_ptr<QFutureWatcher<PacketListing>> m_listing;         // the tracks, read in-process
+    std::unique_ptr<QFutureWatcher<std::optional<double>>> m_packets; // the packets' span
+    // Tells a reading on a worker thread to stop: shared, as the reading may outlive the probe.
+    std::shared_ptr<std::atomic<bool>> m_stopReading = std::make_shared<std::atomic<bool>>(false);
     std::unique_ptr<ProbeTool> m_look; // the look at the picture, once the length is known
     bool m_looking = false;            // and it has not answered yet
     bool m_decided = false;            // everything but the look's findings is in
     bool m_identified = false;         // the player has answered and found a video
-    bool m_measured = false;           // the prober has answered
+    bool m_measured = false;           // the listing (and the packets' span, when needed) is in
 
     // What the tools said.
     QString m_identifyLines;     // the identify output's ID_ lines, the latest of very many
@@ -107,8 +104,6 @@ private:
     double m_proberAspect = 0;   // the picture's shape as the prober read it
     bool m_soundless = false;    // the prober found no sound stream
     std::optional<double> m_seconds;
-    std::optional<double> m_first;
-    std::optional<double> m_last;
 };
 
 } // namespace clipvane

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cstdarg>
 #include <mutex>
 
@@ -182,6 +183,38 @@ PacketListing readListing(const QString& path) {
                                              {QStringLiteral("format"), format}})
                        .toJson(QJsonDocument::Compact);
     return listing;
+}
+
+std::optional<double> readPacketSpan(const QString& path, const std::atomic<bool>* stop) {
+    QByteArray ignored;
+    Complaints complaints(&ignored, AV_LOG_QUIET);
+    Input input;
+    if (avformat_open_input(&input.context, ("file:" + path.toUtf8()).constData(), nullptr,
+                            nullptr) < 0 ||
+        avformat_find_stream_info(input.context, nullptr) < 0)
+        return std::nullopt;
+    AVFormatContext* const file = input.context;
+    std::optional<double> first;
+    std::optional<double> last;
+    Packet packet;
+    while (packet.packet && !stop->load(std::memory_order_relaxed) &&
+           av_read_frame(file, packet.packet) >= 0) {
+        const AVPacket* p = packet.packet;
+        // A raw stream's packets have only a decoding time.
+        const int64_t at = p->pts != AV_NOPTS_VALUE ? p->pts : p->dts;
+        if (at != AV_NOPTS_VALUE && p->stream_index >= 0 &&
+            static_cast<unsigned>(p->stream_index) < file->nb_streams) {
+            const double base = av_q2d(file->streams[p->stream_index]->time_base);
+            const double time = static_cast<double>(at) * base;
+            const double end = time + static_cast<double>(std::max<int64_t>(p->duration, 0)) * base;
+            first = std::min(first.value_or(time), time);
+            last = std::max(last.value_or(end), end);
+        }
+        av_packet_unref(packet.packet);
+    }
+    if (stop->load() || !first || !last)
+        return std::nullopt;
+    return *last - *first;
 }
 
 PacketListing readPackets(const PacketReading& reading) {

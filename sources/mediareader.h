@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <optional>
 
 namespace clipvane {
@@ -45,5 +46,11 @@ PacketListing readPackets(const PacketReading& reading);
 // errors holds the complaints at warning level (a length guessed from the bit rate, a lost
 // index), exitCode is 1 when the file could not be opened. Blocks: a worker thread's call.
 PacketListing readListing(const QString& path);
+
+// How long a file's packets span, from the earliest packet's time to the end of the latest,
+// every packet read: for a file whose container records no length or only guesses one from the
+// bit rate. Nothing when no packet has a time, the file cannot be read, or stop was set
+// (checked between packets). Blocks: a worker thread's call.
+std::optional<double> readPacketSpan(const QString& path, const std::atomic<bool>* stop);
 
 } // namespace clipvane

@@ -33,14 +33,6 @@ QString listingCommandLine(const QString& ffprobe, const QString& filePath) {
            quoteArgument(filePath);
 }
 
-QString packetTimesCommandLine(const QString& ffprobe, const QString& filePath) {
-    // Quiet: a message merged in could split a line of numbers.
-    return quoteArgument(ffprobe) +
-           QStringLiteral(
-               " -v quiet -show_entries packet=pts_time,dts_time,duration_time -of csv=p=0 ") +
-           quoteArgument(filePath);
-}
-
 namespace {
 // "16:9" as 16/9; 0 for anything else ("0:1", "N/A").
 double ratio(QStringView text) {

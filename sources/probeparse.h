@@ -19,9 +19,6 @@ QString identifyCommandLine(const QString& folderWithSlash, const QString& fileP
 // comparisons.
 QString listingCommandLine(const QString& ffprobe, const QString& filePath);
 
-// The prober's command listing every packet's times ("pts,dts,duration" lines).
-QString packetTimesCommandLine(const QString& ffprobe, const QString& filePath);
-
 // A picture's display aspect (width / height) from its stored size and its sample or display
 // aspect ratio ("16:9"; "0:1" or "N/A" when unknown): 0 when it cannot be told.
 double displayAspect(qint64 width, qint64 height, const QString& sampleAspect,
