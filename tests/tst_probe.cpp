@@ -179,53 +179,49 @@ private slots:
     // length, and its findings reach the row whichever of the two answers last. Each slow tool
     // waits (at most 20 s) for a sign of the other, so the order is the same on any machine.
     void pictureLookedAtWhicheverAnswersFirst_data() {
-        QTest::addColumn<bool>("slowPlayer");
-        QTest::newRow("player answers last") << true;
-        QTest::newRow("look answers last") << false;
+        QTest::addColumn<QByteArray>("player"); // the scripts; %1 is a folder for their signs
+        QTest::addColumn<QByteArray>("look");
+        const auto waitFor = [](const QByteArray& sign) {
+            return "for i in $(seq 200); do [ -e %1" + sign + " ] && break; sleep 0.1; done\n";
+        };
+        QTest::newRow("player answers last")
+            << waitFor("looking") + "[ -e %1looking ] && touch %1saw\nexec mplayer \"$@\""
+            << QByteArray("touch %1looking\nexec ffmpeg \"$@\"");
+        QTest::newRow("look answers last")
+            << QByteArray("mplayer \"$@\"\ns=$?\ntouch %1identified\nexit $s")
+            << waitFor("identified") + "exec ffmpeg \"$@\"";
     }
     void pictureLookedAtWhicheverAnswersFirst() {
-        QFETCH(bool, slowPlayer);
+        QFETCH(QByteArray, player);
+        QFETCH(QByteArray, look);
         const QString file = dir.filePath("letterbox.mkv");
-        if (!QFile::exists(file))
-            QVERIFY(test::makeClip(
-                file,
-                {"-f", "lavfi", "-i", "testsrc=size=320x160:rate=10:duration=2,pad=320:240:0:40"},
-                {"-c:v", "mpeg4", "-q:v", "2"}));
+        QVERIFY(QFile::exists(file) ||
+                test::makeClip(file,
+                               {"-f", "lavfi", "-i",
+                                "testsrc=size=320x160:rate=10:duration=2,pad=320:240:0:40"},
+                               {"-c:v", "mpeg4", "-q:v", "2"}));
         test::ProgramFolder folder;
-        const QByteArray sign = QFile::encodeName(folder.path()) + "/";
-        const auto waitFor = [&](const QByteArray& name) {
-            return "for i in $(seq 200); do [ -e '" + sign + name +
-                   "' ] && break; sleep 0.1; done\n";
-        };
-        const auto tool = [&](const QString& name, const QByteArray& body) {
-            QFile script(folder.path() + "/" + name);
-            script.open(QIODevice::WriteOnly);
-            script.write("#!/bin/sh\n" + body);
-            script.close();
-            script.setPermissions(script.permissions() | QFile::ExeOwner);
-            return QFile::encodeName(script.fileName());
-        };
-        qputenv("CLIPVANE_MPLAYER",
-                tool("slow-mplayer",
-                     slowPlayer
-                         ? waitFor("looking") + "[ -e '" + sign + "looking' ] && touch '" + sign +
-                               "saw'\nexec mplayer \"$@\"\n"
-                         : "mplayer \"$@\"\ns=$?\ntouch '" + sign + "identified'\nexit $s\n"));
-        qputenv("CLIPVANE_FFMPEG",
-                tool("slow-ffmpeg", slowPlayer ? "touch '" + sign + "looking'\nexec ffmpeg \"$@\"\n"
-                                               : waitFor("identified") + "exec ffmpeg \"$@\"\n"));
+        for (auto [variable, script] :
+             {std::pair{"CLIPVANE_MPLAYER", player}, {"CLIPVANE_FFMPEG", look}}) {
+            QFile tool(folder.path() + "/" + variable);
+            QVERIFY(tool.open(QIODevice::WriteOnly));
+            tool.write("#!/bin/sh\n" +
+                       script.replace("%1", QFile::encodeName(folder.path() + "/")));
+            tool.close();
+            QVERIFY(tool.setPermissions(tool.permissions() | QFile::ExeOwner));
+            qputenv(variable, QFile::encodeName(tool.fileName()));
+        }
         SourceList list;
         const auto id = test::addAndProbe(list, file, 60000);
         qputenv("CLIPVANE_MPLAYER", "");
         qputenv("CLIPVANE_FFMPEG", "");
         QCOMPARE(list.note(id), QString());
         QVERIFY(std::abs(parseTimeText(list.text(id, SourceList::End)).value_or(0) - 2) <= 1);
-        if (slowPlayer)
-            QVERIFY2(QFile::exists(folder.path() + "/saw"), "the look waited for the player");
+        QVERIFY2(!player.contains("saw") || QFile::exists(folder.path() + "/saw"),
+                 "the look waited for the player");
         const PictureFacts picture = list.streamFacts(id).picture;
-        QVERIFY(picture.detectedCrop.has_value());
-        QCOMPARE(*picture.detectedCrop, (CropWindow{320, 160, 0, 40}));
-        QCOMPARE(picture.interlaced, std::optional<bool>(false));
+        QCOMPARE(picture.detectedCrop, std::optional(CropWindow{320, 160, 0, 40}));
+        QCOMPARE(picture.interlaced, std::optional(false));
     }
 
     // Twenty files examined four at a time, one of which never answers: the rows keep the
