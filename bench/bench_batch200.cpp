@@ -104,7 +104,11 @@ int main(int argc, char** argv) {
     const double addMs = wall.restart();
     QEventLoop untilDone;
     QObject::connect(&run, &BatchRun::runFinished, &untilDone, &QEventLoop::quit);
-    run.start(RunSettings::read(Preferences()));
+    RunSettings runSettings = RunSettings::read(Preferences());
+    // The quality score is bench_quality's; here it would go on after the batch, its last
+    // comparison counted as a child left behind.
+    runSettings.scoreQuality = false;
+    run.start(runSettings);
     if (run.isRunning())
         untilDone.exec();
     // Let deferred deletions run, as the program's own event loop would.

@@ -190,7 +190,6 @@ inline int roundsAsked(const QStringList& args) {
     return at >= 0 && at + 1 < args.size() ? std::max(1, args.at(at + 1).toInt()) : 1;
 }
 
-// This process's own CPU time (children excluded), in seconds.
 // The CPU of the children that have ended and been waited for.
 inline double childrenCpuSeconds() {
     rusage u{};
@@ -198,10 +197,18 @@ inline double childrenCpuSeconds() {
     return cpuSeconds(u);
 }
 
+// This process's own CPU time (every thread's; children excluded), in seconds.
 inline double ownCpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return cpuSeconds(u);
+}
+
+// The calling thread's CPU time (for the main thread: the event loop's), in seconds.
+inline double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 // Messages and desktop requests of a benchmark's run: errors printed, nothing opened.
