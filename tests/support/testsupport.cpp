@@ -24,7 +24,8 @@ QList<SourceList::Id> addAndProbe(SourceList& list, const QStringList& paths, in
     const qsizetype rounds = (paths.size() + parallel - 1) / std::max(parallel, 1);
     const int waitMs = static_cast<int>(
         std::min<qint64>((timeoutMs + 60000) * (rounds + 1), std::numeric_limits<int>::max()));
-    if (!queue.isIdle() && !QTest::qWaitFor([&] { return !drained.isEmpty(); }, waitMs))
+    // A real event loop: qWaitFor's pauses between passes would hold up the tools' output.
+    if (!queue.isIdle() && drained.isEmpty() && !drained.wait(waitMs))
         QTest::qFail("the probes did not end", __FILE__, __LINE__);
     return ids;
 }
@@ -34,7 +35,12 @@ SourceList::Id addAndProbe(SourceList& list, const QString& path, int timeoutMs)
 }
 
 bool waitForProbes(const SourceList& list, int waitMs) {
-    return QTest::qWaitFor([&] { return list.pendingProbes() == 0; }, waitMs);
+    QSignalSpy finished(&list, &SourceList::probesFinished);
+    QDeadlineTimer deadline(waitMs);
+    while (list.pendingProbes() > 0)
+        if (!finished.wait(static_cast<int>(deadline.remainingTime())))
+            return list.pendingProbes() == 0;
+    return true;
 }
 
 HeldPlayer::HeldPlayer() {
